@@ -1,0 +1,56 @@
+// Command line, as the system hands it over:
+//   program-path argument argument ...
+// An argument runs to the next blank; one that begins with a double quote
+// runs to the next double quote, without the quotes. Reading stops at the
+// first empty argument (end of line or ""). A switch is recognised by its
+// first two characters, upper-cased; its value starts at the fourth
+// character, the third being a separator of the user's choice.
+#include "app/command_line.h"
+
+#include "runtime/text.h"
+
+namespace {
+
+// Takes the argument at *pos; false at the end of the line.
+bool TakeArgument(const std::string& line, size_t* pos, std::string* arg) {
+  size_t i = *pos;
+  while (i < line.size() && line[i] == ' ') ++i;
+  arg->clear();
+  if (i >= line.size()) {
+    *pos = i;
+    return false;
+  }
+  if (line[i] == '"') {
+    size_t end = line.find('"', i + 1);
+    if (end == std::string::npos) end = line.size();
+    *arg = line.substr(i + 1, end - i - 1);
+    *pos = end < line.size() ? end + 1 : end;
+  } else {
+    size_t end = line.find(' ', i);
+    if (end == std::string::npos) end = line.size();
+    *arg = line.substr(i, end - i);
+    *pos = end;
+  }
+  return true;
+}
+
+}  // namespace
+
+void ReadCommandLine(const std::string& line, RunOptions* options) {
+  size_t pos = 0;
+  std::string arg;
+  if (!TakeArgument(line, &pos, &arg)) return;  // the program path
+  while (TakeArgument(line, &pos, &arg) && !arg.empty()) {
+    if (arg.size() < 2 || arg[0] != '/') continue;
+    char letter = arg[1];
+    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 'a' + 'A');
+    std::string value = arg.size() > 3 ? arg.substr(3) : std::string();
+    switch (letter) {
+      case 'Q': options->quiet = true; break;
+      case 'P': options->installDirOverride = value; break;
+      case 'S': options->startMenuOverride = value; break;
+      case 'R': options->hookMode = static_cast<int8_t>(static_cast<uint8_t>(TextToInt(value) & 0xFF)); break;
+      default: break;
+    }
+  }
+}

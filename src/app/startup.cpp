@@ -1,0 +1,121 @@
+// Start-up of a setup run. The steps run in this order:
+//   1 runtime   2 command line   3 work folder name, SetupExeDir
+//   4 built-in header icon   5 work folder   6 outer package -> work folder
+//   7 first keys of setup.ini   8 language   9 program-running check
+//   10 before-hook   11 quiet install, or 12 wizard   13 final stage
+// and every path ends in the exit path with exit code 0.
+#include "app/startup.h"
+
+#include "actions/running.h"
+#include "app/admin.h"
+#include "app/command_line.h"
+#include "app/config.h"
+#include "app/finish.h"
+#include "app/install.h"
+#include "app/setup_state.h"
+#include "app/state_dump.h"
+#include "app/wizard.h"
+#include "package/extract.h"
+#include "package/package.h"
+#include "platform/dialog.h"
+#include "platform/system.h"
+#include "runtime/filesys.h"
+#include "runtime/text.h"
+#include "ui/dialogs.h"
+#include "ui/language.h"
+
+void InitRuntime() {
+  OsRestrictDllSearch();
+  LoadDefaultTexts();
+  // The script control is created here once the script runner lands.
+}
+
+void ReadRunOptions() {
+  Setup().options = RunOptions();
+  ReadCommandLine(OsGetCommandLine(), &Setup().options);
+}
+
+void PrepareWorkFolderName() {
+  SetupState& s = Setup();
+  s.workFolder = GetTemporaryFolder() + OsCreateGuidText() + "\\";
+  s.exePath = OsGetModuleFileName();
+  s.setupFolder = FolderPart(s.exePath);
+  s.iniPath = s.workFolder + "setup.ini";
+  OsSetEnvironment("SetupExeDir", s.setupFolder);
+}
+
+void ShowCopyError() {
+  ShowMessageBox(Text("Requester", "RQ6_Titel"), Text("Requester", "RQ6_Msg"), kMbError);
+}
+
+void CreateWorkFolder() {
+  const std::string& work = Setup().workFolder;
+  if (CreateFolder(work)) return;
+  if (!HasAdminRights()) {
+    OfferLogin();
+    if (CreateFolder(work)) return;
+  }
+  ShowCopyError();
+}
+
+void UnpackSetupFiles() {
+  OpenPackage(Setup().exePath, nullptr);
+  if (!ExtractPackage(Setup().workFolder, "")) ShowCopyError();
+  ClosePackage();
+}
+
+void ReadConfigurationAndLanguage() {
+  ReadStartupConfig();
+  // The defaults carry the title and version now known.
+  LoadDefaultTexts();
+  const std::string& list = Setup().languageList;
+  std::string file;
+  if (CountChar(list, '|') > 1) {
+    file = ChooseLanguageFile(list);
+    if (file.empty()) file = ShowLanguageChoiceDialog(list);
+  } else {
+    file = LanguageFileFromList(list);
+  }
+  LoadLanguageTexts(file.empty() ? std::string() : Setup().workFolder + file);
+}
+
+bool CheckProgramRunning() {
+  SetupState& s = Setup();
+  std::string mutex = TrimBlanks(s.mutexName);
+  if (!mutex.empty()) {
+    s.programRunning = OsProbeNamedMutex(mutex) == 2;
+  } else {
+    s.programRunning = !s.progExe.empty() && IsProgramRunning(s.progExe);
+  }
+  if (!s.programRunning) return true;
+  std::string text = ReplaceAll(Text("Requester", "RQ4_Msg"), "$Titel", s.title) + "\n" +
+                     Text("Requester", "RQ4_Msg2");
+  if (ShowMessageBox(Text("Requester", "RQ4_Titel"), text, kMbRunningWarning) == kIdOk) return true;
+  DeleteWorkFolder();
+  return false;
+}
+
+void ShutdownRuntime() {
+  // The script control is released here once the script runner lands.
+  DumpRunState();
+}
+
+int SetupMain() {
+  InitRuntime();
+  ReadRunOptions();
+  PrepareWorkFolderName();
+  // The built-in header icon is loaded with the wizard window.
+  CreateWorkFolder();
+  UnpackSetupFiles();
+  ReadConfigurationAndLanguage();
+  if (CheckProgramRunning() && RunBeforeHook() != 1) {
+    if (Setup().options.quiet) {
+      RunQuietInstall();
+    } else {
+      if (OpenWizardWindow(WizardWindowTitle())) RunWizard();
+      RunFinalStage();
+    }
+  }
+  ShutdownRuntime();
+  return 0;
+}

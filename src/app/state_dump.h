@@ -1,0 +1,7 @@
+// Diagnostic: with the environment variable ZANDOR_STATE_DUMP naming a file,
+// the run state and the loaded texts are written there as INI text at the end
+// of the run. Test harnesses read it; setup authors can use it to see what a
+// configuration resolved to.
+#pragma once
+
+void DumpRunState();

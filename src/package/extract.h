@@ -1,0 +1,30 @@
+// Extraction of the open package into a destination folder.
+#pragma once
+#include <string>
+
+// Extracts every entry; false when something was not written as it should
+// be (see extract.cpp). The no-copy list names extensions ("opt|ini|") whose
+// existing files are left alone.
+bool ExtractPackage(const std::string& destination, const std::string& noCopyList);
+bool ExtractEntry(const std::string& destination, bool write);
+void CreateFolderPath(const std::string& path);
+
+// What became of one entry; ExtractEntry folds it into its true/false.
+enum ExtractOutcome {
+  kExtractWritten = 0,
+  kExtractPassedOver,   // read past on purpose (write false)
+  kExtractUnsafeName,   // the name would land outside the destination
+  kExtractBadBlock,     // the block did not expand or failed its checksum
+  kExtractNotCreated,   // the file could not be created, even after the login
+  kExtractWriteFailed,  // created, but the bytes or times did not go down
+  kExtractReadFailed,   // the package file ended early: the stream is lost
+};
+const char* ExtractOutcomeText(ExtractOutcome outcome);
+ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write);
+// True when name, joined to a destination folder, stays inside it: a
+// relative path without "..", ":", leading separators or empty parts.
+bool IsSafeEntryName(const std::string& name, bool folder);
+// The extension as the no-copy list compares it; empty when none.
+std::string EntryExtension(const std::string& name);
+// True when the extension matches one of the counted items of the list.
+bool IsListedExtension(const std::string& extension, const std::string& noCopyList);

@@ -1,0 +1,5 @@
+// Entry of the native build of the installer (tests run it over the POSIX
+// files and processes and the in-memory doubles).
+#include "app/startup.h"
+
+int main() { return SetupMain(); }

@@ -1,0 +1,62 @@
+// Thin file-system layer. Paths are Windows paths (ANSI, "\" separators);
+// the POSIX build maps "\" to "/" and answers the drive questions as a
+// machine without drive letters would.
+#pragma once
+#include <cstdint>
+#include <string>
+
+typedef void* OsFile;  // nullptr: no file
+
+enum OsOpenMode {
+  kOsOpenRead = 0,          // existing file, read only, shared for reading
+  kOsOpenReadWrite = 1,     // existing file, read and write, shared for reading
+  kOsOpenCreateAlways = 2,  // create or replace (length 0), read and write
+  kOsOpenAlways = 3,        // open existing or create new, read and write
+};
+
+OsFile OsOpenFile(const std::string& path, OsOpenMode mode);
+// Reads up to size bytes; *got receives the count. False on an I/O error.
+bool OsReadFile(OsFile file, void* buffer, uint32_t size, uint32_t* got);
+// Writes all size bytes; false when fewer were written.
+bool OsWriteFile(OsFile file, const void* data, uint32_t size);
+bool OsSeekFile(OsFile file, int64_t position);
+int64_t OsFileLength(OsFile file);  // -1 on failure
+// Cuts the file at the current position.
+bool OsTruncateFile(OsFile file);
+// Sets creation and last-write time (FILETIME values); last access untouched.
+bool OsSetFileTimes(OsFile file, uint64_t creation, uint64_t lastWrite);
+bool OsFlushFile(OsFile file);
+void OsCloseFile(OsFile file);
+
+bool OsDeleteFile(const std::string& path);
+// Moves a file over an existing one in one step where the system allows it.
+bool OsReplaceFile(const std::string& from, const std::string& to);
+bool OsCopyFile(const std::string& source, const std::string& target, bool replace);
+bool OsCreateDirectory(const std::string& path);
+bool OsRemoveDirectory(const std::string& path);
+bool OsSetNormalAttributes(const std::string& path);
+// Drive type of a root such as "C:\": 0 unknown, 1 no such root, above 1 a drive.
+int OsDriveType(const std::string& root);
+// Creates every missing folder up to the last "\" of the path.
+bool OsMakeSureDirectoryPathExists(const std::string& path);
+
+struct OsFindData {
+  std::string name;  // without folder
+  bool isFolder = false;
+  bool readOnly = false;
+  int64_t size = 0;
+  uint64_t creationTime = 0;  // FILETIME values
+  uint64_t accessTime = 0;
+  uint64_t writeTime = 0;
+};
+typedef void* OsFind;  // nullptr: no search
+// Starts a search with a pattern ("C:\dir\*.*"); *noMatch tells a search
+// that failed only because nothing matched.
+OsFind OsFindFirst(const std::string& pattern, OsFindData* data, bool* noMatch);
+bool OsFindNext(OsFind find, OsFindData* data);
+void OsFindClose(OsFind find);
+
+// FILETIME (UTC) to seconds since 1970 on the local wall clock; false on failure.
+bool OsFileTimeToLocalSeconds(uint64_t fileTime, int64_t* seconds);
+// Temporary folder as the system gives it, in long form where the system can.
+std::string OsGetTempPath();

@@ -1,0 +1,186 @@
+// Win32 files through the ANSI calls.
+#include <windows.h>
+
+#include "platform/file.h"
+
+namespace {
+
+uint64_t FromFt(const FILETIME& ft) {
+  return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+FILETIME ToFt(uint64_t v) {
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(v);
+  ft.dwHighDateTime = static_cast<DWORD>(v >> 32);
+  return ft;
+}
+
+void Fill(const WIN32_FIND_DATAA& fd, OsFindData* data) {
+  data->name = fd.cFileName;
+  data->isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  data->readOnly = (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  data->size = (static_cast<int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+  data->creationTime = FromFt(fd.ftCreationTime);
+  data->accessTime = FromFt(fd.ftLastAccessTime);
+  data->writeTime = FromFt(fd.ftLastWriteTime);
+}
+
+}  // namespace
+
+OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
+  DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING;
+  switch (mode) {
+    case kOsOpenRead: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
+    case kOsOpenReadWrite: access |= GENERIC_WRITE; break;
+    case kOsOpenCreateAlways: access |= GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
+    case kOsOpenAlways: access |= GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
+  }
+  HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  return h == INVALID_HANDLE_VALUE ? nullptr : h;
+}
+
+bool OsReadFile(OsFile file, void* buffer, uint32_t size, uint32_t* got) {
+  *got = 0;
+  if (!file) return false;
+  uint8_t* out = static_cast<uint8_t*>(buffer);
+  while (*got < size) {
+    DWORD n = 0;
+    if (!ReadFile(file, out + *got, size - *got, &n, nullptr)) return false;
+    if (n == 0) break;
+    *got += n;
+  }
+  return true;
+}
+
+bool OsWriteFile(OsFile file, const void* data, uint32_t size) {
+  if (!file) return false;
+  const uint8_t* in = static_cast<const uint8_t*>(data);
+  uint32_t done = 0;
+  while (done < size) {
+    DWORD n = 0;
+    if (!WriteFile(file, in + done, size - done, &n, nullptr) || n == 0) return false;
+    done += n;
+  }
+  return true;
+}
+
+bool OsSeekFile(OsFile file, int64_t position) {
+  if (!file || position < 0) return false;
+  LONG high = static_cast<LONG>(position >> 32);
+  DWORD low = SetFilePointer(file, static_cast<LONG>(position & 0xFFFFFFFF), &high, FILE_BEGIN);
+  return !(low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR);
+}
+
+int64_t OsFileLength(OsFile file) {
+  if (!file) return -1;
+  DWORD high = 0;
+  DWORD low = GetFileSize(file, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return -1;
+  return (static_cast<int64_t>(high) << 32) | low;
+}
+
+bool OsTruncateFile(OsFile file) { return file && SetEndOfFile(file); }
+
+bool OsSetFileTimes(OsFile file, uint64_t creation, uint64_t lastWrite) {
+  if (!file) return false;
+  FILETIME c = ToFt(creation), w = ToFt(lastWrite);
+  return SetFileTime(file, creation ? &c : nullptr, nullptr, lastWrite ? &w : nullptr) != 0;
+}
+
+bool OsFlushFile(OsFile file) { return file && FlushFileBuffers(file); }
+
+void OsCloseFile(OsFile file) {
+  if (file) CloseHandle(file);
+}
+
+bool OsDeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+bool OsReplaceFile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool OsCopyFile(const std::string& source, const std::string& target, bool replace) {
+  return CopyFileA(source.c_str(), target.c_str(), replace ? FALSE : TRUE) != 0;
+}
+
+bool OsCreateDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
+bool OsRemoveDirectory(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+bool OsSetNormalAttributes(const std::string& path) {
+  return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) != 0;
+}
+
+int OsDriveType(const std::string& root) { return static_cast<int>(GetDriveTypeA(root.c_str())); }
+
+bool OsMakeSureDirectoryPathExists(const std::string& path) {
+  // The same walk as the image-help call, without loading that library.
+  size_t last = path.find_last_of("\\/");
+  if (last == std::string::npos) return true;
+  for (size_t i = 0; i <= last; ++i) {
+    if (path[i] != '\\' && path[i] != '/') continue;
+    if (i == 0 || path[i - 1] == ':' || (i == 1 && path[0] == '\\')) continue;
+    std::string prefix = path.substr(0, i);
+    DWORD attr = GetFileAttributesA(prefix.c_str());
+    if (attr != INVALID_FILE_ATTRIBUTES) {
+      if (!(attr & FILE_ATTRIBUTE_DIRECTORY)) return false;
+      continue;
+    }
+    if (!CreateDirectoryA(prefix.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+      return false;
+    }
+  }
+  return true;
+}
+
+OsFind OsFindFirst(const std::string& pattern, OsFindData* data, bool* noMatch) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
+  if (noMatch) *noMatch = false;
+  if (h == INVALID_HANDLE_VALUE) {
+    if (noMatch) *noMatch = GetLastError() == ERROR_FILE_NOT_FOUND;
+    return nullptr;
+  }
+  Fill(fd, data);
+  return h;
+}
+
+bool OsFindNext(OsFind find, OsFindData* data) {
+  WIN32_FIND_DATAA fd;
+  if (!find || !FindNextFileA(find, &fd)) return false;
+  Fill(fd, data);
+  return true;
+}
+
+void OsFindClose(OsFind find) {
+  if (find) FindClose(find);
+}
+
+bool OsFileTimeToLocalSeconds(uint64_t fileTime, int64_t* seconds) {
+  FILETIME utc = ToFt(fileTime), local;
+  if (!FileTimeToLocalFileTime(&utc, &local)) return false;
+  SYSTEMTIME st;
+  if (!FileTimeToSystemTime(&local, &st)) return false;
+  uint64_t v = FromFt(local);
+  const uint64_t epoch = 116444736000000000ull;
+  if (v < epoch) return false;
+  *seconds = static_cast<int64_t>((v - epoch) / 10000000ull);
+  return true;
+}
+
+std::string OsGetTempPath() {
+  char buffer[MAX_PATH + 1];
+  DWORD n = GetTempPathA(MAX_PATH, buffer);
+  if (n == 0 || n > MAX_PATH) return std::string();
+  typedef DWORD(WINAPI * LongPathFn)(LPCSTR, LPSTR, DWORD);
+  HMODULE kernel = GetModuleHandleA("Kernel32.DLL");
+  LongPathFn longPath =
+      kernel ? reinterpret_cast<LongPathFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetLongPathNameA")))
+             : nullptr;
+  if (longPath) {
+    char full[MAX_PATH + 1];
+    DWORD m = longPath(buffer, full, MAX_PATH);
+    if (m > 0 && m <= MAX_PATH) return full;
+  }
+  return buffer;
+}

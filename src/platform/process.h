@@ -1,0 +1,31 @@
+// Thin process layer: direct process creation, the shell's "open", waits.
+#pragma once
+#include <cstdint>
+#include <string>
+
+typedef void* OsHandle;  // nullptr: none
+
+struct OsStartedProcess {
+  OsHandle process = nullptr;
+  int32_t id = -1;
+};
+
+// Creates a process from a full command line (program quoted as the caller
+// wants it). An empty folder means: inherit the current folder.
+bool OsCreateProcess(const std::string& commandLine, const std::string& folder, bool hide,
+                     OsStartedProcess* out);
+// Asks the shell to open a file with the verb "Open"; *process may stay
+// nullptr when the shell hands the file to a running application.
+bool OsShellOpen(const std::string& file, const std::string& parameters, const std::string& folder,
+                 bool hide, OsHandle* process);
+// True when the process ended within the time (-1: no limit).
+bool OsWaitProcess(OsHandle process, int32_t timeoutMs);
+// 259 while the process runs.
+uint32_t OsProcessExitCode(OsHandle process);
+bool OsTerminateProcess(OsHandle process, uint32_t exitCode);
+void OsCloseProcess(OsHandle process);
+void OsSleep(uint32_t ms);
+
+// The lock that guards the runner's list of open programs.
+void OsLockPrograms();
+void OsUnlockPrograms();

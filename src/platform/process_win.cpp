@@ -1,0 +1,83 @@
+// Win32 processes: CreateProcessA, the shell's "Open" verb, waits.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "platform/process.h"
+
+bool OsCreateProcess(const std::string& commandLine, const std::string& folder, bool hide,
+                     OsStartedProcess* out) {
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  STARTUPINFOA si;
+  ZeroMemory(&si, sizeof si);
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = static_cast<WORD>(hide ? SW_HIDE : SW_SHOWNORMAL);
+  PROCESS_INFORMATION pi;
+  ZeroMemory(&pi, sizeof pi);
+  DWORD flags = NORMAL_PRIORITY_CLASS | (hide ? DETACHED_PROCESS : 0);
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr,
+                      folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
+    return false;
+  }
+  CloseHandle(pi.hThread);
+  out->process = pi.hProcess;
+  out->id = static_cast<int32_t>(pi.dwProcessId);
+  return true;
+}
+
+bool OsShellOpen(const std::string& file, const std::string& parameters, const std::string& folder,
+                 bool hide, OsHandle* process) {
+  *process = nullptr;
+  SHELLEXECUTEINFOA info;
+  ZeroMemory(&info, sizeof info);
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.lpVerb = "Open";
+  info.lpFile = file.c_str();
+  info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+  info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+  info.nShow = hide ? SW_HIDE : SW_SHOWNORMAL;
+  if (!ShellExecuteExA(&info)) return false;
+  *process = info.hProcess;
+  return true;
+}
+
+bool OsWaitProcess(OsHandle process, int32_t timeoutMs) {
+  if (!process) return true;
+  DWORD r = WaitForSingleObject(process, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
+  return r == WAIT_OBJECT_0 || r == WAIT_FAILED;
+}
+
+uint32_t OsProcessExitCode(OsHandle process) {
+  DWORD code = 0;
+  if (!process || !GetExitCodeProcess(process, &code)) return 0;
+  return code;
+}
+
+bool OsTerminateProcess(OsHandle process, uint32_t exitCode) {
+  return process && TerminateProcess(process, exitCode);
+}
+
+void OsCloseProcess(OsHandle process) {
+  if (process) CloseHandle(process);
+}
+
+void OsSleep(uint32_t ms) { Sleep(ms); }
+
+namespace {
+CRITICAL_SECTION* ProgramLock() {
+  static CRITICAL_SECTION lock;
+  static bool ready = false;
+  if (!ready) {
+    InitializeCriticalSection(&lock);
+    ready = true;
+  }
+  return &lock;
+}
+}  // namespace
+
+void OsLockPrograms() { EnterCriticalSection(ProgramLock()); }
+void OsUnlockPrograms() { LeaveCriticalSection(ProgramLock()); }

@@ -1,0 +1,21 @@
+// Inspection of the in-memory registry of the native build (tests only).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct RegistryDoubleValue {
+  uint32_t type = 0;
+  std::vector<uint8_t> data;
+};
+
+void ResetRegistryDouble();
+bool RegistryDoubleKeyExists(uint32_t root, const std::string& subkey);
+// False when the value does not exist.
+bool RegistryDoubleGet(uint32_t root, const std::string& subkey, const std::string& name,
+                       RegistryDoubleValue* value);
+// Stores a string value with its terminating zero, as the installer writes them.
+void RegistryDoubleSetString(uint32_t root, const std::string& subkey, const std::string& name,
+                             const std::string& value);
+void RegistryDoubleSet(uint32_t root, const std::string& subkey, const std::string& name,
+                       uint32_t type, const std::vector<uint8_t>& data);

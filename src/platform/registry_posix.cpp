@@ -1,0 +1,125 @@
+// The in-memory registry of the native build. Key paths compare without
+// regard to ASCII case, as the real registry does; value names too.
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "platform/registry.h"
+#include "platform/registry_double.h"
+
+namespace {
+
+std::string Fold(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+std::string KeyId(uint32_t root, const std::string& subkey) {
+  std::string path = subkey;
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return std::to_string(root) + "\\" + Fold(path);
+}
+
+struct Key {
+  std::map<std::string, RegistryDoubleValue> values;  // by folded name
+};
+
+std::map<std::string, Key>& Keys() {
+  static std::map<std::string, Key> keys;
+  return keys;
+}
+
+struct OpenKey {
+  std::string id;
+  uint32_t access;
+};
+
+}  // namespace
+
+void ResetRegistryDouble() { Keys().clear(); }
+
+bool OsRegOpenKey(uint32_t root, const std::string& subkey, uint32_t access, OsKey* key) {
+  *key = nullptr;
+  std::string id = KeyId(root, subkey);
+  if (!subkey.empty() && Keys().find(id) == Keys().end()) return false;
+  *key = new OpenKey{id, access};
+  return true;
+}
+
+bool OsRegCreateKey(uint32_t root, const std::string& subkey, OsKey* key) {
+  // Every parent exists too, as after RegCreateKey.
+  std::string path;
+  for (size_t i = 0; i <= subkey.size(); ++i) {
+    if (i == subkey.size() || subkey[i] == '\\') {
+      if (!path.empty()) Keys()[KeyId(root, path)];
+    }
+    if (i < subkey.size()) path += subkey[i];
+  }
+  *key = new OpenKey{KeyId(root, subkey), kKeyAllAccess};
+  Keys()[KeyId(root, subkey)];
+  return true;
+}
+
+bool OsRegQueryValue(OsKey key, const std::string& name, uint32_t* type, void* data, uint32_t* size) {
+  OpenKey* k = static_cast<OpenKey*>(key);
+  if (!k) return false;
+  auto kit = Keys().find(k->id);
+  if (kit == Keys().end()) return false;
+  auto vit = kit->second.values.find(Fold(name));
+  if (vit == kit->second.values.end()) return false;
+  const RegistryDoubleValue& v = vit->second;
+  if (type) *type = v.type;
+  if (v.data.size() > *size) {
+    *size = static_cast<uint32_t>(v.data.size());
+    return false;
+  }
+  if (!v.data.empty()) std::memcpy(data, v.data.data(), v.data.size());
+  *size = static_cast<uint32_t>(v.data.size());
+  return true;
+}
+
+bool OsRegSetValue(OsKey key, const std::string& name, uint32_t type, const void* data,
+                   uint32_t size) {
+  OpenKey* k = static_cast<OpenKey*>(key);
+  if (!k) return false;
+  RegistryDoubleValue v;
+  v.type = type;
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  v.data.assign(bytes, bytes + size);
+  Keys()[k->id].values[Fold(name)] = v;
+  return true;
+}
+
+void OsRegCloseKey(OsKey key) { delete static_cast<OpenKey*>(key); }
+
+bool RegistryDoubleKeyExists(uint32_t root, const std::string& subkey) {
+  return Keys().count(KeyId(root, subkey)) != 0;
+}
+
+bool RegistryDoubleGet(uint32_t root, const std::string& subkey, const std::string& name,
+                       RegistryDoubleValue* value) {
+  auto kit = Keys().find(KeyId(root, subkey));
+  if (kit == Keys().end()) return false;
+  auto vit = kit->second.values.find(Fold(name));
+  if (vit == kit->second.values.end()) return false;
+  *value = vit->second;
+  return true;
+}
+
+void RegistryDoubleSet(uint32_t root, const std::string& subkey, const std::string& name,
+                       uint32_t type, const std::vector<uint8_t>& data) {
+  OsKey key;
+  OsRegCreateKey(root, subkey, &key);
+  OsRegSetValue(key, name, type, data.data(), static_cast<uint32_t>(data.size()));
+  OsRegCloseKey(key);
+}
+
+void RegistryDoubleSetString(uint32_t root, const std::string& subkey, const std::string& name,
+                             const std::string& value) {
+  std::vector<uint8_t> data(value.begin(), value.end());
+  data.push_back(0);
+  RegistryDoubleSet(root, subkey, name, kRegSz, data);
+}

@@ -1,0 +1,48 @@
+// Win32 registry through the ANSI calls.
+#include <windows.h>
+
+#include "platform/registry.h"
+
+namespace {
+HKEY Root(uint32_t root) { return reinterpret_cast<HKEY>(static_cast<uintptr_t>(static_cast<LONG>(root))); }
+}  // namespace
+
+bool OsRegOpenKey(uint32_t root, const std::string& subkey, uint32_t access, OsKey* key) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExA(Root(root), subkey.c_str(), 0, access, &h) != ERROR_SUCCESS) {
+    *key = nullptr;
+    return false;
+  }
+  *key = h;
+  return true;
+}
+
+bool OsRegCreateKey(uint32_t root, const std::string& subkey, OsKey* key) {
+  HKEY h = nullptr;
+  if (RegCreateKeyA(Root(root), subkey.c_str(), &h) != ERROR_SUCCESS) {
+    *key = nullptr;
+    return false;
+  }
+  *key = h;
+  return true;
+}
+
+bool OsRegQueryValue(OsKey key, const std::string& name, uint32_t* type, void* data, uint32_t* size) {
+  if (!key) return false;
+  DWORD t = 0, n = *size;
+  LONG r = RegQueryValueExA(static_cast<HKEY>(key), name.empty() ? nullptr : name.c_str(), nullptr, &t,
+                            static_cast<BYTE*>(data), &n);
+  *size = n;
+  if (type) *type = t;
+  return r == ERROR_SUCCESS;
+}
+
+bool OsRegSetValue(OsKey key, const std::string& name, uint32_t type, const void* data, uint32_t size) {
+  if (!key) return false;
+  return RegSetValueExA(static_cast<HKEY>(key), name.empty() ? nullptr : name.c_str(), 0, type,
+                        static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+}
+
+void OsRegCloseKey(OsKey key) {
+  if (key) RegCloseKey(static_cast<HKEY>(key));
+}

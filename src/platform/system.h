@@ -1,0 +1,33 @@
+// Thin layer over the system services that are neither files, processes nor
+// the registry: shell folders, identity of the running program, environment,
+// named mutexes, locale and rights. The native build answers from settable
+// doubles (system_double.h).
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Restricts DLL loading to the system folder; first call of the process.
+void OsRestrictDllSearch();
+// Shell special folder by CSIDL number; false when the shell has none.
+bool OsGetSpecialFolder(int32_t csidl, std::string* path);
+std::string OsGetSystemDirectory();
+std::string OsGetWindowsDirectory();
+uint32_t OsGetVersion();  // the value of GetVersion()
+// A new GUID in registry text form: 38 characters, braces, upper-case hex.
+std::string OsCreateGuidText();
+std::string OsGetModuleFileName();
+std::string OsGetCommandLine();
+bool OsSetEnvironment(const std::string& name, const std::string& value);
+std::string OsGetEnvironment(const std::string& name);
+// Creates a named mutex without ownership and closes it again.
+// 1: created, 2: it existed already, 0: failed.
+int OsProbeNamedMutex(const std::string& name);
+uint16_t OsGetUserDefaultLangID();
+// The administrator test: the service manager opens with all access.
+bool OsHasAdminRights();
+// Handles every pending window event of the thread without waiting.
+void OsPumpEvents();
+// True when standard error is a terminal (progress displays of the tools).
+bool OsStderrIsTerminal();
+// The system's restart prompt (no file queue, no owner, not scan-only).
+void OsPromptReboot();

@@ -1,0 +1,280 @@
+#include "runtime/filesys.h"
+
+#include <cstdio>
+#include <map>
+
+#include "platform/file.h"
+#include "platform/system.h"
+
+namespace {
+
+std::string Cut(const std::string& path) {
+  return path.size() > kMaxPath ? path.substr(0, kMaxPath) : path;
+}
+
+bool EndsWithSeparator(const std::string& s) {
+  return !s.empty() && (s.back() == '\\' || s.back() == '/');
+}
+
+struct Listing {
+  OsFind find = nullptr;
+  OsFindData first;
+  OsFindData current;
+  bool firstPending = false;
+  bool empty = false;
+};
+
+struct Listings {
+  std::map<int, Listing> open;
+  int next = 1;
+};
+
+Listings& AllListings() {
+  static Listings listings;
+  return listings;
+}
+
+}  // namespace
+
+int64_t FileSize(const std::string& rawPath) {
+  if (rawPath.empty()) return -1;
+  std::string path = Cut(rawPath);
+  if ((path.size() == 2 || path.size() == 3) && path[1] == ':') {
+    if (path.size() == 2) path += '\\';
+    return OsDriveType(path) > 1 ? -2 : -1;
+  }
+  if (path.back() == '\\' || path.back() == '/') path.pop_back();
+  if (path.empty()) return -1;
+  OsFindData data;
+  OsFind find = OsFindFirst(path, &data, nullptr);
+  if (!find) return -1;
+  OsFindClose(find);
+  return data.isFolder ? -2 : data.size;
+}
+
+bool FileExists(const std::string& path) { return FileSize(path) >= 0; }
+bool FolderExists(const std::string& path) { return FileSize(path) == -2; }
+
+bool CreateFolder(const std::string& rawPath) {
+  std::string path = Cut(rawPath);
+  while (!path.empty() && (path.back() == ' ' || path.back() == '\\' || path.back() == '/')) {
+    path.pop_back();
+  }
+  if (path.empty()) return false;
+  return OsCreateDirectory(path);
+}
+
+bool DeleteFolder(const std::string& rawPath, const std::string& pattern, int mode) {
+  if (rawPath.empty()) return false;
+  std::string path = rawPath;
+  if (!EndsWithSeparator(path)) path += '\\';
+  std::string spec = pattern.empty() ? "*.*" : pattern;
+  OsFindData data;
+  OsFind find = OsFindFirst(path + spec, &data, nullptr);
+  if (find) {
+    do {
+      if (data.name == "." || data.name == "..") continue;
+      std::string entry = path + data.name;
+      if (data.isFolder) {
+        if (mode & kDeleteSubfolders) DeleteFolder(entry, pattern, mode);
+      } else {
+        if (mode & kDeleteForce) OsSetNormalAttributes(entry);
+        OsDeleteFile(entry);
+      }
+    } while (OsFindNext(find, &data));
+    OsFindClose(find);
+  }
+  std::string folder = path.substr(0, path.size() - 1);
+  if (mode & kDeleteForce) OsSetNormalAttributes(folder);
+  return OsRemoveDirectory(folder);
+}
+
+bool CopyFileReplace(const std::string& source, const std::string& target) {
+  if (source.empty() || target.empty()) return false;
+  return OsCopyFile(source, target, true);
+}
+
+int64_t GetFileDate(const std::string& path, int kind) {
+  if (path.empty()) return 0;
+  OsFindData data;
+  OsFind find = OsFindFirst(Cut(path), &data, nullptr);
+  if (!find) return 0;
+  OsFindClose(find);
+  uint64_t ft = kind == kDateAccessed ? data.accessTime
+              : kind == kDateWritten  ? data.writeTime
+                                      : data.creationTime;
+  int64_t seconds = 0;
+  if (!OsFileTimeToLocalSeconds(ft, &seconds)) return 0;
+  return seconds;
+}
+
+namespace {
+
+// Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).
+void CivilFromDays(int64_t z, int* year, int* month, int* day) {
+  z += 719468;
+  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  int64_t doe = z - era * 146097;
+  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  int64_t y = yoe + era * 400;
+  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  int64_t mp = (5 * doy + 2) / 153;
+  int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  int64_t m = mp < 10 ? mp + 3 : mp - 9;
+  *year = static_cast<int>(y + (m <= 2));
+  *month = static_cast<int>(m);
+  *day = static_cast<int>(d);
+}
+
+bool TokenAt(const std::string& mask, size_t pos, const char* token) {
+  for (size_t i = 0; token[i]; ++i) {
+    if (pos + i >= mask.size()) return false;
+    char c = mask[pos + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != token[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string FormatDate(const std::string& mask, int64_t date) {
+  int64_t days = date >= 0 ? date / 86400 : -((-date + 86399) / 86400);
+  int64_t rest = date - days * 86400;
+  int year, month, day;
+  CivilFromDays(days, &year, &month, &day);
+  int fields[6] = {year % 100, month, day, static_cast<int>(rest / 3600),
+                   static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)};
+  static const char* tokens[6] = {"yy", "mm", "dd", "hh", "ii", "ss"};
+  std::string out;
+  char buffer[16];
+  for (size_t i = 0; i < mask.size();) {
+    if (mask[i] == '%') {
+      if (TokenAt(mask, i + 1, "yyyy")) {
+        snprintf(buffer, sizeof buffer, "%04d", year);
+        out += buffer;
+        i += 5;
+        continue;
+      }
+      bool matched = false;
+      for (int t = 0; t < 6; ++t) {
+        if (TokenAt(mask, i + 1, tokens[t])) {
+          snprintf(buffer, sizeof buffer, "%02d", fields[t]);
+          out += buffer;
+          i += 3;
+          matched = true;
+          break;
+        }
+      }
+      if (matched) continue;
+    }
+    out += mask[i++];
+  }
+  return out;
+}
+
+std::string GetTemporaryFolder() {
+  std::string path = OsGetTempPath();
+  if (!EndsWithSeparator(path)) path += '\\';
+  return path;
+}
+
+int ListFolder(const std::string& folder, const std::string& pattern) {
+  std::string spec = folder;
+  if (!EndsWithSeparator(spec)) spec += '\\';
+  spec += pattern.empty() ? "*.*" : pattern;
+  Listing listing;
+  bool noMatch = false;
+  listing.find = OsFindFirst(spec, &listing.first, &noMatch);
+  if (!listing.find) {
+    if (!noMatch) return 0;
+    listing.empty = true;
+  } else {
+    listing.firstPending = true;
+  }
+  Listings& all = AllListings();
+  int id = all.next++;
+  all.open[id] = listing;
+  return id;
+}
+
+bool NextEntry(int id) {
+  auto it = AllListings().open.find(id);
+  if (it == AllListings().open.end()) return false;
+  Listing& l = it->second;
+  if (l.empty || !l.find) return false;
+  if (l.firstPending) {
+    l.firstPending = false;
+    l.current = l.first;
+    return true;
+  }
+  return OsFindNext(l.find, &l.current);
+}
+
+std::string EntryName(int id) {
+  auto it = AllListings().open.find(id);
+  return it == AllListings().open.end() ? std::string() : it->second.current.name;
+}
+
+int EntryType(int id) {
+  auto it = AllListings().open.find(id);
+  if (it == AllListings().open.end()) return 0;
+  return it->second.current.isFolder ? kEntryFolder : kEntryFile;
+}
+
+void FinishListing(int id) {
+  auto it = AllListings().open.find(id);
+  if (it == AllListings().open.end()) return;
+  if (it->second.find) OsFindClose(it->second.find);
+  AllListings().open.erase(it);
+}
+
+void ResetListings() {
+  for (auto& entry : AllListings().open) {
+    if (entry.second.find) OsFindClose(entry.second.find);
+  }
+  AllListings().open.clear();
+}
+
+bool BeginReplacingFile(const std::string& path, ReplacingFile* out) {
+  *out = ReplacingFile();
+  if (path.empty()) return false;
+  // The temporary name sits in the same folder so that the final move is a
+  // rename on one volume; the GUID keeps two writers apart.
+  std::string folder = FolderPart(path);
+  std::string guid = OsCreateGuidText();
+  std::string temp = folder + "~zd" + guid.substr(1, 8) + guid.substr(25, 12) + ".tmp";
+  OsFile file = OsOpenFile(temp, kOsOpenCreateAlways);
+  if (!file) return false;
+  out->file = file;
+  out->path = path;
+  out->tempPath = temp;
+  return true;
+}
+
+bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t writeTime) {
+  if (!f->file) return false;
+  bool ok = true;
+  if (creationTime || writeTime) ok = OsSetFileTimes(f->file, creationTime, writeTime);
+  OsCloseFile(f->file);
+  f->file = nullptr;
+  if (ok) ok = OsReplaceFile(f->tempPath, f->path);
+  if (!ok) OsDeleteFile(f->tempPath);
+  return ok;
+}
+
+void AbandonReplacingFile(ReplacingFile* f) {
+  if (f->file) OsCloseFile(f->file);
+  f->file = nullptr;
+  if (!f->tempPath.empty()) OsDeleteFile(f->tempPath);
+}
+
+std::string FolderPart(const std::string& path) {
+  size_t pos = path.find_last_of("\\/");
+  return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+std::string FileNamePart(const std::string& path) {
+  size_t pos = path.find_last_of("\\/");
+  return pos == std::string::npos ? path : path.substr(pos + 1);
+}

@@ -1,0 +1,57 @@
+// File-system helpers on Windows paths (ANSI, "\" separators, at most 260
+// characters). Existence checks rest on FileSize: -1 nothing at the path,
+// -2 a folder or the root of an existing drive, else the size in bytes.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/file.h"
+
+const size_t kMaxPath = 260;
+
+int64_t FileSize(const std::string& path);
+bool FileExists(const std::string& path);    // a file, not a folder
+bool FolderExists(const std::string& path);  // FileSize is -2
+// Creates one folder (the parent must exist); trailing blanks, "\" and "/"
+// are removed first.
+bool CreateFolder(const std::string& path);
+
+enum : int { kDeleteSubfolders = 1, kDeleteForce = 2 };
+// Deletes the entries matching pattern (empty: "*.*"), then the folder
+// itself; true when the folder was removed.
+bool DeleteFolder(const std::string& path, const std::string& pattern, int mode);
+bool CopyFileReplace(const std::string& source, const std::string& target);
+
+enum : int { kDateCreated = 0, kDateAccessed = 1, kDateWritten = 2 };
+// Seconds since 1970 on the local wall clock; 0 when not found.
+int64_t GetFileDate(const std::string& path, int kind);
+// "%yyyy", "%yy", "%mm", "%dd", "%hh", "%ii", "%ss" (letters in any case).
+std::string FormatDate(const std::string& mask, int64_t date);
+// The user's temporary folder, long form, ending in "\".
+std::string GetTemporaryFolder();
+
+// Folder listing. A listing is a small positive number; 0 is no listing.
+enum : int { kEntryFile = 1, kEntryFolder = 2 };
+int ListFolder(const std::string& folder, const std::string& pattern);
+bool NextEntry(int listing);
+std::string EntryName(int listing);
+int EntryType(int listing);
+void FinishListing(int listing);
+void ResetListings();  // tests: forget every open listing
+
+// Writing a file so that a failure part-way never leaves a half-written file
+// under its final name: write to a sibling temporary file, then replace.
+struct ReplacingFile {
+  OsFile file = nullptr;
+  std::string path;      // final name
+  std::string tempPath;  // where the bytes go until FinishReplacingFile
+};
+bool BeginReplacingFile(const std::string& path, ReplacingFile* out);
+// Sets the times when either is non-zero, closes and moves into place.
+// On failure the temporary file is removed and the old file stays.
+bool FinishReplacingFile(ReplacingFile* file, uint64_t creationTime, uint64_t writeTime);
+void AbandonReplacingFile(ReplacingFile* file);
+
+// Path text helpers shared by the modules.
+std::string FolderPart(const std::string& path);  // up to and including the last "\" or "/"
+std::string FileNamePart(const std::string& path);

@@ -1,0 +1,14 @@
+// The block compressor of the package builder: writes the block format that
+// ExpandBlock reads, with checksums.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+enum CompressLevel { kLevelFast = 1, kLevelDefault = 2, kLevelBest = 3 };
+
+// Compresses size bytes into *block. Returns false, leaving *block empty,
+// when the block would not be smaller than the data: the caller stores the
+// data raw then.
+bool CompressBlock(const uint8_t* data, size_t size, CompressLevel level,
+                   std::vector<uint8_t>* block);
