@@ -1,0 +1,44 @@
+// Folder lookup behind the folder variables of setup.ini and task lines,
+// path expansion, and the small path operations the install actions share.
+// Every folder path returned here is empty (not found) or ends in "\", so
+// a variable is written directly before the next component: %ProgramFiles%Viewer.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Folder identifiers: shell special-folder numbers (CSIDL), 43 and the
+// installer's own negative codes.
+enum : int32_t {
+  kFolderDesktop = 0,
+  kFolderPrograms = 2,
+  kFolderPersonal = 5,
+  kFolderStartup = 7,
+  kFolderFonts = 20,
+  kFolderCommonPrograms = 23,
+  kFolderAppData = 26,
+  kFolderCommonFiles = 43,  // from the registry, not the shell
+  kFolderSystem = -2,
+  kFolderWindows = -3,
+  kFolderQuickLaunch = -5,
+  kFolderProgramFiles = -6,
+  kFolderKorvex = -7,  // where the Korvex development environment lives
+};
+
+// The folder with a trailing "\", or empty when it cannot be found. Looked
+// up afresh on every call.
+std::string GetFolderPath(int32_t folder);
+
+// Replaces the ten folder variables (case-sensitive, every occurrence, in a
+// fixed order). A path starting "X:\" is returned unchanged. With the
+// Program Files fallback, a path holding fewer than two "%" is placed under
+// the Program Files folder.
+std::string ExpandFolderVariables(const std::string& path, bool programFilesFallback);
+
+// The path with a "\" appended unless it ends in one; "" gives "\".
+std::string AddBackslash(const std::string& path);
+// Creates every missing folder of AddBackslash(path); true on success.
+bool EnsureFolderExists(const std::string& path);
+
+// A registry value as text (its last byte dropped as the terminator), or
+// empty on any failure, including values longer than 254 bytes.
+std::string ReadRegistryString(uint32_t root, const std::string& subkey, const std::string& name);

@@ -1,0 +1,71 @@
+// The INI store: one INI file at a time, loaded whole into a list of lines,
+// looked up by group and key without regard to ASCII case, changed in memory
+// and written back on close (comments and line order kept, blank lines and
+// indentation dropped). Files that begin with the UTF-8 byte-order mark are
+// converted to and from single-byte Latin-1 at the store's boundary.
+//
+// Calling order: IniOpen, any IniSelectGroup / reads / writes, IniClose.
+// Callers need not test IniOpen: without a file every read gives its default.
+#pragma once
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file.h"
+
+enum IniLineKind : uint8_t { kIniGroup, kIniComment, kIniKey };
+
+// A line of the file. Names and values point into IniStore::text, or into
+// IniStore::owned once a write has replaced them; both stay put until close.
+struct IniLine {
+  IniLineKind kind = kIniKey;
+  std::string_view name;   // group name, comment text, or key
+  std::string_view value;  // key lines: the value as stored (leading blanks gone, trailing kept)
+};
+
+// Files larger than this are opened for reading defaults only and never
+// rewritten: no INI file the installer meets comes near it.
+const uint32_t kIniMaxFileSize = 16u * 1024u * 1024u;
+
+struct IniStore {
+  OsFile file = nullptr;
+  bool writable = false;        // opened for writing: the rewrite may replace the file
+  std::string path;             // the file that is open, for the rewrite beside it
+  std::string pathToCreate;     // kept only when opening failed, so a change creates it
+  bool modified = false;
+  bool utf8 = false;            // began with EF BB BF
+  std::vector<char> text;       // content after the byte-order mark, then two zero bytes
+  std::deque<std::string> owned;  // storage of written names and values (stable addresses)
+  std::vector<IniLine> lines;
+  int32_t currentGroup = -1;    // index of the current group header; -1: top of the file
+  bool hasPendingGroup = false;
+  std::string pendingGroup;     // selected but not present; created by the next write
+};
+
+IniStore& Ini();
+void ResetIni();  // tests: forget the open file without writing it
+
+// Closes the open file (rewriting it if modified), then loads path. True when
+// the file exists and was opened.
+bool IniOpen(const std::string& path);
+// True when the group exists (it becomes current) or the name is empty (the
+// top of the file becomes current). A missing group becomes pending: no key
+// is found until a later select succeeds or a write creates the group.
+bool IniSelectGroup(const std::string& group);
+std::string IniReadString(const std::string& key, const std::string& defaultText = std::string());
+int32_t IniReadNumber(const std::string& key, int32_t defaultValue);
+void IniWriteString(const std::string& key, const std::string& value);
+void IniWriteNumber(const std::string& key, int32_t value);
+// Writes the file back if modified, closes it and forgets all state. A
+// failed rewrite is not reported; the old file then stays whole.
+void IniClose();
+
+// The Latin-1 side of UTF-8 files (exposed for tests). Utf8ToLatin1 answers
+// an empty text for a code point above U+00FF or a malformed sequence, and
+// ends the text before a sequence cut off by the end or before a zero.
+std::string Latin1ToUtf8(std::string_view text);
+std::string Utf8ToLatin1(std::string_view text);
+// The bytes that IniClose writes for the lines as they stand.
+std::string IniBuildContent();
