@@ -1,0 +1,228 @@
+#include "package/extract.h"
+
+#include <memory>
+#include <new>
+
+#include "app/admin.h"
+#include "package/block.h"
+#include "package/package.h"
+#include "platform/system.h"
+#include "runtime/filesys.h"
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+std::string WithBackslash(const std::string& folder) {
+  if (!folder.empty() && IsSeparator(folder.back())) return folder;
+  return folder + "\\";
+}
+
+// Up to and including the last separator; empty for a name without one.
+std::string NameFolderPart(const std::string& name) {
+  size_t last = name.find_last_of("\\/");
+  return last == std::string::npos ? std::string() : name.substr(0, last + 1);
+}
+
+bool CreateWithLogin(const std::string& path, ReplacingFile* file) {
+  if (BeginReplacingFile(path, file)) return true;
+  if (HasAdminRights()) return false;
+  OfferLogin();
+  return BeginReplacingFile(path, file);
+}
+
+bool ReadBlock(uint32_t size, std::unique_ptr<uint8_t[]>* block) {
+  OsFile file = Package().dataFile;
+  if (file == nullptr) return false;
+  block->reset(new (std::nothrow) uint8_t[size_t(size) + 1]);
+  if (!*block) return false;
+  uint32_t got = 0;
+  return OsReadFile(file, block->get(), size, &got) && got == size;
+}
+
+ExtractOutcome WriteEntryFile(const std::string& path, const PackageEntry& entry, const uint8_t* data,
+                              uint32_t size, bool loginRetry) {
+  ReplacingFile file;
+  bool created = loginRetry ? CreateWithLogin(path, &file) : BeginReplacingFile(path, &file);
+  if (!created) return kExtractNotCreated;
+  if (size > 0 && !OsWriteFile(file.file, data, size)) {
+    AbandonReplacingFile(&file);
+    return kExtractWriteFailed;
+  }
+  if (!FinishReplacingFile(&file, entry.creationTime, entry.lastWriteTime)) return kExtractWriteFailed;
+  return kExtractWritten;
+}
+
+ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEntry& entry,
+                                const uint8_t* block) {
+  if (!IsSafeEntryName(entry.name, false)) return kExtractUnsafeName;
+  uint32_t size = static_cast<uint32_t>(entry.size);
+  uint32_t stored = static_cast<uint32_t>(entry.storedSize);
+  const uint8_t* data = block;
+  std::unique_ptr<uint8_t[]> expanded;
+  if (size != stored) {
+    // A block that does not decode, or decodes to other bytes than were
+    // packed, must not replace a good file.
+    if (BlockExpandedSize(block, stored) != size) return kExtractBadBlock;
+    expanded.reset(new (std::nothrow) uint8_t[size_t(size) + kBlockSlack]);
+    if (!expanded) return kExtractBadBlock;
+    if (ExpandBlock(block, stored, expanded.get(), size_t(size) + kBlockSlack) != size) return kExtractBadBlock;
+    data = expanded.get();
+  }
+  return WriteEntryFile(destination + entry.name, entry, data, size, true);
+}
+
+}  // namespace
+
+const char* ExtractOutcomeText(ExtractOutcome outcome) {
+  switch (outcome) {
+    case kExtractWritten: return "written";
+    case kExtractPassedOver: return "left alone";
+    case kExtractUnsafeName: return "name points outside the destination";
+    case kExtractBadBlock: return "damaged data block";
+    case kExtractNotCreated: return "file cannot be created";
+    case kExtractWriteFailed: return "file cannot be written";
+    case kExtractReadFailed: return "package file ends early";
+  }
+  return "unknown";
+}
+
+bool IsSafeEntryName(const std::string& name, bool folder) {
+  if (name.empty() || IsSeparator(name[0])) return false;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of("\\/", start);
+    if (end == std::string::npos) end = name.size();
+    bool last = end == name.size();
+    std::string part = name.substr(start, end - start);
+    // A folder name may end in a separator; nothing else may be empty.
+    if (part.empty()) {
+      if (!(last && folder && start > 0)) return false;
+      break;
+    }
+    // Windows drops trailing dots and blanks, so "..", ". ." and "... "
+    // all climb out; no honest name ends in either.
+    if (part.back() == '.' || part.back() == ' ') return false;
+    for (char c : part) {
+      unsigned char u = static_cast<unsigned char>(c);
+      if (u < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|') {
+        return false;
+      }
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+std::string EntryExtension(const std::string& name) {
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return std::string();
+  if (name.find_first_of("\\/", dot) != std::string::npos) return std::string();
+  return name.substr(dot + 1);
+}
+
+// The list is "|"-separated with a "|" after every item ("opt|ini|"). Only
+// as many items are compared as there are "|", so text after the last "|"
+// counts only in a list without any "|".
+bool IsListedExtension(const std::string& extension, const std::string& noCopyList) {
+  if (noCopyList.empty()) return false;
+  size_t count = 0;
+  for (char c : noCopyList) count += c == '|';
+  if (count == 0) count = 1;
+  size_t start = 0;
+  for (size_t i = 0; i < count; i++) {
+    size_t end = noCopyList.find('|', start);
+    if (end == std::string::npos) end = noCopyList.size();
+    if (noCopyList.compare(start, end - start, extension) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+void CreateFolderPath(const std::string& path) {
+  if (FolderExists(path)) return;
+  for (size_t i = 0; i < path.size(); i++) {
+    if (!IsSeparator(path[i])) continue;
+    std::string prefix = path.substr(0, i + 1);
+    if (!FolderExists(prefix)) CreateFolder(prefix);
+  }
+}
+
+// Reads the current entry's block from the package file (which must be
+// positioned at it) and writes the file when write is true. The block is
+// consumed in every case, so the entries after it stay in step.
+ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write) {
+  const PackageEntry& entry = CurrentPackageEntry();
+  std::string folder = WithBackslash(destination);
+  if (entry.size <= 0) {
+    if (!write) return kExtractPassedOver;
+    if (!IsSafeEntryName(entry.name, false)) return kExtractUnsafeName;
+    return WriteEntryFile(folder + entry.name, entry, nullptr, 0, false);
+  }
+  if (entry.storedSize <= 0) return kExtractReadFailed;
+  std::unique_ptr<uint8_t[]> block;
+  if (!ReadBlock(static_cast<uint32_t>(entry.storedSize), &block)) return kExtractReadFailed;
+  if (!write) return kExtractPassedOver;
+  ExtractOutcome outcome = ExtractFileBlock(folder, entry, block.get());
+  // The progress bar counts every file that was meant to be written, so it
+  // still reaches its end when some of them fail.
+  if (Package().progress != nullptr) Package().progress();
+  OsPumpEvents();
+  return outcome;
+}
+
+bool ExtractEntry(const std::string& destination, bool write) {
+  ExtractOutcome outcome = ExtractCurrentEntry(destination, write);
+  return outcome != kExtractPassedOver || CurrentPackageEntry().size <= 0;
+}
+
+// Result: false when any entry did not end up on disk as packed, namely
+//  - a listed non-empty file was left alone because it existed already,
+//  - an entry's name would land outside the destination (never written),
+//  - a file's block failed to expand or its checksum (never written),
+//  - a file could not be created, even after the login, or not written,
+//  - the package file could not be opened or ended early.
+// A package with no entries extracts to nothing and answers true.
+bool ExtractPackage(const std::string& destination, const std::string& noCopyList) {
+  PackageReader& package = Package();
+  std::string folder = WithBackslash(destination);
+  if (package.dataFile != nullptr) OsCloseFile(package.dataFile);
+  package.dataFile = OsOpenFile(package.fileName, kOsOpenRead);
+  if (package.dataFile == nullptr) return package.entries.empty();
+  bool complete = true;
+  if (!OsSeekFile(package.dataFile, package.dataStart)) {
+    OsCloseFile(package.dataFile);
+    package.dataFile = nullptr;
+    return package.entries.empty();
+  }
+  ResetEntryCursor();
+  while (NextPackageEntry()) {
+    const PackageEntry& entry = CurrentPackageEntry();
+    bool listed = IsListedExtension(EntryExtension(entry.name), noCopyList);
+    if (entry.kind == kEntryKindFolder) {
+      if (IsSafeEntryName(entry.name, true)) {
+        CreateFolderPath(folder + entry.name);
+      } else {
+        complete = false;
+      }
+    } else if (entry.kind == kEntryKindFile) {
+      bool safe = IsSafeEntryName(entry.name, false);
+      ExtractOutcome outcome;
+      if (safe && listed && FileExists(folder + entry.name)) {
+        outcome = ExtractCurrentEntry(folder, false);
+        if (entry.size > 0) complete = false;
+      } else {
+        if (safe) CreateFolderPath(folder + NameFolderPart(entry.name));
+        outcome = ExtractCurrentEntry(folder, true);
+        if (outcome != kExtractWritten) complete = false;
+      }
+      if (outcome == kExtractReadFailed) {
+        complete = false;
+        break;
+      }
+    }
+  }
+  OsCloseFile(package.dataFile);
+  package.dataFile = nullptr;
+  return complete;
+}

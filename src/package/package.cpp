@@ -1,0 +1,208 @@
+#include "package/package.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "package/block.h"
+#include "runtime/filesys.h"
+
+namespace {
+
+PackageReader g_package;
+const PackageEntry g_noEntry;
+
+// Bytes from the package file, read through a cursor that refuses to step
+// past what is left.
+struct ByteCursor {
+  const uint8_t* data;
+  size_t left;
+};
+
+bool TakeU32(ByteCursor* cursor, uint32_t* value) {
+  if (cursor->left < 4) return false;
+  const uint8_t* p = cursor->data;
+  *value = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+  cursor->data += 4;
+  cursor->left -= 4;
+  return true;
+}
+
+bool TakeName(ByteCursor* cursor, std::string* name) {
+  const void* end = std::memchr(cursor->data, 0, cursor->left);
+  if (end == nullptr) return false;
+  size_t length = static_cast<const uint8_t*>(end) - cursor->data;
+  name->assign(reinterpret_cast<const char*>(cursor->data), length);
+  cursor->data += length + 1;
+  cursor->left -= length + 1;
+  return true;
+}
+
+uint32_t LoadU32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+bool ReadAt(OsFile file, int64_t position, uint8_t* buffer, uint32_t size) {
+  uint32_t got = 0;
+  if (!OsSeekFile(file, position)) return false;
+  return OsReadFile(file, buffer, size, &got) && got == size;
+}
+
+// The expanded directory:
+//   0  count   int32, zero or less: no entries
+//   4  entries packed back to back, each
+//        name      ANSI bytes ended by one zero byte
+//        kind, size, stored size, offset            4 x int32
+//        creation low, high, last write low, high   4 x uint32
+// Refused: a name without its zero byte or fields cut off by the end of the
+// directory, a count larger than the directory could hold, negative sizes,
+// and file blocks that, laid back to back from the data start, would run
+// into the directory block.
+PackageOpenResult ParseDirectory(const uint8_t* directory, uint32_t size) {
+  ByteCursor cursor = {directory, size};
+  uint32_t rawCount = 0;
+  if (!TakeU32(&cursor, &rawCount)) return kPackageBadDirectory;
+  int32_t count = static_cast<int32_t>(rawCount);
+  if (count <= 0) return kPackageOpened;
+  // Every entry takes at least its name's zero byte and the fixed fields.
+  if (uint64_t(count) > cursor.left / (kPackageEntryFixedSize + 1)) return kPackageBadDirectory;
+  g_package.entries.reserve(count);
+  int64_t dataEnd = g_package.dataStart;
+  for (int32_t i = 0; i < count; i++) {
+    PackageEntry entry;
+    uint32_t fields[8];
+    if (!TakeName(&cursor, &entry.name)) return kPackageBadDirectory;
+    for (uint32_t& field : fields) {
+      if (!TakeU32(&cursor, &field)) return kPackageBadDirectory;
+    }
+    entry.kind = static_cast<int32_t>(fields[0]);
+    entry.size = static_cast<int32_t>(fields[1]);
+    entry.storedSize = static_cast<int32_t>(fields[2]);
+    entry.offset = static_cast<int32_t>(fields[3]);
+    entry.creationTime = uint64_t(fields[5]) << 32 | fields[4];
+    entry.lastWriteTime = uint64_t(fields[7]) << 32 | fields[6];
+    if (entry.kind == kEntryKindFile && entry.size > 0) {
+      if (entry.storedSize <= 0) return kPackageBadEntry;
+      dataEnd += entry.storedSize;
+      if (dataEnd > g_package.directoryPosition) return kPackageDataOverrun;
+    }
+    g_package.totalSize += static_cast<uint32_t>(entry.size);
+    g_package.entries.push_back(entry);
+  }
+  return kPackageOpened;
+}
+
+// The trailer, the last 16 bytes of the host file:
+//   -16  directory unpacked size   uint32
+//   -12  directory stored size     uint32, the block just before the trailer
+//    -8  data start                uint32, absolute position of the first block
+//    -4  magic                     "Pack"
+// Every value is below 2 GiB. Refused: a stored size larger than what lies
+// before the trailer, a data start beyond the directory block, and an
+// unpacked size above kMaxDirectorySize (checked before any allocation).
+PackageOpenResult LoadPackage(const std::string& path) {
+  int64_t fileSize = FileSize(path);
+  if (fileSize <= 0) return kPackageMissing;
+  if (fileSize < kPackageTrailerSize) return kPackageNoMagic;
+  if (fileSize > INT32_MAX) return kPackageBadTrailer;
+  OsFile file = OsOpenFile(path, kOsOpenRead);
+  if (file == nullptr) return kPackageUnreadable;
+  std::unique_ptr<void, void (*)(OsFile)> closer(file, OsCloseFile);
+
+  uint8_t trailer[kPackageTrailerSize];
+  if (!ReadAt(file, fileSize - kPackageTrailerSize, trailer, sizeof trailer)) return kPackageUnreadable;
+  if (LoadU32(trailer + 12) != kPackageMagic) return kPackageNoMagic;
+  uint32_t unpackedSize = LoadU32(trailer);
+  uint32_t storedSize = LoadU32(trailer + 4);
+  int32_t dataStart = static_cast<int32_t>(LoadU32(trailer + 8));
+  if (storedSize > uint64_t(fileSize) - kPackageTrailerSize) return kPackageBadTrailer;
+  int64_t directoryPosition = fileSize - kPackageTrailerSize - storedSize;
+  if (dataStart < 0 || dataStart > directoryPosition) return kPackageBadTrailer;
+  if (unpackedSize > kMaxDirectorySize) return kPackageBadTrailer;
+  g_package.directoryUnpackedSize = unpackedSize;
+  g_package.directoryStoredSize = storedSize;
+  g_package.dataStart = dataStart;
+  g_package.directoryPosition = directoryPosition;
+
+  std::unique_ptr<uint8_t[]> directory(new (std::nothrow) uint8_t[size_t(unpackedSize) + kBlockSlack]);
+  if (!directory) return kPackageBadDirectory;
+  if (storedSize == unpackedSize) {
+    if (!ReadAt(file, directoryPosition, directory.get(), storedSize)) return kPackageUnreadable;
+  } else {
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[size_t(storedSize) + 1]);
+    if (!block) return kPackageBadDirectory;
+    if (!ReadAt(file, directoryPosition, block.get(), storedSize)) return kPackageUnreadable;
+    uint32_t expanded = ExpandBlock(block.get(), storedSize, directory.get(), size_t(unpackedSize) + kBlockSlack);
+    if (expanded != unpackedSize || unpackedSize == 0) return kPackageBadDirectory;
+  }
+  return ParseDirectory(directory.get(), unpackedSize);
+}
+
+}  // namespace
+
+PackageReader& Package() { return g_package; }
+
+void ResetPackageReader() {
+  if (g_package.dataFile != nullptr) OsCloseFile(g_package.dataFile);
+  g_package = PackageReader();
+}
+
+const char* PackageOpenResultText(PackageOpenResult result) {
+  switch (result) {
+    case kPackageOpened: return "opened";
+    case kPackageMissing: return "no file, a folder or an empty file";
+    case kPackageUnreadable: return "the file cannot be read";
+    case kPackageNoMagic: return "no package at the end of the file (\"Pack\" missing)";
+    case kPackageBadTrailer: return "the package trailer points outside the file";
+    case kPackageBadDirectory: return "the package directory is damaged";
+    case kPackageBadEntry: return "a directory entry has impossible sizes";
+    case kPackageDataOverrun: return "the file blocks run into the directory";
+  }
+  return "unknown";
+}
+
+bool OpenPackage(const std::string& path, ProgressCallback progress) {
+  // The list is cleared before any check: callers extract without testing
+  // the result, and a refused package must then write nothing.
+  g_package.fileName = path;
+  g_package.progress = progress;
+  g_package.state = 1;
+  g_package.totalSize = 0;
+  g_package.directoryUnpackedSize = 0;
+  g_package.directoryStoredSize = 0;
+  g_package.directoryPosition = 0;
+  g_package.dataStart = 0;
+  g_package.entries.clear();
+  g_package.cursor = 0;
+  PackageOpenResult result = LoadPackage(path);
+  g_package.lastResult = result;
+  if (result != kPackageOpened) {
+    g_package.entries.clear();
+    g_package.totalSize = 0;
+    return false;
+  }
+  return true;
+}
+
+bool ClosePackage() {
+  g_package.state = -1;
+  return true;
+}
+
+void ResetEntryCursor() { g_package.cursor = 0; }
+
+bool NextPackageEntry() {
+  if (g_package.cursor >= g_package.entries.size()) {
+    g_package.cursor = g_package.entries.size() + 1;
+    return false;
+  }
+  g_package.cursor++;
+  return true;
+}
+
+const PackageEntry& CurrentPackageEntry() {
+  if (g_package.cursor == 0 || g_package.cursor > g_package.entries.size()) return g_noEntry;
+  return g_package.entries[g_package.cursor - 1];
+}
+
+uint32_t PackageTotalSize() { return g_package.totalSize; }
