@@ -1,0 +1,165 @@
+#include "lib/package_writer.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void PutU32(std::vector<uint8_t>* out, uint32_t value) {
+  for (int i = 0; i < 4; i++) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+bool Fail(PackageWriter* writer, const std::string& message) {
+  writer->error = message;
+  return false;
+}
+
+bool WriteBytes(PackageWriter* writer, const uint8_t* data, size_t size) {
+  if (size == 0) return true;
+  if (writer->position + int64_t(size) > kMaxPackageBytes) {
+    return Fail(writer, "the package would reach 2 GiB, the largest size the installer reads");
+  }
+  if (std::fwrite(data, 1, size, writer->out) != size) return Fail(writer, "cannot write " + writer->tempPath);
+  writer->position += int64_t(size);
+  return true;
+}
+
+bool AddEntry(PackageWriter* writer, PackageEntry entry, const uint8_t* data, size_t size) {
+  if (writer->out == nullptr) return Fail(writer, "no package is being written");
+  entry.offset = static_cast<int32_t>(writer->position);
+  if (entry.kind == kEntryKindFile && size > 0) {
+    std::vector<uint8_t> block;
+    PackBlock(data, size, writer->level, &block);
+    entry.storedSize = static_cast<int32_t>(block.size());
+    if (!WriteBytes(writer, block.data(), block.size())) return false;
+  }
+  writer->entries.push_back(entry);
+  return true;
+}
+
+}  // namespace
+
+void PackBlock(const uint8_t* data, size_t size, CompressLevel level, std::vector<uint8_t>* block) {
+  block->clear();
+  if (size > 0 && CompressBlock(data, size, level, block) && block->size() < size) return;
+  block->assign(data, data + size);
+}
+
+std::vector<uint8_t> EncodeDirectory(const std::vector<PackageEntry>& entries) {
+  std::vector<uint8_t> out;
+  PutU32(&out, static_cast<uint32_t>(entries.size()));
+  for (const PackageEntry& entry : entries) {
+    out.insert(out.end(), entry.name.begin(), entry.name.end());
+    out.push_back(0);
+    PutU32(&out, static_cast<uint32_t>(entry.kind));
+    PutU32(&out, static_cast<uint32_t>(entry.size));
+    PutU32(&out, static_cast<uint32_t>(entry.storedSize));
+    PutU32(&out, static_cast<uint32_t>(entry.offset));
+    PutU32(&out, static_cast<uint32_t>(entry.creationTime));
+    PutU32(&out, static_cast<uint32_t>(entry.creationTime >> 32));
+    PutU32(&out, static_cast<uint32_t>(entry.lastWriteTime));
+    PutU32(&out, static_cast<uint32_t>(entry.lastWriteTime >> 32));
+  }
+  return out;
+}
+
+std::vector<uint8_t> EncodeTrailer(uint32_t unpackedSize, uint32_t storedSize, uint32_t dataStart) {
+  std::vector<uint8_t> out;
+  PutU32(&out, unpackedSize);
+  PutU32(&out, storedSize);
+  PutU32(&out, dataStart);
+  PutU32(&out, kPackageMagic);
+  return out;
+}
+
+bool BeginPackage(PackageWriter* writer, const std::string& path, const std::vector<uint8_t>& prefix,
+                  CompressLevel level) {
+  AbandonPackage(writer);
+  *writer = PackageWriter();
+  writer->path = path;
+  writer->tempPath = path + ".zandor-part";
+  writer->level = level;
+  writer->out = std::fopen(writer->tempPath.c_str(), "wb");
+  if (writer->out == nullptr) return Fail(writer, "cannot create " + writer->tempPath);
+  if (!WriteBytes(writer, prefix.data(), prefix.size())) {
+    AbandonPackage(writer);
+    return false;
+  }
+  writer->dataStart = static_cast<int32_t>(writer->position);
+  return true;
+}
+
+bool AddFolderEntry(PackageWriter* writer, const std::string& name, uint64_t creationTime,
+                    uint64_t lastWriteTime) {
+  PackageEntry entry;
+  entry.name = name;
+  entry.kind = kEntryKindFolder;
+  entry.creationTime = creationTime;
+  entry.lastWriteTime = lastWriteTime;
+  return AddEntry(writer, entry, nullptr, 0);
+}
+
+bool AddFileEntry(PackageWriter* writer, const std::string& name, const uint8_t* data, size_t size,
+                  uint64_t creationTime, uint64_t lastWriteTime) {
+  if (int64_t(size) >= kMaxPackageBytes) return Fail(writer, name + ": files of 2 GiB or more cannot be packed");
+  PackageEntry entry;
+  entry.name = name;
+  entry.kind = kEntryKindFile;
+  entry.size = static_cast<int32_t>(size);
+  entry.creationTime = creationTime;
+  entry.lastWriteTime = lastWriteTime;
+  return AddEntry(writer, entry, data, size);
+}
+
+bool FinishPackage(PackageWriter* writer) {
+  if (writer->out == nullptr) return Fail(writer, "no package is being written");
+  std::vector<uint8_t> directory = EncodeDirectory(writer->entries);
+  if (directory.size() > kMaxDirectorySize) {
+    AbandonPackage(writer);
+    return Fail(writer, "the directory is too large (too many entries)");
+  }
+  std::vector<uint8_t> block;
+  PackBlock(directory.data(), directory.size(), writer->level, &block);
+  std::vector<uint8_t> trailer = EncodeTrailer(static_cast<uint32_t>(directory.size()),
+                                               static_cast<uint32_t>(block.size()),
+                                               static_cast<uint32_t>(writer->dataStart));
+  if (!WriteBytes(writer, block.data(), block.size()) || !WriteBytes(writer, trailer.data(), trailer.size())) {
+    std::string error = writer->error;
+    AbandonPackage(writer);
+    writer->error = error;
+    return false;
+  }
+  bool closed = std::fclose(writer->out) == 0;
+  writer->out = nullptr;
+  if (!closed) {
+    AbandonPackage(writer);
+    return Fail(writer, "cannot write " + writer->path);
+  }
+  std::error_code error;
+  fs::rename(writer->tempPath, writer->path, error);
+  if (error) {
+    // Some runtimes will not rename over an existing file.
+    std::error_code ignored;
+    fs::remove(writer->path, ignored);
+    error.clear();
+    fs::rename(writer->tempPath, writer->path, error);
+  }
+  if (error) {
+    AbandonPackage(writer);
+    return Fail(writer, "cannot create " + writer->path + ": " + error.message());
+  }
+  writer->tempPath.clear();
+  return true;
+}
+
+void AbandonPackage(PackageWriter* writer) {
+  if (writer->out != nullptr) std::fclose(writer->out);
+  writer->out = nullptr;
+  if (!writer->tempPath.empty()) {
+    std::error_code ignored;
+    fs::remove(writer->tempPath, ignored);
+  }
+  writer->tempPath.clear();
+}

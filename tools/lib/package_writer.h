@@ -1,0 +1,48 @@
+// The package writer of the builder tool: file blocks one after another,
+// then the directory and the trailer that OpenPackage reads. Output goes to
+// a temporary file beside the target and is renamed into place at the end,
+// so a failure never leaves a half-written package under the final name.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "lib/compress.h"
+#include "package/package.h"
+
+// Sizes, offsets and the whole host file stay below 2 GiB.
+const int64_t kMaxPackageBytes = 0x7FFFFFFF;
+
+struct PackageWriter {
+  std::FILE* out = nullptr;
+  std::string path;      // final name
+  std::string tempPath;  // where the bytes go until FinishPackage
+  CompressLevel level = kLevelDefault;
+  int64_t position = 0;  // bytes written so far
+  int32_t dataStart = 0;
+  std::vector<PackageEntry> entries;
+  std::string error;  // set when a call answers false
+};
+
+// Packs size bytes as a block: compressed when that is smaller, else the
+// bytes themselves. A compressed block is never as long as the data, since
+// equal lengths mean "raw" to the reader.
+void PackBlock(const uint8_t* data, size_t size, CompressLevel level, std::vector<uint8_t>* block);
+// The directory bytes of entries (count, then name, zero and eight fields).
+std::vector<uint8_t> EncodeDirectory(const std::vector<PackageEntry>& entries);
+// The 16-byte trailer.
+std::vector<uint8_t> EncodeTrailer(uint32_t unpackedSize, uint32_t storedSize, uint32_t dataStart);
+
+// Starts a package at path; prefix (the installer stub, or nothing) comes
+// first and the data region begins right after it.
+bool BeginPackage(PackageWriter* writer, const std::string& path, const std::vector<uint8_t>& prefix,
+                  CompressLevel level);
+bool AddFolderEntry(PackageWriter* writer, const std::string& name, uint64_t creationTime,
+                    uint64_t lastWriteTime);
+bool AddFileEntry(PackageWriter* writer, const std::string& name, const uint8_t* data, size_t size,
+                  uint64_t creationTime, uint64_t lastWriteTime);
+// Writes the directory and the trailer and moves the file into place.
+bool FinishPackage(PackageWriter* writer);
+// Drops the temporary file; the target is left as it was.
+void AbandonPackage(PackageWriter* writer);

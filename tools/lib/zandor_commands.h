@@ -1,0 +1,34 @@
+// The commands of the zandor builder tool (pack, build, list, extract,
+// verify), callable in-process so that tests run them without a shell.
+#pragma once
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "lib/compress.h"
+
+enum : int { kZandorOk = 0, kZandorFailed = 1, kZandorUsage = 2 };
+
+struct ZandorContext {
+  std::string selfPath;  // the zandor executable: the default stub sits beside it
+  std::ostream* out = nullptr;
+  std::ostream* err = nullptr;
+  bool progress = false;  // draw a progress line on err
+};
+
+// args excludes the program name. Returns the process exit code.
+int RunZandor(const std::vector<std::string>& args, const ZandorContext& context);
+
+// UTF-8 text of one name component to the single-byte code page
+// (Windows-1252). False, with *why set, when a character has no byte there
+// or Windows forbids it in names.
+bool ToPackageComponent(const std::string& utf8, std::string* ansi, std::string* why);
+// A stored name back to UTF-8 for display.
+std::string PackageNameToUtf8(const std::string& ansi);
+// Unix time (seconds, nanoseconds) to FILETIME; 0 before 1601 is impossible
+// for unsigned inputs, so every input maps.
+uint64_t UnixToFileTime(int64_t seconds, uint32_t nanoseconds);
+// "YYYY-MM-DD hh:mm:ss" UTC, or "-" for 0.
+std::string FormatFileTime(uint64_t fileTime);
+bool ParseLevel(const std::string& text, CompressLevel* level);
