@@ -1,0 +1,414 @@
+// Extraction into a destination folder: the no-copy list, folders, empty
+// files, times, progress, and the refusal to write unsafe names or damaged
+// blocks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lib/package_writer.h"
+#include "package/block.h"
+#include "package/extract.h"
+#include "package/package.h"
+#include "platform/file.h"
+#include "platform/system_double.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const uint64_t kCreated = 131000000000000000ull;  // 2016
+const uint64_t kWritten = 132000000000000000ull;  // 2019
+
+struct TestEntry {
+  std::string name;
+  int32_t kind = kEntryKindFile;
+  int32_t size = 0;
+  std::vector<uint8_t> block;
+  uint64_t creationTime = kCreated;
+  uint64_t lastWriteTime = kWritten;
+};
+
+TestEntry RawFile(const std::string& name, const std::string& content) {
+  TestEntry entry;
+  entry.name = name;
+  entry.size = static_cast<int32_t>(content.size());
+  entry.block.assign(content.begin(), content.end());
+  return entry;
+}
+
+TestEntry Folder(const std::string& name, int32_t size = 0) {
+  TestEntry entry;
+  entry.name = name;
+  entry.kind = kEntryKindFolder;
+  entry.size = size;
+  return entry;
+}
+
+// The documented block that expands to "abcabcab" and carries its checksum.
+const std::vector<uint8_t> kAbcBlock = {0x4A, 0x43, 0x08, 0x00, 0x00, 0x00, 0xC1, 0xCC, 0xC5,
+                                        0xC2, 0x56, 0x6C, 0xD8, 0x20, 0x00, 0x00, 0x0F, 0x30};
+
+TestEntry CompressedAbc(const std::string& name) {
+  TestEntry entry;
+  entry.name = name;
+  entry.size = 8;
+  entry.block = kAbcBlock;
+  return entry;
+}
+
+std::vector<uint8_t> MakePackage(const std::vector<TestEntry>& entries, size_t prefixSize = 0) {
+  std::vector<uint8_t> out(prefixSize, 0x90);
+  std::vector<PackageEntry> directory;
+  for (const TestEntry& test : entries) {
+    PackageEntry entry;
+    entry.name = test.name;
+    entry.kind = test.kind;
+    entry.size = test.size;
+    entry.storedSize = static_cast<int32_t>(test.block.size());
+    entry.offset = static_cast<int32_t>(out.size());
+    entry.creationTime = test.creationTime;
+    entry.lastWriteTime = test.lastWriteTime;
+    out.insert(out.end(), test.block.begin(), test.block.end());
+    directory.push_back(entry);
+  }
+  std::vector<uint8_t> raw = EncodeDirectory(directory);
+  out.insert(out.end(), raw.begin(), raw.end());
+  std::vector<uint8_t> trailer = EncodeTrailer(static_cast<uint32_t>(raw.size()), static_cast<uint32_t>(raw.size()),
+                                               static_cast<uint32_t>(prefixSize));
+  out.insert(out.end(), trailer.begin(), trailer.end());
+  return out;
+}
+
+int g_progressCalls = 0;
+uint32_t g_progressCount = 0;
+void CountProgress() {
+  g_progressCalls++;
+  g_progressCount += static_cast<uint32_t>(CurrentPackageEntry().size);
+}
+
+class ExtractTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetPackageReader();
+    ResetSystemDouble();
+    g_progressCalls = 0;
+    g_progressCount = 0;
+    std::random_device random;
+    root_ = fs::temp_directory_path() / ("zandor-extract-test-" + std::to_string(random()));
+    fs::create_directories(root_ / "pkg");
+    package_ = (root_ / "pkg" / "test.pck").string();
+    dest_ = (root_ / "dest").string() + "/";
+  }
+  void TearDown() override {
+    ResetPackageReader();
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  bool Extract(const std::vector<TestEntry>& entries, const std::string& list = "", size_t prefix = 0) {
+    WriteBytes(package_, MakePackage(entries, prefix));
+    EXPECT_TRUE(OpenPackage(package_, CountProgress));
+    bool result = ExtractPackage(dest_, list);
+    ClosePackage();
+    return result;
+  }
+  static void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  static void WriteText(const std::string& path, const std::string& text) {
+    WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+  }
+  static std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // Every path under the test root except the package folder.
+  std::vector<std::string> Written() const {
+    std::vector<std::string> out;
+    for (const auto& item : fs::recursive_directory_iterator(root_)) {
+      std::string relative = item.path().lexically_relative(root_).generic_string();
+      if (relative != "pkg" && relative != "pkg/test.pck") out.push_back(relative);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  fs::path root_;
+  std::string package_;
+  std::string dest_;
+};
+
+TEST_F(ExtractTest, WritesFilesFoldersAndTimes) {
+  std::vector<TestEntry> entries = {Folder("docs\\"), RawFile("docs\\readme.txt", "read me"),
+                                    RawFile("deep\\er\\file.bin", std::string("\0\1\2\3", 4)),
+                                    CompressedAbc("abc.txt")};
+  EXPECT_TRUE(Extract(entries));
+  EXPECT_EQ(ReadText(dest_ + "docs/readme.txt"), "read me");
+  EXPECT_EQ(ReadText(dest_ + "deep/er/file.bin"), std::string("\0\1\2\3", 4));
+  EXPECT_EQ(ReadText(dest_ + "abc.txt"), "abcabcab");
+  for (const char* name : {"docs/readme.txt", "deep/er/file.bin", "abc.txt"}) {
+    OsFindData data;
+    OsFind find = OsFindFirst(dest_ + name, &data, nullptr);
+    ASSERT_NE(find, nullptr) << name;
+    OsFindClose(find);
+    EXPECT_EQ(data.writeTime, kWritten) << name;
+    EXPECT_EQ(data.creationTime, kCreated) << name;
+  }
+  // Nothing but the entries: no temporary files left beside them.
+  EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/abc.txt", "dest/deep", "dest/deep/er",
+                                                 "dest/deep/er/file.bin", "dest/docs", "dest/docs/readme.txt"}));
+}
+
+TEST_F(ExtractTest, RawFileBeginningWithJCIsWrittenAsItIs) {
+  // A valid block as raw content: equal sizes mean "raw", never "expand".
+  std::string content(kAbcBlock.begin(), kAbcBlock.end());
+  EXPECT_TRUE(Extract({RawFile("looks-like-a-block.bin", content)}));
+  EXPECT_EQ(ReadText(dest_ + "looks-like-a-block.bin"), content);
+}
+
+TEST_F(ExtractTest, AppendedPackageReadsFromItsDataStart) {
+  EXPECT_TRUE(Extract({RawFile("a.txt", "first"), RawFile("b.txt", "second")}, "", 4096));
+  EXPECT_EQ(Package().dataStart, 4096);
+  EXPECT_EQ(ReadText(dest_ + "a.txt"), "first");
+  EXPECT_EQ(ReadText(dest_ + "b.txt"), "second");
+}
+
+struct NoCopyCase {
+  const char* list;
+  const char* name;
+  bool exists;
+  bool written;
+};
+
+const NoCopyCase kNoCopyCases[] = {
+    {"", "user.opt", true, true},
+    {"opt|", "user.opt", true, false},
+    {"opt|", "user.opt", false, true},
+    {"OPT|", "user.opt", true, true},
+    {"opt|ini", "user.opt", true, false},
+    {"opt|ini", "user.ini", true, true},  // the item after the last "|" is not compared
+    {"opt|ini|", "user.ini", true, false},
+    {"opt", "user.opt", true, false},  // no "|" at all: one item
+    {"opt|", "opt", true, true},       // no "." in the name
+    {"opt|", "dir.opt\\file", true, true},
+    {"opt|", "dir\\x.opt", true, false},
+    {"txt|opt|", "user.opt", true, false},
+    {"pt|", "user.opt", true, true},
+};
+
+TEST_F(ExtractTest, NoCopyListTable) {
+  for (const NoCopyCase& c : kNoCopyCases) {
+    SCOPED_TRACE(std::string(c.list) + " / " + c.name);
+    std::error_code ignored;
+    fs::remove_all(dest_, ignored);
+    std::string path = dest_ + c.name;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (c.exists) {
+      fs::create_directories(fs::path(path).parent_path());
+      WriteText(path, "kept");
+    }
+    bool result = Extract({RawFile(c.name, "new content")}, c.list);
+    EXPECT_EQ(ReadText(path), c.written ? "new content" : "kept");
+    // Leaving a file alone is reported through the result.
+    EXPECT_EQ(result, c.written);
+  }
+}
+
+TEST_F(ExtractTest, ExtensionAndListHelpers) {
+  EXPECT_EQ(EntryExtension("a\\b.c\\d"), "");
+  EXPECT_EQ(EntryExtension("a/b.c/d"), "");
+  EXPECT_EQ(EntryExtension("name."), "");
+  EXPECT_EQ(EntryExtension("x.tar.gz"), "gz");
+  EXPECT_FALSE(IsListedExtension("", ""));
+  EXPECT_FALSE(IsListedExtension("", "opt|"));
+  EXPECT_TRUE(IsListedExtension("ini", "opt|ini|"));
+  EXPECT_FALSE(IsListedExtension("ini", "opt|ini"));
+}
+
+TEST_F(ExtractTest, EmptyFilesGetTheirTimesButNoProgress) {
+  EXPECT_TRUE(Extract({RawFile("sub\\empty.dat", "")}));
+  EXPECT_EQ(fs::file_size(dest_ + "sub/empty.dat"), 0u);
+  OsFindData data;
+  OsFind find = OsFindFirst(dest_ + "sub/empty.dat", &data, nullptr);
+  ASSERT_NE(find, nullptr);
+  OsFindClose(find);
+  EXPECT_EQ(data.writeTime, kWritten);
+  EXPECT_EQ(data.creationTime, kCreated);
+  EXPECT_EQ(g_progressCalls, 0);
+}
+
+TEST_F(ExtractTest, ListedEmptyFileThatExistsIsLeftAloneWithoutFailing) {
+  fs::create_directories(dest_);
+  WriteText(dest_ + "keep.opt", "settings");
+  EXPECT_TRUE(Extract({RawFile("keep.opt", "")}, "opt|"));
+  EXPECT_EQ(ReadText(dest_ + "keep.opt"), "settings");
+}
+
+TEST_F(ExtractTest, FolderEntriesCreateTheirPath) {
+  EXPECT_TRUE(Extract({Folder("a\\b\\c\\"), Folder("no-backslash"), Folder("x\\y")}));
+  EXPECT_TRUE(fs::is_directory(dest_ + "a/b/c"));
+  // Without a trailing "\" the last component is not created.
+  EXPECT_FALSE(fs::exists(dest_ + "no-backslash"));
+  EXPECT_TRUE(fs::is_directory(dest_ + "x"));
+  EXPECT_FALSE(fs::exists(dest_ + "x/y"));
+}
+
+TEST_F(ExtractTest, CreateFolderPathStopsAtTheLastBackslash) {
+  std::string base = (root_ / "made").string();
+  CreateFolderPath(base + "\\one\\two\\three");
+  EXPECT_TRUE(fs::is_directory(base + "/one/two"));
+  EXPECT_FALSE(fs::exists(base + "/one/two/three"));
+  CreateFolderPath(base + "\\one\\two\\three\\");
+  EXPECT_TRUE(fs::is_directory(base + "/one/two/three"));
+}
+
+TEST_F(ExtractTest, ProgressCountsFilesButNotFoldersOrFilesLeftAlone) {
+  fs::create_directories(dest_);
+  WriteText(dest_ + "kept.opt", "old");
+  TestEntry other;
+  other.name = "other";
+  other.kind = 9;
+  other.size = 77;
+  std::vector<TestEntry> entries = {Folder("f\\", 1000),  RawFile("f\\a.txt", "12345"), RawFile("empty", ""),
+                                    RawFile("kept.opt", "1234567"), CompressedAbc("abc"),   other};
+  EXPECT_FALSE(Extract(entries, "opt|"));
+  EXPECT_EQ(PackageTotalSize(), 1000u + 5 + 7 + 8 + 77);
+  EXPECT_EQ(g_progressCount, PackageTotalSize() - 1000 - 7 - 77);
+  EXPECT_EQ(g_progressCalls, 2);
+}
+
+TEST_F(ExtractTest, EntriesOfOtherKindsConsumeNothing) {
+  TestEntry other;
+  other.name = "strange";
+  other.kind = 2;
+  other.size = 4;
+  EXPECT_TRUE(Extract({RawFile("a", "AAAA"), other, RawFile("b", "BBBB")}));
+  EXPECT_EQ(ReadText(dest_ + "b"), "BBBB");
+  EXPECT_FALSE(fs::exists(dest_ + "strange"));
+}
+
+// Names that would leave the destination; each sits between two good files
+// and must neither be written nor throw the reading out of step.
+const char* const kUnsafeNames[] = {
+    "..\\evil.txt",  "a\\..\\..\\evil.txt", "\\evil.txt",    "/evil.txt",          "C:evil.txt",
+    "C:\\evil.txt",  "\\\\server\\evil.txt", "a/../../evil.txt", "a\\\\evil.txt", ".. \\evil.txt",
+    "...\\evil.txt", "a\\..",               "evil.txt:stream", "..",            "",
+};
+
+TEST_F(ExtractTest, UnsafeNamesAreNeverWritten) {
+  for (const char* name : kUnsafeNames) {
+    SCOPED_TRACE(name);
+    std::error_code ignored;
+    fs::remove_all(dest_, ignored);
+    g_progressCalls = 0;
+    EXPECT_FALSE(Extract({RawFile("before.txt", "before"), RawFile(name, "EVIL"), RawFile("after.txt", "after")}));
+    EXPECT_EQ(ReadText(dest_ + "after.txt"), "after");
+    EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/after.txt", "dest/before.txt"}));
+    EXPECT_EQ(g_progressCalls, 3);
+    EXPECT_FALSE(IsSafeEntryName(name, false));
+  }
+}
+
+TEST_F(ExtractTest, UnsafeFolderAndEmptyFileNamesAreRefused) {
+  EXPECT_FALSE(Extract({Folder("..\\outside\\"), RawFile("..\\empty.txt", ""), RawFile("good.txt", "good")}));
+  EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/good.txt"}));
+}
+
+TEST_F(ExtractTest, SafeNamesAreAccepted) {
+  for (const char* name : {"a.txt", "sub\\a.txt", "sub/a.txt", "a..b", ".hidden", "x\\.y\\z"}) {
+    EXPECT_TRUE(IsSafeEntryName(name, false)) << name;
+  }
+  EXPECT_TRUE(IsSafeEntryName("folder\\", true));
+  EXPECT_FALSE(IsSafeEntryName("folder\\", false));
+}
+
+TEST_F(ExtractTest, DamagedBlockLeavesTheExistingFileAlone) {
+  fs::create_directories(dest_);
+  WriteText(dest_ + "abc.txt", "previous version");
+  TestEntry damaged = CompressedAbc("abc.txt");
+  damaged.block[6] ^= 1;  // checksum
+  TestEntry truncatedStream = CompressedAbc("new.txt");
+  truncatedStream.block[16] = 0xFF;  // the match runs wild
+  EXPECT_FALSE(Extract({damaged, truncatedStream, RawFile("after.txt", "after")}));
+  EXPECT_EQ(ReadText(dest_ + "abc.txt"), "previous version");
+  EXPECT_FALSE(fs::exists(dest_ + "new.txt"));
+  EXPECT_EQ(ReadText(dest_ + "after.txt"), "after");
+  EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/abc.txt", "dest/after.txt"}));
+}
+
+TEST_F(ExtractTest, BlockOfAnotherSizeIsDamaged) {
+  TestEntry entry = CompressedAbc("abc.txt");
+  entry.size = 7;  // the block says 8
+  EXPECT_FALSE(Extract({entry}));
+  EXPECT_FALSE(fs::exists(dest_ + "abc.txt"));
+}
+
+TEST_F(ExtractTest, ExistingFileIsReplacedNotOverwrittenInPlace) {
+  // A hard link shares the old file's bytes: writing in place would change
+  // it too, while writing beside and renaming leaves it with the old bytes.
+  fs::create_directories(dest_);
+  WriteText(dest_ + "program.exe", "old program");
+  fs::create_hard_link(dest_ + "program.exe", root_ / "link.exe");
+  EXPECT_TRUE(Extract({RawFile("program.exe", "new program")}));
+  EXPECT_EQ(ReadText(dest_ + "program.exe"), "new program");
+  EXPECT_EQ(ReadText((root_ / "link.exe").string()), "old program");
+}
+
+TEST_F(ExtractTest, FileThatCannotBeCreatedIsPassedOverInStep) {
+  // "blocked" is a file, so "blocked\x.txt" cannot be created.
+  SystemDoubleSetAdminRights(false);
+  fs::create_directories(dest_);
+  WriteText(dest_ + "blocked", "a file");
+  fs::create_directories(dest_ + "folder.txt");
+  EXPECT_FALSE(Extract({RawFile("blocked\\x.txt", "x"), RawFile("folder.txt", "a folder is in the way"),
+                        RawFile("after.txt", "after")}));
+  EXPECT_EQ(ReadText(dest_ + "after.txt"), "after");
+  EXPECT_TRUE(fs::is_directory(dest_ + "folder.txt"));
+  EXPECT_EQ(g_progressCalls, 3);
+  EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/after.txt", "dest/blocked", "dest/folder.txt"}));
+}
+
+TEST_F(ExtractTest, PackageThatShrankAfterOpeningStopsExtraction) {
+  WriteBytes(package_, MakePackage({RawFile("a.txt", "aaaa"), RawFile("b.txt", "bbbbbbbb")}));
+  ASSERT_TRUE(OpenPackage(package_, nullptr));
+  fs::resize_file(package_, 6);
+  EXPECT_FALSE(ExtractPackage(dest_, ""));
+  EXPECT_EQ(ReadText(dest_ + "a.txt"), "aaaa");
+  EXPECT_FALSE(fs::exists(dest_ + "b.txt"));
+}
+
+TEST_F(ExtractTest, MissingPackageFile) {
+  WriteBytes(package_, MakePackage({RawFile("a.txt", "aaaa")}));
+  ASSERT_TRUE(OpenPackage(package_, nullptr));
+  fs::remove(package_);
+  EXPECT_FALSE(ExtractPackage(dest_, ""));
+  EXPECT_FALSE(fs::exists(dest_));
+}
+
+TEST_F(ExtractTest, RefusedPackageExtractsNothingAndSucceeds) {
+  WriteText(package_, "an installer without a package");
+  EXPECT_FALSE(OpenPackage(package_, nullptr));
+  EXPECT_TRUE(ExtractPackage(dest_, ""));
+  EXPECT_FALSE(fs::exists(dest_));
+}
+
+TEST_F(ExtractTest, ExtractEntryWithoutWriteReadsPastTheBlock) {
+  WriteBytes(package_, MakePackage({RawFile("a.txt", "aaaa"), RawFile("b.txt", "bb")}));
+  ASSERT_TRUE(OpenPackage(package_, nullptr));
+  fs::create_directories(dest_);
+  Package().dataFile = OsOpenFile(package_, kOsOpenRead);
+  ASSERT_NE(Package().dataFile, nullptr);
+  ResetEntryCursor();
+  ASSERT_TRUE(NextPackageEntry());
+  EXPECT_FALSE(ExtractEntry(dest_, false));
+  ASSERT_TRUE(NextPackageEntry());
+  EXPECT_TRUE(ExtractEntry(dest_, true));
+  EXPECT_FALSE(fs::exists(dest_ + "a.txt"));
+  EXPECT_EQ(ReadText(dest_ + "b.txt"), "bb");
+}
+
+}  // namespace

@@ -1,0 +1,402 @@
+// The package reader: trailer, directory, entry walking and the refusal of
+// packages whose sizes point outside the file.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lib/package_writer.h"
+#include "package/block.h"
+#include "package/package.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One entry as the test lays it into the data region; data holds the block
+// exactly as stored (raw bytes or a compressed block).
+struct TestEntry {
+  std::string name;
+  int32_t kind = kEntryKindFile;
+  int32_t size = 0;
+  std::vector<uint8_t> block;
+  uint64_t creationTime = 0;
+  uint64_t lastWriteTime = 0;
+};
+
+TestEntry RawFile(const std::string& name, const std::string& content, uint64_t created = 0, uint64_t written = 0) {
+  TestEntry entry;
+  entry.name = name;
+  entry.size = static_cast<int32_t>(content.size());
+  entry.block.assign(content.begin(), content.end());
+  entry.creationTime = created;
+  entry.lastWriteTime = written;
+  return entry;
+}
+
+TestEntry Folder(const std::string& name, int32_t size = 0) {
+  TestEntry entry;
+  entry.name = name;
+  entry.kind = kEntryKindFolder;
+  entry.size = size;
+  return entry;
+}
+
+// Writes bits most significant first into 32-bit little-endian words.
+struct BitWriter {
+  std::vector<uint8_t> bytes;
+  uint32_t word = 0;
+  int used = 0;
+  void Put(uint32_t value, int count) {
+    for (int i = count - 1; i >= 0; i--) {
+      word = word << 1 | ((value >> i) & 1);
+      if (++used == 32) Flush();
+    }
+  }
+  void Flush() {
+    for (int i = 0; i < 4; i++) bytes.push_back(static_cast<uint8_t>(word >> (8 * i)));
+    word = 0;
+    used = 0;
+  }
+  std::vector<uint8_t> Finish() {
+    if (used > 0) {
+      word <<= 32 - used;
+      Flush();
+    }
+    return bytes;
+  }
+};
+
+// A compressed block that holds only 8-bit literals: independent of the
+// builder's compressor, and larger than the data, as the tests want.
+std::vector<uint8_t> LiteralBlock(const std::vector<uint8_t>& data) {
+  BitWriter bits;
+  bits.Put(1, 3);  // 001
+  bits.Put(0, 4);
+  bits.Put(0, 1);
+  bits.Put(1, 1);  // literal width 8, base 0
+  for (uint8_t byte : data) {
+    bits.Put(1, 1);
+    bits.Put(byte, 8);
+  }
+  bits.Put(0, 3);
+  bits.Put(0, 7);
+  bits.Put(0, 2);  // end of stream
+  std::vector<uint8_t> stream = bits.Finish();
+  std::vector<uint8_t> block = {'J', 'C'};
+  uint32_t size = static_cast<uint32_t>(data.size());
+  uint32_t checksum = BlockChecksum(data.data(), data.size());
+  for (int i = 0; i < 4; i++) block.push_back(static_cast<uint8_t>(size >> (8 * i)));
+  for (int i = 0; i < 4; i++) block.push_back(static_cast<uint8_t>(checksum >> (8 * i)));
+  block.insert(block.end(), stream.begin(), stream.end());
+  return block;
+}
+
+// Lays out prefix, blocks, directory (raw, or a literal block) and trailer.
+std::vector<uint8_t> MakePackage(const std::vector<TestEntry>& entries, size_t prefixSize = 0,
+                                 bool compressDirectory = false) {
+  std::vector<uint8_t> out(prefixSize, 0xEE);
+  std::vector<PackageEntry> directory;
+  for (const TestEntry& test : entries) {
+    PackageEntry entry;
+    entry.name = test.name;
+    entry.kind = test.kind;
+    entry.size = test.size;
+    entry.storedSize = static_cast<int32_t>(test.block.size());
+    entry.offset = static_cast<int32_t>(out.size());
+    entry.creationTime = test.creationTime;
+    entry.lastWriteTime = test.lastWriteTime;
+    out.insert(out.end(), test.block.begin(), test.block.end());
+    directory.push_back(entry);
+  }
+  std::vector<uint8_t> raw = EncodeDirectory(directory);
+  std::vector<uint8_t> block = compressDirectory ? LiteralBlock(raw) : raw;
+  out.insert(out.end(), block.begin(), block.end());
+  std::vector<uint8_t> trailer = EncodeTrailer(static_cast<uint32_t>(raw.size()), static_cast<uint32_t>(block.size()),
+                                               static_cast<uint32_t>(prefixSize));
+  out.insert(out.end(), trailer.begin(), trailer.end());
+  return out;
+}
+
+void PutU32At(std::vector<uint8_t>* bytes, size_t position, uint32_t value) {
+  for (int i = 0; i < 4; i++) (*bytes)[position + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+class PackageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetPackageReader();
+    std::random_device random;
+    folder_ = fs::temp_directory_path() / ("zandor-package-test-" + std::to_string(random()));
+    fs::create_directories(folder_);
+    path_ = (folder_ / "test.pck").string();
+  }
+  void TearDown() override {
+    ResetPackageReader();
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+  }
+  void Write(const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  // Opens a good package first so that a failed open must clear its list.
+  void OpenSomethingFirst() {
+    Write(MakePackage({RawFile("old.txt", "old")}));
+    ASSERT_TRUE(OpenPackage(path_, nullptr));
+    ASSERT_EQ(Package().entries.size(), 1u);
+  }
+  void ExpectRefused(const std::vector<uint8_t>& bytes, const char* why) {
+    SCOPED_TRACE(why);
+    OpenSomethingFirst();
+    Write(bytes);
+    EXPECT_FALSE(OpenPackage(path_, nullptr));
+    EXPECT_TRUE(Package().entries.empty());
+    EXPECT_EQ(PackageTotalSize(), 0u);
+    EXPECT_EQ(Package().state, 1);
+  }
+  fs::path folder_;
+  std::string path_;
+};
+
+TEST_F(PackageTest, EmptyPackageOpensTrue) {
+  Write(MakePackage({}));
+  EXPECT_TRUE(OpenPackage(path_, nullptr));
+  EXPECT_TRUE(Package().entries.empty());
+  EXPECT_EQ(PackageTotalSize(), 0u);
+  EXPECT_EQ(Package().directoryUnpackedSize, 4u);
+}
+
+TEST_F(PackageTest, NegativeCountIsAnEmptyPackage) {
+  std::vector<uint8_t> bytes = MakePackage({});
+  PutU32At(&bytes, 0, 0xFFFFFFFF);
+  Write(bytes);
+  EXPECT_TRUE(OpenPackage(path_, nullptr));
+  EXPECT_TRUE(Package().entries.empty());
+}
+
+TEST_F(PackageTest, MissingFolderOrEmptyFileIsRefused) {
+  OpenSomethingFirst();
+  EXPECT_FALSE(OpenPackage((folder_ / "missing.pck").string(), nullptr));
+  EXPECT_TRUE(Package().entries.empty());
+  OpenSomethingFirst();
+  EXPECT_FALSE(OpenPackage(folder_.string(), nullptr));
+  EXPECT_TRUE(Package().entries.empty());
+  OpenSomethingFirst();
+  Write({});
+  EXPECT_FALSE(OpenPackage(path_, nullptr));
+  EXPECT_TRUE(Package().entries.empty());
+  EXPECT_EQ(Package().lastResult, kPackageMissing);
+}
+
+TEST_F(PackageTest, NoMagicGivesEmptyList) {
+  std::vector<uint8_t> bytes = MakePackage({RawFile("a.txt", "abc")});
+  bytes.back() = 'c';  // "Pacc"
+  ExpectRefused(bytes, "last byte changed");
+  EXPECT_EQ(Package().lastResult, kPackageNoMagic);
+  std::vector<uint8_t> executable(5000, 0x4D);
+  ExpectRefused(executable, "an executable without a package");
+}
+
+TEST_F(PackageTest, RawDirectoryFieldsAreRead) {
+  TestEntry file = RawFile("sub\\a.txt", "hello", 0x0123456789ABCDEFull, 0x01D0000000000001ull);
+  Write(MakePackage({Folder("sub\\"), file}, 100));
+  ProgressCallback callback = [] {};
+  ASSERT_TRUE(OpenPackage(path_, callback));
+  EXPECT_EQ(Package().fileName, path_);
+  EXPECT_EQ(Package().progress, callback);
+  EXPECT_EQ(Package().dataStart, 100);
+  ASSERT_EQ(Package().entries.size(), 2u);
+  const PackageEntry& folder = Package().entries[0];
+  EXPECT_EQ(folder.name, "sub\\");
+  EXPECT_EQ(folder.kind, kEntryKindFolder);
+  const PackageEntry& entry = Package().entries[1];
+  EXPECT_EQ(entry.name, "sub\\a.txt");
+  EXPECT_EQ(entry.kind, kEntryKindFile);
+  EXPECT_EQ(entry.size, 5);
+  EXPECT_EQ(entry.storedSize, 5);
+  EXPECT_EQ(entry.offset, 100);
+  EXPECT_EQ(entry.creationTime, 0x0123456789ABCDEFull);
+  EXPECT_EQ(entry.lastWriteTime, 0x01D0000000000001ull);
+  EXPECT_EQ(PackageTotalSize(), 5u);
+}
+
+TEST_F(PackageTest, CompressedDirectoryIsExpanded) {
+  std::vector<TestEntry> entries = {Folder("a\\"), RawFile("a\\b.txt", "bee"), RawFile("c.txt", "sea")};
+  Write(MakePackage(entries, 0, true));
+  ASSERT_TRUE(OpenPackage(path_, nullptr));
+  ASSERT_EQ(Package().entries.size(), 3u);
+  EXPECT_NE(Package().directoryStoredSize, Package().directoryUnpackedSize);
+  EXPECT_EQ(Package().entries[2].name, "c.txt");
+  EXPECT_EQ(Package().entries[2].offset, 3);
+}
+
+TEST_F(PackageTest, TotalSizeCountsEveryEntry) {
+  TestEntry other;
+  other.name = "strange";
+  other.kind = 7;
+  other.size = 1000;
+  Write(MakePackage({Folder("f\\", 50), RawFile("a", "12345"), other, RawFile("empty", "")}));
+  ASSERT_TRUE(OpenPackage(path_, nullptr));
+  EXPECT_EQ(Package().entries.size(), 4u);
+  EXPECT_EQ(PackageTotalSize(), 1055u);
+}
+
+TEST_F(PackageTest, EntryWalkingVisitsEveryEntryInOrder) {
+  Write(MakePackage({RawFile("one", "1"), RawFile("two", "22"), RawFile("three", "333")}));
+  ASSERT_TRUE(OpenPackage(path_, nullptr));
+  std::vector<std::string> names;
+  ResetEntryCursor();
+  EXPECT_EQ(CurrentPackageEntry().name, "");
+  while (NextPackageEntry()) names.push_back(CurrentPackageEntry().name);
+  EXPECT_EQ(names, (std::vector<std::string>{"one", "two", "three"}));
+  EXPECT_FALSE(NextPackageEntry());
+  EXPECT_EQ(CurrentPackageEntry().name, "");
+  ResetEntryCursor();
+  ASSERT_TRUE(NextPackageEntry());
+  EXPECT_EQ(CurrentPackageEntry().name, "one");
+}
+
+TEST_F(PackageTest, CloseKeepsTheListUntilTheNextOpen) {
+  Write(MakePackage({RawFile("one", "1")}));
+  ASSERT_TRUE(OpenPackage(path_, nullptr));
+  EXPECT_TRUE(ClosePackage());
+  EXPECT_EQ(Package().state, -1);
+  EXPECT_EQ(Package().entries.size(), 1u);
+}
+
+TEST_F(PackageTest, ResetForgetsEverything) {
+  Write(MakePackage({RawFile("one", "1")}));
+  ASSERT_TRUE(OpenPackage(path_, nullptr));
+  ResetPackageReader();
+  EXPECT_EQ(Package().state, -1);
+  EXPECT_TRUE(Package().entries.empty());
+  EXPECT_TRUE(Package().fileName.empty());
+}
+
+// Offsets into a package made of one 5-byte file, stored at 0, and a raw
+// directory; the trailer is the last 16 bytes.
+struct Malformation {
+  const char* why;
+  void (*change)(std::vector<uint8_t>* bytes);
+  PackageOpenResult expected;
+};
+
+size_t TrailerAt(const std::vector<uint8_t>& bytes) { return bytes.size() - 16; }
+
+const Malformation kMalformations[] = {
+    {"stored size larger than the file",
+     [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b) + 4, 0x10000); }, kPackageBadTrailer},
+    {"stored size negative", [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b) + 4, 0xFFFFFFF0); },
+     kPackageBadTrailer},
+    {"data start beyond the directory", [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b) + 8, 20); },
+     kPackageBadTrailer},
+    {"data start negative", [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b) + 8, 0x80000000); },
+     kPackageBadTrailer},
+    {"directory of two gigabytes claimed",
+     [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b), 0x7FFFFFF0); }, kPackageBadTrailer},
+    {"compressed directory that does not expand",
+     [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b), 30); }, kPackageBadDirectory},
+    {"directory ends in the middle of an entry",
+     [](std::vector<uint8_t>* b) {
+       // Shorten the directory by moving the trailer over its last 4 bytes.
+       std::vector<uint8_t> trailer(b->end() - 16, b->end());
+       b->resize(b->size() - 20);
+       b->insert(b->end(), trailer.begin(), trailer.end());
+       size_t t = TrailerAt(*b);
+       uint32_t size = (*b)[t] | (*b)[t + 1] << 8;
+       PutU32At(b, t, size - 4);
+       PutU32At(b, t + 4, size - 4);
+     },
+     kPackageBadDirectory},
+    {"entry count larger than the directory holds", [](std::vector<uint8_t>* b) { PutU32At(b, 5, 2); },
+     kPackageBadDirectory},
+    {"entry count huge", [](std::vector<uint8_t>* b) { PutU32At(b, 5, 0x7FFFFFFF); }, kPackageBadDirectory},
+    {"name without its zero byte",
+     [](std::vector<uint8_t>* b) {
+       for (size_t i = 9; i < TrailerAt(*b); i++) (*b)[i] = 'x';
+     },
+     kPackageBadDirectory},
+    {"file block runs into the directory",
+     [](std::vector<uint8_t>* b) { PutU32At(b, 5 + 4 + 6 + 8, 6); }, kPackageDataOverrun},
+    {"file with data but no block", [](std::vector<uint8_t>* b) { PutU32At(b, 5 + 4 + 6 + 8, 0); },
+     kPackageBadEntry},
+    {"file with a negative stored size",
+     [](std::vector<uint8_t>* b) { PutU32At(b, 5 + 4 + 6 + 8, 0xFFFFFFFB); }, kPackageBadEntry},
+    {"file shorter than the trailer", [](std::vector<uint8_t>* b) { b->erase(b->begin(), b->end() - 10); },
+     kPackageNoMagic},
+};
+
+TEST_F(PackageTest, MalformedPackagesAreRefused) {
+  // Layout: "hello" at 0, directory at 5: count, "a.txt\0", eight fields.
+  const std::vector<uint8_t> good = MakePackage({RawFile("a.txt", "hello")});
+  ASSERT_EQ(good[9], 'a');
+  Write(good);
+  ASSERT_TRUE(OpenPackage(path_, nullptr));
+  for (const Malformation& m : kMalformations) {
+    std::vector<uint8_t> bytes = good;
+    m.change(&bytes);
+    ExpectRefused(bytes, m.why);
+    EXPECT_EQ(Package().lastResult, m.expected) << m.why << ": " << PackageOpenResultText(Package().lastResult);
+  }
+}
+
+TEST_F(PackageTest, StoredSizesMustNotPassTheDirectoryTogether) {
+  // Each block alone fits; laid back to back they reach into the directory.
+  std::vector<uint8_t> bytes = MakePackage({RawFile("a", "aaaa"), RawFile("b", "bbbb")});
+  // Directory: count (4), "a\0" (2), kind, size, stored at 6+8.
+  PutU32At(&bytes, 8 + 4 + 2 + 8, 8);
+  ExpectRefused(bytes, "two blocks overlap the directory");
+  EXPECT_EQ(Package().lastResult, kPackageDataOverrun);
+}
+
+TEST_F(PackageTest, RandomDamageNeverReadsOutsideTheFile) {
+  // Run under the sanitizers this finds reads outside buffers; on its own
+  // it checks that an accepted package always fits its file.
+  unsigned seed = std::random_device()();
+  std::printf("RandomDamageNeverReadsOutsideTheFile seed %u\n", seed);
+  std::mt19937 random(seed);
+  std::vector<TestEntry> entries = {Folder("d\\"), RawFile("d\\one.txt", "first file"),
+                                    RawFile("two.bin", "JC not a block"), RawFile("empty", "")};
+  const std::vector<uint8_t> good = MakePackage(entries, 64, true);
+  for (int round = 0; round < 400; round++) {
+    std::vector<uint8_t> bytes = good;
+    int changes = 1 + static_cast<int>(random() % 4);
+    for (int i = 0; i < changes; i++) {
+      size_t at = random() % bytes.size();
+      switch (random() % 3) {
+        case 0: bytes[at] ^= static_cast<uint8_t>(1u << (random() % 8)); break;
+        case 1: bytes[at] = static_cast<uint8_t>(random()); break;
+        default: bytes.erase(bytes.begin(), bytes.begin() + static_cast<long>(at % 16)); break;
+      }
+    }
+    Write(bytes);
+    if (!OpenPackage(path_, nullptr)) {
+      EXPECT_TRUE(Package().entries.empty()) << "seed " << seed << " round " << round;
+      continue;
+    }
+    int64_t end = Package().dataStart;
+    for (const PackageEntry& entry : Package().entries) {
+      if (entry.kind == kEntryKindFile && entry.size > 0) end += entry.storedSize;
+    }
+    EXPECT_LE(end, static_cast<int64_t>(bytes.size()) - 16) << "seed " << seed << " round " << round;
+  }
+}
+
+TEST(BlockEncoderForTests, LiteralBlockMatchesTheWorkedExample) {
+  // The literal-only encoder the tests use must produce the documented block
+  // for "abc" apart from the checksum field, which it fills in.
+  std::vector<uint8_t> block = LiteralBlock({'a', 'b', 'c'});
+  const std::vector<uint8_t> expected = {0x4A, 0x43, 0x03, 0, 0, 0, 0, 0, 0, 0,
+                                         0x56, 0x6C, 0xD8, 0x20, 0, 0, 0, 0x30};
+  ASSERT_EQ(block.size(), expected.size());
+  EXPECT_TRUE(std::equal(block.begin() + 10, block.end(), expected.begin() + 10));
+  EXPECT_TRUE(std::equal(block.begin(), block.begin() + 6, expected.begin()));
+}
+
+}  // namespace
