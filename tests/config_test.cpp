@@ -1,0 +1,341 @@
+// Setup configuration: start-up read, settings load with its precedence
+// rules, the install state, and the program folder name.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/config.h"
+#include "app/setup_state.h"
+#include "platform/registry.h"
+#include "platform/registry_double.h"
+#include "platform/system_double.h"
+#include "runtime/ini.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+const char kGuid[] = "{0A1B2C3D-1111-2222-3333-444455556666}";
+
+class ConfigTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSetup();
+    ResetIni();
+    ResetRegistryDouble();
+    ResetSystemDouble();
+    RegistryDoubleSetString(kHkeyLocalMachine, kVersionKey, "ProgramFilesDir", "C:\\Program Files");
+    SystemDoubleSetWindowsDirectory("C:\\WINDOWS");
+    folder_ = fs::temp_directory_path() / "zandor-config-test" /
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    ::Setup().workFolder = folder_.string() + "/";
+    ::Setup().iniPath = ::Setup().workFolder + "setup.ini";
+  }
+  void TearDown() override {
+    ResetIni();
+    ResetSetup();
+    ResetRegistryDouble();
+    ResetSystemDouble();
+    fs::remove_all(folder_);
+  }
+
+  void WriteIni(const std::string& text) {
+    std::ofstream out(::Setup().iniPath, std::ios::binary);
+    out << text;
+  }
+
+  // The install state as a previous wizard install would have left it.
+  static void Remember(const char* guid, const char* installDir, const char* startMenu, const char* desktop) {
+    std::string key = std::string("SOFTWARE\\Zandor\\") + guid;
+    if (installDir) RegistryDoubleSetString(kHkeyCurrentUser, key, "InstallDir", installDir);
+    if (startMenu) RegistryDoubleSetString(kHkeyCurrentUser, key, "StartMenu", startMenu);
+    if (desktop) RegistryDoubleSetString(kHkeyCurrentUser, key, "DesktopIcon", desktop);
+  }
+
+  // Start-up read then settings load, as a run does.
+  static void LoadAll() {
+    ReadStartupConfig();
+    LoadSettings();
+  }
+
+  fs::path folder_;
+};
+
+const char kFullIni[] =
+    "[Settings]\r\n"
+    "Language=english.lng#9|deutsch.lng#7|\r\n"
+    "ProgExe=Viewer.exe\r\n"
+    "DefaultDir=%ProgramFiles%Tools\\Viewer\r\n"
+    "NoCopyExt=ini|dat|\r\n"
+    "[Info]\r\n"
+    "Titel=Image Viewer\r\n"
+    "Version=2.1\r\n"
+    "GUID={0A1B2C3D-1111-2222-3333-444455556666}\r\n"
+    "PrgSize=12 MB\r\n"
+    "Web=http://example.org/\r\n"
+    "[StartMenue]\r\n"
+    "DefaultDir=Viewer Group\r\n"
+    "ProgLink=Viewer Link\r\n"
+    "[Task]\r\n"
+    "MutexString=  ViewerMutex \t\r\n"
+    "Desktop=1\r\n"
+    "ProgParameter=-fast\r\n"
+    "StartProg=1\r\n"
+    "Reboot=2\r\n"
+    "NoUninstall=256\r\n"
+    "StartMenu=257\r\n"
+    "ScriptFile=after.vbs\r\n";
+
+TEST_F(ConfigTest, StartupReadTakesTheFirstKeys) {
+  WriteIni(kFullIni);
+  ReadStartupConfig();
+  const SetupState& s = ::Setup();
+  EXPECT_EQ(s.languageList, "english.lng#9|deutsch.lng#7|");
+  EXPECT_EQ(s.progExe, "Viewer.exe");
+  EXPECT_EQ(s.title, "Image Viewer");
+  EXPECT_EQ(s.version, "2.1");
+  EXPECT_EQ(s.guid, kGuid);
+  EXPECT_EQ(s.prgSize, "12 MB");
+  EXPECT_EQ(s.mutexName, "ViewerMutex");
+  // Settings-load values are not touched by the start-up read.
+  EXPECT_EQ(s.web, "");
+  EXPECT_EQ(s.installDirConfigured, "");
+  EXPECT_EQ(Ini().file, nullptr);  // closed again
+}
+
+TEST_F(ConfigTest, MissingSetupIniGivesDefaults) {
+  LoadAll();
+  const SetupState& s = ::Setup();
+  EXPECT_EQ(s.title, "--- unkown ---");
+  EXPECT_EQ(s.languageList, "");
+  EXPECT_EQ(s.guid, "");
+  EXPECT_EQ(s.mutexName, "");
+  EXPECT_EQ(s.installDirConfigured, "C:\\Program Files\\");
+  EXPECT_EQ(s.progFolderName, "");
+  EXPECT_EQ(s.progLink, "--- unkown ---");
+  EXPECT_EQ(s.desktopDefault, 0);
+  EXPECT_FALSE(fs::exists(::Setup().iniPath));
+}
+
+TEST_F(ConfigTest, SettingsLoadReadsEveryKey) {
+  WriteIni(kFullIni);
+  LoadAll();
+  const SetupState& s = ::Setup();
+  EXPECT_EQ(s.web, "http://example.org/");
+  EXPECT_EQ(s.installDirConfigured, "C:\\Program Files\\Tools\\Viewer");
+  EXPECT_EQ(s.progFolderName, "Viewer");
+  EXPECT_EQ(s.noCopyExt, "ini|dat|");
+  EXPECT_EQ(s.startMenuConfigured, "Viewer Group");
+  EXPECT_EQ(s.progLink, "Viewer Link");
+  EXPECT_EQ(s.desktopDefault, 1);
+  EXPECT_EQ(s.progParameter, "-fast");
+  EXPECT_EQ(s.startProg, 1);
+  EXPECT_EQ(s.reboot, 2);
+  EXPECT_EQ(s.noUninstall, 0);  // 256 kept in 8 bits
+  EXPECT_EQ(s.startMenu, 1);    // 257 kept in 8 bits
+  EXPECT_EQ(s.scriptFile, "after.vbs");
+  EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, std::string("SOFTWARE\\Zandor\\") + kGuid));
+}
+
+TEST_F(ConfigTest, DesktopIsAThirtyTwoBitNumber) {
+  WriteIni("[Task]\r\nDesktop=256\r\n");
+  LoadAll();
+  EXPECT_EQ(::Setup().desktopDefault, 256);
+}
+
+struct PrecedenceCase {
+  const char* label;
+  const char* overrideDir;  // "/P"
+  const char* previousDir;  // install state InstallDir
+  const char* expected;
+};
+
+TEST_F(ConfigTest, InstallFolderPrecedence) {
+  const PrecedenceCase cases[] = {
+      {"setup.ini alone", "", nullptr, "C:\\Program Files\\Tools\\Viewer"},
+      {"previous install beats setup.ini", "", "D:\\Old\\Viewer\\", "D:\\Old\\Viewer\\"},
+      {"/P beats both", "E:\\New", "D:\\Old\\Viewer\\", "E:\\New"},
+      {"/P beats setup.ini", "E:\\New", nullptr, "E:\\New"},
+      {"empty previous is not set", "", "", "C:\\Program Files\\Tools\\Viewer"},
+      {"relative /P goes under Program Files", "Mine", nullptr, "C:\\Program Files\\Mine"},
+      {"/P with a variable expands", "%Windows%Viewer", nullptr, "C:\\WINDOWS\\Viewer"},
+  };
+  for (const PrecedenceCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    ResetSetup();
+    ResetRegistryDouble();
+    RegistryDoubleSetString(kHkeyLocalMachine, kVersionKey, "ProgramFilesDir", "C:\\Program Files");
+    ::Setup().iniPath = folder_.string() + "/setup.ini";
+    WriteIni(kFullIni);
+    ::Setup().options.installDirOverride = c.overrideDir;
+    Remember(kGuid, c.previousDir, nullptr, nullptr);
+    LoadAll();
+    EXPECT_EQ(::Setup().installDirConfigured, c.expected);
+    // The program folder name always comes from setup.ini's DefaultDir.
+    EXPECT_EQ(::Setup().progFolderName, "Viewer");
+  }
+}
+
+TEST_F(ConfigTest, PreviousFolderStandsInForAMissingDefaultDir) {
+  WriteIni("[Info]\r\nGUID={G}\r\n[Settings]\r\nProgExe=a.exe\r\n");
+  Remember("{G}", "D:\\Apps\\Painter\\", nullptr, nullptr);
+  LoadAll();
+  EXPECT_EQ(::Setup().installDirConfigured, "D:\\Apps\\Painter\\");
+  EXPECT_EQ(::Setup().progFolderName, "Painter");
+}
+
+TEST_F(ConfigTest, StateKeyIsTheGuidExactlyAsWritten) {
+  WriteIni("[Info]\r\nGUID=abc\r\n[Settings]\r\nDefaultDir=C:\\Fresh\r\n");
+  Remember("abc\\", "D:\\Not this\\", nullptr, nullptr);
+  Remember("abc", "D:\\Exact\\", nullptr, nullptr);
+  LoadAll();
+  EXPECT_EQ(::Setup().installDirConfigured, "D:\\Exact\\");
+}
+
+TEST_F(ConfigTest, EmptyGuidReadsTheBareZandorKey) {
+  WriteIni("[Settings]\r\nDefaultDir=C:\\Fresh\r\n");
+  Remember("", "D:\\Shared\\", "Shared Menu\\", "1");
+  LoadAll();
+  EXPECT_EQ(::Setup().installDirConfigured, "D:\\Shared\\");
+  EXPECT_EQ(::Setup().startMenuConfigured, "Shared Menu\\");
+  EXPECT_EQ(::Setup().desktopDefault, 1);
+}
+
+struct StartMenuCase {
+  const char* label;
+  const char* overrideMenu;
+  const char* previousMenu;
+  const char* expected;
+};
+
+TEST_F(ConfigTest, StartMenuFolderPrecedence) {
+  const StartMenuCase cases[] = {
+      {"setup.ini alone", "", nullptr, "Viewer Group"},
+      {"previous beats setup.ini", "", "Old Group\\", "Old Group\\"},
+      {"/S beats both", "Mine", "Old Group\\", "Mine"},
+      {"not expanded", "%Windows%Menu", nullptr, "%Windows%Menu"},
+  };
+  for (const StartMenuCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    ResetSetup();
+    ResetRegistryDouble();
+    ::Setup().iniPath = folder_.string() + "/setup.ini";
+    WriteIni(kFullIni);
+    ::Setup().options.startMenuOverride = c.overrideMenu;
+    Remember(kGuid, nullptr, c.previousMenu, nullptr);
+    LoadAll();
+    EXPECT_EQ(::Setup().startMenuConfigured, c.expected);
+  }
+}
+
+struct DesktopCase {
+  const char* label;
+  const char* iniDesktop;  // nullptr: key absent
+  const char* stored;      // nullptr: value absent
+  int32_t expected;
+};
+
+TEST_F(ConfigTest, StoredDesktopChoiceBeatsSetupIni) {
+  const DesktopCase cases[] = {
+      {"stored 0 beats Desktop=1", "1", "0", 0},
+      {"stored 1 beats Desktop=0", "0", "1", 1},
+      {"nothing stored", "1", nullptr, 1},
+      {"stored empty counts as nothing", "1", "", 1},
+      {"nothing anywhere", nullptr, nullptr, 0},
+      {"stored text that is no number", "1", "yes", 0},
+  };
+  for (const DesktopCase& c : cases) {
+    SCOPED_TRACE(c.label);
+    ResetSetup();
+    ResetRegistryDouble();
+    ::Setup().iniPath = folder_.string() + "/setup.ini";
+    std::string ini = "[Info]\r\nGUID={D}\r\n[Task]\r\n";
+    if (c.iniDesktop) ini += std::string("Desktop=") + c.iniDesktop + "\r\n";
+    WriteIni(ini);
+    Remember("{D}", nullptr, nullptr, c.stored);
+    LoadAll();
+    EXPECT_EQ(::Setup().desktopDefault, c.expected);
+  }
+}
+
+TEST_F(ConfigTest, ProgLinkDefaultsToTheTitle) {
+  WriteIni("[Info]\r\nTitel=Painter\r\n[StartMenue]\r\nDefaultDir=Paint\r\n");
+  LoadAll();
+  EXPECT_EQ(::Setup().progLink, "Painter");
+  WriteIni("[Info]\r\nTitel=Painter\r\n[StartMenue]\r\nProgLink=\r\n");
+  LoadAll();
+  EXPECT_EQ(::Setup().progLink, "");  // present but empty stays empty
+}
+
+TEST_F(ConfigTest, LoadingDoesNotWriteSetupIni) {
+  WriteIni(kFullIni);
+  auto before = fs::last_write_time(::Setup().iniPath) - std::chrono::hours(1);
+  fs::last_write_time(::Setup().iniPath, before);
+  LoadAll();
+  EXPECT_EQ(fs::last_write_time(::Setup().iniPath), before);
+}
+
+TEST_F(ConfigTest, InstallStateIsWrittenWithTerminatingZeros) {
+  ::Setup().guid = kGuid;
+  WriteInstallState("C:\\Program Files\\Viewer\\", "", "1");
+  std::string key = std::string("SOFTWARE\\Zandor\\") + kGuid;
+  RegistryDoubleValue value;
+  ASSERT_TRUE(RegistryDoubleGet(kHkeyCurrentUser, key, "InstallDir", &value));
+  EXPECT_EQ(value.type, static_cast<uint32_t>(kRegSz));
+  std::string expected = "C:\\Program Files\\Viewer\\";
+  expected += '\0';
+  EXPECT_EQ(std::string(value.data.begin(), value.data.end()), expected);
+  ASSERT_TRUE(RegistryDoubleGet(kHkeyCurrentUser, key, "StartMenu", &value));
+  EXPECT_EQ(value.data, std::vector<uint8_t>({0}));
+  ASSERT_TRUE(RegistryDoubleGet(kHkeyCurrentUser, key, "DesktopIcon", &value));
+  EXPECT_EQ(value.data, std::vector<uint8_t>({'1', 0}));
+}
+
+TEST_F(ConfigTest, InstallStateRoundTripsIntoTheNextRun) {
+  WriteIni(kFullIni);
+  ReadStartupConfig();
+  WriteInstallState("D:\\Chosen\\", "Chosen Menu\\", "0");
+  ResetSetup();
+  ::Setup().iniPath = folder_.string() + "/setup.ini";
+  LoadAll();
+  EXPECT_EQ(::Setup().installDirConfigured, "D:\\Chosen\\");
+  EXPECT_EQ(::Setup().startMenuConfigured, "Chosen Menu\\");
+  EXPECT_EQ(::Setup().desktopDefault, 0);
+}
+
+TEST_F(ConfigTest, EmptyGuidWritesNoInstallState) {
+  ::Setup().guid = "";
+  WriteInstallState("C:\\X\\", "M\\", "1");
+  EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, "SOFTWARE\\Zandor\\"));
+  EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, "SOFTWARE\\Zandor"));
+}
+
+TEST(ProgramFolderNameTest, WorkedExamples) {
+  struct {
+    const char* defaultDir;
+    const char* expected;
+  } cases[] = {
+      {"%ProgramFiles%Viewer", "Viewer"},
+      {"%ProgramFiles%Tools\\Viewer", "Viewer"},
+      {"%ProgramFiles%Viewer\\", "Viewer"},
+      {"C:\\Tools\\Viewer", "Viewer"},
+      {"Viewer", "Viewer"},
+      {"%ProgramFiles%", ""},
+      {"", ""},
+      {"C:\\Tools\\Viewer\\\\", "Viewer"},
+      {"\\\\", ""},
+      {"%A%B%C", "%A%B%C"},  // three "%": taken as it stands
+      {"%A%B%\\Viewer", "Viewer"},
+      {"100%\\Sure", "Sure"},  // one "%": taken as it stands
+      {"%x%C:\\Apps\\Paint", "Paint"},
+      {"D:/Apps/Paint", "D:/Apps/Paint"},  // only "\" separates
+  };
+  for (const auto& c : cases) EXPECT_EQ(ProgramFolderName(c.defaultDir), c.expected) << c.defaultDir;
+}
+
+}  // namespace
