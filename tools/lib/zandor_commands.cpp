@@ -626,7 +626,6 @@ std::string PackageNameToUtf8(const std::string& ansi) {
     unsigned char u = static_cast<unsigned char>(c);
     uint32_t code = u;
     if (u >= 0x80 && u < 0xA0) code = kCp1252High[u - 0x80] != 0 ? kCp1252High[u - 0x80] : 0xFFFD;
-    if (u == '\\') code = '/';
     if (code < 0x80) {
       out.push_back(static_cast<char>(code));
     } else if (code < 0x800) {

@@ -1,0 +1,346 @@
+// The zandor builder tool: pack, list, verify and extract round trips,
+// determinism, build onto a stub, and clear failures on bad input.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "lib/zandor_commands.h"
+#include "package/package.h"
+#include "platform/file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void WriteText(const fs::path& path, const std::string& text) {
+  WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+class ZandorToolTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetPackageReader();
+    unsetenv("SOURCE_DATE_EPOCH");
+    std::random_device random;
+    root_ = fs::temp_directory_path() / ("zandor-tool-test-" + std::to_string(random()));
+    fs::create_directories(root_);
+  }
+  void TearDown() override {
+    ResetPackageReader();
+    unsetenv("SOURCE_DATE_EPOCH");
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+  int Run(const std::vector<std::string>& args) {
+    out_.str("");
+    err_.str("");
+    ZandorContext context;
+    context.selfPath = (root_ / "bin" / "zandor").string();
+    context.out = &out_;
+    context.err = &err_;
+    return RunZandor(args, context);
+  }
+  std::string P(const std::string& relative) const { return (root_ / relative).string(); }
+  // A seeded tree with text, random bytes, an empty file, nested and empty
+  // folders and a Latin-1 name.
+  void MakeTree(const fs::path& top, unsigned seed) {
+    std::mt19937 random(seed);
+    WriteText(top / "readme.txt", "Read me, please.\r\n");
+    std::vector<uint8_t> noise(70000);
+    for (uint8_t& b : noise) b = static_cast<uint8_t>(random() % 7);
+    WriteBytes(top / "bin" / "data.bin", noise);
+    WriteBytes(top / "bin" / "empty.dat", {});
+    std::string text;
+    for (int i = 0; i < 3000; i++) text += "line " + std::to_string(random() % 50) + "\n";
+    WriteText(top / "docs" / "deep" / "notes.txt", text);
+    WriteText(top / u8"docs" / u8"caf\u00e9 \u20ac.txt", "latin");
+    fs::create_directories(top / "empty folder");
+  }
+  fs::path root_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+TEST_F(ZandorToolTest, PackVerifyExtractRoundTrip) {
+  unsigned seed = std::random_device()();
+  std::printf("PackVerifyExtractRoundTrip seed %u\n", seed);
+  MakeTree(root_ / "src", seed);
+  ASSERT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorOk) << err_.str();
+  ASSERT_EQ(Run({"verify", P("out.pck")}), kZandorOk) << err_.str();
+  ASSERT_EQ(Run({"list", P("out.pck")}), kZandorOk) << err_.str();
+  EXPECT_NE(out_.str().find(u8"docs\\caf\u00e9 \u20ac.txt"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("folder\t0\t0\t"), std::string::npos);
+  ASSERT_EQ(Run({"extract", P("out.pck"), P("x")}), kZandorOk) << err_.str();
+  int files = 0;
+  for (const auto& item : fs::recursive_directory_iterator(root_ / "src")) {
+    // The native installer writes the stored single-byte names.
+    fs::path copy = root_ / "x";
+    for (const fs::path& part : item.path().lexically_relative(root_ / "src")) {
+      std::string ansi, why;
+      ASSERT_TRUE(ToPackageComponent(part.u8string(), &ansi, &why));
+      copy /= ansi;
+    }
+    ASSERT_TRUE(fs::exists(copy)) << copy;
+    if (item.is_directory()) continue;
+    files++;
+    EXPECT_EQ(ReadBytes(item.path()), ReadBytes(copy)) << copy << " seed " << seed;
+    auto source = fs::last_write_time(item.path()).time_since_epoch();
+    auto extracted = fs::last_write_time(copy).time_since_epoch();
+    // Stored times have a 100 ns grain.
+    EXPECT_LT(std::abs(std::chrono::duration_cast<std::chrono::nanoseconds>(source - extracted).count()), 100)
+        << copy;
+  }
+  EXPECT_EQ(files, 5);
+  EXPECT_TRUE(fs::is_directory(root_ / "x" / "empty folder"));
+}
+
+TEST_F(ZandorToolTest, EntriesAreSortedWithFoldersFirstAndBackslashes) {
+  WriteText(root_ / "src" / "b.txt", "b");
+  WriteText(root_ / "src" / "a" / "z.txt", "z");
+  WriteText(root_ / "src" / "a b.txt", "ab");
+  ASSERT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorOk) << err_.str();
+  ASSERT_TRUE(OpenPackage(P("out.pck"), nullptr));
+  std::vector<std::string> names;
+  for (const PackageEntry& entry : Package().entries) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"a b.txt", "a\\", "a\\z.txt", "b.txt"}));
+  EXPECT_EQ(Package().dataStart, 0);
+  EXPECT_EQ(Package().entries[1].kind, kEntryKindFolder);
+}
+
+TEST_F(ZandorToolTest, PackingTwiceGivesIdenticalBytes) {
+  MakeTree(root_ / "src", 7);
+  for (const char* level : {"fast", "default", "best"}) {
+    ASSERT_EQ(Run({"pack", P("src"), "-o", P("one.pck"), "--level", level}), kZandorOk) << err_.str();
+    ASSERT_EQ(Run({"pack", "--level", level, P("src"), "-o", P("two.pck")}), kZandorOk) << err_.str();
+    EXPECT_EQ(ReadBytes(root_ / "one.pck"), ReadBytes(root_ / "two.pck")) << level;
+    EXPECT_EQ(Run({"verify", P("one.pck")}), kZandorOk) << level << err_.str();
+  }
+}
+
+TEST_F(ZandorToolTest, CompressibleFilesAreCompressedAndTheRestStoredRaw) {
+  WriteText(root_ / "src" / "text.txt", std::string(20000, 'a'));
+  std::vector<uint8_t> noise(5000);
+  std::mt19937 random(1);
+  for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
+  WriteBytes(root_ / "src" / "noise.bin", noise);
+  ASSERT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorOk) << err_.str();
+  ASSERT_TRUE(OpenPackage(P("out.pck"), nullptr));
+  ASSERT_EQ(Package().entries.size(), 2u);
+  EXPECT_EQ(Package().entries[0].name, "noise.bin");
+  EXPECT_EQ(Package().entries[0].storedSize, 5000);
+  EXPECT_LT(Package().entries[1].storedSize, 1000);
+}
+
+TEST_F(ZandorToolTest, SourceDateEpochClampsTimes) {
+  WriteText(root_ / "src" / "a.txt", "a");
+  setenv("SOURCE_DATE_EPOCH", "1000000000", 1);
+  ASSERT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorOk) << err_.str();
+  ASSERT_TRUE(OpenPackage(P("out.pck"), nullptr));
+  EXPECT_EQ(Package().entries[0].lastWriteTime, UnixToFileTime(1000000000, 0));
+  EXPECT_EQ(Package().entries[0].creationTime, UnixToFileTime(1000000000, 0));
+}
+
+TEST_F(ZandorToolTest, VerifyNamesTheDamagedEntry) {
+  WriteText(root_ / "src" / "good.txt", "good");
+  WriteText(root_ / "src" / "zzz.txt", std::string(5000, 'z'));
+  ASSERT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorOk) << err_.str();
+  std::vector<uint8_t> bytes = ReadBytes(root_ / "out.pck");
+  bytes[4 + 12] ^= 0x40;  // inside zzz.txt's stream, after its 10-byte header
+  WriteBytes(root_ / "bad.pck", bytes);
+  EXPECT_EQ(Run({"verify", P("bad.pck")}), kZandorFailed);
+  EXPECT_NE(err_.str().find("zzz.txt"), std::string::npos) << err_.str();
+  EXPECT_EQ(Run({"extract", P("bad.pck"), P("x")}), kZandorFailed);
+  EXPECT_FALSE(fs::exists(root_ / "x" / "zzz.txt"));
+  EXPECT_TRUE(fs::exists(root_ / "x" / "good.txt"));
+  WriteText(root_ / "plain.txt", "no package here");
+  EXPECT_EQ(Run({"verify", P("plain.txt")}), kZandorFailed);
+  EXPECT_NE(err_.str().find("Pack"), std::string::npos) << err_.str();
+}
+
+TEST_F(ZandorToolTest, BuildAppendsToTheStub) {
+  std::vector<uint8_t> stub(3000);
+  for (size_t i = 0; i < stub.size(); i++) stub[i] = static_cast<uint8_t>(i * 7);
+  WriteBytes(root_ / "stub.exe", stub);
+  WriteText(root_ / "setup" / "setup.ini", "[Settings]\r\nTitel=Demo\r\n");
+  WriteText(root_ / "setup" / "English.lng", "[Texts]\r\n");
+  WriteText(root_ / "setup" / "setup.pck", "stale, replaced by --program");
+  MakeTree(root_ / "program", 3);
+  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Install.exe"), "--program", P("program"), "--stub", P("stub.exe")}),
+            kZandorOk)
+      << err_.str();
+  std::vector<uint8_t> built = ReadBytes(root_ / "Install.exe");
+  ASSERT_GT(built.size(), stub.size());
+  EXPECT_TRUE(std::equal(stub.begin(), stub.end(), built.begin()));
+  ASSERT_TRUE(OpenPackage(P("Install.exe"), nullptr));
+  EXPECT_EQ(Package().dataStart, 3000);
+  std::vector<std::string> names;
+  for (const PackageEntry& entry : Package().entries) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"English.lng", "setup.ini", "setup.pck"}));
+  EXPECT_EQ(Run({"verify", P("Install.exe")}), kZandorOk) << err_.str();
+  ASSERT_EQ(Run({"extract", P("Install.exe"), P("work")}), kZandorOk) << err_.str();
+  ASSERT_EQ(Run({"extract", P("work/setup.pck"), P("installed")}), kZandorOk) << err_.str();
+  EXPECT_EQ(ReadBytes(root_ / "installed" / "bin" / "data.bin"), ReadBytes(root_ / "program" / "bin" / "data.bin"));
+  // Building twice gives the same installer.
+  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Again.exe"), "--program", P("program"), "--stub", P("stub.exe")}),
+            kZandorOk);
+  EXPECT_EQ(ReadBytes(root_ / "Again.exe"), built);
+  // A stub that already carries a package is refused.
+  EXPECT_EQ(Run({"build", P("setup"), "-o", P("Twice.exe"), "--stub", P("Install.exe")}), kZandorFailed);
+  EXPECT_NE(err_.str().find("already carries a package"), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(root_ / "Twice.exe"));
+}
+
+TEST_F(ZandorToolTest, BuildTakesSetupPckAsItIsWithoutProgram) {
+  WriteText(root_ / "setup" / "setup.ini", "[Settings]\r\n");
+  WriteText(root_ / "setup" / "setup.pck", "taken as it is");
+  WriteText(root_ / "bin" / "Install.exe", "MZ default stub");
+  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Install.exe")}), kZandorOk) << err_.str();
+  ASSERT_TRUE(OpenPackage(P("Install.exe"), nullptr));
+  EXPECT_EQ(Package().dataStart, 15);
+  ASSERT_EQ(Run({"extract", P("Install.exe"), P("work")}), kZandorOk) << err_.str();
+  EXPECT_EQ(ReadBytes(root_ / "work" / "setup.pck"), ReadBytes(root_ / "setup" / "setup.pck"));
+}
+
+TEST_F(ZandorToolTest, BuildWithoutStubSaysToPassOne) {
+  WriteText(root_ / "setup" / "setup.ini", "[Settings]\r\n");
+  WriteText(root_ / "setup" / "setup.pck", "x");
+  EXPECT_EQ(Run({"build", P("setup"), "-o", P("Install.exe")}), kZandorFailed);
+  EXPECT_NE(err_.str().find("--stub"), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(root_ / "Install.exe"));
+}
+
+struct BadInput {
+  const char* why;
+  std::vector<std::string> args;  // "@" is replaced by the test folder
+  int exitCode;
+  const char* message;
+};
+
+TEST_F(ZandorToolTest, BadInputFailsClearly) {
+  WriteText(root_ / "src" / "a.txt", "a");
+  WriteText(root_ / "setup" / "readme.txt", "no setup.ini");
+  WriteText(root_ / "stub.exe", "MZ");
+  const BadInput cases[] = {
+      {"no command", {}, kZandorUsage, "no command"},
+      {"unknown command", {"frobnicate"}, kZandorUsage, "unknown command"},
+      {"unknown option", {"pack", "@/src", "-o", "@/o.pck", "--fast"}, kZandorUsage, "unknown option"},
+      {"unknown level", {"pack", "@/src", "-o", "@/o.pck", "--level", "max"}, kZandorUsage, "unknown level"},
+      {"missing -o", {"pack", "@/src"}, kZandorUsage, "-o"},
+      {"-o without value", {"pack", "@/src", "-o"}, kZandorUsage, "needs a value"},
+      {"missing folder", {"pack", "@/nothing", "-o", "@/o.pck"}, kZandorFailed, "no such folder"},
+      {"list of a missing file", {"list", "@/nothing.pck"}, kZandorFailed, "nothing.pck"},
+      {"extract without folder", {"extract", "@/o.pck"}, kZandorUsage, "extract"},
+      {"build without setup.ini",
+       {"build", "@/setup", "-o", "@/o.exe", "--stub", "@/stub.exe", "--program", "@/src"},
+       kZandorFailed,
+       "setup.ini"},
+      {"build with a missing stub", {"build", "@/setup", "-o", "@/o.exe", "--stub", "@/none.exe"}, kZandorFailed,
+       "none.exe"},
+  };
+  for (const BadInput& c : cases) {
+    std::vector<std::string> args;
+    for (std::string arg : c.args) {
+      if (arg[0] == '@') arg = root_.string() + arg.substr(1);
+      args.push_back(arg);
+    }
+    EXPECT_EQ(Run(args), c.exitCode) << c.why;
+    EXPECT_NE(err_.str().find(c.message), std::string::npos) << c.why << ": " << err_.str();
+    EXPECT_FALSE(fs::exists(root_ / "o.pck")) << c.why;
+    EXPECT_FALSE(fs::exists(root_ / "o.exe")) << c.why;
+  }
+}
+
+TEST_F(ZandorToolTest, NamesThatCannotBeStoredAreRefused) {
+  const char* const names[] = {u8"\u65e5\u672c.txt", "a<b", "a>b", "what?", "star*", "pipe|", "quote\"",
+                               "trailing.", "trailing ", "con.txt", "LPT1", "tab\tname", "back\\slash",
+                               "colon:"};
+  for (const char* name : names) {
+    std::error_code ignored;
+    fs::remove_all(root_ / "src", ignored);
+    WriteText(root_ / "src" / "ok.txt", "ok");
+    WriteText(root_ / "src" / name, "bad");
+    EXPECT_EQ(Run({"pack", P("src"), "-o", P("o.pck")}), kZandorFailed) << name;
+    EXPECT_NE(err_.str().find("cannot be stored"), std::string::npos) << name << ": " << err_.str();
+    EXPECT_FALSE(fs::exists(root_ / "o.pck")) << name;
+  }
+  // Names that differ only in case would be one file on Windows.
+  std::error_code ignored;
+  fs::remove_all(root_ / "src", ignored);
+  WriteText(root_ / "src" / "Readme.txt", "1");
+  WriteText(root_ / "src" / "README.TXT", "2");
+  EXPECT_EQ(Run({"pack", P("src"), "-o", P("o.pck")}), kZandorFailed);
+  EXPECT_NE(err_.str().find("one file on Windows"), std::string::npos) << err_.str();
+}
+
+TEST_F(ZandorToolTest, FailureKeepsThePreviousOutput) {
+  WriteText(root_ / "out.pck", "previous");
+  EXPECT_EQ(Run({"pack", P("missing"), "-o", P("out.pck")}), kZandorFailed);
+  WriteText(root_ / "src" / "bad?", "x");
+  EXPECT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorFailed);
+  EXPECT_EQ(ReadBytes(root_ / "out.pck"), std::vector<uint8_t>({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 2);
+}
+
+struct NameCase {
+  const char* utf8;
+  const char* ansi;
+};
+
+TEST(ZandorNames, Utf8ToWindows1252Table) {
+  const NameCase cases[] = {
+      {"plain.txt", "plain.txt"},
+      {u8"caf\u00e9", "caf\xe9"},
+      {u8"\u20ac", "\x80"},
+      {u8"\u0178\u0153", "\x9f\x9c"},
+      {u8"\u00ff", "\xff"},
+      {u8"\u00a0x", "\xa0x"},
+  };
+  for (const NameCase& c : cases) {
+    std::string ansi, why;
+    ASSERT_TRUE(ToPackageComponent(c.utf8, &ansi, &why)) << c.utf8 << ": " << why;
+    EXPECT_EQ(ansi, c.ansi);
+    EXPECT_EQ(PackageNameToUtf8(ansi), c.utf8);
+  }
+  std::string ansi, why;
+  EXPECT_FALSE(ToPackageComponent("\xc3", &ansi, &why));          // cut-off sequence
+  EXPECT_FALSE(ToPackageComponent("\xc0\xaf", &ansi, &why));      // overlong "/"
+  EXPECT_FALSE(ToPackageComponent("\xed\xa0\x80", &ansi, &why));  // surrogate
+  EXPECT_FALSE(ToPackageComponent(u8"\u0081", &ansi, &why));      // no character at 81
+  EXPECT_FALSE(ToPackageComponent("", &ansi, &why));
+}
+
+TEST(ZandorNames, FileTimes) {
+  EXPECT_EQ(UnixToFileTime(0, 0), 116444736000000000ull);
+  EXPECT_EQ(UnixToFileTime(1, 999), 116444736010000009ull);
+  EXPECT_EQ(FormatFileTime(116444736000000000ull), "1970-01-01 00:00:00");
+  EXPECT_EQ(FormatFileTime(UnixToFileTime(951782400 + 3661, 0)), "2000-02-29 01:01:01");
+  EXPECT_EQ(FormatFileTime(0), "-");
+  EXPECT_EQ(FormatFileTime(1), "1601-01-01 00:00:00");
+}
+
+TEST(ZandorBinary, HelpAndUsageExitCodes) {
+  std::string tool = ZANDOR_TOOL_BINARY;
+  EXPECT_EQ(std::system((tool + " --help > /dev/null").c_str()), 0);
+  EXPECT_NE(std::system((tool + " > /dev/null 2>&1").c_str()), 0);
+  EXPECT_NE(std::system((tool + " verify /nonexistent/file.pck > /dev/null 2>&1").c_str()), 0);
+}
+
+}  // namespace
