@@ -1,6 +1,5 @@
 #include "runtime/filesys.h"
 
-#include <cstdio>
 #include <map>
 
 #include "platform/file.h"
@@ -136,6 +135,16 @@ bool TokenAt(const std::string& mask, size_t pos, const char* token) {
   return true;
 }
 
+// The low `width` decimal digits of a non-negative number, zero-padded.
+void AppendDigits(std::string* out, int value, int width) {
+  char digits[8];
+  for (int i = width - 1; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  out->append(digits, static_cast<size_t>(width));
+}
+
 }  // namespace
 
 std::string FormatDate(const std::string& mask, int64_t date) {
@@ -147,20 +156,17 @@ std::string FormatDate(const std::string& mask, int64_t date) {
                    static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)};
   static const char* tokens[6] = {"yy", "mm", "dd", "hh", "ii", "ss"};
   std::string out;
-  char buffer[16];
   for (size_t i = 0; i < mask.size();) {
     if (mask[i] == '%') {
       if (TokenAt(mask, i + 1, "yyyy")) {
-        snprintf(buffer, sizeof buffer, "%04d", year);
-        out += buffer;
+        AppendDigits(&out, year, 4);
         i += 5;
         continue;
       }
       bool matched = false;
       for (int t = 0; t < 6; ++t) {
         if (TokenAt(mask, i + 1, tokens[t])) {
-          snprintf(buffer, sizeof buffer, "%02d", fields[t]);
-          out += buffer;
+          AppendDigits(&out, fields[t], 2);
           i += 3;
           matched = true;
           break;
