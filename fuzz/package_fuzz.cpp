@@ -24,8 +24,10 @@ struct FuzzFolders {
 };
 
 const FuzzFolders& Folders() {
-  static FuzzFolders folders = [] {
-    FuzzFolders f;
+  // Never destroyed, so that the clean-up at exit can still read it.
+  static const FuzzFolders* folders = [] {
+    FuzzFolders* made = new FuzzFolders;
+    FuzzFolders& f = *made;
     std::random_device random;
     f.root = fs::temp_directory_path() / ("zandor-package-fuzz-" + std::to_string(random()));
     f.input = f.root / "input.pck";
@@ -36,9 +38,9 @@ const FuzzFolders& Folders() {
       std::error_code ignoredAtExit;
       fs::remove_all(Folders().root, ignoredAtExit);
     });
-    return f;
+    return made;
   }();
-  return folders;
+  return *folders;
 }
 
 // Expanding a 2 GiB file is legal but makes the fuzzer crawl; it is after
