@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "actions/folders.h"
 #include "app/setup_state.h"
 #include "platform/file.h"
 #include "platform/system.h"
@@ -53,14 +54,21 @@ void DumpRunState() {
   Line(&out, "NoCopyExt", s.noCopyExt);
   Line(&out, "InstallDir", s.installDir);
   Line(&out, "ProgramRunning", s.programRunning ? "1" : "0");
+  out += "[Folders]\r\n";
+  static const char* const kVariables[] = {"%ProgramFiles%", "%Windows%",   "%System%",
+                                           "%CommonFiles%",  "%AppData%",   "%StartUp%",
+                                           "%QuickLaunch%",  "%MyDocuments%", "%Korvex%",
+                                           "%Fonts%"};
+  for (const char* variable : kVariables) {
+    Line(&out, variable, ExpandFolderVariables(variable, false));
+  }
+  Line(&out, "Desktop", GetFolderPath(kFolderDesktop));
+  Line(&out, "Programs", GetFolderPath(kFolderPrograms));
+  Line(&out, "CommonPrograms", GetFolderPath(kFolderCommonPrograms));
   out += "[Texts]\r\n";
-  static const char* const kShown[][2] = {
-      {"Page01", "Titel"},     {"Page01", "Msg1"},      {"Page05", "Titel1"},
-      {"Page05", "Install"},   {"Requester", "RQ4_Msg"}, {"Requester", "RQ6_Titel"},
-      {"Buttons", "Next"},     {"Buttons", "Finish"},   {"Install", "Msg1"},
-      {"Uninstaller", "Titel"}};
-  for (const auto& text : kShown) {
-    Line(&out, (std::string(text[0]) + "/" + text[1]).c_str(), Text(text[0], text[1]));
+  for (int i = 0; i < TextCount(); ++i) {
+    std::string name = std::string(TextGroup(i)) + "/" + TextKey(i);
+    Line(&out, name.c_str(), Text(TextGroup(i), TextKey(i)));
   }
   OsFile file = OsOpenFile(path, kOsOpenCreateAlways);
   if (!file) return;

@@ -55,7 +55,10 @@ build_setup() {
 }
 
 # Value of KEY in an INI-like dump (first match), without the " = ".
-ini_value() { grep -m1 "^$2 = " "$1" | sed "s/^$2 = //; s/\r\$//" || true; }
+ini_value() {
+  [ -f "$1" ] || return 0
+  LC_ALL=C awk -v k="$2 = " 'index($0, k) == 1 { print substr($0, length(k) + 1); exit }' "$1" | tr -d '\r'
+}
 
 check() {  # check DESCRIPTION ACTUAL EXPECTED
   if [ "$2" == "$3" ]; then
