@@ -1,0 +1,283 @@
+// CompressBlock: seeded round trips through ExpandBlock at every level over
+// data of many shapes, the block header, determinism, and the codes that the
+// compressor must use where they pay.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lib/compress.h"
+#include "package/block.h"
+
+namespace {
+
+const CompressLevel kLevels[] = {kLevelFast, kLevelDefault, kLevelBest};
+const size_t kGuard = 16;
+const uint8_t kCanary = 0x5A;
+
+// Expands the block into an exact-size + 8 destination between canaries and
+// compares every byte with the original.
+void ExpectRoundTrip(const std::vector<uint8_t>& data, const std::vector<uint8_t>& block,
+                     const std::string& what) {
+  ASSERT_GE(block.size(), kBlockHeaderSize) << what;
+  ASSERT_EQ(BlockExpandedSize(block.data(), block.size()), data.size()) << what;
+  size_t destSize = data.size() + kBlockSlack;
+  std::vector<uint8_t> buf(destSize + 2 * kGuard, kCanary);
+  uint32_t n = ExpandBlock(block.data(), block.size(), buf.data() + kGuard, destSize);
+  ASSERT_EQ(n, data.size()) << what;
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), buf.begin() + kGuard)) << what;
+  for (size_t i = 0; i < kGuard; i++) {
+    ASSERT_EQ(buf[i], kCanary) << what;
+    ASSERT_EQ(buf[kGuard + destSize + i], kCanary) << what;
+  }
+}
+
+// Data generators; each takes the generator and a size.
+using Shape = std::vector<uint8_t> (*)(std::mt19937&, size_t);
+
+std::vector<uint8_t> RandomBytes(std::mt19937& rng, size_t n) {
+  std::vector<uint8_t> v(n);
+  for (auto& b : v) b = uint8_t(rng());
+  return v;
+}
+
+std::vector<uint8_t> Runs(std::mt19937& rng, size_t n) {
+  std::vector<uint8_t> v;
+  while (v.size() < n) {
+    uint8_t b = rng() % 4 == 0 ? 0 : uint8_t(rng());
+    size_t len = 1 + rng() % (rng() % 8 == 0 ? 3000 : 20);
+    for (size_t i = 0; i < len && v.size() < n; i++) v.push_back(b);
+  }
+  return v;
+}
+
+std::vector<uint8_t> TextLike(std::mt19937& rng, size_t n) {
+  static const char* words[] = {"the ",   "install ", "folder ", "of ",     "a ",   "file\r\n",
+                                "setup ", "package ", "Zandor ", "block ", "is ",  "copied. ",
+                                "and ",   "registry ", "key ",   "value\n", "to ", "{}"};
+  std::vector<uint8_t> v;
+  while (v.size() < n) {
+    const char* w = words[rng() % (sizeof(words) / sizeof(words[0]))];
+    for (const char* p = w; *p && v.size() < n; p++) v.push_back(uint8_t(*p));
+  }
+  return v;
+}
+
+// Records of a table with small changes: repeat offsets, one-byte copies,
+// and matches at every distance band.
+std::vector<uint8_t> Structured(std::mt19937& rng, size_t n) {
+  std::vector<uint8_t> v;
+  std::vector<uint8_t> record = RandomBytes(rng, 24);
+  while (v.size() < n) {
+    if (rng() % 5 == 0) record[rng() % record.size()] = uint8_t(rng());
+    for (uint8_t b : record)
+      if (v.size() < n) v.push_back(b);
+    if (rng() % 7 == 0 && v.size() > 0) {
+      size_t back = 1 + rng() % v.size();
+      size_t len = 3 + rng() % 40;
+      size_t from = v.size() - back;
+      for (size_t i = 0; i < len && v.size() < n; i++) v.push_back(v[from + i]);
+    }
+  }
+  return v;
+}
+
+// Long stretches copied from far back, for distances beyond 65,536.
+std::vector<uint8_t> FarRepeats(std::mt19937& rng, size_t n) {
+  std::vector<uint8_t> v = RandomBytes(rng, n < 70000 ? n : 70000);
+  while (v.size() < n) {
+    static const size_t backs[] = {100, 300, 700, 1000, 15000, 40000, 66000, 69999};
+    size_t back = backs[rng() % 8];
+    if (back > v.size()) back = v.size();
+    size_t len = 2 + rng() % 300;
+    size_t from = v.size() - back;
+    for (size_t i = 0; i < len && v.size() < n; i++) v.push_back(v[from + i]);
+    for (size_t i = rng() % 4; i > 0 && v.size() < n; i--) v.push_back(uint8_t(rng()));
+  }
+  return v;
+}
+
+// Bytes of a 96-value window (7-bit literals with a base) mixed with repeats.
+std::vector<uint8_t> NarrowAlphabet(std::mt19937& rng, size_t n) {
+  std::vector<uint8_t> v;
+  uint8_t base = uint8_t(rng());
+  while (v.size() < n) {
+    if (v.size() > 8 && rng() % 3 == 0) {
+      size_t from = v.size() - 1 - rng() % (v.size() < 500 ? v.size() : 500);
+      for (size_t i = 0; i < 6 && v.size() < n; i++) v.push_back(v[from + i]);
+    } else {
+      v.push_back(uint8_t(base + rng() % 96));
+    }
+  }
+  return v;
+}
+
+// Compressible halves around an incompressible middle: raw runs.
+std::vector<uint8_t> Mixed(std::mt19937& rng, size_t n) {
+  std::vector<uint8_t> v = TextLike(rng, n / 3);
+  std::vector<uint8_t> r = RandomBytes(rng, n / 3);
+  v.insert(v.end(), r.begin(), r.end());
+  std::vector<uint8_t> t = Structured(rng, n - v.size());
+  v.insert(v.end(), t.begin(), t.end());
+  return v;
+}
+
+struct ShapeCase {
+  const char* name;
+  Shape make;
+};
+
+const ShapeCase kShapes[] = {
+    {"random", RandomBytes}, {"runs", Runs},           {"text", TextLike},
+    {"structured", Structured}, {"far repeats", FarRepeats}, {"narrow", NarrowAlphabet},
+    {"mixed", Mixed},
+};
+
+TEST(CompressBlock, RoundTripsEveryShapeAndLevel) {
+  const uint32_t seed = std::random_device()();
+  std::printf("CompressBlock round-trip seed: %u\n", seed);
+  std::mt19937 rng(seed);
+  const size_t sizes[] = {1, 3, 4, 5, 17, 100, 255, 256, 1000, 4096, 70000, 200000};
+  for (const ShapeCase& shape : kShapes) {
+    for (size_t size : sizes) {
+      std::vector<uint8_t> data = shape.make(rng, size);
+      for (CompressLevel level : kLevels) {
+        std::string what = std::string(shape.name) + " size " + std::to_string(size) + " level " +
+                           std::to_string(int(level)) + " seed " + std::to_string(seed);
+        std::vector<uint8_t> block;
+        if (CompressBlock(data.data(), data.size(), level, &block)) {
+          EXPECT_LT(block.size(), data.size()) << what;
+          ExpectRoundTrip(data, block, what);
+        } else {
+          EXPECT_TRUE(block.empty()) << what;
+        }
+        if (HasFatalFailure()) return;
+      }
+    }
+  }
+}
+
+TEST(CompressBlock, CompressibleShapesDoCompress) {
+  std::mt19937 rng(7);
+  for (const ShapeCase& shape : kShapes) {
+    if (std::string(shape.name) == "random") continue;
+    std::vector<uint8_t> data = shape.make(rng, 100000);
+    for (CompressLevel level : kLevels) {
+      std::vector<uint8_t> block;
+      EXPECT_TRUE(CompressBlock(data.data(), data.size(), level, &block))
+          << shape.name << " level " << int(level);
+    }
+  }
+}
+
+TEST(CompressBlock, HeaderHoldsSizeAndChecksum) {
+  std::mt19937 rng(11);
+  std::vector<uint8_t> data = TextLike(rng, 5000);
+  std::vector<uint8_t> block;
+  ASSERT_TRUE(CompressBlock(data.data(), data.size(), kLevelDefault, &block));
+  EXPECT_EQ(block[0], 'J');
+  EXPECT_EQ(block[1], 'C');
+  EXPECT_EQ(BlockExpandedSize(block.data(), block.size()), 5000u);
+  uint32_t sum = uint32_t(block[6]) | uint32_t(block[7]) << 8 | uint32_t(block[8]) << 16 |
+                 uint32_t(block[9]) << 24;
+  EXPECT_EQ(sum, BlockChecksum(data.data(), data.size()));
+  EXPECT_NE(sum, 0u);
+  EXPECT_EQ((block.size() - kBlockHeaderSize) % 4, 0u) << "whole words";
+}
+
+TEST(CompressBlock, DamagedBlockFailsItsChecksum) {
+  std::mt19937 rng(12);
+  std::vector<uint8_t> data = Structured(rng, 20000);
+  std::vector<uint8_t> block;
+  ASSERT_TRUE(CompressBlock(data.data(), data.size(), kLevelDefault, &block));
+  std::vector<uint8_t> out(data.size() + kBlockSlack);
+  int rejected = 0;
+  for (size_t at = kBlockHeaderSize; at < block.size(); at += 97) {
+    std::vector<uint8_t> bad = block;
+    bad[at] ^= 0x40;
+    uint32_t n = ExpandBlock(bad.data(), bad.size(), out.data(), out.size());
+    if (n == 0) rejected++;
+    else EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin())) << at;
+  }
+  EXPECT_GT(rejected, 0);
+}
+
+TEST(CompressBlock, RefusesWhatDoesNotShrink) {
+  std::mt19937 rng(3);
+  std::vector<uint8_t> block = {1, 2, 3};
+  std::vector<uint8_t> random = RandomBytes(rng, 10000);
+  for (CompressLevel level : kLevels) {
+    EXPECT_FALSE(CompressBlock(random.data(), random.size(), level, &block));
+    EXPECT_TRUE(block.empty());
+  }
+  const uint8_t tiny[3] = {'a', 'a', 'a'};
+  EXPECT_FALSE(CompressBlock(tiny, 3, kLevelBest, &block));
+  EXPECT_FALSE(CompressBlock(tiny, 0, kLevelBest, &block));
+  EXPECT_FALSE(CompressBlock(nullptr, 10, kLevelBest, &block));
+  EXPECT_FALSE(CompressBlock(tiny, 3, kLevelBest, nullptr));
+}
+
+TEST(CompressBlock, IsDeterministic) {
+  std::mt19937 rng(5);
+  std::vector<uint8_t> data = Mixed(rng, 150000);
+  for (CompressLevel level : kLevels) {
+    std::vector<uint8_t> a, b;
+    ASSERT_TRUE(CompressBlock(data.data(), data.size(), level, &a));
+    std::vector<uint8_t> copy = data;  // another address
+    ASSERT_TRUE(CompressBlock(copy.data(), copy.size(), level, &b));
+    EXPECT_EQ(a, b) << int(level);
+  }
+}
+
+// Sizes that only the right code reaches; each bound sits between what the
+// code gives and what the data costs without it.
+TEST(CompressBlock, UsesTheCodesThatPay) {
+  std::mt19937 rng(9);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> data;
+    size_t maxBlock;
+    CompressLevel fromLevel;  // the greedy fast level skips some codes
+  };
+  std::vector<Case> cases;
+  // 1 MiB of zeros: long matches from distance 1.
+  cases.push_back({"zeros", std::vector<uint8_t>(1 << 20, 0), 2000, kLevelFast});
+  // Random half then zeros: the random half in raw runs (1 + 1/2048 bytes
+  // per byte) rather than 9-bit literals.
+  {
+    std::vector<uint8_t> v = RandomBytes(rng, 8192);
+    v.resize(16384, 0);
+    cases.push_back({"raw runs", v, 8192 + 300, kLevelDefault});
+  }
+  // Letters of a 26-value window: 7-bit literals and one-byte copies bring
+  // it below 8 bits a byte; 8-bit literals would not.
+  {
+    std::vector<uint8_t> v(20000);
+    for (auto& b : v) b = uint8_t('a' + rng() % 26);
+    cases.push_back({"7-bit literals", v, 19200, kLevelFast});
+  }
+  for (const Case& c : cases) {
+    for (CompressLevel level : kLevels) {
+      if (level < c.fromLevel) continue;
+      std::vector<uint8_t> block;
+      ASSERT_TRUE(CompressBlock(c.data.data(), c.data.size(), level, &block)) << c.name;
+      EXPECT_LE(block.size(), c.maxBlock) << c.name << " level " << int(level);
+      ExpectRoundTrip(c.data, block, c.name);
+    }
+  }
+}
+
+TEST(CompressBlock, BetterLevelsAreNotLarger) {
+  std::mt19937 rng(21);
+  std::vector<uint8_t> data = Mixed(rng, 120000);
+  std::vector<uint8_t> fast, def, best;
+  ASSERT_TRUE(CompressBlock(data.data(), data.size(), kLevelFast, &fast));
+  ASSERT_TRUE(CompressBlock(data.data(), data.size(), kLevelDefault, &def));
+  ASSERT_TRUE(CompressBlock(data.data(), data.size(), kLevelBest, &best));
+  EXPECT_LE(def.size(), fast.size());
+  EXPECT_LE(best.size(), def.size());
+}
+
+}  // namespace

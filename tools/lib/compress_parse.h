@@ -1,0 +1,80 @@
+// Parsing for the block compressor: a hash-chain match finder over the whole
+// input and the parsers that turn a segment of the input into operations of
+// the block format, priced in bits.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "compress.h"
+
+// Segments are parsed and priced one at a time; matches never cross a
+// segment's end, which costs next to nothing at this size.
+const size_t kSegmentSize = 1 << 16;
+
+enum : uint8_t {
+  kOpLiteral,  // one byte, literal width bits
+  kOpZero,     // one zero byte
+  kOpNear,     // one byte from dist 1..14
+  kOpMatch,    // len bytes from dist: short code when it fits, else long
+  kOpRepeat,   // len bytes from the last offset
+  kOpRaw,      // 256 bytes stored; neighbours are joined into one run
+};
+
+struct ParseOp {
+  uint32_t pos;
+  uint32_t len;
+  uint32_t dist;
+  uint8_t kind;
+};
+
+inline int GammaBits(uint32_t v) { return 2 * (31 - __builtin_clz(v)); }
+
+inline uint32_t LengthBonus(uint32_t d) {
+  if (d <= 0x7F) return 4;
+  if (d < 0x27F) return 0;
+  if (d < 0x37FF) return 1;
+  if (d < 0x10000) return 2;
+  return 3;
+}
+
+inline bool IsShortMatch(uint32_t len, uint32_t d) { return d <= 127 && len <= 5; }
+
+// Bits of a match of len bytes at distance d; a huge price when no code
+// can express it.
+inline uint32_t MatchBits(uint32_t len, uint32_t d, int indexWidth) {
+  if (IsShortMatch(len, d)) return 12;
+  uint32_t bonus = LengthBonus(d);
+  if (len < bonus + 2) return 1u << 20;
+  return uint32_t(2 + GammaBits((d >> indexWidth) + 3) + indexWidth + GammaBits(len - bonus));
+}
+
+inline uint32_t RepeatBits(uint32_t len) { return uint32_t(4 + GammaBits(len)); }
+
+struct ParseState {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  CompressLevel level = kLevelDefault;
+  uint32_t lastOffset = 1;
+  // hash chains: head by hash of 3 bytes, prev by position modulo window
+  std::vector<uint32_t> head;
+  std::vector<uint32_t> prev;
+  std::vector<uint32_t> head2;  // last position + 1 of each 2-byte value
+  uint32_t hashShift = 0;
+  uint32_t windowMask = 0;
+  size_t inserted = 0;  // positions below this are in the chains
+  int depth = 0;
+  uint32_t niceLength = 0;
+  // optimal parse scratch, one entry per position of a segment + 1
+  std::vector<uint32_t> price;
+  std::vector<uint32_t> fromLen;
+  std::vector<uint32_t> fromDist;
+  std::vector<uint32_t> offsetAt;
+  std::vector<uint8_t> fromKind;
+};
+
+void BeginParse(ParseState& p, const uint8_t* data, size_t size, CompressLevel level);
+// Appends the operations for bytes start..end-1 to *ops. literalBits is the
+// price of a literal under the current literal width (8 or 9 with prefix).
+void ParseSegment(ParseState& p, size_t start, size_t end, int indexWidth, uint32_t literalBits,
+                  std::vector<ParseOp>* ops);
