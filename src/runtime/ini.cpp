@@ -122,6 +122,11 @@ void ResetIni() {
   g_ini = IniStore();
 }
 
+// File layout: [EF BB BF] text. The byte-order mark, when the file has at
+// least three bytes and begins with it, makes a UTF-8 file and is not part of
+// the text. The text (at most kIniMaxFileSize bytes) is read whole and parsed
+// by ParseLines. A file that cannot be read whole is given up entirely: no
+// defaults from half a file, and above all no rewrite that would drop its tail.
 bool IniOpen(const std::string& path) {
   IniClose();
   if (path.empty()) return false;
@@ -132,27 +137,23 @@ bool IniOpen(const std::string& path) {
     g_ini.pathToCreate = path;
     return false;
   }
-  // A file we cannot read whole is left alone entirely: no defaults from a
-  // half-read file, and above all no rewrite that would drop its tail.
-  int64_t length = OsFileLength(file);
-  if (length < 0 || length > static_cast<int64_t>(kIniMaxFileSize)) {
+  auto giveUp = [file]() {
     OsCloseFile(file);
+    g_ini = IniStore();
     return false;
-  }
+  };
+  int64_t length = OsFileLength(file);
+  if (length < 0 || length > static_cast<int64_t>(kIniMaxFileSize)) return giveUp();
   uint32_t size = static_cast<uint32_t>(length);
   if (size >= 3) {
     unsigned char mark[3] = {0, 0, 0};
     uint32_t got = 0;
-    if (!OsReadFile(file, mark, 3, &got) || got != 3) {
-      OsCloseFile(file);
-      return false;
-    }
+    if (!OsReadFile(file, mark, 3, &got) || got != 3) return giveUp();
     if (mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
       g_ini.utf8 = true;
       size -= 3;
     } else if (!OsSeekFile(file, 0)) {
-      OsCloseFile(file);
-      return false;
+      return giveUp();
     }
   }
   g_ini.text.assign(static_cast<size_t>(size) + 2, '\0');
@@ -162,11 +163,7 @@ bool IniOpen(const std::string& path) {
     if (!OsReadFile(file, g_ini.text.data() + done, size - done, &got) || got == 0) break;
     done += got;
   }
-  if (done != size) {
-    OsCloseFile(file);
-    g_ini = IniStore();
-    return false;
-  }
+  if (done != size) return giveUp();
   g_ini.file = file;
   g_ini.writable = writable;
   g_ini.path = path;
