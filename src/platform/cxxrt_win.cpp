@@ -51,6 +51,13 @@ extern "C" EXCEPTION_DISPOSITION __gxx_personality_seh0(PEXCEPTION_RECORD, void*
                                                          PDISPATCHER_CONTEXT) {
   return ExceptionContinueSearch;
 }
+#else
+extern "C" int __gxx_personality_v0(int, int, unsigned long long, void*, void*) {
+  return 8;  // _URC_CONTINUE_UNWIND
+}
+// Landing pads of the prebuilt string code end in a resume of the unwinding;
+// with no throw there is never an unwinding to resume.
+extern "C" void _Unwind_Resume(void*) { EndProcess(); }
 #endif
 
 // The library's prebuilt string code still carries catch-and-rethrow paths
