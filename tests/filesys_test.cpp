@@ -1,0 +1,570 @@
+// File-system helpers over the native platform: the size-or-kind answers at
+// the edges, folder creation and removal, copies, dates and their text, the
+// folder listing and the write-beside-then-replace file.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <time.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <random>
+#include <string>
+
+#include "platform/file.h"
+#include "platform/system_double.h"
+#include "runtime/filesys.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const uint64_t kEpochAsFileTime = 116444736000000000ull;  // 1970 in 100 ns since 1601
+const int64_t kApril23At1606 = 1208966760;                 // 2008-04-23 16:06:00
+
+uint64_t FileTimeOf(int64_t seconds) {
+  return static_cast<uint64_t>(seconds) * 10000000ull + kEpochAsFileTime;
+}
+
+// Sets TZ for the life of the record and puts the old value back.
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone) {
+    const char* old = getenv("TZ");
+    hadOld_ = old != nullptr;
+    if (old) old_ = old;
+    setenv("TZ", zone, 1);
+    tzset();
+  }
+  ~ScopedTimeZone() {
+    if (hadOld_) {
+      setenv("TZ", old_.c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+
+ private:
+  bool hadOld_ = false;
+  std::string old_;
+};
+
+class FileSysTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetListings();
+    char pattern[] = "/tmp/zd-fs-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    ResetListings();
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+
+  // A path inside the test folder in Windows form; the platform maps "\".
+  std::string Win(const std::string& name) const { return dir_ + "\\" + name; }
+  std::string Native(const std::string& name) const { return dir_ + "/" + name; }
+
+  void Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream out(Native(name), std::ios::binary);
+    out << bytes;
+  }
+  std::string Read(const std::string& name) const {
+    std::ifstream in(Native(name), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+  bool Exists(const std::string& name) const { return fs::exists(Native(name)); }
+  void MakeFolder(const std::string& name) const { fs::create_directories(Native(name)); }
+
+  // Names and types of every entry of a listing, which it then finishes.
+  static std::map<std::string, int> Drain(int listing) {
+    std::map<std::string, int> entries;
+    while (NextEntry(listing)) entries[EntryName(listing)] = EntryType(listing);
+    FinishListing(listing);
+    return entries;
+  }
+
+  std::string dir_;
+};
+
+// ---------------------------------------------------------------- size --
+
+TEST_F(FileSysTest, FileSizeTellsNothingFolderAndFile) {
+  Write("data.bin", std::string(1234, 'x'));
+  Write("empty.txt", "");
+  MakeFolder("sub");
+  struct Case {
+    std::string path;
+    int64_t size;
+  };
+  const Case cases[] = {
+      {"", -1},
+      {Win("missing.txt"), -1},
+      {Win("missing\\deeper.txt"), -1},
+      {Win("data.bin"), 1234},
+      {Native("data.bin"), 1234},
+      {Win("empty.txt"), 0},
+      {Win("sub"), -2},
+      {Win("sub\\"), -2},
+      {Native("sub/"), -2},
+      {dir_, -2},
+      {dir_ + "\\", -2},
+      // One trailing separator is removed, whatever the path names; a
+      // second one is left and then names nothing.
+      {Win("data.bin\\"), 1234},
+      {Win("data.bin\\\\"), -1},
+      {Win("sub\\\\"), -1},
+      // No drive letters on this machine.
+      {"C:", -1},
+      {"C:\\", -1},
+      {"c:/", -1},
+      {"Z:", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(FileSize(c.path), c.size);
+  }
+}
+
+TEST_F(FileSysTest, FileSizeOfAPatternAnswersForItsMatch) {
+  Write("only.txt", "12345");
+  Write("other.dat", "1");
+  EXPECT_EQ(FileSize(Win("*.txt")), 5);
+  EXPECT_EQ(FileSize(Win("on?y.txt")), 5);
+  EXPECT_EQ(FileSize(Win("*.none")), -1);
+}
+
+TEST_F(FileSysTest, FileSizeCutsThePathAt260Characters) {
+  // A file whose full path is exactly 260 characters long: anything after
+  // that is not looked at.
+  std::string name(kMaxPath - dir_.size() - 1, 'n');
+  ASSERT_LE(name.size(), 255u);
+  Write(name, "abc");
+  ASSERT_EQ(Win(name).size(), kMaxPath);
+  EXPECT_EQ(FileSize(Win(name)), 3);
+  EXPECT_EQ(FileSize(Win(name) + ".ignored\\tail"), 3);
+  EXPECT_TRUE(FileExists(Win(name) + "x"));
+}
+
+TEST_F(FileSysTest, ExistsRestsOnTheSize) {
+  Write("file.txt", "x");
+  Write("empty.txt", "");
+  MakeFolder("sub");
+  EXPECT_TRUE(FileExists(Win("file.txt")));
+  EXPECT_TRUE(FileExists(Win("empty.txt")));
+  EXPECT_FALSE(FileExists(Win("sub")));
+  EXPECT_FALSE(FileExists(Win("missing")));
+  EXPECT_FALSE(FileExists(""));
+  EXPECT_TRUE(FolderExists(Win("sub")));
+  EXPECT_TRUE(FolderExists(Win("sub\\")));
+  EXPECT_FALSE(FolderExists(Win("file.txt")));
+  EXPECT_FALSE(FolderExists(Win("missing")));
+  EXPECT_FALSE(FolderExists(""));
+}
+
+// ------------------------------------------------------------- folders --
+
+TEST_F(FileSysTest, CreateFolderDropsTrailingSeparatorsAndBlanks) {
+  struct Case {
+    const char* argument;
+    const char* created;
+  };
+  const Case cases[] = {
+      {"plain", "plain"},
+      {"slash\\", "slash"},
+      {"blanks  ", "blanks"},
+      {"mixed \\ \\/", "mixed"},
+      {"inner blank", "inner blank"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.argument);
+    EXPECT_TRUE(CreateFolder(Win(c.argument)));
+    EXPECT_TRUE(fs::is_directory(Native(c.created)));
+  }
+  // Nothing else appeared beside them.
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    (void)entry;
+    ++count;
+  }
+  EXPECT_EQ(count, 5);
+}
+
+TEST_F(FileSysTest, CreateFolderMakesOneLevelOnly) {
+  EXPECT_FALSE(CreateFolder(Win("parent\\child")));
+  EXPECT_FALSE(Exists("parent"));
+  EXPECT_TRUE(CreateFolder(Win("parent")));
+  EXPECT_TRUE(CreateFolder(Win("parent\\child\\")));
+  EXPECT_TRUE(fs::is_directory(Native("parent/child")));
+}
+
+TEST_F(FileSysTest, CreateFolderRefusesEmptyExistingAndFiles) {
+  Write("file.txt", "x");
+  MakeFolder("there");
+  EXPECT_FALSE(CreateFolder(""));
+  EXPECT_FALSE(CreateFolder(" \\ "));
+  EXPECT_FALSE(CreateFolder(Win("there")));
+  EXPECT_FALSE(CreateFolder(Win("file.txt")));
+  EXPECT_EQ(Read("file.txt"), "x");
+}
+
+TEST_F(FileSysTest, DeleteFolderMode0KeepsSubfoldersAndTheFolder) {
+  MakeFolder("work/sub");
+  Write("work/a.txt", "a");
+  Write("work/b.dat", "b");
+  Write("work/sub/c.txt", "c");
+  EXPECT_FALSE(DeleteFolder(Win("work"), "*.*", 0));
+  EXPECT_FALSE(Exists("work/a.txt"));
+  EXPECT_FALSE(Exists("work/b.dat"));
+  EXPECT_TRUE(Exists("work/sub/c.txt"));
+  EXPECT_TRUE(fs::is_directory(Native("work")));
+}
+
+TEST_F(FileSysTest, DeleteFolderMode0RemovesAFolderOfFiles) {
+  MakeFolder("work");
+  Write("work/a.txt", "a");
+  Write("work/b", "b");
+  EXPECT_TRUE(DeleteFolder(Win("work\\"), "", 0));
+  EXPECT_FALSE(Exists("work"));
+}
+
+TEST_F(FileSysTest, DeleteFolderMode1Descends) {
+  MakeFolder("work/sub/deeper");
+  Write("work/a.txt", "a");
+  Write("work/sub/b.txt", "b");
+  Write("work/sub/deeper/c.txt", "c");
+  EXPECT_TRUE(DeleteFolder(Win("work"), "*.*", kDeleteSubfolders));
+  EXPECT_FALSE(Exists("work"));
+  EXPECT_TRUE(fs::is_directory(dir_));
+}
+
+TEST_F(FileSysTest, DeleteFolderPatternSelectsFiles) {
+  MakeFolder("work");
+  Write("work/a.txt", "a");
+  Write("work/B.TXT", "b");
+  Write("work/c.dat", "c");
+  EXPECT_FALSE(DeleteFolder(Win("work"), "*.txt", kDeleteSubfolders));
+  EXPECT_FALSE(Exists("work/a.txt"));
+  EXPECT_FALSE(Exists("work/B.TXT"));  // Windows names match without case
+  EXPECT_EQ(Read("work/c.dat"), "c");
+}
+
+TEST_F(FileSysTest, DeleteFolderForceClearsReadOnly) {
+  MakeFolder("work");
+  Write("work/locked.txt", "x");
+  fs::permissions(Native("work/locked.txt"), fs::perms::owner_read);
+  EXPECT_TRUE(DeleteFolder(Win("work"), "", kDeleteForce));
+  EXPECT_FALSE(Exists("work"));
+}
+
+TEST_F(FileSysTest, DeleteFolderOfNothing) {
+  EXPECT_FALSE(DeleteFolder("", "*.*", kDeleteSubfolders));
+  EXPECT_FALSE(DeleteFolder(Win("missing"), "*.*", kDeleteSubfolders));
+  Write("file.txt", "x");
+  EXPECT_FALSE(DeleteFolder(Win("file.txt"), "*.*", 0));
+  EXPECT_EQ(Read("file.txt"), "x");
+}
+
+// ---------------------------------------------------------------- copy --
+
+TEST_F(FileSysTest, CopyFileReplaceCopiesAndReplaces) {
+  std::string bytes;
+  for (int i = 0; i < 100000; ++i) bytes += static_cast<char>((i * 7 + i / 256) & 0xFF);
+  Write("source.bin", bytes);
+  EXPECT_TRUE(CopyFileReplace(Win("source.bin"), Win("new.bin")));
+  EXPECT_EQ(Read("new.bin"), bytes);
+
+  Write("old.bin", std::string(300000, 'o'));
+  EXPECT_TRUE(CopyFileReplace(Win("source.bin"), Win("old.bin")));
+  EXPECT_EQ(Read("old.bin"), bytes);
+  EXPECT_EQ(Read("source.bin"), bytes);
+}
+
+TEST_F(FileSysTest, CopyFileReplaceRefusesMissingArguments) {
+  Write("source.bin", "abc");
+  EXPECT_FALSE(CopyFileReplace("", Win("target.bin")));
+  EXPECT_FALSE(CopyFileReplace(Win("source.bin"), ""));
+  EXPECT_FALSE(CopyFileReplace(Win("missing.bin"), Win("target.bin")));
+  EXPECT_FALSE(Exists("target.bin"));
+  MakeFolder("folder");
+  EXPECT_FALSE(CopyFileReplace(Win("folder"), Win("target.bin")));
+  EXPECT_FALSE(CopyFileReplace(Win("source.bin"), Win("nowhere\\target.bin")));
+}
+
+// --------------------------------------------------------------- dates --
+
+TEST(FormatDateTest, Masks) {
+  struct Case {
+    const char* mask;
+    int64_t date;
+    const char* text;
+  };
+  const int64_t leapDay = 951827696;  // 2000-02-29 12:34:56
+  const Case cases[] = {
+      {"%yyyy-%mm-%dd  %hh:%ii", kApril23At1606, "2008-04-23  16:06"},
+      {"%YYYY-%MM-%DD %HH:%II:%SS", leapDay, "2000-02-29 12:34:56"},
+      {"%yY.%Mm.%dD", leapDay, "00.02.29"},
+      {"%ss", kApril23At1606 + 9, "09"},
+      {"%YY", kApril23At1606, "08"},
+      {"%yyy", kApril23At1606, "08y"},
+      {"%yyyyy", kApril23At1606, "2008y"},
+      {"%", kApril23At1606, "%"},
+      {"100%", kApril23At1606, "100%"},
+      {"%y", kApril23At1606, "%y"},
+      {"%x%m%d", kApril23At1606, "%x%m%d"},
+      {"%%yyyy", kApril23At1606, "%2008"},
+      {"yyyy mm", kApril23At1606, "yyyy mm"},
+      {"", kApril23At1606, ""},
+      {"%yyyy-%mm-%dd %hh:%ii:%ss", 0, "1970-01-01 00:00:00"},
+      {"%yyyy-%mm-%dd %hh:%ii:%ss", -1, "1969-12-31 23:59:59"},
+      {"%yyyy-%mm-%dd %hh:%ii:%ss", 4102444799, "2099-12-31 23:59:59"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mask);
+    EXPECT_EQ(FormatDate(c.mask, c.date), c.text);
+  }
+}
+
+TEST(FormatDateTest, AgreesWithTheCalendarOfTheCLibrary) {
+  const uint32_t seed = std::random_device()();
+  std::cout << "FormatDate seed " << seed << "\n";
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int64_t> dates(-2208988800LL, 4102444799LL);  // 1900 to 2099
+  for (int i = 0; i < 2000; ++i) {
+    int64_t date = dates(random);
+    time_t t = static_cast<time_t>(date);
+    struct tm fields;
+    ASSERT_NE(gmtime_r(&t, &fields), nullptr);
+    char expected[64];
+    snprintf(expected, sizeof expected, "%04d-%02d-%02d %02d:%02d:%02d %02d", fields.tm_year + 1900,
+             fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec,
+             (fields.tm_year + 1900) % 100);
+    ASSERT_EQ(FormatDate("%yyyy-%mm-%dd %hh:%ii:%ss %yy", date), expected) << "date " << date;
+  }
+}
+
+TEST_F(FileSysTest, GetFileDateOfNothingIsZero) {
+  EXPECT_EQ(GetFileDate("", kDateWritten), 0);
+  EXPECT_EQ(GetFileDate(Win("missing.txt"), kDateWritten), 0);
+  EXPECT_EQ(GetFileDate(Win("missing.txt"), kDateCreated), 0);
+}
+
+TEST_F(FileSysTest, GetFileDateReadsBackTheTimesSet) {
+  Write("dated.txt", "x");
+  OsFile file = OsOpenFile(Win("dated.txt"), kOsOpenReadWrite);
+  ASSERT_NE(file, nullptr);
+  const int64_t created = kApril23At1606 - 86400 * 30;
+  ASSERT_TRUE(OsSetFileTimes(file, FileTimeOf(created), FileTimeOf(kApril23At1606)));
+  OsCloseFile(file);
+  {
+    ScopedTimeZone utc("UTC");
+    EXPECT_EQ(GetFileDate(Win("dated.txt"), kDateWritten), kApril23At1606);
+    EXPECT_EQ(GetFileDate(Win("dated.txt"), kDateCreated), created);
+    EXPECT_EQ(GetFileDate(Win("dated.txt"), 7), created);  // any other kind is 0
+    EXPECT_GT(GetFileDate(Win("dated.txt"), kDateAccessed), 0);
+    EXPECT_EQ(FormatDate("%yyyy-%mm-%dd  %hh:%ii", GetFileDate(Win("dated.txt"), kDateWritten)),
+              "2008-04-23  16:06");
+  }
+  {
+    // Counted on the local wall clock: two hours east of UTC.
+    ScopedTimeZone east("XYZ-2");
+    EXPECT_EQ(GetFileDate(Win("dated.txt"), kDateWritten), kApril23At1606 + 7200);
+  }
+}
+
+TEST_F(FileSysTest, TemporaryFolderEndsInASeparator) {
+  SystemDoubleSetTempPath(dir_);
+  std::string temp = GetTemporaryFolder();
+  SystemDoubleSetTempPath("");
+  ASSERT_FALSE(temp.empty());
+  EXPECT_TRUE(temp.back() == '\\' || temp.back() == '/');
+  EXPECT_EQ(temp.substr(0, dir_.size()), dir_);
+  EXPECT_EQ(temp.size(), dir_.size() + 1);
+}
+
+// ------------------------------------------------------------- listing --
+
+TEST_F(FileSysTest, ListFolderWithAPattern) {
+  MakeFolder("sub");
+  Write("a.txt", "a");
+  Write("b.txt", "b");
+  Write("c.dat", "c");
+  for (const std::string& folder : {dir_, dir_ + "\\"}) {
+    SCOPED_TRACE(folder);
+    int listing = ListFolder(folder, "*.txt");
+    ASSERT_NE(listing, 0);
+    std::map<std::string, int> expected = {{"a.txt", kEntryFile}, {"b.txt", kEntryFile}};
+    EXPECT_EQ(Drain(listing), expected);
+  }
+}
+
+TEST_F(FileSysTest, ListFolderOfEverything) {
+  MakeFolder("sub");
+  Write("a.txt", "a");
+  Write("noext", "b");
+  std::map<std::string, int> expected = {{".", kEntryFolder},
+                                         {"..", kEntryFolder},
+                                         {"sub", kEntryFolder},
+                                         {"a.txt", kEntryFile},
+                                         {"noext", kEntryFile}};
+  EXPECT_EQ(Drain(ListFolder(dir_, "")), expected);
+  EXPECT_EQ(Drain(ListFolder(dir_, "*.*")), expected);
+}
+
+TEST_F(FileSysTest, ListFolderWithoutMatchIsEmptyButOpen) {
+  Write("a.txt", "a");
+  int listing = ListFolder(dir_, "*.none");
+  ASSERT_NE(listing, 0);
+  EXPECT_FALSE(NextEntry(listing));
+  EXPECT_FALSE(NextEntry(listing));
+  EXPECT_EQ(EntryName(listing), "");
+  FinishListing(listing);
+}
+
+TEST_F(FileSysTest, ListFolderOfAMissingFolderIsNoListing) {
+  EXPECT_EQ(ListFolder(Win("missing"), "*.*"), 0);
+  EXPECT_EQ(ListFolder(Win("missing\\deeper"), "x.txt"), 0);
+}
+
+TEST_F(FileSysTest, FinishedListingAnswersNothing) {
+  Write("a.txt", "a");
+  int listing = ListFolder(dir_, "a.txt");
+  ASSERT_NE(listing, 0);
+  ASSERT_TRUE(NextEntry(listing));
+  EXPECT_EQ(EntryName(listing), "a.txt");
+  EXPECT_EQ(EntryType(listing), kEntryFile);
+  EXPECT_FALSE(NextEntry(listing));
+  FinishListing(listing);
+  EXPECT_FALSE(NextEntry(listing));
+  EXPECT_EQ(EntryName(listing), "");
+  EXPECT_EQ(EntryType(listing), 0);
+  FinishListing(listing);  // twice does no harm
+  EXPECT_FALSE(NextEntry(0));
+  EXPECT_EQ(EntryName(0), "");
+  FinishListing(0);
+}
+
+TEST_F(FileSysTest, ListingsAreIndependent) {
+  Write("a.txt", "a");
+  Write("b.dat", "b");
+  int first = ListFolder(dir_, "*.txt");
+  int second = ListFolder(dir_, "*.dat");
+  ASSERT_NE(first, 0);
+  ASSERT_NE(second, 0);
+  EXPECT_NE(first, second);
+  ASSERT_TRUE(NextEntry(second));
+  ASSERT_TRUE(NextEntry(first));
+  EXPECT_EQ(EntryName(first), "a.txt");
+  EXPECT_EQ(EntryName(second), "b.dat");
+  FinishListing(first);
+  FinishListing(second);
+}
+
+// ------------------------------------------------------ replacing file --
+
+TEST_F(FileSysTest, ReplacingFileKeepsTheOldContentUntilFinish) {
+  Write("target.txt", "old");
+  ReplacingFile replacing;
+  ASSERT_TRUE(BeginReplacingFile(Win("target.txt"), &replacing));
+  EXPECT_EQ(replacing.path, Win("target.txt"));
+  EXPECT_NE(replacing.tempPath, replacing.path);
+  EXPECT_EQ(FolderPart(replacing.tempPath), FolderPart(replacing.path));
+  ASSERT_TRUE(OsWriteFile(replacing.file, "new bytes", 9));
+  EXPECT_EQ(Read("target.txt"), "old");
+  EXPECT_TRUE(FileExists(replacing.tempPath));
+
+  ASSERT_TRUE(FinishReplacingFile(&replacing, FileTimeOf(kApril23At1606 - 60), FileTimeOf(kApril23At1606)));
+  EXPECT_EQ(replacing.file, nullptr);
+  EXPECT_EQ(Read("target.txt"), "new bytes");
+  // The temporary file is gone: only the target is left in the folder.
+  const std::map<std::string, int> onlyTarget = {
+      {".", kEntryFolder}, {"..", kEntryFolder}, {"target.txt", kEntryFile}};
+  EXPECT_EQ(Drain(ListFolder(dir_, "*")), onlyTarget);
+  ScopedTimeZone utc("UTC");
+  EXPECT_EQ(GetFileDate(Win("target.txt"), kDateWritten), kApril23At1606);
+  EXPECT_EQ(GetFileDate(Win("target.txt"), kDateCreated), kApril23At1606 - 60);
+}
+
+TEST_F(FileSysTest, ReplacingFileMakesANewFile) {
+  ReplacingFile replacing;
+  ASSERT_TRUE(BeginReplacingFile(Win("fresh.txt"), &replacing));
+  EXPECT_FALSE(Exists("fresh.txt"));
+  ASSERT_TRUE(OsWriteFile(replacing.file, "abc", 3));
+  ASSERT_TRUE(FinishReplacingFile(&replacing, 0, 0));
+  EXPECT_EQ(Read("fresh.txt"), "abc");
+}
+
+TEST_F(FileSysTest, AbandonLeavesTheOldFileAndNoTemporary) {
+  Write("target.txt", "old");
+  ReplacingFile replacing;
+  ASSERT_TRUE(BeginReplacingFile(Win("target.txt"), &replacing));
+  ASSERT_TRUE(OsWriteFile(replacing.file, "half", 4));
+  std::string temp = replacing.tempPath;
+  AbandonReplacingFile(&replacing);
+  EXPECT_EQ(replacing.file, nullptr);
+  EXPECT_EQ(Read("target.txt"), "old");
+  EXPECT_EQ(FileSize(temp), -1);
+  const std::map<std::string, int> onlyTarget = {
+      {".", kEntryFolder}, {"..", kEntryFolder}, {"target.txt", kEntryFile}};
+  EXPECT_EQ(Drain(ListFolder(dir_, "*.*")), onlyTarget);
+  // Finishing an abandoned record does nothing.
+  EXPECT_FALSE(FinishReplacingFile(&replacing, 0, 0));
+  EXPECT_EQ(Read("target.txt"), "old");
+}
+
+TEST_F(FileSysTest, ReplacingFileFailsWithoutAFolder) {
+  ReplacingFile replacing;
+  EXPECT_FALSE(BeginReplacingFile("", &replacing));
+  EXPECT_EQ(replacing.file, nullptr);
+  EXPECT_FALSE(BeginReplacingFile(Win("missing\\file.txt"), &replacing));
+  EXPECT_EQ(replacing.file, nullptr);
+  EXPECT_FALSE(Exists("missing"));
+  AbandonReplacingFile(&replacing);  // harmless on a failed begin
+}
+
+TEST_F(FileSysTest, TwoReplacingFilesUseDifferentTemporaries) {
+  ReplacingFile one, two;
+  ASSERT_TRUE(BeginReplacingFile(Win("same.txt"), &one));
+  ASSERT_TRUE(BeginReplacingFile(Win("same.txt"), &two));
+  EXPECT_NE(one.tempPath, two.tempPath);
+  AbandonReplacingFile(&one);
+  AbandonReplacingFile(&two);
+}
+
+// ---------------------------------------------------------- path parts --
+
+TEST(PathPartsTest, FolderAndFileName) {
+  struct Case {
+    const char* path;
+    const char* folder;
+    const char* name;
+  };
+  const Case cases[] = {
+      {"C:\\Program Files\\Tool\\tool.exe", "C:\\Program Files\\Tool\\", "tool.exe"},
+      {"C:\\Tool\\", "C:\\Tool\\", ""},
+      {"C:\\tool.exe", "C:\\", "tool.exe"},
+      {"tool.exe", "", "tool.exe"},
+      {"", "", ""},
+      {"/usr/bin/tool", "/usr/bin/", "tool"},
+      {"C:\\mixed/path\\last", "C:\\mixed/path\\", "last"},
+      {"C:/mixed\\path/last", "C:/mixed\\path/", "last"},
+      {"\\", "\\", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(FolderPart(c.path), c.folder);
+    EXPECT_EQ(FileNamePart(c.path), c.name);
+    EXPECT_EQ(FolderPart(c.path) + FileNamePart(c.path), c.path);
+  }
+}
+
+}  // namespace
