@@ -295,8 +295,8 @@ void BeginParse(ParseState& p, const uint8_t* data, size_t size, CompressLevel l
       p.niceLength = 256;
       break;
     default:
-      p.depth = 24;
-      p.niceLength = 96;
+      p.depth = 16;
+      p.niceLength = 64;
       break;
   }
 }
