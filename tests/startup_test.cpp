@@ -1,0 +1,475 @@
+// Start-up steps, the program-running check, the hook programs and the final
+// stage, run in-process over the system, dialog and registry doubles with
+// small shell scripts standing in for the hook programs.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/finish.h"
+#include "app/setup_state.h"
+#include "app/startup.h"
+#include "package/package.h"
+#include "platform/dialog.h"
+#include "platform/dialog_double.h"
+#include "platform/registry_double.h"
+#include "platform/system.h"
+#include "platform/system_double.h"
+#include "runtime/filesys.h"
+#include "runtime/ini.h"
+#include "runtime/process.h"
+#include "ui/language.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kModulePath[] = "C:\\Setup Files\\Install.exe";
+
+std::string Native(const std::string& path) {
+  std::string out = path;
+  for (char& c : out) {
+    if (c == '\\') c = '/';
+  }
+  return out;
+}
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetAll();
+    char pattern[] = "/tmp/zd-start-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    const char* old = getenv("SetupExeDir");
+    hadSetupExeDir_ = old != nullptr;
+    if (old) oldSetupExeDir_ = old;
+    SystemDoubleSetTempPath(dir_);
+    SystemDoubleSetModuleFileName(kModulePath);
+  }
+  void TearDown() override {
+    ResetAll();
+    SystemDoubleSetTempPath("");
+    if (hadSetupExeDir_) {
+      setenv("SetupExeDir", oldSetupExeDir_.c_str(), 1);
+    } else {
+      unsetenv("SetupExeDir");
+    }
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  static void ResetAll() {
+    ResetSetup();
+    ResetSystemDouble();
+    ResetRegistryDouble();
+    ResetDialogDouble();
+    ResetProcessRunner();
+    ResetLanguageTexts();
+    ResetPackageReader();
+    ResetIni();
+    ResetListings();
+  }
+
+  // Names a fresh work folder under the test folder and creates it.
+  std::string MakeWorkFolder() {
+    PrepareWorkFolderName();
+    CreateWorkFolder();
+    EXPECT_TRUE(DialogDoubleBoxes().empty());
+    EXPECT_TRUE(FolderExists(::Setup().workFolder));
+    return Native(::Setup().workFolder);
+  }
+
+  // An executable shell script at a native path.
+  static void Script(const std::string& path, const std::string& body) {
+    {
+      std::ofstream out(path, std::ios::binary);
+      out << "#!/bin/sh\n" << body << "\n";
+    }
+    fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+  }
+  static void Write(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+
+  // Hooks that append their name and argument count to a log beside the
+  // work folder; the relative path only works from the work folder.
+  void WriteHooks(const std::string& work, int beforeExitCode) {
+    Script(work + kBeforeHook, "echo \"before $#\" >> ../hooks.log\nexit " + std::to_string(beforeExitCode));
+    Script(work + kAfterHook, "echo \"after $#\" >> ../hooks.log");
+  }
+  std::string HookLog() const { return Read(dir_ + "/hooks.log"); }
+
+  std::string dir_;
+  bool hadSetupExeDir_ = false;
+  std::string oldSetupExeDir_;
+};
+
+// ----------------------------------------------------------- start-up --
+
+TEST_F(StartupTest, ReadRunOptionsStartsFromTheDefaults) {
+  ::Setup().options.quiet = true;
+  ::Setup().options.installDirOverride = "stale";
+  SystemDoubleSetCommandLine("\"C:\\Setup Files\\Install.exe\" /R:3 /s:Menu");
+  ReadRunOptions();
+  EXPECT_FALSE(::Setup().options.quiet);
+  EXPECT_EQ(::Setup().options.installDirOverride, "");
+  EXPECT_EQ(::Setup().options.startMenuOverride, "Menu");
+  EXPECT_EQ(::Setup().options.hookMode, 3);
+}
+
+TEST_F(StartupTest, WorkFolderNameIsTemporaryFolderAndANewGuid) {
+  PrepareWorkFolderName();
+  const SetupState& s = ::Setup();
+  std::string temp = GetTemporaryFolder();
+  ASSERT_EQ(s.workFolder.substr(0, temp.size()), temp);
+  EXPECT_EQ(temp.substr(0, dir_.size()), dir_);
+  std::string guid = s.workFolder.substr(temp.size());
+  ASSERT_EQ(guid.size(), 39u) << guid;
+  EXPECT_EQ(guid.back(), '\\');
+  guid.pop_back();
+  EXPECT_TRUE(std::regex_match(
+      guid, std::regex("\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}")))
+      << guid;
+  EXPECT_EQ(s.exePath, kModulePath);
+  EXPECT_EQ(s.setupFolder, "C:\\Setup Files\\");
+  EXPECT_EQ(s.iniPath, s.workFolder + "setup.ini");
+  EXPECT_EQ(OsGetEnvironment("SetupExeDir"), "C:\\Setup Files\\");
+  // Nothing is created yet.
+  EXPECT_FALSE(FolderExists(s.workFolder));
+}
+
+TEST_F(StartupTest, EveryRunGetsItsOwnWorkFolder) {
+  std::set<std::string> names;
+  for (int i = 0; i < 20; ++i) {
+    PrepareWorkFolderName();
+    names.insert(::Setup().workFolder);
+  }
+  EXPECT_EQ(names.size(), 20u);
+}
+
+TEST_F(StartupTest, SetupFolderOfAPosixModulePath) {
+  SystemDoubleSetModuleFileName("/opt/setup/zandor-setup");
+  PrepareWorkFolderName();
+  EXPECT_EQ(::Setup().setupFolder, "/opt/setup/");
+  EXPECT_EQ(OsGetEnvironment("SetupExeDir"), "/opt/setup/");
+}
+
+TEST_F(StartupTest, CreateWorkFolderMakesTheFolderQuietly) {
+  std::string work = MakeWorkFolder();
+  EXPECT_TRUE(fs::is_directory(work));
+  EXPECT_TRUE(DialogDoubleBoxes().empty());
+}
+
+TEST_F(StartupTest, WorkFolderThatCannotBeMadeShowsTheCopyError) {
+  for (bool admin : {true, false}) {
+    SCOPED_TRACE(admin ? "administrator" : "user");
+    ResetDialogDouble();
+    SystemDoubleSetAdminRights(admin);
+    SystemDoubleSetTempPath(dir_ + "/missing");
+    PrepareWorkFolderName();
+    CreateWorkFolder();
+    EXPECT_FALSE(FolderExists(::Setup().workFolder));
+    EXPECT_FALSE(fs::exists(dir_ + "/missing"));
+    const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
+    ASSERT_FALSE(boxes.empty());
+    if (admin) {
+      EXPECT_EQ(boxes.size(), 1u);
+    }
+    // No language file is read yet: the built-in texts.
+    EXPECT_EQ(boxes.back().caption, "Error - Copy File");
+    EXPECT_EQ(boxes.back().text, "Copying file(s) failed.");
+    EXPECT_EQ(boxes.back().flags, 0x10u);
+  }
+}
+
+// ------------------------------------------------- program-running check --
+
+TEST_F(StartupTest, HeldMutexShowsTheRunningWarning) {
+  std::string work = MakeWorkFolder();
+  ::Setup().title = "MyApp";
+  ::Setup().mutexName = "  MyAppMutex  ";
+  LoadDefaultTexts();
+  SystemDoubleHoldMutex("MyAppMutex");
+  DialogDoubleQueueAnswer(kIdOk);
+  EXPECT_TRUE(CheckProgramRunning());
+  EXPECT_TRUE(::Setup().programRunning);
+  const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
+  ASSERT_EQ(boxes.size(), 1u);  // OK goes on without a second check
+  EXPECT_EQ(boxes[0].caption, "Zandor - Warning");
+  EXPECT_EQ(boxes[0].text, "Close Program 'MyApp' first!\nThen press OK!");
+  EXPECT_EQ(boxes[0].flags, 0x131u);
+  EXPECT_TRUE(fs::is_directory(work));
+}
+
+TEST_F(StartupTest, RunningWarningReplacesEveryTitleMarker) {
+  MakeWorkFolder();
+  ::Setup().title = "MyApp";
+  ::Setup().mutexName = "M";
+  SystemDoubleHoldMutex("M");
+  std::string language = dir_ + "/German.lng";
+  Write(language,
+        "[Requester]\r\n"
+        "RQ4_Titel=Achtung\r\n"
+        "RQ4_Msg=Bitte $Titel schliessen ($Titel, nicht $titel)!\r\n"
+        "RQ4_Msg2=Dann OK.\r\n");
+  LoadLanguageTexts(language);
+  EXPECT_TRUE(CheckProgramRunning());
+  const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Achtung");
+  EXPECT_EQ(boxes[0].text, "Bitte MyApp schliessen (MyApp, nicht $titel)!\nDann OK.");
+  EXPECT_EQ(boxes[0].flags, 0x131u);
+}
+
+TEST_F(StartupTest, CancelOnTheRunningWarningDeletesTheWorkFolder) {
+  std::string work = MakeWorkFolder();
+  Write(work + "setup.ini", "[Settings]\r\n");
+  Write(work + "German.lng", "x");
+  ::Setup().mutexName = "MyAppMutex";
+  SystemDoubleHoldMutex("MyAppMutex");
+  DialogDoubleQueueAnswer(kIdCancel);
+  EXPECT_FALSE(CheckProgramRunning());
+  EXPECT_EQ(DialogDoubleBoxes().size(), 1u);
+  EXPECT_FALSE(fs::exists(work));
+  EXPECT_TRUE(fs::is_directory(dir_));
+}
+
+TEST_F(StartupTest, CancelWithoutAWorkFolderNameDeletesNothing) {
+  Write(dir_ + "/keep.txt", "x");
+  fs::path before = fs::current_path();
+  fs::current_path(dir_);
+  ::Setup().mutexName = "MyAppMutex";
+  SystemDoubleHoldMutex("MyAppMutex");
+  DialogDoubleQueueAnswer(kIdCancel);
+  bool goOn = CheckProgramRunning();
+  fs::current_path(before);
+  EXPECT_FALSE(goOn);
+  EXPECT_EQ(Read(dir_ + "/keep.txt"), "x");
+}
+
+TEST_F(StartupTest, NoWarningWithoutARunningProgram) {
+  struct Case {
+    const char* mutexName;
+    const char* held;
+  };
+  const Case cases[] = {
+      {"", ""},                      // no mutex, no program name: nothing to find
+      {"MyAppMutex", ""},            // nobody holds it
+      {"MyAppMutex", "OtherMutex"},  // somebody else's
+      {"   ", "   "},                // blanks only count as no name
+      {"MyApp Mutex", "MyApp"},      // inner blanks belong to the name
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mutexName);
+    ResetSystemDouble();
+    ResetDialogDouble();
+    ResetSetup();
+    ::Setup().mutexName = c.mutexName;
+    if (*c.held) SystemDoubleHoldMutex(c.held);
+    EXPECT_TRUE(CheckProgramRunning());
+    EXPECT_FALSE(::Setup().programRunning);
+    EXPECT_TRUE(DialogDoubleBoxes().empty());
+  }
+}
+
+// ---------------------------------------------------------------- hooks --
+
+TEST_F(StartupTest, HookModesChooseTheHooks) {
+  struct Case {
+    int8_t mode;
+    const char* log;
+  };
+  const Case cases[] = {
+      {0, ""},
+      {1, "before 0\nafter 0\n"},
+      {2, "before 0\n"},
+      {3, "after 0\n"},
+      {4, ""},
+      {-3, ""},
+      {static_cast<int8_t>(257 & 0xFF), "before 0\nafter 0\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    ResetSetup();
+    fs::remove(dir_ + "/hooks.log");
+    std::string work = MakeWorkFolder();
+    WriteHooks(work, 0);
+    ::Setup().options.hookMode = c.mode;
+    EXPECT_EQ(RunBeforeHook(), 0u);
+    RunAfterHook();
+    EXPECT_EQ(HookLog(), c.log);
+  }
+}
+
+TEST_F(StartupTest, BeforeHookAnswersItsExitCode) {
+  for (int code : {0, 1, 2, 42}) {
+    SCOPED_TRACE(code);
+    ResetSetup();
+    std::string work = MakeWorkFolder();
+    WriteHooks(work, code);
+    EXPECT_EQ(RunBeforeHook(), static_cast<uint32_t>(code));
+  }
+}
+
+TEST_F(StartupTest, BeforeHookSeesSetupExeDirAndRunsInTheWorkFolder) {
+  std::string work = MakeWorkFolder();
+  Script(work + kBeforeHook, "echo \"$SetupExeDir\" > ../env.txt\npwd -P > ../pwd.txt");
+  EXPECT_EQ(RunBeforeHook(), 0u);
+  EXPECT_EQ(Read(dir_ + "/env.txt"), "C:\\Setup Files\\\n");
+  EXPECT_EQ(Read(dir_ + "/pwd.txt"), fs::canonical(work).string() + "\n");
+}
+
+TEST_F(StartupTest, MissingOrUnrunnableHooksAreSkipped) {
+  // No hook at all.
+  std::string work = MakeWorkFolder();
+  EXPECT_EQ(RunBeforeHook(), 0u);
+  RunAfterHook();
+  // A folder of the hook's name is no hook.
+  fs::create_directories(work + kBeforeHook);
+  fs::create_directories(work + kAfterHook);
+  EXPECT_EQ(RunBeforeHook(), 0u);
+  RunAfterHook();
+  // A hook that cannot be started gives no exit code 1.
+  std::string other = MakeWorkFolder();
+  Write(other + kBeforeHook, "#!/bin/sh\nexit 1\n");
+  fs::permissions(other + kBeforeHook, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(RunBeforeHook(), 0u);
+  // Without a work folder name nothing is looked for.
+  ::Setup().workFolder.clear();
+  EXPECT_EQ(RunBeforeHook(), 0u);
+  RunAfterHook();
+}
+
+TEST_F(StartupTest, HooksRunByExactFileName) {
+  std::string work = MakeWorkFolder();
+  Script(work + "beforezd.exe", "echo wrong >> ../hooks.log\nexit 1");
+  Script(work + "AfterZD.exe.bak", "echo wrong >> ../hooks.log");
+  EXPECT_EQ(RunBeforeHook(), 0u);
+  RunAfterHook();
+  EXPECT_EQ(HookLog(), "");
+}
+
+// --------------------------------------------------- work folder, finish --
+
+TEST_F(StartupTest, DeleteWorkFolderKeepsSubfolders) {
+  std::string work = MakeWorkFolder();
+  Write(work + "setup.ini", "x");
+  Write(work + "readme.txt", "x");
+  fs::create_directories(work + "data/deeper");
+  Write(work + "data/file.bin", "kept");
+  DeleteWorkFolder();
+  EXPECT_FALSE(fs::exists(work + "setup.ini"));
+  EXPECT_FALSE(fs::exists(work + "readme.txt"));
+  EXPECT_EQ(Read(work + "data/file.bin"), "kept");
+  EXPECT_TRUE(fs::is_directory(work + "data/deeper"));
+}
+
+TEST_F(StartupTest, DeleteWorkFolderRemovesTheEmptiedFolder) {
+  std::string work = MakeWorkFolder();
+  Write(work + "setup.ini", "x");
+  Write(work + "noext", "x");
+  Write(work + ".hidden", "x");
+  DeleteWorkFolder();
+  EXPECT_FALSE(fs::exists(work));
+  EXPECT_TRUE(fs::is_directory(dir_));
+  DeleteWorkFolder();  // a second time finds nothing
+}
+
+TEST_F(StartupTest, DeleteWorkFolderWithoutANameTouchesNothing) {
+  Write(dir_ + "/keep.txt", "x");
+  fs::path before = fs::current_path();
+  fs::current_path(dir_);
+  ::Setup().workFolder.clear();
+  DeleteWorkFolder();
+  fs::current_path(before);
+  EXPECT_EQ(Read(dir_ + "/keep.txt"), "x");
+}
+
+TEST_F(StartupTest, FinalStageRunsTheAfterHookBeforeDeleting) {
+  std::string work = MakeWorkFolder();
+  Write(work + "setup.ini", "x");
+  Script(work + kAfterHook, "[ -e setup.ini ] && echo \"after saw setup.ini\" >> ../hooks.log");
+  int prompts = SystemDoubleRebootPrompts();
+  RunFinalStage();
+  EXPECT_EQ(HookLog(), "after saw setup.ini\n");
+  EXPECT_FALSE(fs::exists(work));
+  EXPECT_EQ(SystemDoubleRebootPrompts(), prompts);
+}
+
+TEST_F(StartupTest, FinalStageSkipsTheAfterHookWhenCancelled) {
+  std::string work = MakeWorkFolder();
+  WriteHooks(work, 0);
+  ::Setup().cancelled = true;
+  RunFinalStage();
+  EXPECT_EQ(HookLog(), "");
+  EXPECT_FALSE(fs::exists(work));
+}
+
+TEST_F(StartupTest, FinalStageHonoursTheHookMode) {
+  std::string work = MakeWorkFolder();
+  WriteHooks(work, 0);
+  ::Setup().options.hookMode = 2;
+  RunFinalStage();
+  EXPECT_EQ(HookLog(), "");
+  EXPECT_FALSE(fs::exists(work));
+}
+
+TEST_F(StartupTest, FinalStageStartsTheInstalledProgram) {
+  MakeWorkFolder();
+  fs::create_directories(dir_ + "/inst");
+  Script(dir_ + "/inst/Prog.exe", "pwd -P > started.txt");
+  ::Setup().installDir = dir_ + "\\inst\\";
+  ::Setup().progExe = "Prog.exe";
+  ::Setup().startFlag = true;
+  RunFinalStage();
+  std::string marker = dir_ + "/inst/started.txt";
+  for (int i = 0; i < 2000 && Read(marker).empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(Read(marker), fs::canonical(dir_ + "/inst").string() + "\n");
+}
+
+TEST_F(StartupTest, FinalStageWithoutTheProgramFileStartsNothing) {
+  std::string work = MakeWorkFolder();
+  ::Setup().installDir = dir_ + "\\inst\\";
+  ::Setup().progExe = "Prog.exe";
+  ::Setup().startFlag = true;
+  RunFinalStage();  // nothing to start, nothing to fail
+  EXPECT_FALSE(fs::exists(work));
+}
+
+TEST_F(StartupTest, RebootFlagPromptsAndNeverStartsTheProgram) {
+  std::string work = MakeWorkFolder();
+  WriteHooks(work, 0);
+  fs::create_directories(dir_ + "/inst");
+  Script(dir_ + "/inst/Prog.exe", "echo started > started.txt");
+  ::Setup().installDir = dir_ + "\\inst\\";
+  ::Setup().progExe = "Prog.exe";
+  ::Setup().startFlag = true;
+  ::Setup().rebootFlag = true;
+  int prompts = SystemDoubleRebootPrompts();
+  RunFinalStage();
+  EXPECT_EQ(SystemDoubleRebootPrompts(), prompts + 1);
+  EXPECT_EQ(HookLog(), "after 0\n");
+  EXPECT_FALSE(fs::exists(work));
+  // A started program would have written its marker by now: the direct
+  // start returns only once the script is running.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(fs::exists(dir_ + "/inst/started.txt"));
+}
+
+}  // namespace
