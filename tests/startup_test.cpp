@@ -363,6 +363,33 @@ TEST_F(StartupTest, HooksRunByExactFileName) {
   EXPECT_EQ(HookLog(), "");
 }
 
+TEST_F(StartupTest, WhileHookRunsInEveryHookModeUntilTerminated) {
+  for (int8_t mode : {0, 1, 2, 3}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    ResetSetup();
+    std::string work = MakeWorkFolder();
+    ::Setup().options.hookMode = mode;
+    Script(work + kWhileHook, "exec sleep 60");
+    StartWhileHook();
+    Program hook = ::Setup().whileHook;
+    ASSERT_NE(hook, 0u);
+    EXPECT_TRUE(IsProgram(hook));
+    EXPECT_TRUE(ProgramRunning(hook));
+    TerminateWhileHook();
+    EXPECT_FALSE(IsProgram(hook));
+    EXPECT_EQ(::Setup().whileHook, 0u);
+  }
+}
+
+TEST_F(StartupTest, WithoutAWhileHookThereIsNothingToTerminate) {
+  std::string work = MakeWorkFolder();
+  ::Setup().whileHook = 12345;  // stale
+  StartWhileHook();
+  EXPECT_EQ(::Setup().whileHook, 0u);
+  TerminateWhileHook();
+  EXPECT_EQ(::Setup().whileHook, 0u);
+}
+
 // --------------------------------------------------- work folder, finish --
 
 TEST_F(StartupTest, DeleteWorkFolderKeepsSubfolders) {
