@@ -187,6 +187,8 @@ bool OsDeleteFile(const std::string& path) {
   std::string p = ToPosixPath(path);
   struct stat st;
   if (lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  // Windows refuses to delete a read-only file; the native build answers alike.
+  if ((st.st_mode & S_IWUSR) == 0) return false;
   return unlink(p.c_str()) == 0;
 }
 
