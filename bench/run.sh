@@ -46,7 +46,7 @@ for f in "$CORPUS"/*; do
 done
 
 cmake -S "$ROOT" -B "$OUT" -DCMAKE_BUILD_TYPE=Release -DZANDOR_TESTS=OFF -DZANDOR_BENCH=ON >/dev/null
-cmake --build "$OUT" -j2 --target compress_bench
+cmake --build "$OUT" -j2 --target compress_bench extract_bench
 "$OUT/compress_bench" "$SIZES" "$CORPUS"/*
-# The extraction benchmark (package extraction against tar) belongs here
-# too once it exists: "$OUT/extract_bench" "$CORPUS".
+echo
+"$OUT/extract_bench" "$CORPUS"
