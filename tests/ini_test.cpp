@@ -118,6 +118,19 @@ TEST_F(IniTest, NumbersReadAsDecimalPrefix) {
   IniClose();
 }
 
+// Vertical tabs and form feeds are white space too: the store's number
+// conversion skips all of it, not only the blanks the line parser removes.
+TEST_F(IniTest, NumbersSkipEveryKindOfLeadingWhiteSpace) {
+  std::string path = Write("ws.ini", "[N]\r\nvt=\v7\r\nff=\f 8\r\nmix= \v\t\f-9z\r\nsignblank=- 5\r\n");
+  IniOpen(path);
+  IniSelectGroup("N");
+  EXPECT_EQ(IniReadNumber("vt", 99), 7);
+  EXPECT_EQ(IniReadNumber("ff", 99), 8);
+  EXPECT_EQ(IniReadNumber("mix", 99), -9);
+  EXPECT_EQ(IniReadNumber("signblank", 99), 0);  // white space only before the sign
+  IniClose();
+}
+
 TEST_F(IniTest, RewriteNormalisesLinesExactly) {
   const char* endings[] = {"\r\n", "\n", "\r"};
   for (const char* eol : endings) {

@@ -210,6 +210,11 @@ int32_t IniReadNumber(const std::string& key, int32_t defaultValue) {
   int32_t index = FindKey(ToFileText(key));
   if (index < 0) return defaultValue;
   std::string_view value = g_ini.lines[static_cast<size_t>(index)].value;
+  // Numbers skip all leading white space (vertical tab and form feed too),
+  // not just the blanks and tabs that the line parser already stepped over.
+  while (!value.empty() && (IsBlank(value.front()) || value.front() == '\v' || value.front() == '\f')) {
+    value.remove_prefix(1);
+  }
   return TextToInt(value.data(), value.size());
 }
 
