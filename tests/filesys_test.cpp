@@ -333,6 +333,25 @@ TEST(FormatDateTest, Masks) {
   }
 }
 
+TEST(FormatDateTest, DatesAtTheEndsOfTheRangeGiveDigitsAndTheRightTime) {
+  // A date value is any 64-bit number; the time of day is the date modulo a
+  // day, counted downwards for negative dates, and every field stays digits.
+  const int64_t dates[] = {INT64_MIN, INT64_MIN + 1, INT64_MIN + 86399, -INT64_MAX + 86398,
+                           INT64_MAX, INT64_MAX - 86399, -62167219201LL /* year -1 */};
+  for (int64_t date : dates) {
+    SCOPED_TRACE(date);
+    int64_t rest = date % 86400;
+    if (rest < 0) rest += 86400;
+    char expected[16];
+    snprintf(expected, sizeof expected, "%02d:%02d:%02d", static_cast<int>(rest / 3600),
+             static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60));
+    EXPECT_EQ(FormatDate("%hh:%ii:%ss", date), expected);
+    std::string all = FormatDate("%yyyy%yy%mm%dd%hh%ii%ss", date);
+    ASSERT_EQ(all.size(), 16u);
+    for (char c : all) EXPECT_TRUE(c >= '0' && c <= '9') << all;
+  }
+}
+
 TEST(FormatDateTest, AgreesWithTheCalendarOfTheCLibrary) {
   const uint32_t seed = std::random_device()();
   std::cout << "FormatDate seed " << seed << "\n";

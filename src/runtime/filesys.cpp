@@ -110,7 +110,7 @@ int64_t GetFileDate(const std::string& path, int kind) {
 namespace {
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian calendar).
-void CivilFromDays(int64_t z, int* year, int* month, int* day) {
+void CivilFromDays(int64_t z, int64_t* year, int* month, int* day) {
   z += 719468;
   int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   int64_t doe = z - era * 146097;
@@ -120,7 +120,7 @@ void CivilFromDays(int64_t z, int* year, int* month, int* day) {
   int64_t mp = (5 * doy + 2) / 153;
   int64_t d = doy - (153 * mp + 2) / 5 + 1;
   int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  *year = static_cast<int>(y + (m <= 2));
+  *year = y + (m <= 2);
   *month = static_cast<int>(m);
   *day = static_cast<int>(d);
 }
@@ -135,8 +135,10 @@ bool TokenAt(const std::string& mask, size_t pos, const char* token) {
   return true;
 }
 
-// The low `width` decimal digits of a non-negative number, zero-padded.
-void AppendDigits(std::string* out, int value, int width) {
+// The low `width` decimal digits of a number's magnitude, zero-padded: a
+// date far outside the calendar still formats as digits.
+void AppendDigits(std::string* out, int64_t value, int width) {
+  if (value < 0) value = -value;  // years and fields are far from INT64_MIN
   char digits[8];
   for (int i = width - 1; i >= 0; --i) {
     digits[i] = static_cast<char>('0' + value % 10);
@@ -148,12 +150,17 @@ void AppendDigits(std::string* out, int value, int width) {
 }  // namespace
 
 std::string FormatDate(const std::string& mask, int64_t date) {
-  int64_t days = date >= 0 ? date / 86400 : -((-date + 86399) / 86400);
-  int64_t rest = date - days * 86400;
-  int year, month, day;
+  // Floor division without negating: every 64-bit date is a valid input.
+  int64_t days = date / 86400;
+  int64_t rest = date % 86400;
+  if (rest < 0) {
+    days -= 1;
+    rest += 86400;
+  }
+  int64_t year;
+  int month, day;
   CivilFromDays(days, &year, &month, &day);
-  int fields[6] = {year % 100, month, day, static_cast<int>(rest / 3600),
-                   static_cast<int>(rest / 60 % 60), static_cast<int>(rest % 60)};
+  int64_t fields[6] = {year % 100, month, day, rest / 3600, rest / 60 % 60, rest % 60};
   static const char* tokens[6] = {"yy", "mm", "dd", "hh", "ii", "ss"};
   std::string out;
   for (size_t i = 0; i < mask.size();) {
