@@ -17,6 +17,7 @@
 #include "app/finish.h"
 #include "app/setup_state.h"
 #include "app/startup.h"
+#include "lib/package_writer.h"
 #include "package/package.h"
 #include "platform/dialog.h"
 #include "platform/dialog_double.h"
@@ -497,6 +498,65 @@ TEST_F(StartupTest, RebootFlagPromptsAndNeverStartsTheProgram) {
   // start returns only once the script is running.
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_FALSE(fs::exists(dir_ + "/inst/started.txt"));
+}
+
+// ------------------------------------------------------- whole runs --
+
+// A setup "executable" of the native build: a stub of a few bytes with the
+// outer package behind it, as the builder appends it.
+void BuildPackage(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files,
+                  const std::vector<uint8_t>& prefix) {
+  PackageWriter writer;
+  ASSERT_TRUE(BeginPackage(&writer, path, prefix, kLevelDefault)) << writer.error;
+  for (const auto& f : files) {
+    ASSERT_TRUE(AddFileEntry(&writer, f.first, reinterpret_cast<const uint8_t*>(f.second.data()),
+                             f.second.size(), 0, 0))
+        << writer.error;
+  }
+  ASSERT_TRUE(FinishPackage(&writer)) << writer.error;
+}
+
+TEST_F(StartupTest, QuietRunInstallsIntoTheOverrideAndRemovesTheWorkFolder) {
+  BuildPackage(dir_ + "/inner.pck", {{"Prog.exe", "program"}, {"doc\\readme.txt", "read me"}}, {});
+  std::string inner = Read(dir_ + "/inner.pck");
+  BuildPackage(dir_ + "/Install.exe",
+               {{"setup.ini", "[Info]\r\nTitel=Quiet\r\n[Settings]\r\nProgExe=Prog.exe\r\n"
+                              "DefaultDir=C:\\Nowhere\r\n"},
+                {"setup.pck", inner}},
+               {'M', 'Z', 0, 0});
+  SystemDoubleSetModuleFileName(dir_ + "/Install.exe");
+  SystemDoubleSetCommandLine("\"" + dir_ + "/Install.exe\" /q \"/P:" + dir_ + "/inst dir\"");
+  unsetenv("InstallDir");
+  EXPECT_EQ(SetupMain(), 0);
+  EXPECT_TRUE(::Setup().options.quiet);
+  EXPECT_EQ(::Setup().title, "Quiet");
+  EXPECT_EQ(Read(dir_ + "/inst dir/Prog.exe"), "program");
+  EXPECT_EQ(Read(dir_ + "/inst dir/doc/readme.txt"), "read me");
+  EXPECT_EQ(OsGetEnvironment("InstallDir"), dir_ + "/inst dir\\");
+  EXPECT_EQ(::Setup().installDir, dir_ + "/inst dir\\");
+  EXPECT_FALSE(::Setup().workFolder.empty());
+  EXPECT_FALSE(fs::exists(Native(::Setup().workFolder)));
+  EXPECT_TRUE(DialogDoubleBoxes().empty());
+  unsetenv("InstallDir");
+}
+
+TEST_F(StartupTest, CancelOnTheRunningWarningEndsTheRunBeforeAnyInstall) {
+  BuildPackage(dir_ + "/inner.pck", {{"Prog.exe", "program"}}, {});
+  std::string inner = Read(dir_ + "/inner.pck");
+  BuildPackage(dir_ + "/Install.exe",
+               {{"setup.ini", "[Info]\r\nTitel=Held\r\n[Settings]\r\nProgExe=Prog.exe\r\n"
+                              "[Task]\r\nMutexString=HeldMutex\r\n"},
+                {"setup.pck", inner}},
+               {'M', 'Z'});
+  SystemDoubleSetModuleFileName(dir_ + "/Install.exe");
+  SystemDoubleSetCommandLine("Install.exe /Q /P:" + dir_ + "/inst");
+  SystemDoubleHoldMutex("HeldMutex");
+  DialogDoubleQueueAnswer(kIdCancel);
+  EXPECT_EQ(SetupMain(), 0);
+  ASSERT_EQ(DialogDoubleBoxes().size(), 1u);
+  EXPECT_EQ(DialogDoubleBoxes()[0].text, "Close Program 'Held' first!\nThen press OK!");
+  EXPECT_FALSE(fs::exists(dir_ + "/inst"));
+  EXPECT_FALSE(fs::exists(Native(::Setup().workFolder)));
 }
 
 }  // namespace
