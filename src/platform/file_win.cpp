@@ -138,7 +138,8 @@ OsFind OsFindFirst(const std::string& pattern, OsFindData* data, bool* noMatch) 
   HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
   if (noMatch) *noMatch = false;
   if (h == INVALID_HANDLE_VALUE) {
-    if (noMatch) *noMatch = GetLastError() == ERROR_FILE_NOT_FOUND;
+    DWORD error = GetLastError();
+    if (noMatch) *noMatch = error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
     return nullptr;
   }
   Fill(fd, data);
