@@ -323,6 +323,7 @@ struct WriterOptions {
   size_t prefix = 0;              // bytes before the data region
   bool packDirectory = false;
   bool directoryChecksum = true;
+  size_t directoryPadding = 0;  // zero bytes after the last entry
 };
 
 std::vector<uint8_t> WritePackage(const std::vector<WriterEntry>& entries, const WriterOptions& options,
@@ -356,6 +357,7 @@ std::vector<uint8_t> WritePackage(const std::vector<WriterEntry>& entries, const
     PutLE32(&directory, uint32_t(e.written));
     PutLE32(&directory, uint32_t(e.written >> 32));
   }
+  directory.insert(directory.end(), options.directoryPadding, 0);
   std::vector<uint8_t> stored = directory;
   if (options.packDirectory) {
     stored = PackBlock(directory, options.directoryChecksum, random);
@@ -722,6 +724,51 @@ TEST_F(IndependentWriterTest, ManyFilesAtRandom) {
   options.prefix = random_() % 3000;
   options.packDirectory = random_() % 2 == 0;
   Check(entries, options, present);
+}
+
+TEST_F(IndependentWriterTest, TinyFilesHighAnsiNamesAndAPaddedDirectory) {
+  // Blocks of 1 to 3 bytes carry checksum 0; names are ANSI bytes above 7F.
+  WriterOptions options;
+  options.directoryPadding = 12;
+  Check({File("a", "a", kStorePacked), File("bc", "bc", kStorePacked), File("def", "def", kStorePacked),
+         File("\xDC" "bersicht\\Gr\xF6\xDF" "e.txt", "Gr\xF6\xDF" "e Gr\xF6\xDF" "e Gr\xF6\xDF" "e", kStorePacked)},
+        options, {"\xDC" "bersicht"});
+  options.packDirectory = true;
+  Check({File("x.txt", "x", kStoreRaw)}, options, {});
+}
+
+TEST_F(IndependentWriterTest, NoCopyListOnAnIndependentPackage) {
+  // A listed file that exists is left alone and costs the progress count
+  // its size; a listed empty file that exists is left alone without that.
+  std::vector<WriterEntry> entries = {File("keep.opt", "new settings new settings", kStorePacked),
+                                      File("empty.opt", "", kStoreRaw), File("new.opt", "fresh", kStoreRaw),
+                                      File("prog.exe", "program program program", kStorePacked)};
+  std::vector<uint8_t> bytes = WritePackage(entries, WriterOptions(), &random_);
+  {
+    std::ofstream out(package_, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  }
+  fs::create_directories(dest_);
+  std::ofstream(dest_ + "/keep.opt") << "old";
+  std::ofstream(dest_ + "/empty.opt") << "old empty";
+  ASSERT_TRUE(OpenPackage(package_, CountProgress));
+  EXPECT_FALSE(ExtractPackage(dest_, "opt|"));
+  ClosePackage();
+  EXPECT_EQ(g_progressCount, PackageTotalSize() - 25);
+  EXPECT_EQ(g_progressCalls, 2u);
+  std::ifstream keep(dest_ + "/keep.opt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(keep), std::istreambuf_iterator<char>()), "old");
+  EXPECT_EQ(fs::file_size(dest_ + "/empty.opt"), 9u);
+  EXPECT_EQ(fs::file_size(dest_ + "/new.opt"), 5u);
+
+  // Only the empty file is listed and present: nothing counted is missing.
+  fs::remove(dest_ + "/keep.opt");
+  fs::remove(dest_ + "/new.opt");
+  g_progressCount = 0;
+  ASSERT_TRUE(OpenPackage(package_, CountProgress));
+  EXPECT_TRUE(ExtractPackage(dest_, "opt|"));
+  EXPECT_EQ(g_progressCount, PackageTotalSize());
+  EXPECT_EQ(fs::file_size(dest_ + "/empty.opt"), 9u);
 }
 
 }  // namespace
