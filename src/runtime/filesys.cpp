@@ -272,8 +272,20 @@ bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t write
   OsCloseFile(f->file);
   f->file = nullptr;
   if (ok) ok = OsReplaceFile(f->tempPath, f->path);
-  if (!ok) OsDeleteFile(f->tempPath);
-  return ok;
+  if (!ok) {
+    OsDeleteFile(f->tempPath);
+    return false;
+  }
+  if (creationTime) {
+    // A file system that tunnels names hands the replaced file's creation
+    // time to the new one when it takes over the name: set it once more.
+    OsFile placed = OsOpenFile(f->path, kOsOpenReadWrite);
+    if (placed) {
+      OsSetFileTimes(placed, creationTime, writeTime);
+      OsCloseFile(placed);
+    }
+  }
+  return true;
 }
 
 void AbandonReplacingFile(ReplacingFile* f) {
