@@ -16,38 +16,14 @@
 #include "package/package.h"
 #include "platform/file.h"
 #include "platform/system_double.h"
+#include "package_builder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const uint64_t kCreated = 131000000000000000ull;  // 2016
-const uint64_t kWritten = 132000000000000000ull;  // 2019
-
-struct TestEntry {
-  std::string name;
-  int32_t kind = kEntryKindFile;
-  int32_t size = 0;
-  std::vector<uint8_t> block;
-  uint64_t creationTime = kCreated;
-  uint64_t lastWriteTime = kWritten;
-};
-
-TestEntry RawFile(const std::string& name, const std::string& content) {
-  TestEntry entry;
-  entry.name = name;
-  entry.size = static_cast<int32_t>(content.size());
-  entry.block.assign(content.begin(), content.end());
-  return entry;
-}
-
-TestEntry Folder(const std::string& name, int32_t size = 0) {
-  TestEntry entry;
-  entry.name = name;
-  entry.kind = kEntryKindFolder;
-  entry.size = size;
-  return entry;
-}
+const uint64_t kCreated = kTestCreated;
+const uint64_t kWritten = kTestWritten;
 
 // The documented block that expands to "abcabcab" and carries its checksum.
 const std::vector<uint8_t> kAbcBlock = {0x4A, 0x43, 0x08, 0x00, 0x00, 0x00, 0xC1, 0xCC, 0xC5,
@@ -59,29 +35,6 @@ TestEntry CompressedAbc(const std::string& name) {
   entry.size = 8;
   entry.block = kAbcBlock;
   return entry;
-}
-
-std::vector<uint8_t> MakePackage(const std::vector<TestEntry>& entries, size_t prefixSize = 0) {
-  std::vector<uint8_t> out(prefixSize, 0x90);
-  std::vector<PackageEntry> directory;
-  for (const TestEntry& test : entries) {
-    PackageEntry entry;
-    entry.name = test.name;
-    entry.kind = test.kind;
-    entry.size = test.size;
-    entry.storedSize = static_cast<int32_t>(test.block.size());
-    entry.offset = static_cast<int32_t>(out.size());
-    entry.creationTime = test.creationTime;
-    entry.lastWriteTime = test.lastWriteTime;
-    out.insert(out.end(), test.block.begin(), test.block.end());
-    directory.push_back(entry);
-  }
-  std::vector<uint8_t> raw = EncodeDirectory(directory);
-  out.insert(out.end(), raw.begin(), raw.end());
-  std::vector<uint8_t> trailer = EncodeTrailer(static_cast<uint32_t>(raw.size()), static_cast<uint32_t>(raw.size()),
-                                               static_cast<uint32_t>(prefixSize));
-  out.insert(out.end(), trailer.begin(), trailer.end());
-  return out;
 }
 
 int g_progressCalls = 0;
