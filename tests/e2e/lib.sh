@@ -6,10 +6,13 @@ set -euo pipefail
 export WINEPREFIX="$ZANDOR_E2E_WORK/prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY WAYLAND_DISPLAY
+# Quiet runs need no windows; tests that show them run under Xvfb (run_under_xvfb).
+[ "${E2E_KEEP_DISPLAY:-}" = 1 ] || unset DISPLAY
+unset WAYLAND_DISPLAY
 
 STUB="$ZANDOR_WIN64_DIR/Install.exe"
 PROBE="$ZANDOR_WIN64_DIR/probe.exe"
+CLICKER="$ZANDOR_WIN64_DIR/clicker.exe"
 TOOL="$ZANDOR_TOOL"
 DRIVE_C="$WINEPREFIX/drive_c"
 failures=0
@@ -21,6 +24,14 @@ e2e_begin() {
   T=$(mktemp -d "$ZANDOR_E2E_WORK/$(basename "$0" .sh).XXXXXX")
   export ZANDOR_PROBE_LOG
   ZANDOR_PROBE_LOG=$(winpath "$T/probe.log")
+}
+
+# Runs the calling test script again inside a fresh Xvfb display.
+run_under_xvfb() {
+  if [ "${E2E_KEEP_DISPLAY:-}" != 1 ]; then
+    [ -n "${XVFB_RUN:-}" ] || { echo "xvfb-run not found"; exit 1; }
+    E2E_KEEP_DISPLAY=1 exec "$XVFB_RUN" -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  fi
 }
 
 # A POSIX path as Wine's Z: drive sees it.

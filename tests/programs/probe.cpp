@@ -36,6 +36,11 @@ int main() {
   std::string base = self;
   if (base.size() > 4 && _stricmp(base.c_str() + base.size() - 4, ".exe") == 0) base.resize(base.size() - 4);
 
+  // A <name>.mutex file names a mutex to hold while the probe sleeps, so a
+  // setup run can find the "program" running.
+  std::string mutexName = ReadSmallFile(base + ".mutex");
+  HANDLE mutex = mutexName.empty() ? nullptr : CreateMutexA(nullptr, TRUE, mutexName.c_str());
+  (void)mutex;
   std::string sleepText = ReadSmallFile(base + ".sleep");
   if (!sleepText.empty()) Sleep(static_cast<DWORD>(atoi(sleepText.c_str())));
 
