@@ -55,9 +55,9 @@ bool ReadAt(OsFile file, int64_t position, uint8_t* buffer, uint32_t size) {
 //        kind, size, stored size, offset            4 x int32
 //        creation low, high, last write low, high   4 x uint32
 // Refused: a name without its zero byte or fields cut off by the end of the
-// directory, a count larger than the directory could hold, negative sizes,
-// and file blocks that, laid back to back from the data start, would run
-// into the directory block.
+// directory, a count larger than the directory could hold, a file with data
+// but no block, and file blocks that, laid back to back from the data start,
+// would run into the directory block.
 PackageOpenResult ParseDirectory(const uint8_t* directory, uint32_t size) {
   ByteCursor cursor = {directory, size};
   uint32_t rawCount = 0;
