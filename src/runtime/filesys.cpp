@@ -67,9 +67,9 @@ bool DeleteFolder(const std::string& rawPath, const std::string& pattern, int mo
   if (rawPath.empty()) return false;
   std::string path = rawPath;
   if (!EndsWithSeparator(path)) path += '\\';
-  std::string spec = pattern.empty() ? "*.*" : pattern;
+  std::string search = pattern.empty() ? "*.*" : pattern;
   OsFindData data;
-  OsFind find = OsFindFirst(path + spec, &data, nullptr);
+  OsFind find = OsFindFirst(path + search, &data, nullptr);
   if (find) {
     do {
       if (data.name == "." || data.name == "..") continue;
@@ -193,12 +193,12 @@ std::string GetTemporaryFolder() {
 }
 
 int ListFolder(const std::string& folder, const std::string& pattern) {
-  std::string spec = folder;
-  if (!EndsWithSeparator(spec)) spec += '\\';
-  spec += pattern.empty() ? "*.*" : pattern;
+  std::string search = folder;
+  if (!EndsWithSeparator(search)) search += '\\';
+  search += pattern.empty() ? "*.*" : pattern;
   Listing listing;
   bool noMatch = false;
-  listing.find = OsFindFirst(spec, &listing.first, &noMatch);
+  listing.find = OsFindFirst(search, &listing.first, &noMatch);
   if (!listing.find) {
     if (!noMatch) return 0;
     listing.empty = true;
