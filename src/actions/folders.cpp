@@ -5,6 +5,7 @@
 #include "platform/file.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "runtime/filesys.h"
 #include "runtime/text.h"
 
 namespace {
@@ -47,9 +48,7 @@ std::string KorvexFolder() {
   if (!ok || size > sizeof(buffer)) return std::string();
   std::string command(buffer, strnlen(buffer, size));
   if (command.size() < 7) return std::string();
-  std::string exe = command.substr(1, command.size() - 7);
-  size_t slash = exe.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
+  return FolderPart(command.substr(1, command.size() - 7));
 }
 
 }  // namespace

@@ -18,12 +18,6 @@ std::string WithBackslash(const std::string& folder) {
   return folder + "\\";
 }
 
-// Up to and including the last separator; empty for a name without one.
-std::string NameFolderPart(const std::string& name) {
-  size_t last = name.find_last_of("\\/");
-  return last == std::string::npos ? std::string() : name.substr(0, last + 1);
-}
-
 bool CreateWithLogin(const std::string& path, ReplacingFile* file) {
   if (BeginReplacingFile(path, file)) return true;
   if (HasAdminRights()) return false;
@@ -212,7 +206,7 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
         outcome = ExtractCurrentEntry(folder, false);
         if (entry.size > 0) complete = false;
       } else {
-        if (safe) CreateFolderPath(folder + NameFolderPart(entry.name));
+        if (safe) CreateFolderPath(folder + FolderPart(entry.name));
         outcome = ExtractCurrentEntry(folder, true);
         if (outcome != kExtractWritten) complete = false;
       }
