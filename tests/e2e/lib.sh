@@ -4,6 +4,8 @@ set -euo pipefail
 
 : "${ZANDOR_E2E_WORK:?run through ctest}"
 export WINEPREFIX="$ZANDOR_E2E_WORK/prefix"
+# Tests that show windows run in their own copy of the prefix (see make_prefix.sh).
+[ "${E2E_KEEP_DISPLAY:-}" = 1 ] && WINEPREFIX="$ZANDOR_E2E_WORK/prefix-gui"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Quiet runs need no windows; tests that show them run under Xvfb (run_under_xvfb).
