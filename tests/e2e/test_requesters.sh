@@ -56,10 +56,14 @@ cp "$PROBE" "$T/running/BeforeZD.exe"
 build_setup "$T/running" "$T/Running.exe"
 cp "$PROBE" "$T/holder/holder.exe"
 printf 'ZandorE2EMutex' >"$T/holder/holder.mutex"
-printf '25000' >"$T/holder/holder.sleep"
+printf '40000' >"$T/holder/holder.sleep"
 ZANDOR_PROBE_LOG=$(winpath "$T/holder.log") timeout 60 "$WINE64" "$T/holder/holder.exe" >/dev/null 2>&1 &
 holder=$!
-sleep 3
+for _ in $(seq 1 300); do
+  [ -e "$T/holder/holder.held" ] && break
+  sleep 0.1
+done
+check_true "the holder holds the mutex" test -e "$T/holder/holder.held"
 
 answer_box "Zandor - Warning" 2
 run_setup "$T/Running.exe" /Q

@@ -40,7 +40,10 @@ int main() {
   // setup run can find the "program" running.
   std::string mutexName = ReadSmallFile(base + ".mutex");
   HANDLE mutex = mutexName.empty() ? nullptr : CreateMutexA(nullptr, TRUE, mutexName.c_str());
-  (void)mutex;
+  if (mutex) {
+    // Tells a waiting test that the mutex is held from now on.
+    if (FILE* f = fopen((base + ".held").c_str(), "wb")) fclose(f);
+  }
   std::string sleepText = ReadSmallFile(base + ".sleep");
   if (!sleepText.empty()) Sleep(static_cast<DWORD>(atoi(sleepText.c_str())));
 
