@@ -66,8 +66,6 @@ void UnpackSetupFiles() {
 
 void ReadConfigurationAndLanguage() {
   ReadStartupConfig();
-  // The defaults carry the title and version now known.
-  LoadDefaultTexts();
   const std::string& list = Setup().languageList;
   std::string file;
   if (CountChar(list, '|') > 1) {
