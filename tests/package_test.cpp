@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "package/block.h"
+#include "package/extract.h"
 #include "package/package.h"
 #include "package_builder.h"
 
@@ -238,6 +239,11 @@ TEST_F(PackageTest, MalformedPackagesAreRefused) {
     m.change(&bytes);
     ExpectRefused(bytes, m.why);
     EXPECT_EQ(Package().lastResult, m.expected) << m.why << ": " << PackageOpenResultText(Package().lastResult);
+    // A package that is there but damaged is a failed extraction; a file
+    // with no package at all extracts to nothing, quietly.
+    bool noPackage = m.expected == kPackageNoMagic;
+    EXPECT_EQ(PackageIsDamaged(), !noPackage) << m.why;
+    EXPECT_EQ(ExtractPackage((folder_ / "out").string(), ""), noPackage) << m.why;
   }
 }
 

@@ -197,6 +197,25 @@ TEST_F(StartupTest, WorkFolderThatCannotBeMadeShowsTheCopyError) {
   }
 }
 
+TEST_F(StartupTest, WithoutAGuidTheWorkFolderIsStillAFreshFolderOfItsOwn) {
+  SystemDoubleSetGuidFails(true);
+  std::string temp = GetTemporaryFolder();
+  Write(Native(temp) + "/keep.txt", "not the run's");
+  std::set<std::string> names;
+  for (int i = 0; i < 5; ++i) {
+    MakeWorkFolder();  // each name must be free while the earlier folders exist
+    const std::string& work = ::Setup().workFolder;
+    ASSERT_EQ(work.size(), temp.size() + 39) << work;
+    EXPECT_EQ(work.substr(0, temp.size() + 1), temp + "{");
+    EXPECT_EQ(::Setup().iniPath, work + "setup.ini");
+    names.insert(work);
+  }
+  EXPECT_EQ(names.size(), 5u);
+  DeleteWorkFolder();
+  EXPECT_FALSE(FolderExists(::Setup().workFolder));
+  EXPECT_EQ(Read(Native(temp) + "/keep.txt"), "not the run's");
+}
+
 // ------------------------------------------------- program-running check --
 
 TEST_F(StartupTest, HeldMutexShowsTheRunningWarning) {

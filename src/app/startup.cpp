@@ -35,12 +35,31 @@ void ReadRunOptions() {
   ReadCommandLine(OsGetCommandLine(), &Setup().options);
 }
 
+// A GUID names the work folder. Should the system give none, a name in the
+// same form is made from the process id and the clock and taken only while
+// nothing is at that path, so the folder deleted at the end is one this run
+// made. Without a temporary folder, or without a free name, there is no work
+// folder at all: the temporary folder itself must never become one.
+std::string NewWorkFolder() {
+  std::string temp = GetTemporaryFolder();
+  if (temp.empty()) return std::string();
+  std::string guid = OsCreateGuidText();
+  if (guid.size() == 38) return temp + guid + "\\";
+  uint64_t seed = OsGetClockTicks();
+  for (uint32_t attempt = 0; attempt < 64; ++attempt) {
+    std::string name = "{" + HexDigits(OsGetProcessId(), 8) + "-" + HexDigits(attempt, 4) + "-0000-0000-" +
+                       HexDigits(seed + attempt * 7919u, 12) + "}";
+    if (FileSize(temp + name) == -1) return temp + name + "\\";
+  }
+  return std::string();
+}
+
 void PrepareWorkFolderName() {
   SetupState& s = Setup();
-  s.workFolder = GetTemporaryFolder() + OsCreateGuidText() + "\\";
+  s.workFolder = NewWorkFolder();
   s.exePath = OsGetModuleFileName();
   s.setupFolder = FolderPart(s.exePath);
-  s.iniPath = s.workFolder + "setup.ini";
+  s.iniPath = s.workFolder.empty() ? std::string() : s.workFolder + "setup.ini";
   OsSetEnvironment("SetupExeDir", s.setupFolder);
 }
 
@@ -50,8 +69,8 @@ void ShowCopyError() {
 
 void CreateWorkFolder() {
   const std::string& work = Setup().workFolder;
-  if (CreateFolder(work)) return;
-  if (!HasAdminRights()) {
+  if (!work.empty() && CreateFolder(work)) return;
+  if (!work.empty() && !HasAdminRights()) {
     OfferLogin();
     if (CreateFolder(work)) return;
   }
@@ -59,6 +78,7 @@ void CreateWorkFolder() {
 }
 
 void UnpackSetupFiles() {
+  if (Setup().workFolder.empty()) return;
   OpenPackage(Setup().exePath, nullptr);
   if (!ExtractPackage(Setup().workFolder, "")) ShowCopyError();
   ClosePackage();

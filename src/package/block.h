@@ -9,7 +9,9 @@ const uint32_t kBlockSlack = 8;  // destinations are expanded size + 8 bytes
 
 // Expands a block of blockSize bytes into dest, which holds destSize bytes
 // (at least the expanded size + 8). Returns the bytes written, or 0 when the
-// block is malformed, does not fit, or fails its checksum.
+// block is malformed, does not fit, or fails its checksum. A stream that ends
+// before the expanded size is malformed too: its result is 0, not the count
+// of bytes it did write, so no caller can take a short file for a whole one.
 uint32_t ExpandBlock(const uint8_t* block, size_t blockSize, uint8_t* dest, size_t destSize);
 // Expanded size from the header; 0 when there is no "JC" header.
 uint32_t BlockExpandedSize(const uint8_t* block, size_t blockSize);

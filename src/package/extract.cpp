@@ -175,10 +175,13 @@ bool ExtractEntry(const std::string& destination, bool write) {
 //  - an entry's name would land outside the destination (never written),
 //  - a file's block failed to expand or its checksum (never written),
 //  - a file could not be created, even after the login, or not written,
-//  - the package file could not be opened or ended early.
+//  - the package was damaged, could not be opened or ended early.
 // A package with no entries extracts to nothing and answers true.
 bool ExtractPackage(const std::string& destination, const std::string& noCopyList) {
   PackageReader& package = Package();
+  // A package that is there but damaged extracts nothing and must not pass
+  // for an empty one.
+  if (PackageIsDamaged()) return false;
   std::string folder = WithBackslash(destination);
   if (package.dataFile != nullptr) OsCloseFile(package.dataFile);
   package.dataFile = OsOpenFile(package.fileName, kOsOpenRead);

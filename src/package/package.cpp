@@ -104,7 +104,6 @@ PackageOpenResult LoadPackage(const std::string& path) {
   int64_t fileSize = FileSize(path);
   if (fileSize <= 0) return kPackageMissing;
   if (fileSize < kPackageTrailerSize) return kPackageNoMagic;
-  if (fileSize > INT32_MAX) return kPackageBadTrailer;
   OsFile file = OsOpenFile(path, kOsOpenRead);
   if (file == nullptr) return kPackageUnreadable;
   std::unique_ptr<void, void (*)(OsFile)> closer(file, OsCloseFile);
@@ -112,6 +111,7 @@ PackageOpenResult LoadPackage(const std::string& path) {
   uint8_t trailer[kPackageTrailerSize];
   if (!ReadAt(file, fileSize - kPackageTrailerSize, trailer, sizeof trailer)) return kPackageUnreadable;
   if (LoadU32(trailer + 12) != kPackageMagic) return kPackageNoMagic;
+  if (fileSize > INT32_MAX) return kPackageBadTrailer;
   uint32_t unpackedSize = LoadU32(trailer);
   uint32_t storedSize = LoadU32(trailer + 4);
   int32_t dataStart = static_cast<int32_t>(LoadU32(trailer + 8));
@@ -182,6 +182,18 @@ bool OpenPackage(const std::string& path, ProgressCallback progress) {
     return false;
   }
   return true;
+}
+
+bool PackageIsDamaged() {
+  switch (g_package.lastResult) {
+    case kPackageBadTrailer:
+    case kPackageBadDirectory:
+    case kPackageBadEntry:
+    case kPackageDataOverrun:
+      return true;
+    default:
+      return false;
+  }
 }
 
 bool ClosePackage() {

@@ -64,6 +64,9 @@ const char* PackageOpenResultText(PackageOpenResult result);
 // The entry list is cleared first, so a refused package has no entries.
 bool OpenPackage(const std::string& path, ProgressCallback progress);
 bool ClosePackage();
+// True when the last OpenPackage found "Pack" at the end of the file but
+// could not use what it points to: a damaged package rather than none.
+bool PackageIsDamaged();
 void ResetEntryCursor();
 bool NextPackageEntry();
 const PackageEntry& CurrentPackageEntry();

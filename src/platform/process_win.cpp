@@ -34,7 +34,9 @@ bool OsShellOpen(const std::string& file, const std::string& parameters, const s
   SHELLEXECUTEINFOA info;
   ZeroMemory(&info, sizeof info);
   info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // The runner reports a failure by its result; the shell must not put up a
+  // box of its own that an unattended install would wait on.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.lpVerb = "Open";
   info.lpFile = file.c_str();
   info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();

@@ -13,8 +13,15 @@ bool OsGetSpecialFolder(int32_t csidl, std::string* path);
 std::string OsGetSystemDirectory();
 std::string OsGetWindowsDirectory();
 uint32_t OsGetVersion();  // the value of GetVersion()
-// A new GUID in registry text form: 38 characters, braces, upper-case hex.
+// A new GUID in registry text form: 38 characters, braces, upper-case hex;
+// empty when the system could not make one.
 std::string OsCreateGuidText();
+// The running process's id and a fine-grained clock that only ever rises:
+// raw material for a unique name when no GUID can be had.
+uint32_t OsGetProcessId();
+uint64_t OsGetClockTicks();
+// Full path of the running program; empty when it does not fit the
+// system's path limit.
 std::string OsGetModuleFileName();
 std::string OsGetCommandLine();
 bool OsSetEnvironment(const std::string& name, const std::string& value);

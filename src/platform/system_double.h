@@ -13,6 +13,8 @@ void SystemDoubleSetCommandLine(const std::string& commandLine);
 void SystemDoubleSetModuleFileName(const std::string& path);
 void SystemDoubleSetUserDefaultLangID(uint16_t id);
 void SystemDoubleSetAdminRights(bool admin);
+// Makes OsCreateGuidText answer empty, as when the system has no GUID to give.
+void SystemDoubleSetGuidFails(bool fails);
 void SystemDoubleSetTempPath(const std::string& path);
 // Names of mutexes that count as held by another program.
 void SystemDoubleHoldMutex(const std::string& name);

@@ -1,5 +1,6 @@
 // System services of the native build: settable doubles for the shell
 // folders, locale and rights; the real environment and temporary folder.
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,6 +22,7 @@ struct SystemDouble {
   uint32_t version = 0x0A280106;  // a build byte that is not zero
   std::string commandLine;
   std::string moduleFileName;
+  bool guidFails = false;
   uint16_t langId = 0x0409;
   bool admin = true;
   std::set<std::string> heldMutexes;
@@ -45,6 +47,7 @@ void SystemDoubleSetCommandLine(const std::string& commandLine) { Double().comma
 void SystemDoubleSetModuleFileName(const std::string& path) { Double().moduleFileName = path; }
 void SystemDoubleSetUserDefaultLangID(uint16_t id) { Double().langId = id; }
 void SystemDoubleSetAdminRights(bool admin) { Double().admin = admin; }
+void SystemDoubleSetGuidFails(bool fails) { Double().guidFails = fails; }
 void SystemDoubleSetTempPath(const std::string& path) {
   if (path.empty()) {
     unsetenv("ZANDOR_TEMP");
@@ -68,6 +71,7 @@ std::string OsGetWindowsDirectory() { return Double().windowsDirectory; }
 uint32_t OsGetVersion() { return Double().version; }
 
 std::string OsCreateGuidText() {
+  if (Double().guidFails) return std::string();
   static std::random_device device;
   static std::mt19937_64 generator(device());
   static const char* hex = "0123456789ABCDEF";
@@ -78,6 +82,14 @@ std::string OsCreateGuidText() {
   }
   text += "}";
   return text;
+}
+
+uint32_t OsGetProcessId() { return static_cast<uint32_t>(getpid()); }
+
+uint64_t OsGetClockTicks() {
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000000000ull + static_cast<uint64_t>(now.tv_nsec);
 }
 
 std::string OsGetModuleFileName() {

@@ -62,10 +62,20 @@ std::string OsCreateGuidText() {
   return text;
 }
 
+uint32_t OsGetProcessId() { return GetCurrentProcessId(); }
+
+uint64_t OsGetClockTicks() {
+  LARGE_INTEGER now;
+  if (QueryPerformanceCounter(&now)) return static_cast<uint64_t>(now.QuadPart);
+  return GetTickCount();
+}
+
 std::string OsGetModuleFileName() {
+  // A path that fills the buffer comes back cut short and, before Vista,
+  // without its zero byte: a cut path names some other file, so it is none.
   char buffer[MAX_PATH + 1];
   DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  return n > 0 && n <= MAX_PATH ? std::string(buffer, n) : std::string();
+  return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
 }
 
 std::string OsGetCommandLine() {

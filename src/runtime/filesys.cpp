@@ -188,7 +188,7 @@ std::string FormatDate(const std::string& mask, int64_t date) {
 
 std::string GetTemporaryFolder() {
   std::string path = OsGetTempPath();
-  if (!EndsWithSeparator(path)) path += '\\';
+  if (!path.empty() && !EndsWithSeparator(path)) path += '\\';
   return path;
 }
 

@@ -27,7 +27,8 @@ enum : int { kDateCreated = 0, kDateAccessed = 1, kDateWritten = 2 };
 int64_t GetFileDate(const std::string& path, int kind);
 // "%yyyy", "%yy", "%mm", "%dd", "%hh", "%ii", "%ss" (letters in any case).
 std::string FormatDate(const std::string& mask, int64_t date);
-// The user's temporary folder, long form, ending in "\".
+// The user's temporary folder, long form, ending in "\"; empty when the
+// system names none.
 std::string GetTemporaryFolder();
 
 // Folder listing. A listing is a small positive number; 0 is no listing.

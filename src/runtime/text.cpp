@@ -69,3 +69,9 @@ std::string ReplaceAll(const std::string& text, const std::string& what, const s
   out.append(text, start, std::string::npos);
   return out;
 }
+
+std::string HexDigits(uint64_t value, int width) {
+  std::string digits(static_cast<size_t>(width > 0 ? width : 0), '0');
+  for (int i = width - 1; i >= 0; --i, value >>= 4) digits[i] = "0123456789ABCDEF"[value & 15];
+  return digits;
+}

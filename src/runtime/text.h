@@ -28,3 +28,6 @@ int CountChar(const std::string& text, char c);
 // Replaces every occurrence of what, left to right, non-overlapping; the
 // inserted text is not searched again. An empty what changes nothing.
 std::string ReplaceAll(const std::string& text, const std::string& what, const std::string& with);
+
+// The low width hexadecimal digits of value, upper-case, zero-padded.
+std::string HexDigits(uint64_t value, int width);

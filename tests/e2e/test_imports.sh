@@ -2,6 +2,8 @@
 # Install.exe of both Windows builds is statically linked and imports only
 # DLLs that Windows protects as known DLLs, so nothing can be planted beside
 # it in a downloads folder; it carries the built-in header icon as icon 1.
+# Only the test build reads the run-state dump variable: the shipped 32-bit
+# installer writes no file whose path an environment variable names.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
@@ -24,4 +26,8 @@ for exe in "$STUB" "$win32_dir/Install.exe"; do
   check_true "carries no package of its own" bash -c "[ \"\$(tail -c 4 '$exe')\" != Pack ]"
   check_true "has the header icon resource" bash -c "'$objdump' -h '$exe' | grep -q '\.rsrc'"
 done
+check_true "the test build knows the state dump" grep -aq ZANDOR_STATE_DUMP "$STUB"
+if [ -f "$win32_dir/Install.exe" ]; then
+  check_true "the shipped build has no state dump" bash -c "! grep -aq ZANDOR_STATE_DUMP '$win32_dir/Install.exe'"
+fi
 e2e_end

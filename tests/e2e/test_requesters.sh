@@ -3,7 +3,9 @@
 # driver: the copy-error box when a packaged file fails its checksum (the
 # damaged file is not written), and the running warning for a program that
 # holds the configured mutex (Cancel ends setup before the before-hook and
-# removes the work folder; OK goes on).
+# removes the work folder; OK goes on); exactly one copy-error box for each
+# kind of damage to the outer package, none for a file without a package;
+# no box of the shell's own for a hook that is no program.
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
@@ -84,5 +86,76 @@ wait "$holder" || true
 rm -f "$T/probe.log"
 run_setup "$T/Running.exe" /Q
 check "no holder: no warning, the hook runs" "$(grep -ac '^\[run\]' "$T/probe.log" 2>/dev/null)" 1
+
+# Answers every box titled $1 with button 1 until none has come for 6 s;
+# their texts go to $T/boxes.txt.
+answer_every_box() {
+  ( while timeout 40 "$WINE64" "$CLICKER" "$1" 1 "$(winpath "$T/boxes.txt")" 6000 >/dev/null 2>&1; do
+      sleep 1
+    done ) &
+  CLICKER_PID=$!
+}
+
+# Writes the 32-bit little-endian number $3 at offset $2 of file $1.
+put_u32() {
+  local v=$3
+  printf "$(printf '\\%03o\\%03o\\%03o\\%03o' $((v & 255)) $((v >> 8 & 255)) $((v >> 16 & 255)) $((v >> 24 & 255)))" |
+    dd of="$1" bs=1 seek="$2" conv=notrunc 2>/dev/null
+}
+get_u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
+
+# 3. Damage to the outer package: the trailer is there, what it points to is not.
+mkdir -p "$T/outer"
+printf '[Info]\r\nTitel=Outer\r\n' >"$T/outer/setup.ini"
+for i in $(seq 1 40); do echo "file $i" >"$T/outer/language_$i.lng"; done
+build_setup "$T/outer" "$T/Outer.exe"
+size=$(stat -c %s "$T/Outer.exe")
+trailer=$((size - 16))
+unpacked=$(get_u32 "$T/Outer.exe" "$trailer")
+stored=$(get_u32 "$T/Outer.exe" $((trailer + 4)))
+check_true "the outer directory is compressed" test "$unpacked" -gt "$stored"
+damage() {  # damage NAME: a damaged copy of Outer.exe as $T/NAME.exe
+  local out="$T/$1.exe"
+  cp "$T/Outer.exe" "$out"
+  case $1 in
+    directory-checksum)
+      local at=$((trailer - stored / 2))
+      local byte
+      byte=$(od -An -tu1 -j "$at" -N1 "$out" | tr -d ' ')
+      printf "$(printf '\\%03o' $(((byte ^ 16) & 255)))" | dd of="$out" bs=1 seek="$at" conv=notrunc 2>/dev/null ;;
+    directory-size) put_u32 "$out" "$trailer" $((unpacked + 1)) ;;
+    trailer-bounds) put_u32 "$out" $((trailer + 4)) $((0x7FFFFFF0)) ;;
+    data-start) put_u32 "$out" $((trailer + 8)) "$size" ;;
+    truncated)  # 64 bytes cut out of the file blocks: they run into the directory
+      local start=$(($(stat -c %s "$STUB") + 8))
+      { head -c "$start" "$T/Outer.exe"; tail -c +$((start + 65)) "$T/Outer.exe"; } >"$out" ;;
+  esac
+}
+for kind in directory-checksum directory-size trailer-bounds data-start truncated; do
+  damage "$kind"
+  check_true "$kind: zandor verify refuses it" bash -c "! '$TOOL' verify '$T/$kind.exe' >/dev/null 2>&1"
+  rm -f "$T/boxes.txt"
+  answer_every_box "Error - Copy File"
+  run_setup "$T/$kind.exe" /Q /R:0
+  wait "$CLICKER_PID" || true
+  check "$kind: exactly one copy-error box" "$(cat "$T/boxes.txt" 2>/dev/null | grep -ac 'caption = Error - Copy File')" 1
+done
+# A program with no package at all: nothing to unpack, nothing to say.
+rm -f "$T/boxes.txt"
+answer_every_box "Error - Copy File"
+run_setup "$STUB" /Q /R:0
+wait "$CLICKER_PID" || true
+check "no package: no copy-error box" "$(cat "$T/boxes.txt" 2>/dev/null | grep -ac 'caption = Error - Copy File')" 0
+
+# 4. A hook that is no program: the shell fallback fails without a box of its own.
+mkdir -p "$T/noui"
+printf '[Info]\r\nTitel=No UI\r\n' >"$T/noui/setup.ini"
+echo "this is not a program" >"$T/noui/AfterZD.exe"
+build_setup "$T/noui" "$T/NoUI.exe"
+rm -f "$T/boxes.txt"
+answer_every_box "Error"
+run_setup "$T/NoUI.exe" /Q
+wait "$CLICKER_PID" || true
+check "a failed shell start shows no box" "$(cat "$T/boxes.txt" 2>/dev/null | grep -ac 'caption = Error')" 0
 
 e2e_end

@@ -1,6 +1,7 @@
 // A Windows test driver: waits for a top-level window with the given
 // caption, records its caption and the texts of its static controls into a
-// file, then presses one of its buttons by command id.
+// file, then presses one of its buttons by command id and waits until the
+// window has closed.
 //   clicker.exe CAPTION BUTTON_ID OUTPUT_FILE [TIMEOUT_MS]
 // Exit code 0 when the window was found and the button pressed, 1 on
 // time-out, 2 on bad arguments.
@@ -55,5 +56,8 @@ int main(int argc, char** argv) {
     fclose(f);
   }
   PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+  // Return once the window is gone, so that a caller looking for the next
+  // window of that caption does not find this one again.
+  for (int i = 0; i < 100 && IsWindow(window); ++i) Sleep(50);
   return 0;
 }
