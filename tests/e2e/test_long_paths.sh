@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Long paths under Wine: a quiet install into a folder of 240 characters
+# writes every file byte for byte, also those whose temporary neighbour
+# would pass the path limit (written in place) and those whose own path is
+# exactly at the limit; a reinstall replaces damaged files the same way, and
+# an existing hidden, system desktop.ini that the install replaces keeps both
+# attributes.
+source "$(dirname "$0")/lib.sh"
+e2e_begin
+
+# C:\ plus components up to exactly 240 characters.
+dir='C:\ZandorLongPaths'
+while [ $((${#dir} + 40)) -lt 230 ]; do dir="$dir\\$(printf 'p%.0s' $(seq 1 39))"; done
+dir="$dir\\$(printf 'q%.0s' $(seq 1 $((239 - ${#dir}))))"
+check "installation folder length" "${#dir}" 240
+posix_dir="$DRIVE_C/${dir#C:\\}"
+posix_dir="${posix_dir//\\//}"
+
+# Names chosen against the limit of 259 characters (260 with the zero):
+#  top-level files have room for a short temporary name beside them;
+#  exact.bin (and sub2345\c23456.txt) end exactly at 259;
+#  in sub2345\ (folder of 249) the temporary name no longer fits.
+mkdir -p "$T/program/sub2345"
+head -c 70000 /dev/urandom >"$T/program/a.bin"
+printf 'plain text\r\n' >"$T/program/a.txt"
+printf '[.ShellClassInfo]\r\nIconResource=a.bin,0\r\n' >"$T/program/desktop.ini"
+exact=$(printf 'e%.0s' $(seq 1 $((259 - 241 - 4))))
+head -c 3000 /dev/urandom >"$T/program/$exact.bin"
+head -c 5000 /dev/urandom >"$T/program/sub2345/b.bin"
+printf 'in place\r\n' >"$T/program/sub2345/c23456.txt"
+: >"$T/program/sub2345/empty.dat"
+touch -d '2019-03-04 05:06:07 UTC' "$T/program"/* "$T/program/sub2345"/*
+check "longest path length" $((241 + ${#exact} + 4)) 259
+check "longest path in the subfolder" $((241 + 8 + 10)) 259
+
+cp -r "$ZANDOR_SOURCE_DIR/examples/demo/setup" "$T/setup"
+sed -i '/^NoCopyExt/d' "$T/setup/setup.ini"
+build_setup "$T/setup" "$T/Install.exe" --program "$T/program"
+
+check_installed() {  # check_installed WHEN
+  (cd "$T/program" && find . | sort) >"$T/expected.txt"
+  (cd "$posix_dir" 2>/dev/null && find . | sort) >"$T/installed.txt" || true
+  check "$1: installed entries" "$(cat "$T/installed.txt")" "$(cat "$T/expected.txt")"
+  while read -r rel; do
+    [ -f "$T/program/$rel" ] || continue
+    check_true "$1: $rel byte for byte" cmp -s "$T/program/$rel" "$posix_dir/$rel"
+    check "$1: $rel keeps its last-write time" "$(stat -c %Y "$posix_dir/$rel" 2>/dev/null)" \
+      "$(stat -c %Y "$T/program/$rel")"
+  done <"$T/expected.txt"
+}
+
+# 1. First install into the empty long folder.
+run_setup "$T/Install.exe" /Q "/P:$dir"
+check_installed "first install"
+
+# 2. Reinstall over damaged files, with desktop.ini made hidden and system.
+for rel in a.txt a.bin "$exact.bin" sub2345/b.bin sub2345/c23456.txt desktop.ini; do
+  printf 'damaged, and longer than some of the originals\r\n' >"$posix_dir/$rel"
+done
+"$WINE64" attrib +h "$dir\\desktop.ini" >/dev/null 2>&1
+"$WINE64" attrib +s "$dir\\desktop.ini" >/dev/null 2>&1
+attributes() { "$WINE64" attrib "$dir\\desktop.ini" 2>/dev/null | tr -d '\r' | cut -c1-12 | tr -d ' '; }
+check "desktop.ini marked before the reinstall" "$(attributes)" "ASH"
+run_setup "$T/Install.exe" /Q "/P:$dir"
+check_installed "reinstall"
+check "desktop.ini keeps hidden and system" "$(attributes)" "ASH"
+
+e2e_end
