@@ -18,7 +18,7 @@ posix_dir="${posix_dir//\\//}"
 
 # Names chosen against the limit of 259 characters (260 with the zero):
 #  top-level files have room for a short temporary name beside them;
-#  exact.bin (and sub2345\c23456.txt) end exactly at 259;
+#  the 14-letter .bin (and sub2345\c23456.txt) end exactly at 259;
 #  in sub2345\ (folder of 249) the temporary name no longer fits.
 mkdir -p "$T/program/sub2345"
 head -c 70000 /dev/urandom >"$T/program/a.bin"
