@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "platform/file.h"
 #include "runtime/ini.h"
 #include "runtime/text.h"
 
@@ -362,7 +363,10 @@ TEST_F(IniTest, FileThatWouldNotOpenIsNeverRebuiltFromNothing) {
   }
 }
 
-TEST_F(IniTest, RewriteKeepsTheFilesModeAndLeavesReadOnlyFilesAlone) {
+TEST_F(IniTest, RewriteKeepsTheFilesIdentityAndLeavesReadOnlyFilesAlone) {
+  // The rewritten file keeps what the old one had besides its content: its
+  // permission bits here, and the creation time the platform layer keeps.
+  const uint64_t kCreated = 128534403600000000ull;  // 2008-04-23 16:06 UTC as a FILETIME
   struct Case {
     fs::perms mode;
     bool rewritten;
@@ -376,6 +380,10 @@ TEST_F(IniTest, RewriteKeepsTheFilesModeAndLeavesReadOnlyFilesAlone) {
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.mode));
     std::string path = Write("desktop.ini", "[.ShellClassInfo]\r\n");
+    OsFile file = OsOpenFile(path, kOsOpenReadWrite);
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(OsSetFileTimes(file, kCreated, 0));
+    OsCloseFile(file);
     fs::permissions(path, c.mode);
     IniOpen(path);
     IniSelectGroup(".ShellClassInfo");
@@ -383,6 +391,11 @@ TEST_F(IniTest, RewriteKeepsTheFilesModeAndLeavesReadOnlyFilesAlone) {
     IniClose();
     EXPECT_EQ(Read(path), c.rewritten ? "[.ShellClassInfo]\r\nIconResource = app.exe,0\r\n" : "[.ShellClassInfo]\r\n");
     EXPECT_EQ(fs::status(path).permissions(), c.mode);
+    OsFindData data;
+    OsFind find = OsFindFirst(path, &data, nullptr);
+    ASSERT_NE(find, nullptr);
+    OsFindClose(find);
+    EXPECT_EQ(data.creationTime, kCreated);
     fs::permissions(path, fs::perms::owner_all);
     fs::remove(path);
   }
