@@ -311,6 +311,84 @@ TEST_F(ExtractTest, ExistingFileIsReplacedNotOverwrittenInPlace) {
   EXPECT_EQ(ReadText((root_ / "link.exe").string()), "old program");
 }
 
+TEST_F(ExtractTest, ReplacedFilesKeepTheirModeButTakeThePackageTimes) {
+  // Each existing file is replaced with the package's bytes and both of its
+  // times (not the creation time of the file it replaced), keeping its
+  // permission bits; a read-only file is left alone, reported, and the
+  // files after it are still written.
+  struct Case {
+    fs::perms mode;
+    bool replaced;
+  };
+  const Case cases[] = {
+      {fs::perms::owner_read | fs::perms::owner_write, true},
+      {fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+           fs::perms::others_exec,
+       true},
+      {fs::perms::owner_read | fs::perms::group_read, false},
+  };
+  SystemDoubleSetAdminRights(false);  // a refused file is then tried twice
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    std::error_code ignored;
+    fs::remove_all(dest_, ignored);
+    fs::create_directories(dest_);
+    WriteText(dest_ + "program.exe", "old program");
+    OsFile old = OsOpenFile(dest_ + "program.exe", kOsOpenReadWrite);
+    ASSERT_NE(old, nullptr);
+    ASSERT_TRUE(OsSetFileTimes(old, kCreated + 12345678, kWritten + 12345678));
+    OsCloseFile(old);
+    fs::permissions(dest_ + "program.exe", c.mode);
+    EXPECT_EQ(Extract({RawFile("program.exe", "new program"), RawFile("after.txt", "after")}), c.replaced);
+    EXPECT_EQ(ReadText(dest_ + "program.exe"), c.replaced ? "new program" : "old program");
+    EXPECT_EQ(fs::status(dest_ + "program.exe").permissions(), c.mode);
+    OsFindData data;
+    OsFind find = OsFindFirst(dest_ + "program.exe", &data, nullptr);
+    ASSERT_NE(find, nullptr);
+    OsFindClose(find);
+    EXPECT_EQ(data.creationTime, c.replaced ? kCreated : kCreated + 12345678);
+    EXPECT_EQ(data.writeTime, c.replaced ? kWritten : kWritten + 12345678);
+    EXPECT_EQ(ReadText(dest_ + "after.txt"), "after");
+    EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/after.txt", "dest/program.exe"}));
+    fs::permissions(dest_ + "program.exe", fs::perms::owner_all);
+  }
+}
+
+TEST(ExtractLoginTest, RetryCoversTheWholeWriteOnce) {
+  // The write is tried once more, after the login, when it could not create
+  // the file or not put it in place of the old one, and only without
+  // administrator rights; the second try's outcome is final.
+  struct Case {
+    ExtractOutcome first;
+    bool admin;
+    int tries;
+  };
+  const Case cases[] = {
+      {kExtractWritten, false, 1},      {kExtractNotCreated, false, 2},  {kExtractNotReplaced, false, 2},
+      {kExtractNotCreated, true, 1},    {kExtractNotReplaced, true, 1},  {kExtractWriteFailed, false, 1},
+      {kExtractBadBlock, false, 1},
+  };
+  // The stand-in write answers the row's outcome first, then kExtractNotReplaced.
+  struct Job {
+    ExtractOutcome first;
+    int tries;
+  };
+  auto write = [](void* job) {
+    Job* j = static_cast<Job*>(job);
+    return ++j->tries == 1 ? j->first : kExtractNotReplaced;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(ExtractOutcomeText(c.first)) + (c.admin ? ", administrator" : ""));
+    ResetSystemDouble();
+    SystemDoubleSetAdminRights(c.admin);
+    Job job = {c.first, 0};
+    ExtractOutcome outcome = RetryWithLogin(write, &job);
+    EXPECT_EQ(job.tries, c.tries);
+    EXPECT_EQ(outcome, c.tries == 2 ? kExtractNotReplaced : c.first);
+  }
+  ResetSystemDouble();
+}
+
 TEST_F(ExtractTest, FileThatCannotBeCreatedIsPassedOverInStep) {
   // "blocked" is a file, so "blocked\x.txt" cannot be created.
   SystemDoubleSetAdminRights(false);

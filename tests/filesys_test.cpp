@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -14,6 +15,7 @@
 #include <iostream>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 
 #include "platform/file.h"
@@ -557,6 +559,104 @@ TEST_F(FileSysTest, TwoReplacingFilesUseDifferentTemporaries) {
   EXPECT_NE(one.tempPath, two.tempPath);
   AbandonReplacingFile(&one);
   AbandonReplacingFile(&two);
+}
+
+// A folder below the test folder whose path, with its closing "\", is
+// exactly `length` characters long; made on disk, returned in Windows form.
+std::string MakeFolderOfLength(const std::string& base, size_t length) {
+  std::string folder = base + "\\";
+  while (folder.size() < length) {
+    size_t rest = length - folder.size();
+    folder += std::string(rest > 120 ? 100 : rest - 1, 'd') + "\\";
+  }
+  std::string native = folder;
+  std::replace(native.begin(), native.end(), '\\', '/');
+  fs::create_directories(native);
+  return folder;
+}
+
+std::string ReadNative(const std::string& windowsPath) {
+  std::string native = windowsPath;
+  std::replace(native.begin(), native.end(), '\\', '/');
+  std::ifstream in(native, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST_F(FileSysTest, ReplacingFileNearThePathLimit) {
+  // A temporary name beside the file needs 11 characters after the folder;
+  // where the temporary path would pass 259 characters the file is written
+  // in place, and an old, longer file is cut after the new bytes.
+  struct Case {
+    size_t folderLength;  // with the closing "\"
+    const char* name;
+    bool existing;
+    bool inPlace;
+  };
+  const Case cases[] = {
+      {200, "a.txt", false, false},
+      {248, "a.txt", false, false},  // temporary path of 259: still beside
+      {248, "a.txt", true, false},
+      {249, "a.txt", false, true},   // it would be 260
+      {249, "a.txt", true, true},
+      {255, "abcd", true, true},     // the file's own path is 259
+  };
+  for (const Case& c : cases) {
+    std::string folder = MakeFolderOfLength(dir_ + "\\long", c.folderLength);
+    std::string path = folder + c.name;
+    SCOPED_TRACE(std::to_string(c.folderLength) + (c.existing ? " over an old file" : " new"));
+    ASSERT_EQ(FolderPart(path).size(), c.folderLength);
+    std::string native = path;
+    std::replace(native.begin(), native.end(), '\\', '/');
+    if (c.existing) std::ofstream(native, std::ios::binary) << "old content, longer than the new";
+
+    ReplacingFile replacing;
+    ASSERT_TRUE(BeginReplacingFile(path, &replacing));
+    EXPECT_EQ(replacing.tempPath.empty(), c.inPlace);
+    if (!c.inPlace) {
+      EXPECT_LT(replacing.tempPath.size(), kMaxPath);
+      EXPECT_EQ(FolderPart(replacing.tempPath), folder);
+    }
+    ASSERT_TRUE(OsWriteFile(replacing.file, "new", 3));
+    ASSERT_TRUE(FinishReplacingFile(&replacing, FileTimeOf(kApril23At1606 - 60), FileTimeOf(kApril23At1606)));
+    EXPECT_EQ(ReadNative(path), "new");
+    {
+      ScopedTimeZone utc("UTC");
+      EXPECT_EQ(GetFileDate(path, kDateWritten), kApril23At1606);
+      EXPECT_EQ(GetFileDate(path, kDateCreated), kApril23At1606 - 60);
+    }
+    const std::map<std::string, int> onlyTheFile = {
+        {".", kEntryFolder}, {"..", kEntryFolder}, {c.name, kEntryFile}};
+    EXPECT_EQ(Drain(ListFolder(folder, "*")), onlyTheFile);
+
+    // Giving up a file written in place keeps what it got: there is no old
+    // file left to fall back on, and the name is never deleted.
+    ASSERT_TRUE(BeginReplacingFile(path, &replacing));
+    ASSERT_TRUE(OsWriteFile(replacing.file, "x", 1));
+    AbandonReplacingFile(&replacing);
+    EXPECT_EQ(ReadNative(path), c.inPlace ? "xew" : "new");
+    fs::remove_all(Native("long"));
+  }
+}
+
+TEST(TemporaryNameTest, AnyGuidTextGivesAShortName) {
+  // CoCreateGuid can fail and leave an empty text; short or odd texts must
+  // still give a name, and the seed alone must tell names apart.
+  const char* const guids[] = {"{0B8E5D3A-6C2F-4E1B-9A7D-3F5C8E2B1D40}", "", "{", "{0B8E5D3A}", "not a guid"};
+  for (const char* guid : guids) {
+    SCOPED_TRACE(guid);
+    std::set<std::string> names;
+    for (uint32_t seed : {0u, 1u, 2u, 0x10000u, 0xFFFFFFFFu}) {
+      std::string name = TemporaryFileName(guid, seed);
+      ASSERT_EQ(name.size(), kTemporaryNameLength);
+      EXPECT_EQ(name.substr(0, 3), "~zd");
+      EXPECT_EQ(name.substr(7), ".tmp");
+      EXPECT_EQ(name.find_first_not_of("0123456789ABCDEF", 3), 7u);
+      names.insert(name);
+    }
+    EXPECT_EQ(names.size(), 5u);
+  }
+  EXPECT_NE(TemporaryFileName("{0B8E5D3A-6C2F-4E1B-9A7D-3F5C8E2B1D40}", 7),
+            TemporaryFileName("{0B8E5D3A-6C2F-4E1B-9A7D-3F5C8E2B1D41}", 7));
 }
 
 // ---------------------------------------------------------- path parts --

@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "platform/file.h"
 #include "runtime/ini.h"
 #include "runtime/text.h"
 
@@ -324,6 +325,114 @@ TEST_F(IniTest, FolderInsteadOfFileIsLeftAlone) {
   EXPECT_EQ(IniReadString("k", "d"), "v");
   IniClose();
   EXPECT_TRUE(fs::is_directory(folder_ / "dir.ini"));
+}
+
+TEST_F(IniTest, FileThatWouldNotOpenIsNeverRebuiltFromNothing) {
+  // Writes to a file that did not open are held and create the file on
+  // close, but never replace whatever is at the path: a link to a file on a
+  // drive that is not there, or a file that another program made meanwhile.
+  struct Case {
+    const char* label;
+    bool danglingLink;
+    bool madeMeanwhile;
+  };
+  const Case cases[] = {
+      {"nothing there: created", false, false},
+      {"link to a missing file", true, false},
+      {"made by another program after the open", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    std::string path = PathOf("settings.ini");
+    if (c.danglingLink) fs::create_symlink(folder_ / "unmounted" / "settings.ini", path);
+    EXPECT_FALSE(IniOpen(path));
+    if (c.madeMeanwhile) Write("settings.ini", "[Theirs]\r\n");
+    IniSelectGroup("Ours");
+    IniWriteString("k", "v");
+    EXPECT_EQ(IniReadString("k", "d"), "v");
+    IniClose();
+    if (c.danglingLink) {
+      EXPECT_TRUE(fs::is_symlink(path));
+      EXPECT_EQ(fs::read_symlink(path), folder_ / "unmounted" / "settings.ini");
+    } else {
+      EXPECT_EQ(Read(path), c.madeMeanwhile ? "[Theirs]\r\n" : "[Ours]\r\nk = v\r\n");
+    }
+    // No temporary file left.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+    fs::remove(path);
+  }
+}
+
+TEST_F(IniTest, RewriteKeepsTheFilesIdentityAndLeavesReadOnlyFilesAlone) {
+  // The rewritten file keeps what the old one had besides its content: its
+  // permission bits here, and the creation time the platform layer keeps.
+  const uint64_t kCreated = 128534403600000000ull;  // 2008-04-23 16:06 UTC as a FILETIME
+  struct Case {
+    fs::perms mode;
+    bool rewritten;
+  };
+  const Case cases[] = {
+      {fs::perms::owner_read | fs::perms::owner_write, true},
+      {fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read, true},
+      {fs::perms::owner_all | fs::perms::group_read | fs::perms::group_write, true},
+      {fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    std::string path = Write("desktop.ini", "[.ShellClassInfo]\r\n");
+    OsFile file = OsOpenFile(path, kOsOpenReadWrite);
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(OsSetFileTimes(file, kCreated, 0));
+    OsCloseFile(file);
+    fs::permissions(path, c.mode);
+    IniOpen(path);
+    IniSelectGroup(".ShellClassInfo");
+    IniWriteString("IconResource", "app.exe,0");
+    IniClose();
+    EXPECT_EQ(Read(path), c.rewritten ? "[.ShellClassInfo]\r\nIconResource = app.exe,0\r\n" : "[.ShellClassInfo]\r\n");
+    EXPECT_EQ(fs::status(path).permissions(), c.mode);
+    OsFindData data;
+    OsFind find = OsFindFirst(path, &data, nullptr);
+    ASSERT_NE(find, nullptr);
+    OsFindClose(find);
+    EXPECT_EQ(data.creationTime, kCreated);
+    fs::permissions(path, fs::perms::owner_all);
+    fs::remove(path);
+  }
+}
+
+TEST_F(IniTest, RewriteNearThePathLimitGoesInPlace) {
+  // Where a temporary name beside the file would pass 259 characters the
+  // file is rewritten in place: the same file, so a hard link to it sees
+  // the new text, and the old, longer text is cut. With room beside it the
+  // file is replaced and the link keeps the old text.
+  struct Case {
+    size_t folderLength;  // with the closing "/"
+    bool inPlace;
+  };
+  for (const Case& c : {Case{248, false}, Case{249, true}}) {
+    SCOPED_TRACE(c.folderLength);
+    std::string folder = folder_.string() + "/";
+    while (folder.size() < c.folderLength) {
+      size_t rest = c.folderLength - folder.size();
+      folder += std::string(rest > 120 ? 100 : rest - 1, 'd') + "/";
+    }
+    ASSERT_EQ(folder.size(), c.folderLength);
+    fs::create_directories(folder);
+    std::string path = folder + "a.ini";
+    std::string original = "[A]\r\nk=a long old value\r\n;comment\r\n";
+    { std::ofstream(path, std::ios::binary) << original; }
+    fs::create_hard_link(path, folder_ / "link.ini");
+    ASSERT_TRUE(IniOpen(path));
+    IniSelectGroup("A");
+    IniWriteString("k", "v");
+    IniClose();
+    EXPECT_EQ(Read(path), "[A]\r\nk = v\r\n; comment\r\n");
+    EXPECT_EQ(Read(PathOf("link.ini")), c.inPlace ? Read(path) : original);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    fs::remove(folder_ / "link.ini");
+    fs::remove_all(folder_ / std::string(100, 'd'));
+  }
 }
 
 // ---------------------------------------------------------------- UTF-8 --

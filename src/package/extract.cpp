@@ -18,13 +18,6 @@ std::string WithBackslash(const std::string& folder) {
   return folder + "\\";
 }
 
-bool CreateWithLogin(const std::string& path, ReplacingFile* file) {
-  if (BeginReplacingFile(path, file)) return true;
-  if (HasAdminRights()) return false;
-  OfferLogin();
-  return BeginReplacingFile(path, file);
-}
-
 bool ReadBlock(uint32_t size, std::unique_ptr<uint8_t[]>* block) {
   OsFile file = Package().dataFile;
   if (file == nullptr) return false;
@@ -34,17 +27,38 @@ bool ReadBlock(uint32_t size, std::unique_ptr<uint8_t[]>* block) {
   return OsReadFile(file, block->get(), size, &got) && got == size;
 }
 
-ExtractOutcome WriteEntryFile(const std::string& path, const PackageEntry& entry, const uint8_t* data,
-                              uint32_t size, bool loginRetry) {
+// One whole write of a file: created beside its final name, filled, and put
+// in place over any file of that name.
+ExtractOutcome WriteEntryFileOnce(const std::string& path, const PackageEntry& entry, const uint8_t* data,
+                                  uint32_t size) {
   ReplacingFile file;
-  bool created = loginRetry ? CreateWithLogin(path, &file) : BeginReplacingFile(path, &file);
-  if (!created) return kExtractNotCreated;
+  if (!BeginReplacingFile(path, &file)) return kExtractNotCreated;
   if (size > 0 && !OsWriteFile(file.file, data, size)) {
     AbandonReplacingFile(&file);
     return kExtractWriteFailed;
   }
-  if (!FinishReplacingFile(&file, entry.creationTime, entry.lastWriteTime)) return kExtractWriteFailed;
+  if (!FinishReplacingFile(&file, entry.creationTime, entry.lastWriteTime)) {
+    return file.placeRefused ? kExtractNotReplaced : kExtractWriteFailed;
+  }
   return kExtractWritten;
+}
+
+struct EntryWrite {
+  const std::string* path;
+  const PackageEntry* entry;
+  const uint8_t* data;
+  uint32_t size;
+};
+
+ExtractOutcome WriteEntryJob(void* job) {
+  const EntryWrite* w = static_cast<const EntryWrite*>(job);
+  return WriteEntryFileOnce(*w->path, *w->entry, w->data, w->size);
+}
+
+ExtractOutcome WriteEntryFile(const std::string& path, const PackageEntry& entry, const uint8_t* data,
+                              uint32_t size, bool loginRetry) {
+  EntryWrite job = {&path, &entry, data, size};
+  return loginRetry ? RetryWithLogin(WriteEntryJob, &job) : WriteEntryJob(&job);
 }
 
 ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEntry& entry,
@@ -68,6 +82,14 @@ ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEnt
 
 }  // namespace
 
+ExtractOutcome RetryWithLogin(ExtractOutcome (*write)(void* job), void* job) {
+  ExtractOutcome outcome = write(job);
+  if (outcome != kExtractNotCreated && outcome != kExtractNotReplaced) return outcome;
+  if (HasAdminRights()) return outcome;
+  OfferLogin();
+  return write(job);
+}
+
 const char* ExtractOutcomeText(ExtractOutcome outcome) {
   switch (outcome) {
     case kExtractWritten: return "written";
@@ -75,6 +97,7 @@ const char* ExtractOutcomeText(ExtractOutcome outcome) {
     case kExtractUnsafeName: return "name points outside the destination";
     case kExtractBadBlock: return "damaged data block";
     case kExtractNotCreated: return "file cannot be created";
+    case kExtractNotReplaced: return "existing file cannot be replaced";
     case kExtractWriteFailed: return "file cannot be written";
     case kExtractReadFailed: return "package file ends early";
   }
@@ -174,7 +197,8 @@ bool ExtractEntry(const std::string& destination, bool write) {
 //  - a listed non-empty file was left alone because it existed already,
 //  - an entry's name would land outside the destination (never written),
 //  - a file's block failed to expand or its checksum (never written),
-//  - a file could not be created, even after the login, or not written,
+//  - a file could not be created or not put in place of the old one, even
+//    after the login, or not written,
 //  - the package was damaged, could not be opened or ended early.
 // A package with no entries extracts to nothing and answers true.
 bool ExtractPackage(const std::string& destination, const std::string& noCopyList) {

@@ -12,6 +12,7 @@ enum OsOpenMode {
   kOsOpenReadWrite = 1,     // existing file, read and write, shared for reading
   kOsOpenCreateAlways = 2,  // create or replace (length 0), read and write
   kOsOpenAlways = 3,        // open existing or create new, read and write
+  kOsOpenCreateNew = 4,     // create; fails when anything is at the path already
 };
 
 OsFile OsOpenFile(const std::string& path, OsOpenMode mode);
@@ -29,8 +30,15 @@ bool OsFlushFile(OsFile file);
 void OsCloseFile(OsFile file);
 
 bool OsDeleteFile(const std::string& path);
-// Moves a file over an existing one in one step where the system allows it.
-bool OsReplaceFile(const std::string& from, const std::string& to);
+// Puts the file `from` in place of `to`. An existing `to` keeps its
+// identity: attributes, security and creation time stay with the name and
+// only the content is new (Windows: the system's replace, with `backup` as
+// the name the replaced file passes through; POSIX: a rename that keeps the
+// permission bits). Without an existing `to`, or where the system cannot
+// replace, a plain move. A failure leaves `to` as it was.
+bool OsReplaceFile(const std::string& from, const std::string& to, const std::string& backup);
+// Moves `from` to `to` only when nothing is at `to`; never replaces.
+bool OsMoveFileNew(const std::string& from, const std::string& to);
 bool OsCopyFile(const std::string& source, const std::string& target, bool replace);
 bool OsCreateDirectory(const std::string& path);
 bool OsRemoveDirectory(const std::string& path);
@@ -60,3 +68,7 @@ void OsFindClose(OsFind find);
 bool OsFileTimeToLocalSeconds(uint64_t fileTime, int64_t* seconds);
 // Temporary folder as the system gives it, in long form where the system can.
 std::string OsGetTempPath();
+// A number for naming temporary files when no GUID is at hand: the process
+// id mixed with a tick count and a count of the calls, so that two processes,
+// and two calls within one tick, get different numbers.
+uint32_t OsNameSeed();

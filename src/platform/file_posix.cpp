@@ -12,6 +12,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -94,6 +95,7 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
     case kOsOpenReadWrite: flags |= O_RDWR; break;
     case kOsOpenCreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case kOsOpenAlways: flags |= O_RDWR | O_CREAT; break;
+    case kOsOpenCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
   }
   int fd = open(p.c_str(), flags, 0644);
   if (fd < 0) return nullptr;
@@ -192,8 +194,32 @@ bool OsDeleteFile(const std::string& path) {
   return unlink(p.c_str()) == 0;
 }
 
-bool OsReplaceFile(const std::string& from, const std::string& to) {
-  return rename(ToPosixPath(from).c_str(), ToPosixPath(to).c_str()) == 0;
+bool OsReplaceFile(const std::string& from, const std::string& to, const std::string& backup) {
+  // The rename is atomic and needs no backup name. The new file is a new
+  // inode: it takes over the old one's permission bits (owner and group stay
+  // those of the writer), and other hard links keep the old bytes.
+  std::string f = ToPosixPath(from), t = ToPosixPath(to);
+  struct stat old;
+  bool existed = stat(t.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  if (existed && chmod(f.c_str(), old.st_mode & 07777) != 0) return false;
+  if (rename(f.c_str(), t.c_str()) != 0) return false;
+  struct stat now;
+  if (existed && stat(t.c_str(), &now) == 0) {
+    // Windows' replace keeps the replaced file's creation time.
+    std::lock_guard<std::mutex> lock(g_creationLock);
+    auto it = CreationTimes().find({old.st_dev, old.st_ino});
+    CreationTimes()[{now.st_dev, now.st_ino}] = it != CreationTimes().end() ? it->second : ToFileTime(old.st_mtim);
+  }
+  return true;
+}
+
+bool OsMoveFileNew(const std::string& from, const std::string& to) {
+  // A hard link fails when the name is taken, so the check and the move are
+  // one step.
+  std::string f = ToPosixPath(from), t = ToPosixPath(to);
+  if (link(f.c_str(), t.c_str()) != 0) return false;
+  unlink(f.c_str());
+  return true;
 }
 
 bool OsCopyFile(const std::string& source, const std::string& target, bool replace) {
@@ -348,4 +374,12 @@ std::string OsGetTempPath() {
   std::string path = env && *env ? env : "/tmp";
   if (path.back() != '/') path += '/';
   return path;
+}
+
+uint32_t OsNameSeed() {
+  static std::atomic<uint32_t> calls{0};
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  uint32_t ticks = static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+  return static_cast<uint32_t>(getpid()) * 2654435761u ^ ticks ^ (++calls * 40503u);
 }

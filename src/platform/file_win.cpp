@@ -35,6 +35,7 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
     case kOsOpenReadWrite: access |= GENERIC_WRITE; break;
     case kOsOpenCreateAlways: access |= GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
     case kOsOpenAlways: access |= GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
+    case kOsOpenCreateNew: access |= GENERIC_WRITE; disposition = CREATE_NEW; break;
   }
   HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
@@ -97,8 +98,81 @@ void OsCloseFile(OsFile file) {
 
 bool OsDeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
-bool OsReplaceFile(const std::string& from, const std::string& to) {
+namespace {
+
+bool MoveOver(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// The attributes that SetFileAttributesA accepts.
+const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Windows' replace keeps the replaced file's attributes and creation time;
+// Wine's hands over neither, so put back what went missing.
+void KeepIdentity(const std::string& path, const WIN32_FILE_ATTRIBUTE_DATA& old) {
+  WIN32_FILE_ATTRIBUTE_DATA now;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &now)) return;
+  if ((now.dwFileAttributes & kSettableAttributes) != (old.dwFileAttributes & kSettableAttributes)) {
+    DWORD attributes = old.dwFileAttributes & kSettableAttributes;
+    SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+  }
+  if (CompareFileTime(&now.ftCreationTime, &old.ftCreationTime) != 0) {
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      SetFileTime(h, &old.ftCreationTime, nullptr, nullptr);
+      CloseHandle(h);
+    }
+  }
+}
+
+}  // namespace
+
+bool OsReplaceFile(const std::string& from, const std::string& to, const std::string& backup) {
+  WIN32_FILE_ATTRIBUTE_DATA old;
+  if (!GetFileAttributesExA(to.c_str(), GetFileExInfoStandard, &old)) return MoveOver(from, to);
+  // The replace swaps the content under the old file's name, attributes and
+  // security, and needs rights on that file rather than on its folder. The
+  // replaced file passes through the backup name: without one, a replace
+  // that fails late can leave neither file under the name.
+  DWORD flags = REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS;
+  if (ReplaceFileA(to.c_str(), from.c_str(), backup.c_str(), flags, nullptr, nullptr)) {
+    if (!DeleteFileA(backup.c_str())) {
+      // The old file is in use: a running program can be renamed but not
+      // deleted. Put it back under its name rather than leave its image
+      // beside the new file, so a file in use stays as it was.
+      if (MoveFileExA(to.c_str(), from.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        if (MoveFileExA(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
+        MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+      }
+      // Could not undo: the new file stays and the old image goes at the
+      // next restart, where the rights allow that.
+      MoveFileExA(backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    KeepIdentity(to, old);
+    return true;
+  }
+  switch (GetLastError()) {
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+      // The old file is under the backup name and the new one under its own.
+      MoveFileExA(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+      return false;
+    case ERROR_FILE_NOT_FOUND:         // the old file went away meanwhile
+    case ERROR_INVALID_FUNCTION:       // a file system without the replace
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_CALL_NOT_IMPLEMENTED:
+      return MoveOver(from, to);
+    default:
+      // Rights, a file in use, or a name that cannot be removed: the old
+      // file and the new one both keep their names.
+      return false;
+  }
+}
+
+bool OsMoveFileNew(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool OsCopyFile(const std::string& source, const std::string& target, bool replace) {
@@ -184,4 +258,9 @@ std::string OsGetTempPath() {
     if (m > 0 && m <= MAX_PATH) return full;
   }
   return buffer;
+}
+
+uint32_t OsNameSeed() {
+  static uint32_t calls = 0;
+  return GetCurrentProcessId() * 2654435761u ^ GetTickCount() ^ (++calls * 40503u);
 }

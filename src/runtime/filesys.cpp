@@ -249,36 +249,78 @@ void ResetListings() {
   AllListings().open.clear();
 }
 
-bool BeginReplacingFile(const std::string& path, ReplacingFile* out) {
-  *out = ReplacingFile();
-  if (path.empty()) return false;
-  // The temporary name sits in the same folder so that the final move is a
-  // rename on one volume; the GUID keeps two writers apart.
-  std::string folder = FolderPart(path);
-  std::string guid = OsCreateGuidText();
-  std::string temp = folder + "~zd" + guid.substr(1, 8) + guid.substr(25, 12) + ".tmp";
-  OsFile file = OsOpenFile(temp, kOsOpenCreateAlways);
-  if (!file) return false;
-  out->file = file;
-  out->path = path;
-  out->tempPath = temp;
-  return true;
+namespace {
+
+// Names tried before giving up, when earlier ones are taken.
+const int kNameAttempts = 16;
+
+bool IsReadOnlyFile(const std::string& path) {
+  OsFindData data;
+  OsFind find = OsFindFirst(Cut(path), &data, nullptr);
+  if (!find) return false;
+  OsFindClose(find);
+  return !data.isFolder && data.readOnly;
 }
 
+bool BeginWriting(const std::string& path, bool createOnly, ReplacingFile* out) {
+  *out = ReplacingFile();
+  if (path.empty()) return false;
+  if (createOnly ? FileSize(path) != -1 : IsReadOnlyFile(path)) return false;
+  out->path = path;
+  out->createOnly = createOnly;
+  std::string folder = FolderPart(path);
+  if (folder.size() + kTemporaryNameLength >= kMaxPath) {
+    // No room for a temporary name beside the file: write in place, keeping
+    // the file's identity; FinishReplacingFile cuts it after the new bytes.
+    out->file = OsOpenFile(path, createOnly ? kOsOpenCreateNew : kOsOpenAlways);
+    return out->file != nullptr;
+  }
+  // The temporary file sits in the same folder so that the final move is a
+  // rename on one volume. The exclusive create settles which writer owns a
+  // name; the GUID (or, without one, the seed) only makes clashes rare.
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    std::string name = TemporaryFileName(OsCreateGuidText(), OsNameSeed());
+    std::string temp = folder + name;
+    std::string backup = folder + name.substr(0, name.size() - 3) + "old";
+    if (FileSize(backup) != -1) continue;  // a leftover of an earlier run holds it
+    OsFile file = OsOpenFile(temp, kOsOpenCreateNew);
+    if (file) {
+      out->file = file;
+      out->tempPath = temp;
+      out->backupPath = backup;
+      return true;
+    }
+    if (FileSize(temp) == -1) break;  // not a clash: the folder is missing or refuses
+  }
+  *out = ReplacingFile();
+  return false;
+}
+
+}  // namespace
+
+bool BeginReplacingFile(const std::string& path, ReplacingFile* out) { return BeginWriting(path, false, out); }
+bool BeginCreatingFile(const std::string& path, ReplacingFile* out) { return BeginWriting(path, true, out); }
+
 bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t writeTime) {
+  f->placeRefused = false;
   if (!f->file) return false;
-  bool ok = true;
-  if (creationTime || writeTime) ok = OsSetFileTimes(f->file, creationTime, writeTime);
+  bool inPlace = f->tempPath.empty();
+  bool ok = !inPlace || OsTruncateFile(f->file);
+  if (ok && (creationTime || writeTime)) ok = OsSetFileTimes(f->file, creationTime, writeTime);
   OsCloseFile(f->file);
   f->file = nullptr;
-  if (ok) ok = OsReplaceFile(f->tempPath, f->path);
+  if (inPlace) return ok;
+  if (ok) {
+    ok = f->createOnly ? OsMoveFileNew(f->tempPath, f->path) : OsReplaceFile(f->tempPath, f->path, f->backupPath);
+    f->placeRefused = !ok;
+  }
   if (!ok) {
     OsDeleteFile(f->tempPath);
     return false;
   }
   if (creationTime) {
-    // A file system that tunnels names hands the replaced file's creation
-    // time to the new one when it takes over the name: set it once more.
+    // The replace keeps the replaced file's creation time, and a file system
+    // that tunnels names hands it on even to a moved file: set it once more.
     OsFile placed = OsOpenFile(f->path, kOsOpenReadWrite);
     if (placed) {
       OsSetFileTimes(placed, creationTime, writeTime);
@@ -292,6 +334,26 @@ void AbandonReplacingFile(ReplacingFile* f) {
   if (f->file) OsCloseFile(f->file);
   f->file = nullptr;
   if (!f->tempPath.empty()) OsDeleteFile(f->tempPath);
+}
+
+std::string TemporaryFileName(const std::string& guidText, uint32_t seed) {
+  // FNV-1a over the text, the seed mixed in, then a finalising mix so that
+  // every bit of both reaches the 16 bits that the name shows.
+  uint32_t hash = 2166136261u;
+  for (char c : guidText) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 16777619u;
+  }
+  hash ^= seed;
+  hash ^= hash >> 16;
+  hash *= 0x85EBCA6Bu;
+  hash ^= hash >> 13;
+  hash *= 0xC2B2AE35u;
+  hash ^= hash >> 16;
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string name = "~zd";
+  for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(hash >> shift) & 15];
+  return name + ".tmp";
 }
 
 std::string FolderPart(const std::string& path) {

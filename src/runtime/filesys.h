@@ -41,17 +41,38 @@ void FinishListing(int listing);
 void ResetListings();  // tests: forget every open listing
 
 // Writing a file so that a failure part-way never leaves a half-written file
-// under its final name: write to a sibling temporary file, then replace.
+// under its final name: the bytes go to a temporary file beside it, which
+// then takes the final name. An existing file keeps its identity: its
+// attributes, security and creation time stay, only the content is new
+// (OsReplaceFile). The temporary name is short ("~zd", 4 hex digits, ".tmp")
+// and created exclusively, so two writers never share one. When even that
+// name would pass the path limit beside the file, the file is written in
+// place instead, and a failure part-way then leaves a partial file.
+// Read-only files are never written: Windows refuses to replace them, and
+// every platform answers alike.
 struct ReplacingFile {
   OsFile file = nullptr;
-  std::string path;      // final name
-  std::string tempPath;  // where the bytes go until FinishReplacingFile
+  std::string path;           // final name
+  std::string tempPath;       // where the bytes go until FinishReplacingFile; empty: in place
+  std::string backupPath;     // the name the replaced file passes through on Windows
+  bool createOnly = false;    // from BeginCreatingFile
+  bool placeRefused = false;  // FinishReplacingFile: the system would not put the file in place
 };
 bool BeginReplacingFile(const std::string& path, ReplacingFile* out);
-// Sets the times when either is non-zero, closes and moves into place.
-// On failure the temporary file is removed and the old file stays.
+// The same for a file that must not exist: fails when something is at the
+// path, and FinishReplacingFile never replaces a file that appeared meanwhile.
+bool BeginCreatingFile(const std::string& path, ReplacingFile* out);
+// Sets the times when either is non-zero, closes and moves into place. On
+// failure the temporary file is removed and the old file stays; placeRefused
+// tells a refused move (rights, a file in use) from a failed write.
 bool FinishReplacingFile(ReplacingFile* file, uint64_t creationTime, uint64_t writeTime);
+// Drops the temporary file; a file written in place keeps what it got.
 void AbandonReplacingFile(ReplacingFile* file);
+
+// The temporary name for a GUID text and a seed: any text, even an empty
+// one, gives a name of kTemporaryNameLength characters.
+const size_t kTemporaryNameLength = 11;
+std::string TemporaryFileName(const std::string& guidText, uint32_t seed);
 
 // Path text helpers shared by the modules.
 std::string FolderPart(const std::string& path);  // up to and including the last "\" or "/"

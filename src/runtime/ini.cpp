@@ -97,16 +97,17 @@ void CloseHandle() {
 }
 
 // The new content goes beside the file and replaces it only once it is
-// complete, so a failure part-way leaves the user's file as it was.
-void Rewrite(const std::string& target) {
+// complete, so a failure part-way leaves the user's file as it was, with its
+// attributes and security (see ReplacingFile). A file that did not exist at
+// open is only ever created: whatever appeared at the path meanwhile stays.
+void Rewrite(const std::string& target, bool create) {
   std::string content = IniBuildContent();
-  ReplacingFile out;
-  if (!BeginReplacingFile(target, &out)) return;
-  bool ok = OsWriteFile(out.file, content.data(), static_cast<uint32_t>(content.size()));
-  // Our own handle must go before the replace: Windows refuses to move a file
-  // over one that is open without delete sharing.
+  // Our own handle goes first: Windows refuses to replace a file that is open
+  // without delete sharing, and a file written in place must not be open twice.
   CloseHandle();
-  if (ok) {
+  ReplacingFile out;
+  if (!(create ? BeginCreatingFile(target, &out) : BeginReplacingFile(target, &out))) return;
+  if (OsWriteFile(out.file, content.data(), static_cast<uint32_t>(content.size()))) {
     FinishReplacingFile(&out, 0, 0);
   } else {
     AbandonReplacingFile(&out);
@@ -134,6 +135,9 @@ bool IniOpen(const std::string& path) {
   bool writable = file != nullptr;
   if (!file) file = OsOpenFile(path, kOsOpenRead);
   if (!file) {
+    // Writes are held and create the file on close; a file that is there
+    // but would not open (locked, no read access) is never replaced by that
+    // rewrite built from nothing (see Rewrite).
     g_ini.pathToCreate = path;
     return false;
   }
@@ -252,9 +256,9 @@ void IniWriteNumber(const std::string& key, int32_t value) {
 void IniClose() {
   if (g_ini.modified) {
     if (!g_ini.file && !g_ini.pathToCreate.empty()) {
-      Rewrite(g_ini.pathToCreate);
+      Rewrite(g_ini.pathToCreate, true);
     } else if (g_ini.file && g_ini.writable) {
-      Rewrite(g_ini.path);
+      Rewrite(g_ini.path, false);
     }
     // Opened for reading only: the rewrite fails without a word.
   }

@@ -25,8 +25,13 @@ struct IniLine {
   std::string_view value;  // key lines: the value as stored (leading blanks gone, trailing kept)
 };
 
-// Files larger than this are opened for reading defaults only and never
-// rewritten: no INI file the installer meets comes near it.
+// A deliberate limit: a larger file is not opened (IniOpen answers false,
+// reads give their defaults, writes are dropped, the file is never
+// rewritten). The store holds the whole text, its line list and, on close,
+// a second whole copy in memory at once, written in one call; 16 MiB keeps
+// that within reach of a 32-bit installer's address space, and the INI files
+// an installer meets (setup.ini, language files, a program's settings) are a
+// few kilobytes.
 const uint32_t kIniMaxFileSize = 16u * 1024u * 1024u;
 
 struct IniStore {
