@@ -34,7 +34,8 @@ bool OsShellOpen(const std::string& file, const std::string& parameters, const s
   SHELLEXECUTEINFOA info;
   ZeroMemory(&info, sizeof info);
   info.cbSize = sizeof info;
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // No error box of the shell's own: a failed start is the caller's to report.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.lpVerb = "Open";
   info.lpFile = file.c_str();
   info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
