@@ -1,5 +1,6 @@
 # End-to-end tests: the x86_64 Install.exe of the win64 build runs under
-# Wine in a private prefix made once per test run (the e2e_prefix fixture).
+# Wine in a private prefix made once per test run (the e2e_prefix fixture);
+# the win64 build's unit tests run there too.
 find_program(WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
 if(NOT WINE64)
   find_program(WINE64 NAMES wine64 wine)
@@ -29,4 +30,18 @@ foreach(script ${E2E_SCRIPTS})
   add_test(NAME e2e_${name} COMMAND bash "${script}")
   set_tests_properties(e2e_${name} PROPERTIES FIXTURES_REQUIRED wine_prefix
       ENVIRONMENT "${E2E_ENV}" TIMEOUT 600)
+  # Tests with windows share the prefix for windows, whose server lives on
+  # one display at a time.
+  file(STRINGS "${script}" shows_windows REGEX "^run_under_xvfb")
+  if(shows_windows)
+    set_tests_properties(e2e_${name} PROPERTIES RESOURCE_LOCK wine_gui_prefix)
+  endif()
 endforeach()
+
+# The Windows build's unit tests (cmake/WindowsUnitTests.cmake) under Wine;
+# a sanitizer build has nothing to add to them.
+if(NOT ZANDOR_SANITIZE)
+  add_test(NAME win64_unit_tests COMMAND bash "${CMAKE_SOURCE_DIR}/tests/win_unit_tests.sh")
+  set_tests_properties(win64_unit_tests PROPERTIES FIXTURES_REQUIRED wine_prefix
+      ENVIRONMENT "${E2E_ENV}" TIMEOUT 600 RESOURCE_LOCK wine_gui_prefix)
+endif()

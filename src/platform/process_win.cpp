@@ -31,6 +31,12 @@ bool OsCreateProcess(const std::string& commandLine, const std::string& folder, 
 bool OsShellOpen(const std::string& file, const std::string& parameters, const std::string& folder,
                  bool hide, OsHandle* process) {
   *process = nullptr;
+  // The shell would start the program in some other folder when the one
+  // asked for is missing; not running beats running in the wrong place.
+  if (!folder.empty()) {
+    DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  }
   SHELLEXECUTEINFOA info;
   ZeroMemory(&info, sizeof info);
   info.cbSize = sizeof info;

@@ -1,0 +1,22 @@
+// Process-runner cases that only the native build has: here no shell opens
+// documents or folders, so a file that is no program cannot run at all.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "process_fixture.h"
+#include "runtime/process.h"
+
+namespace {
+
+TEST_F(ProcessTest, FileThatCannotRunGivesZero) {
+  {
+    std::ofstream out(dir_ + "/readme.txt");
+    out << "not a program\n";
+  }
+  EXPECT_EQ(RunProgram(dir_ + "\\readme.txt", "", "", kRunWait | kRunOpen), 0u);
+  EXPECT_EQ(RunProgram(dir_, "", "", kRunWait | kRunOpen), 0u);
+}
+
+}  // namespace

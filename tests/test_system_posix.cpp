@@ -1,0 +1,36 @@
+#include <stdlib.h>
+#include <time.h>
+
+#include "platform/system_double.h"
+#include "test_system.h"
+
+void ResetTestSystem() { ResetSystemDouble(); }
+
+void SetTestTempPath(const std::string& path) { SystemDoubleSetTempPath(path); }
+
+bool SetTestAdminRights(bool admin) {
+  SystemDoubleSetAdminRights(admin);
+  return true;
+}
+
+bool FileCreationTimesKept() { return true; }
+
+std::string TestChildProgram() { return ZANDOR_CHILD_PROGRAM; }
+
+ScopedTimeZone::ScopedTimeZone(const char* zone) {
+  const char* old = getenv("TZ");
+  hadOld_ = old != nullptr;
+  if (old) old_ = old;
+  setenv("TZ", zone, 1);
+  tzset();
+  inForce_ = true;
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+  if (hadOld_) {
+    setenv("TZ", old_.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
