@@ -18,6 +18,9 @@ bool SetTestAdminRights(bool admin);
 // Whether the file system keeps the creation times set on its files. The
 // native build keeps them itself; Wine on a Linux file system cannot.
 bool FileCreationTimesKept();
+// Whether files carry POSIX permission bits (group and others included) and
+// symbolic links can be made.
+bool PermissionBitsKept();
 
 // Sets the local time zone (a POSIX TZ text) for the life of the record and
 // puts the old one back. A Windows process cannot change its zone: there the

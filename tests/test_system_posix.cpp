@@ -13,6 +13,8 @@ bool SetTestAdminRights(bool admin) {
   return true;
 }
 
+bool PermissionBitsKept() { return true; }
+
 bool FileCreationTimesKept() { return true; }
 
 std::string TestChildProgram() { return ZANDOR_CHILD_PROGRAM; }

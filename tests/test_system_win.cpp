@@ -38,6 +38,8 @@ bool SetTestAdminRights(bool admin) { return false; }
 
 std::string TestChildProgram() { return FolderPart(OsGetModuleFileName()) + "child.exe"; }
 
+bool PermissionBitsKept() { return false; }
+
 bool FileCreationTimesKept() {
   static int kept = -1;
   if (kept < 0) {
