@@ -7,10 +7,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void PutU32(std::vector<uint8_t>* out, uint32_t value) {
-  for (int i = 0; i < 4; i++) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 bool Fail(PackageWriter* writer, const std::string& message) {
   writer->error = message;
   return false;
@@ -49,28 +45,28 @@ void PackBlock(const uint8_t* data, size_t size, CompressLevel level, std::vecto
 
 std::vector<uint8_t> EncodeDirectory(const std::vector<PackageEntry>& entries) {
   std::vector<uint8_t> out;
-  PutU32(&out, static_cast<uint32_t>(entries.size()));
+  AppendLE32(&out, static_cast<uint32_t>(entries.size()));
   for (const PackageEntry& entry : entries) {
     out.insert(out.end(), entry.name.begin(), entry.name.end());
     out.push_back(0);
-    PutU32(&out, static_cast<uint32_t>(entry.kind));
-    PutU32(&out, static_cast<uint32_t>(entry.size));
-    PutU32(&out, static_cast<uint32_t>(entry.storedSize));
-    PutU32(&out, static_cast<uint32_t>(entry.offset));
-    PutU32(&out, static_cast<uint32_t>(entry.creationTime));
-    PutU32(&out, static_cast<uint32_t>(entry.creationTime >> 32));
-    PutU32(&out, static_cast<uint32_t>(entry.lastWriteTime));
-    PutU32(&out, static_cast<uint32_t>(entry.lastWriteTime >> 32));
+    AppendLE32(&out, static_cast<uint32_t>(entry.kind));
+    AppendLE32(&out, static_cast<uint32_t>(entry.size));
+    AppendLE32(&out, static_cast<uint32_t>(entry.storedSize));
+    AppendLE32(&out, static_cast<uint32_t>(entry.offset));
+    AppendLE32(&out, static_cast<uint32_t>(entry.creationTime));
+    AppendLE32(&out, static_cast<uint32_t>(entry.creationTime >> 32));
+    AppendLE32(&out, static_cast<uint32_t>(entry.lastWriteTime));
+    AppendLE32(&out, static_cast<uint32_t>(entry.lastWriteTime >> 32));
   }
   return out;
 }
 
 std::vector<uint8_t> EncodeTrailer(uint32_t unpackedSize, uint32_t storedSize, uint32_t dataStart) {
   std::vector<uint8_t> out;
-  PutU32(&out, unpackedSize);
-  PutU32(&out, storedSize);
-  PutU32(&out, dataStart);
-  PutU32(&out, kPackageMagic);
+  AppendLE32(&out, unpackedSize);
+  AppendLE32(&out, storedSize);
+  AppendLE32(&out, dataStart);
+  AppendLE32(&out, kPackageMagic);
   return out;
 }
 
