@@ -17,13 +17,19 @@ bool WriteBytes(PackageWriter* writer, const uint8_t* data, size_t size) {
   if (writer->position + int64_t(size) > kMaxPackageBytes) {
     return Fail(writer, "the package would reach 2 GiB, the largest size the installer reads");
   }
-  if (std::fwrite(data, 1, size, writer->out) != size) return Fail(writer, "cannot write " + writer->tempPath);
+  if (writer->memory != nullptr) {
+    writer->memory->insert(writer->memory->end(), data, data + size);
+  } else if (std::fwrite(data, 1, size, writer->out) != size) {
+    return Fail(writer, "cannot write " + writer->tempPath);
+  }
   writer->position += int64_t(size);
   return true;
 }
 
+bool IsWriting(const PackageWriter* writer) { return writer->out != nullptr || writer->memory != nullptr; }
+
 bool AddEntry(PackageWriter* writer, PackageEntry entry, const uint8_t* data, size_t size) {
-  if (writer->out == nullptr) return Fail(writer, "no package is being written");
+  if (!IsWriting(writer)) return Fail(writer, "no package is being written");
   entry.offset = static_cast<int32_t>(writer->position);
   if (entry.kind == kEntryKindFile && size > 0) {
     std::vector<uint8_t> block;
@@ -87,6 +93,14 @@ bool BeginPackage(PackageWriter* writer, const std::string& path, const std::vec
   return true;
 }
 
+void BeginPackageInMemory(PackageWriter* writer, std::vector<uint8_t>* memory, CompressLevel level) {
+  AbandonPackage(writer);
+  *writer = PackageWriter();
+  writer->memory = memory;
+  writer->memory->clear();
+  writer->level = level;
+}
+
 bool AddFolderEntry(PackageWriter* writer, const std::string& name, uint64_t creationTime,
                     uint64_t lastWriteTime) {
   PackageEntry entry;
@@ -110,7 +124,7 @@ bool AddFileEntry(PackageWriter* writer, const std::string& name, const uint8_t*
 }
 
 bool FinishPackage(PackageWriter* writer) {
-  if (writer->out == nullptr) return Fail(writer, "no package is being written");
+  if (!IsWriting(writer)) return Fail(writer, "no package is being written");
   std::vector<uint8_t> directory = EncodeDirectory(writer->entries);
   if (directory.size() > kMaxDirectorySize) {
     AbandonPackage(writer);
@@ -126,6 +140,10 @@ bool FinishPackage(PackageWriter* writer) {
     AbandonPackage(writer);
     writer->error = error;
     return false;
+  }
+  if (writer->memory != nullptr) {
+    writer->memory = nullptr;
+    return true;
   }
   bool closed = std::fclose(writer->out) == 0;
   writer->out = nullptr;
@@ -153,6 +171,8 @@ bool FinishPackage(PackageWriter* writer) {
 void AbandonPackage(PackageWriter* writer) {
   if (writer->out != nullptr) std::fclose(writer->out);
   writer->out = nullptr;
+  if (writer->memory != nullptr) writer->memory->clear();
+  writer->memory = nullptr;
   if (!writer->tempPath.empty()) {
     std::error_code ignored;
     fs::remove(writer->tempPath, ignored);
