@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "lib/names.h"
+#include "lib/source_tree.h"
 #include "lib/zandor_commands.h"
 #include "package/package.h"
 #include "platform/file.h"
@@ -166,10 +168,19 @@ TEST_F(ZandorToolTest, VerifyNamesTheDamagedEntry) {
   bytes[4 + 12] ^= 0x40;  // inside zzz.txt's stream, after its 10-byte header
   WriteBytes(root_ / "bad.pck", bytes);
   EXPECT_EQ(Run({"verify", P("bad.pck")}), kZandorFailed);
-  EXPECT_NE(err_.str().find("zzz.txt"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("entry 2 \"zzz.txt\": the block does not expand or fails its checksum"),
+            std::string::npos)
+      << err_.str();
   EXPECT_EQ(Run({"extract", P("bad.pck"), P("x")}), kZandorFailed);
   EXPECT_FALSE(fs::exists(root_ / "x" / "zzz.txt"));
   EXPECT_TRUE(fs::exists(root_ / "x" / "good.txt"));
+  bytes[4 + 12] ^= 0x40;
+  bytes[4 + 2] ^= 1;  // zzz.txt's header names another size
+  WriteBytes(root_ / "bad.pck", bytes);
+  EXPECT_EQ(Run({"verify", P("bad.pck")}), kZandorFailed);
+  EXPECT_NE(err_.str().find("entry 2 \"zzz.txt\": the block is not a compressed block of the entry's size"),
+            std::string::npos)
+      << err_.str();
   WriteText(root_ / "plain.txt", "no package here");
   EXPECT_EQ(Run({"verify", P("plain.txt")}), kZandorFailed);
   EXPECT_NE(err_.str().find("Pack"), std::string::npos) << err_.str();

@@ -35,10 +35,6 @@
 
 namespace {
 
-inline uint32_t LoadLE32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 // The tag register of the format, widened to 64 bits so that one refill
 // serves a whole code. Past the last word the cursor supplies zero words and
 // counts them; zero bits decode as the end-of-stream code, so a stream that
@@ -125,12 +121,8 @@ inline bool TakeGamma(BitCursor& c, uint32_t* out) {
   return true;
 }
 
-uint32_t LengthBonus(uint32_t distance) {
-  if (distance <= 0x7F) return 4;
-  if (distance < 0x27F) return 0;
-  if (distance < 0x37FF) return 1;
-  if (distance < 0x10000) return 2;
-  return 3;
+bool HasBlockHeader(const uint8_t* block, size_t blockSize) {
+  return block && blockSize >= kBlockHeaderSize && block[0] == kBlockMagic[0] && block[1] == kBlockMagic[1];
 }
 
 // Copies n bytes from distance d behind op; the caller has checked both
@@ -158,9 +150,7 @@ inline uint8_t* CopyMatch(uint8_t* op, uint32_t d, uint32_t n, const uint8_t* wi
 }  // namespace
 
 uint32_t BlockExpandedSize(const uint8_t* block, size_t blockSize) {
-  if (!block || blockSize < kBlockHeaderSize) return 0;
-  if (block[0] != 'J' || block[1] != 'C') return 0;
-  return LoadLE32(block + 2);
+  return HasBlockHeader(block, blockSize) ? LoadLE32(block + kBlockSizeAt) : 0;
 }
 
 uint32_t BlockChecksum(const uint8_t* data, size_t size) {
@@ -178,10 +168,9 @@ uint32_t BlockChecksum(const uint8_t* data, size_t size) {
 }
 
 uint32_t ExpandBlock(const uint8_t* block, size_t blockSize, uint8_t* dest, size_t destSize) {
-  if (!block || !dest || blockSize < kBlockHeaderSize) return 0;
-  if (block[0] != 'J' || block[1] != 'C') return 0;
-  const uint32_t expanded = LoadLE32(block + 2);
-  const uint32_t checksum = LoadLE32(block + 6);
+  if (!dest || !HasBlockHeader(block, blockSize)) return 0;
+  const uint32_t expanded = LoadLE32(block + kBlockSizeAt);
+  const uint32_t checksum = LoadLE32(block + kBlockChecksumAt);
   if (expanded > destSize) return 0;
 
   BitCursor c;
@@ -220,7 +209,7 @@ uint32_t ExpandBlock(const uint8_t* block, size_t blockSize, uint8_t* dest, size
         Refill(c);
         if (g - 3 > (0xFFFFFFFFu >> indexWidth)) return 0;
         d = ((g - 3) << indexWidth) | TakeBits(c, indexWidth);
-        bonus = LengthBonus(d);
+        bonus = BlockLengthBonus(d);
         lastOffset = d;
       }
       if (!TakeGamma(c, &n)) return 0;

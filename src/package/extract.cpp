@@ -4,7 +4,7 @@
 #include <new>
 
 #include "app/admin.h"
-#include "package/block.h"
+#include "package/entry_block.h"
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
@@ -66,17 +66,11 @@ ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEnt
   if (!IsSafeEntryName(entry.name, false)) return kExtractUnsafeName;
   uint32_t size = static_cast<uint32_t>(entry.size);
   uint32_t stored = static_cast<uint32_t>(entry.storedSize);
-  const uint8_t* data = block;
   std::unique_ptr<uint8_t[]> expanded;
-  if (size != stored) {
-    // A block that does not decode, or decodes to other bytes than were
-    // packed, must not replace a good file.
-    if (BlockExpandedSize(block, stored) != size) return kExtractBadBlock;
-    expanded.reset(new (std::nothrow) uint8_t[size_t(size) + kBlockSlack]);
-    if (!expanded) return kExtractBadBlock;
-    if (ExpandBlock(block, stored, expanded.get(), size_t(size) + kBlockSlack) != size) return kExtractBadBlock;
-    data = expanded.get();
-  }
+  // A block that does not decode, or decodes to other bytes than were
+  // packed, must not replace a good file.
+  if (CheckEntryBlock(entry, block, stored, &expanded) != kEntryBlockGood) return kExtractBadBlock;
+  const uint8_t* data = expanded ? expanded.get() : block;
   return WriteEntryFile(destination + entry.name, entry, data, size, true);
 }
 

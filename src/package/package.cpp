@@ -21,8 +21,7 @@ struct ByteCursor {
 
 bool TakeU32(ByteCursor* cursor, uint32_t* value) {
   if (cursor->left < 4) return false;
-  const uint8_t* p = cursor->data;
-  *value = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+  *value = LoadLE32(cursor->data);
   cursor->data += 4;
   cursor->left -= 4;
   return true;
@@ -36,10 +35,6 @@ bool TakeName(ByteCursor* cursor, std::string* name) {
   cursor->data += length + 1;
   cursor->left -= length + 1;
   return true;
-}
-
-uint32_t LoadU32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 bool ReadAt(OsFile file, int64_t position, uint8_t* buffer, uint32_t size) {
@@ -110,11 +105,11 @@ PackageOpenResult LoadPackage(const std::string& path) {
 
   uint8_t trailer[kPackageTrailerSize];
   if (!ReadAt(file, fileSize - kPackageTrailerSize, trailer, sizeof trailer)) return kPackageUnreadable;
-  if (LoadU32(trailer + 12) != kPackageMagic) return kPackageNoMagic;
+  if (LoadLE32(trailer + 12) != kPackageMagic) return kPackageNoMagic;
   if (fileSize > INT32_MAX) return kPackageBadTrailer;
-  uint32_t unpackedSize = LoadU32(trailer);
-  uint32_t storedSize = LoadU32(trailer + 4);
-  int32_t dataStart = static_cast<int32_t>(LoadU32(trailer + 8));
+  uint32_t unpackedSize = LoadLE32(trailer);
+  uint32_t storedSize = LoadLE32(trailer + 4);
+  int32_t dataStart = static_cast<int32_t>(LoadLE32(trailer + 8));
   if (storedSize > uint64_t(fileSize) - kPackageTrailerSize) return kPackageBadTrailer;
   int64_t directoryPosition = fileSize - kPackageTrailerSize - storedSize;
   if (dataStart < 0 || dataStart > directoryPosition) return kPackageBadTrailer;

@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "compress_parse.h"
-#include "package/block.h"
 
 namespace {
 
@@ -20,18 +19,13 @@ struct BitSink {
   int pending = 0;  // bits in acc not yet written, below 32
 };
 
-void PutWord(std::vector<uint8_t>* out, uint32_t w) {
-  uint8_t b[4] = {uint8_t(w), uint8_t(w >> 8), uint8_t(w >> 16), uint8_t(w >> 24)};
-  out->insert(out->end(), b, b + 4);
-}
-
 void PutBits(BitSink& s, uint32_t v, int n) {
   if (n == 0) return;
   s.acc = (s.acc << n) | (v & (0xFFFFFFFFu >> (32 - n)));
   s.pending += n;
   if (s.pending >= 32) {
     s.pending -= 32;
-    PutWord(s.out, uint32_t(s.acc >> s.pending));
+    AppendLE32(s.out, uint32_t(s.acc >> s.pending));
   }
 }
 
@@ -41,7 +35,7 @@ void PutGamma(BitSink& s, uint32_t v) {
 }
 
 void FinishBits(BitSink& s) {
-  if (s.pending > 0) PutWord(s.out, uint32_t(s.acc << (32 - s.pending)));
+  if (s.pending > 0) AppendLE32(s.out, uint32_t(s.acc << (32 - s.pending)));
   s.pending = 0;
   s.acc = 0;
 }
@@ -162,7 +156,7 @@ void EmitOps(const uint8_t* data, const std::vector<ParseOp>& ops, EmitState& st
           PutBits(s, 1, 2);
           PutGamma(s, (op.dist >> st.indexWidth) + 3);
           PutBits(s, op.dist & ((1u << st.indexWidth) - 1), st.indexWidth);
-          PutGamma(s, op.len - LengthBonus(op.dist));
+          PutGamma(s, op.len - BlockLengthBonus(op.dist));
         }
         break;
       case kOpRaw: {
@@ -193,13 +187,10 @@ bool CompressBlock(const uint8_t* data, size_t size, CompressLevel level,
   std::vector<uint8_t>& out = *block;
   out.reserve(size / 2 + 64);
   out.resize(kBlockHeaderSize);
-  out[0] = 'J';
-  out[1] = 'C';
-  uint32_t sz = uint32_t(size), sum = BlockChecksum(data, size);
-  for (int i = 0; i < 4; i++) {
-    out[2 + i] = uint8_t(sz >> (8 * i));
-    out[6 + i] = uint8_t(sum >> (8 * i));
-  }
+  out[0] = uint8_t(kBlockMagic[0]);
+  out[1] = uint8_t(kBlockMagic[1]);
+  StoreLE32(&out[kBlockSizeAt], uint32_t(size));
+  StoreLE32(&out[kBlockChecksumAt], BlockChecksum(data, size));
 
   BitSink sink;
   sink.out = &out;

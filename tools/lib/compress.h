@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "package/block.h"
+
 enum CompressLevel { kLevelFast = 1, kLevelDefault = 2, kLevelBest = 3 };
 
 // Compresses size bytes into *block. Returns false, leaving *block empty,
@@ -12,3 +14,10 @@ enum CompressLevel { kLevelFast = 1, kLevelDefault = 2, kLevelBest = 3 };
 // data raw then.
 bool CompressBlock(const uint8_t* data, size_t size, CompressLevel level,
                    std::vector<uint8_t>* block);
+
+// Appends a 32-bit value as the package format stores it (little-endian).
+inline void AppendLE32(std::vector<uint8_t>* out, uint32_t value) {
+  uint8_t bytes[4];
+  StoreLE32(bytes, value);
+  out->insert(out->end(), bytes, bytes + 4);
+}

@@ -30,21 +30,13 @@ struct ParseOp {
 
 inline int GammaBits(uint32_t v) { return 2 * (31 - __builtin_clz(v)); }
 
-inline uint32_t LengthBonus(uint32_t d) {
-  if (d <= 0x7F) return 4;
-  if (d < 0x27F) return 0;
-  if (d < 0x37FF) return 1;
-  if (d < 0x10000) return 2;
-  return 3;
-}
-
 inline bool IsShortMatch(uint32_t len, uint32_t d) { return d <= 127 && len <= 5; }
 
 // Bits of a match of len bytes at distance d; a huge price when no code
 // can express it.
 inline uint32_t MatchBits(uint32_t len, uint32_t d, int indexWidth) {
   if (IsShortMatch(len, d)) return 12;
-  uint32_t bonus = LengthBonus(d);
+  uint32_t bonus = BlockLengthBonus(d);
   if (len < bonus + 2) return 1u << 20;
   return uint32_t(2 + GammaBits((d >> indexWidth) + 3) + indexWidth + GammaBits(len - bonus));
 }

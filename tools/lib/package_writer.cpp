@@ -7,10 +7,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void PutU32(std::vector<uint8_t>* out, uint32_t value) {
-  for (int i = 0; i < 4; i++) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 bool Fail(PackageWriter* writer, const std::string& message) {
   writer->error = message;
   return false;
@@ -21,13 +17,19 @@ bool WriteBytes(PackageWriter* writer, const uint8_t* data, size_t size) {
   if (writer->position + int64_t(size) > kMaxPackageBytes) {
     return Fail(writer, "the package would reach 2 GiB, the largest size the installer reads");
   }
-  if (std::fwrite(data, 1, size, writer->out) != size) return Fail(writer, "cannot write " + writer->tempPath);
+  if (writer->memory != nullptr) {
+    writer->memory->insert(writer->memory->end(), data, data + size);
+  } else if (std::fwrite(data, 1, size, writer->out) != size) {
+    return Fail(writer, "cannot write " + writer->tempPath);
+  }
   writer->position += int64_t(size);
   return true;
 }
 
+bool IsWriting(const PackageWriter* writer) { return writer->out != nullptr || writer->memory != nullptr; }
+
 bool AddEntry(PackageWriter* writer, PackageEntry entry, const uint8_t* data, size_t size) {
-  if (writer->out == nullptr) return Fail(writer, "no package is being written");
+  if (!IsWriting(writer)) return Fail(writer, "no package is being written");
   entry.offset = static_cast<int32_t>(writer->position);
   if (entry.kind == kEntryKindFile && size > 0) {
     std::vector<uint8_t> block;
@@ -49,28 +51,28 @@ void PackBlock(const uint8_t* data, size_t size, CompressLevel level, std::vecto
 
 std::vector<uint8_t> EncodeDirectory(const std::vector<PackageEntry>& entries) {
   std::vector<uint8_t> out;
-  PutU32(&out, static_cast<uint32_t>(entries.size()));
+  AppendLE32(&out, static_cast<uint32_t>(entries.size()));
   for (const PackageEntry& entry : entries) {
     out.insert(out.end(), entry.name.begin(), entry.name.end());
     out.push_back(0);
-    PutU32(&out, static_cast<uint32_t>(entry.kind));
-    PutU32(&out, static_cast<uint32_t>(entry.size));
-    PutU32(&out, static_cast<uint32_t>(entry.storedSize));
-    PutU32(&out, static_cast<uint32_t>(entry.offset));
-    PutU32(&out, static_cast<uint32_t>(entry.creationTime));
-    PutU32(&out, static_cast<uint32_t>(entry.creationTime >> 32));
-    PutU32(&out, static_cast<uint32_t>(entry.lastWriteTime));
-    PutU32(&out, static_cast<uint32_t>(entry.lastWriteTime >> 32));
+    AppendLE32(&out, static_cast<uint32_t>(entry.kind));
+    AppendLE32(&out, static_cast<uint32_t>(entry.size));
+    AppendLE32(&out, static_cast<uint32_t>(entry.storedSize));
+    AppendLE32(&out, static_cast<uint32_t>(entry.offset));
+    AppendLE32(&out, static_cast<uint32_t>(entry.creationTime));
+    AppendLE32(&out, static_cast<uint32_t>(entry.creationTime >> 32));
+    AppendLE32(&out, static_cast<uint32_t>(entry.lastWriteTime));
+    AppendLE32(&out, static_cast<uint32_t>(entry.lastWriteTime >> 32));
   }
   return out;
 }
 
 std::vector<uint8_t> EncodeTrailer(uint32_t unpackedSize, uint32_t storedSize, uint32_t dataStart) {
   std::vector<uint8_t> out;
-  PutU32(&out, unpackedSize);
-  PutU32(&out, storedSize);
-  PutU32(&out, dataStart);
-  PutU32(&out, kPackageMagic);
+  AppendLE32(&out, unpackedSize);
+  AppendLE32(&out, storedSize);
+  AppendLE32(&out, dataStart);
+  AppendLE32(&out, kPackageMagic);
   return out;
 }
 
@@ -89,6 +91,14 @@ bool BeginPackage(PackageWriter* writer, const std::string& path, const std::vec
   }
   writer->dataStart = static_cast<int32_t>(writer->position);
   return true;
+}
+
+void BeginPackageInMemory(PackageWriter* writer, std::vector<uint8_t>* memory, CompressLevel level) {
+  AbandonPackage(writer);
+  *writer = PackageWriter();
+  writer->memory = memory;
+  writer->memory->clear();
+  writer->level = level;
 }
 
 bool AddFolderEntry(PackageWriter* writer, const std::string& name, uint64_t creationTime,
@@ -114,7 +124,7 @@ bool AddFileEntry(PackageWriter* writer, const std::string& name, const uint8_t*
 }
 
 bool FinishPackage(PackageWriter* writer) {
-  if (writer->out == nullptr) return Fail(writer, "no package is being written");
+  if (!IsWriting(writer)) return Fail(writer, "no package is being written");
   std::vector<uint8_t> directory = EncodeDirectory(writer->entries);
   if (directory.size() > kMaxDirectorySize) {
     AbandonPackage(writer);
@@ -130,6 +140,10 @@ bool FinishPackage(PackageWriter* writer) {
     AbandonPackage(writer);
     writer->error = error;
     return false;
+  }
+  if (writer->memory != nullptr) {
+    writer->memory = nullptr;
+    return true;
   }
   bool closed = std::fclose(writer->out) == 0;
   writer->out = nullptr;
@@ -157,6 +171,8 @@ bool FinishPackage(PackageWriter* writer) {
 void AbandonPackage(PackageWriter* writer) {
   if (writer->out != nullptr) std::fclose(writer->out);
   writer->out = nullptr;
+  if (writer->memory != nullptr) writer->memory->clear();
+  writer->memory = nullptr;
   if (!writer->tempPath.empty()) {
     std::error_code ignored;
     fs::remove(writer->tempPath, ignored);

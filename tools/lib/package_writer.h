@@ -1,7 +1,8 @@
 // The package writer of the builder tool: file blocks one after another,
 // then the directory and the trailer that OpenPackage reads. Output goes to
 // a temporary file beside the target and is renamed into place at the end,
-// so a failure never leaves a half-written package under the final name.
+// so a failure never leaves a half-written package under the final name;
+// or, for a package that goes into another one, to memory.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +17,7 @@ const int64_t kMaxPackageBytes = 0x7FFFFFFF;
 
 struct PackageWriter {
   std::FILE* out = nullptr;
+  std::vector<uint8_t>* memory = nullptr;  // set: the bytes go here, not to a file
   std::string path;      // final name
   std::string tempPath;  // where the bytes go until FinishPackage
   CompressLevel level = kLevelDefault;
@@ -38,11 +40,14 @@ std::vector<uint8_t> EncodeTrailer(uint32_t unpackedSize, uint32_t storedSize, u
 // first and the data region begins right after it.
 bool BeginPackage(PackageWriter* writer, const std::string& path, const std::vector<uint8_t>& prefix,
                   CompressLevel level);
+// Starts a package, with nothing before it, that is written into *memory.
+void BeginPackageInMemory(PackageWriter* writer, std::vector<uint8_t>* memory, CompressLevel level);
 bool AddFolderEntry(PackageWriter* writer, const std::string& name, uint64_t creationTime,
                     uint64_t lastWriteTime);
 bool AddFileEntry(PackageWriter* writer, const std::string& name, const uint8_t* data, size_t size,
                   uint64_t creationTime, uint64_t lastWriteTime);
 // Writes the directory and the trailer and moves the file into place.
 bool FinishPackage(PackageWriter* writer);
-// Drops the temporary file; the target is left as it was.
+// Drops the temporary file, or empties the memory; the target is left as it
+// was.
 void AbandonPackage(PackageWriter* writer);

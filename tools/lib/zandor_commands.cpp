@@ -1,26 +1,25 @@
 #include "lib/zandor_commands.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <system_error>
 
+#include "lib/names.h"
 #include "lib/package_writer.h"
+#include "lib/source_tree.h"
 #include "package/block.h"
+#include "package/entry_block.h"
 #include "package/extract.h"
 #include "package/package.h"
-#include "platform/file.h"
+#include "runtime/filesys.h"
+#include "runtime/filetime.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const uint64_t kFileTimeUnixEpoch = 116444736000000000ull;
 
 const char kHelp[] =
     "zandor - builds Zandor installers and packages\n"
@@ -44,12 +43,6 @@ const char kHelp[] =
     "seconds), no stored file time is later than it.\n"
     "Exit codes: 0 success, 1 failure (message on stderr), 2 usage error.\n";
 
-// Windows-1252 bytes 80..9F; 0 where the code page has no character.
-const uint16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
 struct Options {
   std::string command;
   std::vector<std::string> operands;
@@ -57,16 +50,6 @@ struct Options {
   std::string program;
   std::string stub;
   CompressLevel level = kLevelDefault;
-};
-
-// One file or folder found under a source folder.
-struct SourceItem {
-  std::string name;  // stored name: "\" separators, folders end in "\"
-  fs::path path;
-  bool folder = false;
-  int64_t size = 0;
-  uint64_t creationTime = 0;
-  uint64_t lastWriteTime = 0;
 };
 
 struct Progress {
@@ -78,6 +61,28 @@ struct Progress {
 };
 
 std::ostream& Err(const ZandorContext& context) { return *context.err; }
+
+// Every failure reads "zandor: text" on its own line. False, for the caller
+// to return.
+bool Fail(const ZandorContext& context, const std::string& text) {
+  Err(context) << "zandor: " << text << "\n";
+  return false;
+}
+
+int ExitCode(bool ok) { return ok ? kZandorOk : kZandorFailed; }
+
+int Usage(const ZandorContext& context, const std::string& message) {
+  Fail(context, message + "\nRun \"zandor --help\" for usage.");
+  return kZandorUsage;
+}
+
+Progress StartProgress(const ZandorContext& context, const char* what, int64_t total) {
+  Progress progress;
+  progress.context = &context;
+  progress.what = what;
+  progress.total = total;
+  return progress;
+}
 
 void ShowProgress(Progress* progress, int64_t add) {
   progress->done += add;
@@ -93,227 +98,38 @@ void EndProgress(Progress* progress) {
   progress->lastPercent = -1;
 }
 
-bool DecodeUtf8(const std::string& text, size_t* index, uint32_t* code) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(text.data());
-  size_t i = *index, n = text.size();
-  unsigned char c = s[i];
-  int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-  if (extra < 0 || i + extra >= n) return false;
-  uint32_t value = extra == 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
-  for (int k = 1; k <= extra; k++) {
-    if (i + k >= n || (s[i + k] & 0xC0) != 0x80) return false;
-    value = value << 6 | (s[i + k] & 0x3F);
-  }
-  static const uint32_t kMinimum[4] = {0, 0x80, 0x800, 0x10000};
-  if (value < kMinimum[extra] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-  *code = value;
-  *index = i + extra + 1;
-  return true;
-}
-
-bool IsReservedDeviceName(const std::string& ansi) {
-  std::string base = ansi.substr(0, ansi.find('.'));
-  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL"};
-  for (const char* name : kNames) {
-    if (base == name) return true;
-  }
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-         base[3] >= '1' && base[3] <= '9';
-}
-
-// Windows compares names without regard to case, so two names that differ
-// only in case would land on one file.
-std::string FoldCase(const std::string& ansi) {
-  std::string out = ansi;
-  for (char& c : out) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if ((u >= 'a' && u <= 'z') || (u >= 0xE0 && u <= 0xFE && u != 0xF7)) c = static_cast<char>(u - 0x20);
-  }
-  return out;
-}
-
-uint64_t SourceDateEpochLimit() {
-  const char* text = std::getenv("SOURCE_DATE_EPOCH");
-  if (text == nullptr || *text == 0) return UINT64_MAX;
-  char* end = nullptr;
-  long long seconds = std::strtoll(text, &end, 10);
-  if (*end != 0 || seconds < 0) return UINT64_MAX;
-  return UnixToFileTime(seconds, 0);
-}
-
-bool ReadFileBytes(const fs::path& path, int64_t expected, std::vector<uint8_t>* bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->resize(static_cast<size_t>(expected));
-  if (expected > 0) in.read(reinterpret_cast<char*>(bytes->data()), expected);
-  if (in.gcount() != expected && expected > 0) return false;
-  // A file that grew while we read it would be stored cut off.
-  return in.peek() == std::char_traits<char>::eof();
-}
-
-bool StatItem(const ZandorContext& context, SourceItem* item) {
-  OsFindData data;
-  OsFind find = OsFindFirst(item->path.string(), &data, nullptr);
-  if (find == nullptr) {
-    Err(context) << "zandor: cannot read the times of " << item->path.string() << "\n";
-    return false;
-  }
-  OsFindClose(find);
-  uint64_t limit = SourceDateEpochLimit();
-  item->lastWriteTime = std::min(data.writeTime, limit);
-  item->creationTime = std::min(data.creationTime != 0 ? data.creationTime : data.writeTime, limit);
-  return true;
-}
-
-// Walks root and lists every folder and regular file below it with its
-// stored name, sorted byte-wise (a folder's "\" name sorts before its
-// contents because it is their prefix).
-bool CollectTree(const ZandorContext& context, const fs::path& root, std::vector<SourceItem>* items) {
-  std::error_code error;
-  if (!fs::is_directory(root, error)) {
-    Err(context) << "zandor: " << root.string() << ": no such folder\n";
-    return false;
-  }
-  fs::recursive_directory_iterator it(root, error), end;
-  if (error) {
-    Err(context) << "zandor: cannot read " << root.string() << ": " << error.message() << "\n";
-    return false;
-  }
-  for (; it != end; it.increment(error)) {
-    if (error) break;
-    const fs::path& path = it->path();
-    fs::path relative = path.lexically_relative(root);
-    SourceItem item;
-    item.path = path;
-    for (const fs::path& part : relative) {
-      std::string ansi, why;
-      if (!ToPackageComponent(part.u8string(), &ansi, &why)) {
-        Err(context) << "zandor: " << path.string() << ": the name cannot be stored: " << why << "\n";
-        return false;
-      }
-      if (!item.name.empty()) item.name += "\\";
-      item.name += ansi;
-    }
-    fs::file_status status = fs::status(path, error);
-    if (error) {
-      Err(context) << "zandor: " << path.string() << ": " << error.message() << "\n";
-      return false;
-    }
-    if (fs::is_directory(status)) {
-      if (fs::is_symlink(it->symlink_status(error))) {
-        Err(context) << "zandor: " << path.string() << ": links to folders are not packed\n";
-        return false;
-      }
-      item.folder = true;
-      item.name += "\\";
-    } else if (fs::is_regular_file(status)) {
-      uintmax_t size = fs::file_size(path, error);
-      if (error) {
-        Err(context) << "zandor: " << path.string() << ": " << error.message() << "\n";
-        return false;
-      }
-      if (size >= uintmax_t(kMaxPackageBytes)) {
-        Err(context) << "zandor: " << path.string() << ": files of 2 GiB or more cannot be packed\n";
-        return false;
-      }
-      item.size = static_cast<int64_t>(size);
-    } else {
-      Err(context) << "zandor: " << path.string() << ": not a regular file or folder\n";
-      return false;
-    }
-    if (!StatItem(context, &item)) return false;
-    items->push_back(item);
-  }
-  if (error) {
-    Err(context) << "zandor: cannot read " << root.string() << ": " << error.message() << "\n";
-    return false;
-  }
-  std::sort(items->begin(), items->end(),
-            [](const SourceItem& a, const SourceItem& b) { return a.name < b.name; });
-  return true;
-}
-
-bool CheckDuplicates(const ZandorContext& context, const std::vector<SourceItem>& items) {
-  std::map<std::string, std::string> seen;
-  for (const SourceItem& item : items) {
-    std::string key = FoldCase(item.name);
-    if (!key.empty() && key.back() == '\\') key.pop_back();
-    auto found = seen.find(key);
-    if (found != seen.end()) {
-      Err(context) << "zandor: \"" << PackageNameToUtf8(found->second) << "\" and \""
-                   << PackageNameToUtf8(item.name) << "\" would be one file on Windows\n";
-      return false;
-    }
-    seen[key] = item.name;
-  }
-  return true;
-}
-
-int64_t TotalBytes(const std::vector<SourceItem>& items) {
-  int64_t total = 0;
-  for (const SourceItem& item : items) total += item.size;
-  return total;
-}
-
-// Writes items into a package at output after prefix. extraName/extraBytes
-// add one more file that does not come from disk (setup.pck of a build).
-bool WritePackage(const ZandorContext& context, const std::vector<SourceItem>& items,
-                  const std::vector<uint8_t>& prefix, const std::string& output, CompressLevel level,
-                  Progress* progress, const std::map<std::string, const std::vector<uint8_t>*>& memoryFiles) {
-  PackageWriter writer;
-  if (!BeginPackage(&writer, output, prefix, level)) {
-    Err(context) << "zandor: " << writer.error << "\n";
-    return false;
-  }
-  std::vector<uint8_t> bytes;
-  for (const SourceItem& item : items) {
-    bool ok;
-    if (item.folder) {
-      ok = AddFolderEntry(&writer, item.name, item.creationTime, item.lastWriteTime);
-    } else {
-      auto memory = memoryFiles.find(item.name);
-      const std::vector<uint8_t>* data = &bytes;
-      if (memory != memoryFiles.end()) {
-        data = memory->second;
-      } else if (!ReadFileBytes(item.path, item.size, &bytes)) {
-        Err(context) << "zandor: cannot read " << item.path.string() << "\n";
-        AbandonPackage(&writer);
-        return false;
-      }
-      ok = AddFileEntry(&writer, item.name, data->data(), data->size(), item.creationTime, item.lastWriteTime);
-      ShowProgress(progress, static_cast<int64_t>(data->size()));
-    }
-    if (!ok) {
-      EndProgress(progress);
-      Err(context) << "zandor: " << writer.error << "\n";
-      AbandonPackage(&writer);
-      return false;
-    }
-  }
-  bool finished = FinishPackage(&writer);
+bool AbandonWithError(const ZandorContext& context, PackageWriter* writer, Progress* progress,
+                      const std::string& text) {
   EndProgress(progress);
-  if (!finished) {
-    Err(context) << "zandor: " << writer.error << "\n";
-    return false;
+  AbandonPackage(writer);
+  return Fail(context, text);
+}
+
+// Adds items to a begun package and finishes it; on a failure the package
+// is abandoned.
+bool WriteItems(const ZandorContext& context, PackageWriter* writer, const std::vector<SourceItem>& items,
+                Progress* progress) {
+  std::vector<uint8_t> buffer;
+  for (const SourceItem& item : items) {
+    bool added;
+    if (item.folder) {
+      added = AddFolderEntry(writer, item.name, item.creationTime, item.lastWriteTime);
+    } else {
+      const std::vector<uint8_t>* bytes = item.bytes;
+      if (bytes == nullptr) {
+        bytes = &buffer;
+        if (!ReadFileBytes(item.path, item.size, &buffer)) {
+          return AbandonWithError(context, writer, progress, "cannot read " + item.path.string());
+        }
+      }
+      added = AddFileEntry(writer, item.name, bytes->data(), bytes->size(), item.creationTime, item.lastWriteTime);
+      ShowProgress(progress, static_cast<int64_t>(bytes->size()));
+    }
+    if (!added) return AbandonWithError(context, writer, progress, writer->error);
   }
-  return true;
-}
-
-bool PackFolderTo(const ZandorContext& context, const std::string& folder, const std::string& output,
-                  CompressLevel level, const char* what) {
-  std::vector<SourceItem> items;
-  if (!CollectTree(context, folder, &items) || !CheckDuplicates(context, items)) return false;
-  Progress progress;
-  progress.context = &context;
-  progress.what = what;
-  progress.total = TotalBytes(items);
-  return WritePackage(context, items, {}, output, level, &progress, {});
-}
-
-int Usage(const ZandorContext& context, const std::string& message) {
-  Err(context) << "zandor: " << message << "\nRun \"zandor --help\" for usage.\n";
-  return kZandorUsage;
+  bool finished = FinishPackage(writer);
+  EndProgress(progress);
+  return finished || Fail(context, writer->error);
 }
 
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* message) {
@@ -346,116 +162,123 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
   return true;
 }
 
+bool PackFolder(const ZandorContext& context, const Options& options) {
+  std::vector<SourceItem> items;
+  std::string error;
+  if (!CollectTree(options.operands[0], &items, &error) || !CheckDuplicates(items, &error)) {
+    return Fail(context, error);
+  }
+  PackageWriter writer;
+  if (!BeginPackage(&writer, options.output, {}, options.level)) return Fail(context, writer.error);
+  Progress progress = StartProgress(context, "packing", TotalBytes(items));
+  return WriteItems(context, &writer, items, &progress);
+}
+
 int CommandPack(const ZandorContext& context, const Options& options) {
   if (options.operands.size() != 1) return Usage(context, "pack takes one folder");
   if (options.output.empty()) return Usage(context, "pack needs -o FILE.pck");
   if (!options.program.empty() || !options.stub.empty()) return Usage(context, "--program and --stub belong to build");
-  return PackFolderTo(context, options.operands[0], options.output, options.level, "packing") ? kZandorOk
-                                                                                              : kZandorFailed;
+  return ExitCode(PackFolder(context, options));
 }
 
-bool EqualsNoCase(const std::string& a, const std::string& b) { return FoldCase(a) == FoldCase(b); }
+// The installer stub: --stub, or Install.exe beside zandor. It must not
+// carry a package already, since the new one would hide it.
+bool ReadStub(const ZandorContext& context, const Options& options, std::string* stubPath,
+              std::vector<uint8_t>* stub) {
+  std::error_code error;
+  *stubPath = options.stub;
+  if (stubPath->empty()) {
+    *stubPath = (fs::path(context.selfPath).parent_path() / "Install.exe").string();
+    if (context.selfPath.empty() || !fs::is_regular_file(*stubPath, error)) {
+      return Fail(context, "no installer stub Install.exe beside zandor; pass --stub STUB.exe");
+    }
+  }
+  if (!fs::is_regular_file(*stubPath, error)) return Fail(context, *stubPath + ": no such stub file");
+  uintmax_t size = fs::file_size(*stubPath, error);
+  if (error || size == 0 || size >= uintmax_t(kMaxPackageBytes) ||
+      !ReadFileBytes(*stubPath, static_cast<int64_t>(size), stub)) {
+    return Fail(context, *stubPath + ": cannot read the stub, or it is empty");
+  }
+  if (stub->size() >= 4 && LoadLE32(stub->data() + stub->size() - 4) == kPackageMagic) {
+    return Fail(context, *stubPath + " already carries a package; use the bare installer stub");
+  }
+  return true;
+}
+
+bool HasFile(const std::vector<SourceItem>& items, const std::string& name) {
+  return std::any_of(items.begin(), items.end(),
+                     [&](const SourceItem& item) { return !item.folder && SameWindowsName(item.name, name); });
+}
+
+// Packs the program folder into *inner and describes it as the setup.pck
+// entry of the installer.
+bool PackProgramToMemory(const ZandorContext& context, const Options& options, std::vector<uint8_t>* inner,
+                         SourceItem* pck) {
+  std::vector<SourceItem> items;
+  std::string error;
+  if (!CollectTree(options.program, &items, &error) || !CheckDuplicates(items, &error)) {
+    return Fail(context, error);
+  }
+  PackageWriter writer;
+  BeginPackageInMemory(&writer, inner, options.level);
+  Progress progress = StartProgress(context, "packing program files", TotalBytes(items));
+  if (!WriteItems(context, &writer, items, &progress)) return false;
+  pck->name = "setup.pck";
+  pck->bytes = inner;
+  pck->size = static_cast<int64_t>(inner->size());
+  // The newest program file dates the package, so equal input gives equal
+  // output.
+  for (const SourceItem& item : items) pck->lastWriteTime = std::max(pck->lastWriteTime, item.lastWriteTime);
+  pck->creationTime = pck->lastWriteTime;
+  return true;
+}
+
+// The packed program takes the place of any setup.pck in the setup folder.
+void ReplaceSetupPck(std::vector<SourceItem>* items, const SourceItem& pck) {
+  items->erase(std::remove_if(items->begin(), items->end(),
+                              [](const SourceItem& item) { return SameWindowsName(item.name, "setup.pck"); }),
+               items->end());
+  items->push_back(pck);
+  SortByName(items);
+}
+
+bool BuildInstaller(const ZandorContext& context, const Options& options) {
+  const std::string& setupDir = options.operands[0];
+  std::string stubPath;
+  std::vector<uint8_t> stub;
+  if (!ReadStub(context, options, &stubPath, &stub)) return false;
+  std::vector<SourceItem> items;
+  std::string error;
+  if (!CollectTree(setupDir, &items, &error)) return Fail(context, error);
+  if (!HasFile(items, "setup.ini")) return Fail(context, setupDir + " has no setup.ini");
+  std::vector<uint8_t> inner;  // the setup.pck item points here
+  if (!options.program.empty()) {
+    SourceItem pck;
+    if (!PackProgramToMemory(context, options, &inner, &pck)) return false;
+    ReplaceSetupPck(&items, pck);
+  } else if (!HasFile(items, "setup.pck")) {
+    return Fail(context, setupDir + " has no setup.pck; pass --program DIR to pack the program files");
+  }
+  if (!CheckDuplicates(items, &error)) return Fail(context, error);
+  PackageWriter writer;
+  if (!BeginPackage(&writer, options.output, stub, options.level)) return Fail(context, writer.error);
+  Progress progress = StartProgress(context, "building installer", TotalBytes(items));
+  if (!WriteItems(context, &writer, items, &progress)) return false;
+  std::error_code ignored;
+  fs::permissions(options.output, fs::status(stubPath, ignored).permissions() | fs::perms::owner_exec,
+                  fs::perm_options::replace, ignored);
+  return true;
+}
 
 int CommandBuild(const ZandorContext& context, const Options& options) {
   if (options.operands.size() != 1) return Usage(context, "build takes one setup folder");
   if (options.output.empty()) return Usage(context, "build needs -o Install.exe");
-  const std::string& setupDir = options.operands[0];
-  std::error_code error;
-
-  std::string stubPath = options.stub;
-  if (stubPath.empty()) {
-    stubPath = (fs::path(context.selfPath).parent_path() / "Install.exe").string();
-    if (context.selfPath.empty() || !fs::is_regular_file(stubPath, error)) {
-      Err(context) << "zandor: no installer stub Install.exe beside zandor; pass --stub STUB.exe\n";
-      return kZandorFailed;
-    }
-  }
-  if (!fs::is_regular_file(stubPath, error)) {
-    Err(context) << "zandor: " << stubPath << ": no such stub file\n";
-    return kZandorFailed;
-  }
-  uintmax_t stubSize = fs::file_size(stubPath, error);
-  std::vector<uint8_t> stub;
-  if (error || stubSize == 0 || stubSize >= uintmax_t(kMaxPackageBytes) ||
-      !ReadFileBytes(stubPath, static_cast<int64_t>(stubSize), &stub)) {
-    Err(context) << "zandor: " << stubPath << ": cannot read the stub, or it is empty\n";
-    return kZandorFailed;
-  }
-  if (stub.size() >= 4 && std::memcmp(stub.data() + stub.size() - 4, "Pack", 4) == 0) {
-    Err(context) << "zandor: " << stubPath << " already carries a package; use the bare installer stub\n";
-    return kZandorFailed;
-  }
-
-  std::vector<SourceItem> items;
-  if (!CollectTree(context, setupDir, &items)) return kZandorFailed;
-  bool hasIni = false;
-  for (const SourceItem& item : items) hasIni = hasIni || (!item.folder && EqualsNoCase(item.name, "setup.ini"));
-  if (!hasIni) {
-    Err(context) << "zandor: " << setupDir << " has no setup.ini\n";
-    return kZandorFailed;
-  }
-
-  std::vector<uint8_t> inner;
-  std::map<std::string, const std::vector<uint8_t>*> memoryFiles;
-  if (!options.program.empty()) {
-    std::vector<SourceItem> programItems;
-    if (!CollectTree(context, options.program, &programItems) || !CheckDuplicates(context, programItems)) {
-      return kZandorFailed;
-    }
-    std::string innerPath = options.output + ".setup-pck.tmp";
-    Progress progress;
-    progress.context = &context;
-    progress.what = "packing program files";
-    progress.total = TotalBytes(programItems);
-    bool packed = WritePackage(context, programItems, {}, innerPath, options.level, &progress, {});
-    uintmax_t innerSize = packed ? fs::file_size(innerPath, error) : 0;
-    bool read = packed && !error && ReadFileBytes(innerPath, static_cast<int64_t>(innerSize), &inner);
-    fs::remove(innerPath, error);
-    if (!packed) return kZandorFailed;
-    if (!read) {
-      Err(context) << "zandor: cannot read back the program package\n";
-      return kZandorFailed;
-    }
-    SourceItem pck;
-    pck.name = "setup.pck";
-    pck.size = static_cast<int64_t>(inner.size());
-    // The newest program file dates the package, so equal input gives
-    // equal output.
-    for (const SourceItem& item : programItems) {
-      pck.lastWriteTime = std::max(pck.lastWriteTime, item.lastWriteTime);
-    }
-    pck.creationTime = pck.lastWriteTime;
-    items.erase(std::remove_if(items.begin(), items.end(),
-                               [](const SourceItem& item) { return EqualsNoCase(item.name, "setup.pck"); }),
-                items.end());
-    items.push_back(pck);
-    std::sort(items.begin(), items.end(), [](const SourceItem& a, const SourceItem& b) { return a.name < b.name; });
-    memoryFiles["setup.pck"] = &inner;
-  } else {
-    bool hasPck = false;
-    for (const SourceItem& item : items) hasPck = hasPck || (!item.folder && EqualsNoCase(item.name, "setup.pck"));
-    if (!hasPck) {
-      Err(context) << "zandor: " << setupDir << " has no setup.pck; pass --program DIR to pack the program files\n";
-      return kZandorFailed;
-    }
-  }
-  if (!CheckDuplicates(context, items)) return kZandorFailed;
-
-  Progress progress;
-  progress.context = &context;
-  progress.what = "building installer";
-  progress.total = TotalBytes(items);
-  if (!WritePackage(context, items, stub, options.output, options.level, &progress, memoryFiles)) {
-    return kZandorFailed;
-  }
-  fs::permissions(options.output, fs::status(stubPath, error).permissions() | fs::perms::owner_exec,
-                  fs::perm_options::replace, error);
-  return kZandorOk;
+  return ExitCode(BuildInstaller(context, options));
 }
 
 bool OpenForTool(const ZandorContext& context, const std::string& path) {
   if (OpenPackage(path, nullptr)) return true;
-  Err(context) << "zandor: " << path << ": " << PackageOpenResultText(Package().lastResult) << "\n";
+  Fail(context, path + ": " + PackageOpenResultText(Package().lastResult));
   ClosePackage();
   return false;
 }
@@ -487,12 +310,64 @@ int CommandExtract(const ZandorContext& context, const Options& options) {
   fs::create_directories(options.operands[1], error);
   bool complete = ExtractPackage(options.operands[1], "");
   ClosePackage();
-  if (!complete) {
-    Err(context) << "zandor: " << options.operands[0] << ": some entries were not extracted "
-                 << "(unsafe names, damaged blocks or files that cannot be written); run zandor verify\n";
-    return kZandorFailed;
+  if (complete) return kZandorOk;
+  Fail(context, options.operands[0] + ": some entries were not extracted (unsafe names, damaged blocks or files "
+                "that cannot be written); run zandor verify");
+  return kZandorFailed;
+}
+
+// Verify walks the blocks the way extraction reads them: back to back from
+// the data start, in directory order.
+struct Verifier {
+  const ZandorContext* context = nullptr;
+  std::string path;
+  std::ifstream in;
+  int64_t position = 0;  // where the next block lies
+  std::map<std::string, size_t> names;
+  int faults = 0;
+};
+
+void Fault(Verifier* verifier, size_t index, const PackageEntry& entry, const std::string& what) {
+  std::string where = verifier->path + ": entry " + std::to_string(index + 1);
+  Fail(*verifier->context, where + " \"" + PackageNameToUtf8(entry.name) + "\": " + what);
+  verifier->faults++;
+}
+
+// Reports every fault of one entry. False when its block cannot be read, so
+// the blocks after it cannot be found either.
+bool VerifyEntry(Verifier* verifier, size_t index, const PackageEntry& entry) {
+  if (entry.kind != kEntryKindFolder && entry.kind != kEntryKindFile) {
+    Fault(verifier, index, entry, "unknown kind " + std::to_string(entry.kind));
+    return true;
   }
-  return kZandorOk;
+  bool folder = entry.kind == kEntryKindFolder;
+  if (!IsSafeEntryName(entry.name, folder)) {
+    Fault(verifier, index, entry, "the name would land outside the destination");
+  }
+  if (!verifier->names.emplace(NameKey(entry.name), index).second) {
+    Fault(verifier, index, entry, "the name appears twice");
+  }
+  if (folder) return true;
+  if (entry.size < 0) Fault(verifier, index, entry, "negative size");
+  if (entry.size <= 0) {
+    if (entry.storedSize != 0) Fault(verifier, index, entry, "an empty file with a stored block");
+    return true;
+  }
+  if (entry.offset != verifier->position) {
+    Fault(verifier, index, entry,
+          "offset " + std::to_string(entry.offset) + " but the block lies at " + std::to_string(verifier->position));
+  }
+  std::vector<uint8_t> block(static_cast<size_t>(entry.storedSize));
+  verifier->in.read(reinterpret_cast<char*>(block.data()), entry.storedSize);
+  verifier->position += entry.storedSize;
+  if (verifier->in.gcount() != entry.storedSize) {
+    Fault(verifier, index, entry, "the block cannot be read");
+    return false;
+  }
+  std::unique_ptr<uint8_t[]> expanded;
+  EntryBlockCheck check = CheckEntryBlock(entry, block.data(), block.size(), &expanded);
+  if (check != kEntryBlockGood) Fault(verifier, index, entry, EntryBlockCheckText(check));
+  return true;
 }
 
 int CommandVerify(const ZandorContext& context, const Options& options) {
@@ -500,68 +375,29 @@ int CommandVerify(const ZandorContext& context, const Options& options) {
   const std::string& path = options.operands[0];
   if (!OpenForTool(context, path)) return kZandorFailed;
   const PackageReader& package = Package();
-  int faults = 0;
-  auto fault = [&](size_t index, const PackageEntry& entry, const std::string& what) {
-    Err(context) << "zandor: " << path << ": entry " << index + 1 << " \"" << PackageNameToUtf8(entry.name)
-                 << "\": " << what << "\n";
-    faults++;
-  };
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    Err(context) << "zandor: cannot read " << path << "\n";
+  Verifier verifier;
+  verifier.context = &context;
+  verifier.path = path;
+  verifier.in.open(path, std::ios::binary);
+  if (!verifier.in) {
+    ClosePackage();
+    Fail(context, "cannot read " + path);
     return kZandorFailed;
   }
-  in.seekg(package.dataStart);
-  int64_t position = package.dataStart;
-  std::map<std::string, size_t> names;
-  std::vector<uint8_t> block, expanded;
+  verifier.in.seekg(package.dataStart);
+  verifier.position = package.dataStart;
   for (size_t i = 0; i < package.entries.size(); i++) {
-    const PackageEntry& entry = package.entries[i];
-    if (entry.kind != kEntryKindFolder && entry.kind != kEntryKindFile) {
-      fault(i, entry, "unknown kind " + std::to_string(entry.kind));
-      continue;
-    }
-    bool folder = entry.kind == kEntryKindFolder;
-    if (!IsSafeEntryName(entry.name, folder)) fault(i, entry, "the name would land outside the destination");
-    std::string key = FoldCase(entry.name);
-    if (!key.empty() && key.back() == '\\') key.pop_back();
-    if (!names.emplace(key, i).second) fault(i, entry, "the name appears twice");
-    if (folder) continue;
-    if (entry.size < 0) fault(i, entry, "negative size");
-    if (entry.size <= 0) {
-      if (entry.storedSize != 0) fault(i, entry, "an empty file with a stored block");
-      continue;
-    }
-    if (entry.offset != position) {
-      fault(i, entry, "offset " + std::to_string(entry.offset) + " but the block lies at " + std::to_string(position));
-    }
-    block.resize(static_cast<size_t>(entry.storedSize));
-    in.read(reinterpret_cast<char*>(block.data()), entry.storedSize);
-    position += entry.storedSize;
-    if (in.gcount() != entry.storedSize) {
-      fault(i, entry, "the block cannot be read");
-      break;
-    }
-    if (entry.storedSize == entry.size) continue;
-    uint32_t size = static_cast<uint32_t>(entry.size);
-    if (BlockExpandedSize(block.data(), block.size()) != size) {
-      fault(i, entry, "the block is not a compressed block of the entry's size");
-      continue;
-    }
-    expanded.resize(size_t(size) + kBlockSlack);
-    if (ExpandBlock(block.data(), block.size(), expanded.data(), expanded.size()) != size) {
-      fault(i, entry, "the block does not expand or fails its checksum");
-    }
+    if (!VerifyEntry(&verifier, i, package.entries[i])) break;
   }
-  if (faults == 0 && position != package.directoryPosition) {
-    Err(context) << "zandor: " << path << ": " << package.directoryPosition - position
-                 << " bytes lie between the last block and the directory\n";
-    faults++;
+  if (verifier.faults == 0 && verifier.position != package.directoryPosition) {
+    Fail(context, path + ": " + std::to_string(package.directoryPosition - verifier.position) +
+                      " bytes lie between the last block and the directory");
+    verifier.faults++;
   }
   size_t count = package.entries.size();
   ClosePackage();
-  if (faults > 0) {
-    Err(context) << "zandor: " << path << ": " << faults << " fault(s) found\n";
+  if (verifier.faults > 0) {
+    Fail(context, path + ": " + std::to_string(verifier.faults) + " fault(s) found");
     return kZandorFailed;
   }
   *context.out << path << ": " << count << " entries, all blocks and checksums good\n";
@@ -578,92 +414,11 @@ bool ParseLevel(const std::string& text, CompressLevel* level) {
   return true;
 }
 
-bool ToPackageComponent(const std::string& utf8, std::string* ansi, std::string* why) {
-  ansi->clear();
-  if (utf8.empty()) {
-    *why = "empty name";
-    return false;
-  }
-  size_t i = 0;
-  while (i < utf8.size()) {
-    uint32_t code = 0;
-    if (!DecodeUtf8(utf8, &i, &code)) {
-      *why = "not valid UTF-8";
-      return false;
-    }
-    int byte = -1;
-    if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) {
-      byte = static_cast<int>(code);
-    } else {
-      for (int k = 0; k < 32; k++) {
-        if (kCp1252High[k] != 0 && kCp1252High[k] == code) byte = 0x80 + k;
-      }
-    }
-    if (byte < 0) {
-      *why = "a character outside the Windows-1252 code page";
-      return false;
-    }
-    if (byte < 0x20 || std::strchr("<>:\"|?*\\/", byte) != nullptr) {
-      *why = "a character Windows forbids in names (< > : \" | ? * \\ / or a control character)";
-      return false;
-    }
-    ansi->push_back(static_cast<char>(byte));
-  }
-  if (ansi->back() == '.' || ansi->back() == ' ') {
-    *why = "a trailing dot or blank, which Windows drops";
-    return false;
-  }
-  if (IsReservedDeviceName(*ansi)) {
-    *why = "a device name Windows reserves";
-    return false;
-  }
-  return true;
-}
-
-std::string PackageNameToUtf8(const std::string& ansi) {
-  std::string out;
-  for (char c : ansi) {
-    unsigned char u = static_cast<unsigned char>(c);
-    uint32_t code = u;
-    if (u >= 0x80 && u < 0xA0) code = kCp1252High[u - 0x80] != 0 ? kCp1252High[u - 0x80] : 0xFFFD;
-    if (code < 0x80) {
-      out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | code >> 6));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | code >> 12));
-      out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-  }
-  return out;
-}
-
-uint64_t UnixToFileTime(int64_t seconds, uint32_t nanoseconds) {
-  return uint64_t(seconds) * 10000000ull + kFileTimeUnixEpoch + nanoseconds / 100;
-}
-
 std::string FormatFileTime(uint64_t fileTime) {
   if (fileTime == 0) return "-";
-  int64_t seconds = static_cast<int64_t>(fileTime / 10000000ull) - int64_t(kFileTimeUnixEpoch / 10000000ull);
-  int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
-  int64_t rest = seconds - days * 86400;
-  // Civil date from days since 1970 (proleptic Gregorian).
-  int64_t z = days + 719468;
-  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  int64_t day = doy - (153 * mp + 2) / 5 + 1;
-  int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  int64_t year = yoe + era * 400 + (month <= 2);
-  char text[128];
-  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", static_cast<long long>(year),
-                static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(rest / 3600),
-                static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
-  return text;
+  int64_t seconds = static_cast<int64_t>(fileTime / kFileTimeTicksPerSecond) -
+                    static_cast<int64_t>(kFileTimeUnixEpoch / kFileTimeTicksPerSecond);
+  return FormatDate("%yyyy-%mm-%dd %hh:%ii:%ss", seconds);
 }
 
 int RunZandor(const std::vector<std::string>& args, const ZandorContext& context) {

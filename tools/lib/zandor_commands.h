@@ -20,15 +20,6 @@ struct ZandorContext {
 // args excludes the program name. Returns the process exit code.
 int RunZandor(const std::vector<std::string>& args, const ZandorContext& context);
 
-// UTF-8 text of one name component to the single-byte code page
-// (Windows-1252). False, with *why set, when a character has no byte there
-// or Windows forbids it in names.
-bool ToPackageComponent(const std::string& utf8, std::string* ansi, std::string* why);
-// A stored name back to UTF-8 for display.
-std::string PackageNameToUtf8(const std::string& ansi);
-// Unix time (seconds, nanoseconds) to FILETIME; 0 before 1601 is impossible
-// for unsigned inputs, so every input maps.
-uint64_t UnixToFileTime(int64_t seconds, uint32_t nanoseconds);
 // "YYYY-MM-DD hh:mm:ss" UTC, or "-" for 0.
 std::string FormatFileTime(uint64_t fileTime);
 bool ParseLevel(const std::string& text, CompressLevel* level);
