@@ -19,7 +19,6 @@
 #include "app/startup.h"
 #include "lib/package_writer.h"
 #include "package/package.h"
-#include "platform/dialog.h"
 #include "platform/dialog_double.h"
 #include "platform/registry_double.h"
 #include "platform/system.h"
@@ -27,6 +26,7 @@
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/process.h"
+#include "ui/dialogs.h"
 #include "ui/language.h"
 
 namespace fs = std::filesystem;
@@ -259,7 +259,7 @@ TEST_F(StartupTest, HeldMutexShowsTheRunningWarning) {
   ::Setup().mutexName = "  MyAppMutex  ";
   LoadDefaultTexts("MyApp", "");
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kIdOk);
+  DialogDoubleQueueAnswer(kAnswerOk);
   EXPECT_TRUE(CheckProgramRunning());
   EXPECT_TRUE(::Setup().programRunning);
   const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
@@ -296,7 +296,7 @@ TEST_F(StartupTest, CancelOnTheRunningWarningDeletesTheWorkFolder) {
   Write(work + "German.lng", "x");
   ::Setup().mutexName = "MyAppMutex";
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kIdCancel);
+  DialogDoubleQueueAnswer(kAnswerCancel);
   EXPECT_FALSE(CheckProgramRunning());
   EXPECT_EQ(DialogDoubleBoxes().size(), 1u);
   EXPECT_FALSE(fs::exists(work));
@@ -309,7 +309,7 @@ TEST_F(StartupTest, CancelWithoutAWorkFolderNameDeletesNothing) {
   fs::current_path(dir_);
   ::Setup().mutexName = "MyAppMutex";
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kIdCancel);
+  DialogDoubleQueueAnswer(kAnswerCancel);
   bool goOn = CheckProgramRunning();
   fs::current_path(before);
   EXPECT_FALSE(goOn);
@@ -605,7 +605,7 @@ TEST_F(StartupTest, CancelOnTheRunningWarningEndsTheRunBeforeAnyInstall) {
   SystemDoubleSetModuleFileName(dir_ + "/Install.exe");
   SystemDoubleSetCommandLine("Install.exe /Q /P:" + dir_ + "/inst");
   SystemDoubleHoldMutex("HeldMutex");
-  DialogDoubleQueueAnswer(kIdCancel);
+  DialogDoubleQueueAnswer(kAnswerCancel);
   EXPECT_EQ(SetupMain(), 0);
   ASSERT_EQ(DialogDoubleBoxes().size(), 1u);
   EXPECT_EQ(DialogDoubleBoxes()[0].text, "Close Program 'Held' first!\nThen press OK!");

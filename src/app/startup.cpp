@@ -17,7 +17,6 @@
 #include "app/wizard.h"
 #include "package/extract.h"
 #include "package/package.h"
-#include "platform/dialog.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
 #include "runtime/text.h"
@@ -64,8 +63,6 @@ void PrepareWorkFolderName() {
   OsSetEnvironment("SetupExeDir", s.setupFolder);
 }
 
-void ShowCopyError() { ShowMessageBox(Text(kTextRq6Titel), Text(kTextRq6Msg), kMbError); }
-
 void CreateWorkFolder() {
   const std::string& work = Setup().workFolder;
   if (!work.empty() && CreateFolder(work)) return;
@@ -107,7 +104,7 @@ bool CheckProgramRunning() {
   }
   if (!s.programRunning) return true;
   std::string text = ReplaceAll(Text(kTextRq4Msg), "$Titel", s.title) + "\n" + Text(kTextRq4Msg2);
-  if (ShowMessageBox(Text(kTextRq4Titel), text, kMbRunningWarning) == kIdOk) return true;
+  if (ShowMessageBox(Text(kTextRq4Titel), text, kMessageWarningOkCancel) == kAnswerOk) return true;
   DeleteWorkFolder();
   return false;
 }
