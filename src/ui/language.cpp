@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "runtime/ini.h"
 #include "runtime/text.h"
@@ -126,7 +127,7 @@ static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == kTextCount, "one row per tex
 static_assert(RowsFollowTheIds(), "the rows are in the order of the text ids");
 
 struct LanguageTable {
-  std::string texts[kTextCount];  // empty until a load
+  std::vector<std::string> texts;  // empty until a load, then one per id
 };
 
 LanguageTable g_language;
@@ -154,7 +155,7 @@ void StoreText(int index, std::string text) {
       if (c == '|') c = '\n';
     }
   }
-  g_language.texts[index] = std::move(text);
+  g_language.texts[static_cast<size_t>(index)] = std::move(text);
 }
 
 }  // namespace
@@ -177,6 +178,7 @@ std::string LanguageFileFromList(const std::string& languageList) {
 }
 
 void LoadDefaultTexts(const std::string& title, const std::string& version) {
+  g_language.texts.resize(kTextCount);
   for (int i = 0; i < kTextCount; i++) StoreText(i, BuildDefault(kTexts[i].defaultText, title, version));
 }
 
@@ -187,6 +189,7 @@ void LoadLanguageTexts(const std::string& path, const std::string& title, const 
   }
   // A missing file leaves the store without lines: every read is a default.
   IniOpen(path);
+  g_language.texts.resize(kTextCount);
   const char* selected = nullptr;
   for (int i = 0; i < kTextCount; i++) {
     if (!selected || strcmp(selected, kTexts[i].group) != 0) {
@@ -198,7 +201,9 @@ void LoadLanguageTexts(const std::string& path, const std::string& title, const 
   IniClose();
 }
 
-const std::string& Text(TextId id) { return IsTextId(id) ? g_language.texts[id] : g_noText; }
+const std::string& Text(TextId id) {
+  return IsTextId(id) && !g_language.texts.empty() ? g_language.texts[static_cast<size_t>(id)] : g_noText;
+}
 const char* TextGroup(TextId id) { return IsTextId(id) ? kTexts[id].group : ""; }
 const char* TextKey(TextId id) { return IsTextId(id) ? kTexts[id].key : ""; }
 
