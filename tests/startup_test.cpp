@@ -19,7 +19,6 @@
 #include "app/startup.h"
 #include "lib/package_writer.h"
 #include "package/package.h"
-#include "platform/dialog.h"
 #include "platform/dialog_double.h"
 #include "platform/registry_double.h"
 #include "platform/system.h"
@@ -27,6 +26,7 @@
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/process.h"
+#include "ui/dialogs.h"
 #include "ui/language.h"
 
 namespace fs = std::filesystem;
@@ -176,6 +176,7 @@ TEST_F(StartupTest, CreateWorkFolderMakesTheFolderQuietly) {
 }
 
 TEST_F(StartupTest, WorkFolderThatCannotBeMadeShowsTheCopyError) {
+  InitRuntime();
   for (bool admin : {true, false}) {
     SCOPED_TRACE(admin ? "administrator" : "user");
     ResetDialogDouble();
@@ -190,7 +191,7 @@ TEST_F(StartupTest, WorkFolderThatCannotBeMadeShowsTheCopyError) {
     if (admin) {
       EXPECT_EQ(boxes.size(), 1u);
     }
-    // No language file is read yet: the built-in texts.
+    // No language file is read yet: the built-in texts that start-up loaded.
     EXPECT_EQ(boxes.back().caption, "Error - Copy File");
     EXPECT_EQ(boxes.back().text, "Copying file(s) failed.");
     EXPECT_EQ(boxes.back().flags, 0x10u);
@@ -216,15 +217,49 @@ TEST_F(StartupTest, WithoutAGuidTheWorkFolderIsStillAFreshFolderOfItsOwn) {
   EXPECT_EQ(Read(Native(temp) + "/keep.txt"), "not the run's");
 }
 
+// ----------------------------------------------------------- language --
+
+TEST_F(StartupTest, LanguageFileIsChosenLoadedWithTheTitleAndItsNumberKept) {
+  struct Case {
+    const char* label;
+    const char* list;
+    uint16_t langId;
+    const char* titel;
+    int32_t number;
+  };
+  const Case cases[] = {
+      {"German user", "english.lng#9|deutsch.lng#7|", 0x0407, "Willkommen", 7},
+      {"English user", "english.lng#9|deutsch.lng#7|", 0x0409, "Hello\nWorld", 9},
+      {"no match, no choice dialog: defaults", "english.lng#9|deutsch.lng#7|", 0x040C,
+       "Welcome to the installation of\n'Viewer'", 12},
+      {"one entry: taken without the choice", "deutsch.lng#7|", 0x0409, "Willkommen", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    ResetSetup();
+    ResetLanguageTexts();
+    std::string work = MakeWorkFolder();
+    Write(work + "setup.ini", std::string("[Settings]\r\nLanguage=") + c.list +
+                                  "\r\n[Info]\r\nTitel=Viewer\r\nVersion=2.1\r\n");
+    Write(work + "english.lng", "[Page01]\r\nTitel=Hello|World\r\n");
+    Write(work + "deutsch.lng", "[Page01]\r\nTitel=Willkommen\r\n");
+    SystemDoubleSetUserDefaultLangID(c.langId);
+    ReadConfigurationAndLanguage();
+    EXPECT_EQ(Text(kTextPage01Titel), c.titel);
+    EXPECT_EQ(Text(kTextPage01Msg1), "Zandor will now install 'Viewer' version 2.1 on your computer.");
+    EXPECT_EQ(::Setup().languageNumber, c.number);
+  }
+}
+
 // ------------------------------------------------- program-running check --
 
 TEST_F(StartupTest, HeldMutexShowsTheRunningWarning) {
   std::string work = MakeWorkFolder();
   ::Setup().title = "MyApp";
   ::Setup().mutexName = "  MyAppMutex  ";
-  LoadDefaultTexts();
+  LoadDefaultTexts("MyApp", "");
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kIdOk);
+  DialogDoubleQueueAnswer(kAnswerOk);
   EXPECT_TRUE(CheckProgramRunning());
   EXPECT_TRUE(::Setup().programRunning);
   const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
@@ -246,7 +281,7 @@ TEST_F(StartupTest, RunningWarningReplacesEveryTitleMarker) {
         "RQ4_Titel=Achtung\r\n"
         "RQ4_Msg=Bitte $Titel schliessen ($Titel, nicht $titel)!\r\n"
         "RQ4_Msg2=Dann OK.\r\n");
-  LoadLanguageTexts(language);
+  LoadLanguageTexts(language, "MyApp", "");
   EXPECT_TRUE(CheckProgramRunning());
   const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -261,7 +296,7 @@ TEST_F(StartupTest, CancelOnTheRunningWarningDeletesTheWorkFolder) {
   Write(work + "German.lng", "x");
   ::Setup().mutexName = "MyAppMutex";
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kIdCancel);
+  DialogDoubleQueueAnswer(kAnswerCancel);
   EXPECT_FALSE(CheckProgramRunning());
   EXPECT_EQ(DialogDoubleBoxes().size(), 1u);
   EXPECT_FALSE(fs::exists(work));
@@ -274,7 +309,7 @@ TEST_F(StartupTest, CancelWithoutAWorkFolderNameDeletesNothing) {
   fs::current_path(dir_);
   ::Setup().mutexName = "MyAppMutex";
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kIdCancel);
+  DialogDoubleQueueAnswer(kAnswerCancel);
   bool goOn = CheckProgramRunning();
   fs::current_path(before);
   EXPECT_FALSE(goOn);
@@ -570,7 +605,7 @@ TEST_F(StartupTest, CancelOnTheRunningWarningEndsTheRunBeforeAnyInstall) {
   SystemDoubleSetModuleFileName(dir_ + "/Install.exe");
   SystemDoubleSetCommandLine("Install.exe /Q /P:" + dir_ + "/inst");
   SystemDoubleHoldMutex("HeldMutex");
-  DialogDoubleQueueAnswer(kIdCancel);
+  DialogDoubleQueueAnswer(kAnswerCancel);
   EXPECT_EQ(SetupMain(), 0);
   ASSERT_EQ(DialogDoubleBoxes().size(), 1u);
   EXPECT_EQ(DialogDoubleBoxes()[0].text, "Close Program 'Held' first!\nThen press OK!");

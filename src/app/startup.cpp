@@ -17,7 +17,6 @@
 #include "app/wizard.h"
 #include "package/extract.h"
 #include "package/package.h"
-#include "platform/dialog.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
 #include "runtime/text.h"
@@ -26,7 +25,8 @@
 
 void InitRuntime() {
   OsRestrictDllSearch();
-  LoadDefaultTexts();
+  // Texts needed before the language file is read are the defaults.
+  LoadDefaultTexts(Setup().title, Setup().version);
   // The script control is created here once the script runner lands.
 }
 
@@ -63,10 +63,6 @@ void PrepareWorkFolderName() {
   OsSetEnvironment("SetupExeDir", s.setupFolder);
 }
 
-void ShowCopyError() {
-  ShowMessageBox(Text("Requester", "RQ6_Titel"), Text("Requester", "RQ6_Msg"), kMbError);
-}
-
 void CreateWorkFolder() {
   const std::string& work = Setup().workFolder;
   if (!work.empty() && CreateFolder(work)) return;
@@ -86,15 +82,16 @@ void UnpackSetupFiles() {
 
 void ReadConfigurationAndLanguage() {
   ReadStartupConfig();
-  const std::string& list = Setup().languageList;
+  SetupState& s = Setup();
+  const std::string& list = s.languageList;
   std::string file;
   if (CountChar(list, '|') > 1) {
-    file = ChooseLanguageFile(list);
+    file = ChooseLanguageFile(list, OsGetUserDefaultLangID(), &s.languageNumber);
     if (file.empty()) file = ShowLanguageChoiceDialog(list);
   } else {
     file = LanguageFileFromList(list);
   }
-  LoadLanguageTexts(file.empty() ? std::string() : Setup().workFolder + file);
+  LoadLanguageTexts(file.empty() ? std::string() : s.workFolder + file, s.title, s.version);
 }
 
 bool CheckProgramRunning() {
@@ -106,9 +103,8 @@ bool CheckProgramRunning() {
     s.programRunning = !s.progExe.empty() && IsProgramRunning(s.progExe);
   }
   if (!s.programRunning) return true;
-  std::string text = ReplaceAll(Text("Requester", "RQ4_Msg"), "$Titel", s.title) + "\n" +
-                     Text("Requester", "RQ4_Msg2");
-  if (ShowMessageBox(Text("Requester", "RQ4_Titel"), text, kMbRunningWarning) == kIdOk) return true;
+  std::string text = ReplaceAll(Text(kTextRq4Msg), "$Titel", s.title) + "\n" + Text(kTextRq4Msg2);
+  if (ShowMessageBox(Text(kTextRq4Titel), text, kMessageWarningOkCancel) == kAnswerOk) return true;
   DeleteWorkFolder();
   return false;
 }

@@ -16,6 +16,3 @@ void ReadConfigurationAndLanguage();
 // False when the user cancelled the running warning.
 bool CheckProgramRunning();
 void ShutdownRuntime();
-
-// The copy-error requester of start-up and the confirmed copy.
-void ShowCopyError();

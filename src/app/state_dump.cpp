@@ -66,9 +66,10 @@ void DumpRunState() {
   Line(&out, "Programs", GetFolderPath(kFolderPrograms));
   Line(&out, "CommonPrograms", GetFolderPath(kFolderCommonPrograms));
   out += "[Texts]\r\n";
-  for (int i = 0; i < TextCount(); ++i) {
-    std::string name = std::string(TextGroup(i)) + "/" + TextKey(i);
-    Line(&out, name.c_str(), Text(TextGroup(i), TextKey(i)));
+  for (int i = 0; i < kTextCount; ++i) {
+    TextId id = static_cast<TextId>(i);
+    std::string name = std::string(TextGroup(id)) + "/" + TextKey(id);
+    Line(&out, name.c_str(), Text(id));
   }
   OsFile file = OsOpenFile(path, kOsOpenCreateAlways);
   if (!file) return;

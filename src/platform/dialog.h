@@ -4,11 +4,18 @@
 #include <cstdint>
 #include <string>
 
+// The platform's message box flags: buttons, icon and default button, to be
+// combined with "|".
 enum : uint32_t {
-  kMbError = 0x10,           // OK, error icon
-  kMbRunningWarning = 0x131, // OK and Cancel, Cancel default, warning icon
-  kMbQuestion = 0x24,        // Yes and No, question icon
+  kMbOk = 0x0,
+  kMbOkCancel = 0x1,
+  kMbYesNo = 0x4,
+  kMbIconError = 0x10,
+  kMbIconQuestion = 0x20,
+  kMbIconWarning = 0x30,
+  kMbDefaultButton2 = 0x100,
 };
+// The button codes a message box answers.
 enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
 int OsMessageBox(const std::string& caption, const std::string& text, uint32_t flags);

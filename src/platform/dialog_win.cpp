@@ -6,6 +6,12 @@
 
 #include "platform/dialog.h"
 
+static_assert(kMbOk == MB_OK && kMbOkCancel == MB_OKCANCEL && kMbYesNo == MB_YESNO, "buttons");
+static_assert(kMbIconError == MB_ICONERROR && kMbIconQuestion == MB_ICONQUESTION && kMbIconWarning == MB_ICONWARNING,
+              "icons");
+static_assert(kMbDefaultButton2 == MB_DEFBUTTON2, "default button");
+static_assert(kIdOk == IDOK && kIdCancel == IDCANCEL && kIdYes == IDYES && kIdNo == IDNO, "answers");
+
 namespace {
 
 struct DisableState {

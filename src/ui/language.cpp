@@ -1,11 +1,10 @@
 #include "ui/language.h"
 
-#include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
-#include "app/setup_state.h"
-#include "platform/system.h"
 #include "runtime/ini.h"
 #include "runtime/text.h"
 
@@ -15,122 +14,134 @@ namespace {
 #define TITLE "\x01"
 #define VERSION "\x02"
 
+// Two titles span lines: their "|" is written as a line feed, whether the
+// text came from the file or from the default. Every other "|" stays.
+enum BarHandling { kKeepBars, kBarsAreLineFeeds };
+
 struct TextDefinition {
-  const char* group;
+  TextId id;
+  const char* group;  // as named in the language file
   const char* key;
   const char* defaultText;
+  BarHandling bars = kKeepBars;
 };
 
-// In the order the language file is read.
-const TextDefinition kTexts[] = {
-    {"Install", "Msg0", "Required disk space:"},
-    {"Install", "Msg1", "Copy Program Files"},
-    {"Install", "Msg2", "Create Desktop Icon"},
-    {"Install", "Msg3", "Create Startmenu Shortcuts"},
-    {"Install", "Msg5", "Create Uninstaller Entry"},
-    {"Install", "Msg6", "Create additional Links"},
-    {"Install", "Ready", "Completed"},
-    {"Install", "Help", "Help"},
-    {"Install", "Homepage", "Homepage"},
-    {"Install", "Uninstall", "Uninstall"},
+// In the order the language file is read; row i holds the text of id i.
+constexpr TextDefinition kTexts[] = {
+    {kTextInstallMsg0, "Install", "Msg0", "Required disk space:"},
+    {kTextInstallMsg1, "Install", "Msg1", "Copy Program Files"},
+    {kTextInstallMsg2, "Install", "Msg2", "Create Desktop Icon"},
+    {kTextInstallMsg3, "Install", "Msg3", "Create Startmenu Shortcuts"},
+    {kTextInstallMsg5, "Install", "Msg5", "Create Uninstaller Entry"},
+    {kTextInstallMsg6, "Install", "Msg6", "Create additional Links"},
+    {kTextInstallReady, "Install", "Ready", "Completed"},
+    {kTextInstallHelp, "Install", "Help", "Help"},
+    {kTextInstallHomepage, "Install", "Homepage", "Homepage"},
+    {kTextInstallUninstall, "Install", "Uninstall", "Uninstall"},
 
-    {"Page01", "Titel", "Welcome to the installation of|'" TITLE "'"},
-    {"Page01", "Msg1", "Zandor will now install '" TITLE "' version " VERSION " on your computer."},
-    {"Page01", "Msg2", "Click 'Next' to continue installation."},
-    {"Page01", "Msg3", "Please close all other applications before continuing."},
+    {kTextPage01Titel, "Page01", "Titel", "Welcome to the installation of|'" TITLE "'", kBarsAreLineFeeds},
+    {kTextPage01Msg1, "Page01", "Msg1", "Zandor will now install '" TITLE "' version " VERSION " on your computer."},
+    {kTextPage01Msg2, "Page01", "Msg2", "Click 'Next' to continue installation."},
+    {kTextPage01Msg3, "Page01", "Msg3", "Please close all other applications before continuing."},
 
-    {"Page02", "Titel", "Licence Agreement"},
-    {"Page02", "Msg", "Please read the following information before continuing."},
-    {"Page02", "AcceptYes", "I accept the agreement"},
-    {"Page02", "AcceptNo", "I do not accept the agreement"},
+    {kTextPage02Titel, "Page02", "Titel", "Licence Agreement"},
+    {kTextPage02Msg, "Page02", "Msg", "Please read the following information before continuing."},
+    {kTextPage02AcceptYes, "Page02", "AcceptYes", "I accept the agreement"},
+    {kTextPage02AcceptNo, "Page02", "AcceptNo", "I do not accept the agreement"},
 
-    {"Page03", "Titel", "Setup Settings"},
-    {"Page03", "Msg", "Installation Directory, StartMenu Folder and Desktop Icon"},
-    {"Page03", "ProgDir", "Install program in this directory:"},
-    {"Page03", "MenuDir", "StartMenu folder for Program Shortcuts:"},
-    {"Page03", "NoStartMenu", "Create no startmenu entry."},
-    {"Page03", "DesktopIcon", "Create a desktop icon"},
+    {kTextPage03Titel, "Page03", "Titel", "Setup Settings"},
+    {kTextPage03Msg, "Page03", "Msg", "Installation Directory, StartMenu Folder and Desktop Icon"},
+    {kTextPage03ProgDir, "Page03", "ProgDir", "Install program in this directory:"},
+    {kTextPage03MenuDir, "Page03", "MenuDir", "StartMenu folder for Program Shortcuts:"},
+    {kTextPage03NoStartMenu, "Page03", "NoStartMenu", "Create no startmenu entry."},
+    {kTextPage03DesktopIcon, "Page03", "DesktopIcon", "Create a desktop icon"},
 
-    {"Page04", "Titel", "Information"},
-    {"Page04", "Msg", "A short description of the program"},
+    {kTextPage04Titel, "Page04", "Titel", "Information"},
+    {kTextPage04Msg, "Page04", "Msg", "A short description of the program"},
 
-    {"Page05", "Titel1", "Installation of|'" TITLE "'"},
-    {"Page05", "Msg", "Click 'Install' to start installation!"},
-    {"Page05", "Install", "Install Program '" TITLE "'"},
-    {"Page05", "RunProg", "Start program after closing Zandor."},
-    {"Page05", "Ready", "Installation completed"},
+    {kTextPage05Titel1, "Page05", "Titel1", "Installation of|'" TITLE "'", kBarsAreLineFeeds},
+    {kTextPage05Msg, "Page05", "Msg", "Click 'Install' to start installation!"},
+    {kTextPage05Install, "Page05", "Install", "Install Program '" TITLE "'"},
+    {kTextPage05RunProg, "Page05", "RunProg", "Start program after closing Zandor."},
+    {kTextPage05Ready, "Page05", "Ready", "Installation completed"},
 
-    {"Requester", "RQ1_Titel", "Select Start Menu Folder"},
-    {"Requester", "RQ1_Msg", "No valid start menu folder."},
-    {"Requester", "RQ2_Titel", "Please select a directory"},
-    {"Requester", "RQ3_Titel", "Select Directory"},
-    {"Requester", "RQ4_Titel", "Zandor - Warning"},
-    {"Requester", "RQ4_Msg", "Close Program '" TITLE "' first!"},
-    {"Requester", "RQ4_Msg2", "Then press OK!"},
-    {"Requester", "RQ5_Titel", "Associate File Extension"},
-    {"Requester", "RQ5_Msg", "Associate File Extension '$Extension' with the program?"},
-    {"Requester", "RQ6_Titel", "Error - Copy File"},
-    {"Requester", "RQ6_Msg", "Copying file(s) failed."},
-    {"Requester", "RQ7_Titel", "Error - Login"},
-    {"Requester", "RQ7_Msg", "Login failed."},
+    {kTextRq1Titel, "Requester", "RQ1_Titel", "Select Start Menu Folder"},
+    {kTextRq1Msg, "Requester", "RQ1_Msg", "No valid start menu folder."},
+    {kTextRq2Titel, "Requester", "RQ2_Titel", "Please select a directory"},
+    {kTextRq3Titel, "Requester", "RQ3_Titel", "Select Directory"},
+    {kTextRq4Titel, "Requester", "RQ4_Titel", "Zandor - Warning"},
+    {kTextRq4Msg, "Requester", "RQ4_Msg", "Close Program '" TITLE "' first!"},
+    {kTextRq4Msg2, "Requester", "RQ4_Msg2", "Then press OK!"},
+    {kTextRq5Titel, "Requester", "RQ5_Titel", "Associate File Extension"},
+    {kTextRq5Msg, "Requester", "RQ5_Msg", "Associate File Extension '$Extension' with the program?"},
+    {kTextRq6Titel, "Requester", "RQ6_Titel", "Error - Copy File"},
+    {kTextRq6Msg, "Requester", "RQ6_Msg", "Copying file(s) failed."},
+    {kTextRq7Titel, "Requester", "RQ7_Titel", "Error - Login"},
+    {kTextRq7Msg, "Requester", "RQ7_Msg", "Login failed."},
 
-    {"FileVersion", "Window", "Copy File"},
-    {"FileVersion", "FrameOld", "Current File Version"},
-    {"FileVersion", "FrameNew", "New File Version"},
-    {"FileVersion", "Msg", "Replace the current file with this file version?"},
-    {"FileVersion", "Version", "Version:"},
-    {"FileVersion", "Lang", "Language:"},
-    {"FileVersion", "Desc", "Description:"},
-    {"FileVersion", "NotAvailable", "--- not available ---"},
+    {kTextFileVersionWindow, "FileVersion", "Window", "Copy File"},
+    {kTextFileVersionFrameOld, "FileVersion", "FrameOld", "Current File Version"},
+    {kTextFileVersionFrameNew, "FileVersion", "FrameNew", "New File Version"},
+    {kTextFileVersionMsg, "FileVersion", "Msg", "Replace the current file with this file version?"},
+    {kTextFileVersionVersion, "FileVersion", "Version", "Version:"},
+    {kTextFileVersionLang, "FileVersion", "Lang", "Language:"},
+    {kTextFileVersionDesc, "FileVersion", "Desc", "Description:"},
+    {kTextFileVersionNotAvailable, "FileVersion", "NotAvailable", "--- not available ---"},
 
-    {"LoginAdmin", "Window", "Login as administrator"},
-    {"LoginAdmin", "User", "Username:"},
-    {"LoginAdmin", "Password", "Password:"},
+    {kTextLoginAdminWindow, "LoginAdmin", "Window", "Login as administrator"},
+    {kTextLoginAdminUser, "LoginAdmin", "User", "Username:"},
+    {kTextLoginAdminPassword, "LoginAdmin", "Password", "Password:"},
 
-    {"Buttons", "Login", "Login"},
-    {"Buttons", "Next", "Next"},
-    {"Buttons", "Back", "Back"},
-    {"Buttons", "Apply", "Apply"},
-    {"Buttons", "Cancel", "Cancel"},
-    {"Buttons", "Change", "Change"},
-    {"Buttons", "Install", "Install"},
-    {"Buttons", "Finish", "Exit"},
-    {"Buttons", "Yes", "Yes"},
-    {"Buttons", "No", "No"},
+    {kTextButtonLogin, "Buttons", "Login", "Login"},
+    {kTextButtonNext, "Buttons", "Next", "Next"},
+    {kTextButtonBack, "Buttons", "Back", "Back"},
+    {kTextButtonApply, "Buttons", "Apply", "Apply"},
+    {kTextButtonCancel, "Buttons", "Cancel", "Cancel"},
+    {kTextButtonChange, "Buttons", "Change", "Change"},
+    {kTextButtonInstall, "Buttons", "Install", "Install"},
+    {kTextButtonFinish, "Buttons", "Finish", "Exit"},
+    {kTextButtonYes, "Buttons", "Yes", "Yes"},
+    {kTextButtonNo, "Buttons", "No", "No"},
 
-    {"Uninstaller", "Titel", "uninstall Program"},
-    {"Uninstaller", "Msg", "Program files And registry entries will be removed."},
-    {"Uninstaller", "Version", "Version"},
-    {"Uninstaller", "UninstInfo", "Remove the following Program from your computer:"},
-    {"Uninstaller", "DelAll", "Delete all(!) files in the directory (including user files)."},
-    {"Uninstaller", "Error", "Uninstalling Program Not possible."},
-    {"Uninstaller", "Status", "Uninstalling completed."},
-    {"Uninstaller", "OK", "OK"},
-    {"Uninstaller", "Cancel", "Cancel"},
-    {"Uninstaller", "Ready", "Ready"},
+    {kTextUninstallerTitel, "Uninstaller", "Titel", "uninstall Program"},
+    {kTextUninstallerMsg, "Uninstaller", "Msg", "Program files And registry entries will be removed."},
+    {kTextUninstallerVersion, "Uninstaller", "Version", "Version"},
+    {kTextUninstallerUninstInfo, "Uninstaller", "UninstInfo", "Remove the following Program from your computer:"},
+    {kTextUninstallerDelAll, "Uninstaller", "DelAll", "Delete all(!) files in the directory (including user files)."},
+    {kTextUninstallerError, "Uninstaller", "Error", "Uninstalling Program Not possible."},
+    {kTextUninstallerStatus, "Uninstaller", "Status", "Uninstalling completed."},
+    {kTextUninstallerOk, "Uninstaller", "OK", "OK"},
+    {kTextUninstallerCancel, "Uninstaller", "Cancel", "Cancel"},
+    {kTextUninstallerReady, "Uninstaller", "Ready", "Ready"},
 };
-
 #undef TITLE
 #undef VERSION
 
-const int kTextCount = static_cast<int>(sizeof(kTexts) / sizeof(kTexts[0]));
+constexpr bool RowsFollowTheIds() {
+  for (int i = 0; i < kTextCount; i++) {
+    if (kTexts[i].id != i) return false;
+  }
+  return true;
+}
+static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == kTextCount, "one row per text id");
+static_assert(RowsFollowTheIds(), "the rows are in the order of the text ids");
 
 struct LanguageTable {
-  std::vector<std::string> texts;  // empty until loaded; then one per kTexts entry
-  int unknownLookups = 0;
+  std::vector<std::string> texts;  // empty until a load, then one per id
 };
 
 LanguageTable g_language;
 const std::string g_noText;
 
-std::string BuildDefault(const char* pattern) {
-  const SetupState& s = Setup();
+bool IsTextId(int id) { return id >= 0 && id < kTextCount; }
+
+std::string BuildDefault(const char* pattern, const std::string& title, const std::string& version) {
   std::string out;
   for (const char* p = pattern; *p; p++) {
     if (*p == '\x01') {
-      out += s.title;
+      out += title;
     } else if (*p == '\x02') {
-      out += s.version;
+      out += version;
     } else {
       out += *p;
     }
@@ -138,31 +149,21 @@ std::string BuildDefault(const char* pattern) {
   return out;
 }
 
-// Titles that span two lines are written with "|" in one INI line.
-void BreakTitleLines() {
-  for (int i = 0; i < kTextCount; i++) {
-    bool twoLines = (strcmp(kTexts[i].group, "Page01") == 0 && strcmp(kTexts[i].key, "Titel") == 0) ||
-                    (strcmp(kTexts[i].group, "Page05") == 0 && strcmp(kTexts[i].key, "Titel1") == 0);
-    if (!twoLines) continue;
-    for (char& c : g_language.texts[static_cast<size_t>(i)]) {
+void StoreText(int index, std::string text) {
+  if (kTexts[index].bars == kBarsAreLineFeeds) {
+    for (char& c : text) {
       if (c == '|') c = '\n';
     }
   }
-}
-
-int FindText(const char* group, const char* key) {
-  if (!group || !key) return -1;
-  for (int i = 0; i < kTextCount; i++) {
-    if (strcmp(kTexts[i].group, group) == 0 && strcmp(kTexts[i].key, key) == 0) return i;
-  }
-  return -1;
+  g_language.texts[static_cast<size_t>(index)] = std::move(text);
 }
 
 }  // namespace
 
-std::string ChooseLanguageFile(const std::string& languageList) {
-  int32_t language = static_cast<int32_t>(OsGetUserDefaultLangID() & 0x1FFu);
-  Setup().languageNumber = language;
+std::string ChooseLanguageFile(const std::string& languageList, uint16_t langId, int32_t* number) {
+  // Nine bits, not the ten of the platform's primary-language mask.
+  int32_t language = static_cast<int32_t>(langId & 0x1FFu);
+  if (number) *number = language;
   std::string chosen;
   int entries = CountChar(languageList, '|');
   for (int i = 1; i <= entries; i++) {
@@ -176,48 +177,34 @@ std::string LanguageFileFromList(const std::string& languageList) {
   return Field(Field(languageList, '#', 1), '|', 1);
 }
 
-void LoadDefaultTexts() {
-  g_language.texts.clear();
-  for (int i = 0; i < kTextCount; i++) g_language.texts.push_back(BuildDefault(kTexts[i].defaultText));
-  BreakTitleLines();
+void LoadDefaultTexts(const std::string& title, const std::string& version) {
+  g_language.texts.resize(kTextCount);
+  for (int i = 0; i < kTextCount; i++) StoreText(i, BuildDefault(kTexts[i].defaultText, title, version));
 }
 
-void LoadLanguageTexts(const std::string& path) {
+void LoadLanguageTexts(const std::string& path, const std::string& title, const std::string& version) {
   if (path.empty()) {
-    LoadDefaultTexts();
+    LoadDefaultTexts(title, version);
     return;
   }
   // A missing file leaves the store without lines: every read is a default.
   IniOpen(path);
-  g_language.texts.clear();
+  g_language.texts.resize(kTextCount);
   const char* selected = nullptr;
   for (int i = 0; i < kTextCount; i++) {
     if (!selected || strcmp(selected, kTexts[i].group) != 0) {
       selected = kTexts[i].group;
       IniSelectGroup(selected);
     }
-    g_language.texts.push_back(IniReadString(kTexts[i].key, BuildDefault(kTexts[i].defaultText)));
+    StoreText(i, IniReadString(kTexts[i].key, BuildDefault(kTexts[i].defaultText, title, version)));
   }
-  BreakTitleLines();
   IniClose();
 }
 
-const std::string& Text(const char* group, const char* key) {
-  if (g_language.texts.empty()) LoadDefaultTexts();
-  int index = FindText(group, key);
-  if (index < 0) {
-    g_language.unknownLookups++;
-    return g_noText;
-  }
-  return g_language.texts[static_cast<size_t>(index)];
+const std::string& Text(TextId id) {
+  return IsTextId(id) && !g_language.texts.empty() ? g_language.texts[static_cast<size_t>(id)] : g_noText;
 }
-
-bool HasText(const char* group, const char* key) { return FindText(group, key) >= 0; }
-
-int UnknownTextLookups() { return g_language.unknownLookups; }
-
-int TextCount() { return kTextCount; }
-const char* TextGroup(int index) { return index >= 0 && index < kTextCount ? kTexts[index].group : ""; }
-const char* TextKey(int index) { return index >= 0 && index < kTextCount ? kTexts[index].key : ""; }
+const char* TextGroup(TextId id) { return IsTextId(id) ? kTexts[id].group : ""; }
+const char* TextKey(TextId id) { return IsTextId(id) ? kTexts[id].key : ""; }
 
 void ResetLanguageTexts() { g_language = LanguageTable(); }
