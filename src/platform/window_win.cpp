@@ -596,12 +596,16 @@ HWND CreateControlWindow(const ControlSpec& spec, HWND parent) {
                        ? CreateChild(spec, parent, "STATIC", SS_LEFT, WS_EX_STATICEDGE)
                        : CreateChild(spec, parent, "BUTTON", BS_GROUPBOX | WS_GROUP, 0);
       if (frame && spec.border == kBorderSunken) SetWindowTextA(frame, "");
-      // A frame lies under the controls it surrounds, whenever it was made.
-      if (frame) SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       return frame;
     }
-    case kControlSeparator:
-      return CreateChild(spec, parent, "STATIC", SS_ETCHEDHORZ, 0);
+    case kControlSeparator: {
+      HWND line = CreateChild(spec, parent, "STATIC", SS_ETCHEDHORZ, 0);
+      // The etched static widens itself by its edges; the line keeps the width asked for.
+      if (line) {
+        SetWindowPos(line, nullptr, 0, 0, spec.width, spec.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      }
+      return line;
+    }
   }
   return nullptr;
 }
@@ -713,6 +717,14 @@ bool OsAddControl(OsWindow window, const ControlSpec& spec) {
   control.hwnd = hwnd;
   slot = FindWindowSlot(window);  // creating may have run window code; look again
   slot->controls.push_back(control);
+  // Frames lie under the controls they surround, whenever those are made:
+  // new controls come in at the bottom of their siblings, so the frames of
+  // the parent go back below them.
+  for (ControlSlot& frame : slot->controls) {
+    if (frame.spec.kind == kControlFrame && frame.spec.parent == spec.parent) {
+      SetWindowPos(frame.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  }
   return true;
 }
 
