@@ -10,7 +10,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
-#include <cstddef>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/window.h"
@@ -21,20 +21,35 @@ const char kWindowClass[] = "ZandorWindow";
 const char kPanelClass[] = "ZandorPanel";
 const COLORREF kLinkHoverColour = 0x804000;
 
+// What the toolkit keeps of a ControlSpec (the rest lives in the control).
+struct ControlFacts {
+  int id;
+  ControlKind kind;
+  int parent;
+  int width;
+  int height;
+  bool white;
+  bool groupStart;
+};
+
+struct TreeItem {
+  HTREEITEM item;
+  int level;
+};
+
 struct ControlSlot {
-  ControlSpec spec;
+  ControlFacts spec;
   HWND hwnd = nullptr;
   HANDLE image = nullptr;  // owned bitmap or icon of an image control
   UINT imageType = 0;
-  std::vector<HTREEITEM> items;  // tree items in adding order
-  std::vector<int> levels;
+  std::vector<TreeItem> items;  // tree items in adding order
   int progressMax = 100;
   bool hover = false;  // hyperlink under the mouse
 };
 
 struct WindowSlot {
   HWND hwnd = nullptr;  // null once closed
-  WindowSpec spec;
+  bool systemMenu = false;
   int defaultId = 0;
   int cancelId = 0;
   HWND savedFocus = nullptr;  // focus to give back when the window is activated again
@@ -51,9 +66,6 @@ struct ColourEntry {
 
 struct Toolkit {
   std::vector<WindowSlot> windows;  // OsWindow n is windows[n - 1]
-  std::vector<HFONT> fonts;         // font number n is fonts[n - 1]
-  std::vector<ColourEntry> colours;
-  std::vector<OsEvent> events;
   HBRUSH whiteBrush = nullptr;
   bool classesRegistered = false;
   bool commonControlsTried = false;
@@ -66,6 +78,38 @@ struct Toolkit {
 Toolkit& Kit() {
   static Toolkit kit;
   return kit;
+}
+
+// Fixed capacities keep the code small: the wizard and its dialogs use a
+// handful of fonts, one colour entry, and a few events at a time. The
+// tables are allocated zero-filled on first use: as a zeroed global they
+// would still take their full size in the program file.
+const int kMaxFonts = 32;
+const int kMaxColours = 32;
+const int kMaxEvents = 64;
+
+// An OsEvent without its member defaults, so that the table stays plain.
+struct QueuedEvent {
+  OsEventKind kind;
+  OsWindow window;
+  int control;
+  OsEventDetail detail;
+};
+
+struct Tables {
+  HFONT fonts[kMaxFonts];  // font number n is fonts[n - 1]
+  int fontCount;
+  ColourEntry colours[kMaxColours];
+  int colourCount;
+  QueuedEvent events[kMaxEvents];  // a ring: the oldest at eventStart
+  int eventStart;
+  int eventCount;
+};
+Tables& TablesOf() {
+  static Tables* tables = nullptr;
+  if (!tables) tables = static_cast<Tables*>(calloc(1, sizeof(Tables)));
+  if (!tables) ExitProcess(0);  // out of memory at the start, like operator new
+  return *tables;
 }
 
 WindowSlot* FindWindowSlot(OsWindow window) {
@@ -106,21 +150,38 @@ ControlSlot* ControlOfHandle(HWND hwnd, OsWindow* window) {
   return nullptr;
 }
 
+// A full queue drops the newest events: nobody clicks 64 times between
+// two waits.
 void PushEvent(OsEventKind kind, OsWindow window, int control, OsEventDetail detail) {
-  OsEvent event;
-  event.kind = kind;
-  event.window = window;
-  event.control = control;
-  event.detail = detail;
-  Kit().events.push_back(event);
+  Tables& kit = TablesOf();
+  if (kit.eventCount == kMaxEvents) return;
+  kit.events[(kit.eventStart + kit.eventCount++) % kMaxEvents] = QueuedEvent{kind, window, control, detail};
 }
 
 bool PopEvent(OsEvent* event) {
-  std::vector<OsEvent>& events = Kit().events;
-  if (events.empty()) return false;
-  if (event) *event = events.front();
-  events.erase(events.begin());
+  Tables& kit = TablesOf();
+  if (kit.eventCount == 0) return false;
+  const QueuedEvent& next = kit.events[kit.eventStart];
+  if (event) {
+    event->kind = next.kind;
+    event->window = next.window;
+    event->control = next.control;
+    event->detail = next.detail;
+  }
+  kit.eventStart = (kit.eventStart + 1) % kMaxEvents;
+  --kit.eventCount;
   return true;
+}
+
+// Drops the queued events of one window (0: of every window).
+void DropEvents(OsWindow window) {
+  Tables& kit = TablesOf();
+  int kept = 0;
+  for (int i = 0; i < kit.eventCount; ++i) {
+    const QueuedEvent event = kit.events[(kit.eventStart + i) % kMaxEvents];
+    if (window != 0 && event.window != window) kit.events[(kit.eventStart + kept++) % kMaxEvents] = event;
+  }
+  kit.eventCount = kept;
 }
 
 std::string SystemFile(const char* name) {
@@ -174,8 +235,8 @@ HBRUSH WhiteBrush() {
 }
 
 HFONT FontHandle(int font) {
-  Toolkit& kit = Kit();
-  if (font >= 1 && font <= static_cast<int>(kit.fonts.size())) return kit.fonts[font - 1];
+  Tables& kit = TablesOf();
+  if (font >= 1 && font <= kit.fontCount) return kit.fonts[font - 1];
   return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
@@ -227,7 +288,9 @@ bool AnswerColour(HDC dc, HWND child, LRESULT* brush) {
   OsWindow window = 0;
   ControlSlot* control = ControlOfHandle(child, &window);
   if (!control) return false;
-  for (const ColourEntry& entry : Kit().colours) {
+  Tables& kit = TablesOf();
+  for (int i = 0; i < kit.colourCount; ++i) {
+    const ColourEntry& entry = kit.colours[i];
     if (entry.window == window && entry.id == control->spec.id) {
       SetTextColor(dc, entry.text);
       SetBkColor(dc, entry.background);
@@ -483,7 +546,7 @@ bool HandleKey(OsWindow window, const MSG& msg) {
   ControlSlot* cancel = FindControl(window, slot->cancelId);
   if (UsableControl(cancel)) {
     PushEvent(kEventControl, window, cancel->spec.id, kDetailClicked);
-  } else if (slot->spec.systemMenu) {
+  } else if (slot->systemMenu) {
     PushEvent(kEventClose, window, 0, kDetailNone);
   }
   return true;
@@ -617,7 +680,7 @@ HWND ControlHwnd(OsWindow window, int id) {
 
 int TreeItemIndex(const ControlSlot& tree, HTREEITEM item) {
   for (size_t i = 0; i < tree.items.size(); ++i) {
-    if (tree.items[i] == item) return static_cast<int>(i);
+    if (tree.items[i].item == item) return static_cast<int>(i);
   }
   return -1;
 }
@@ -631,9 +694,10 @@ int OsCreateFont(const std::string& face, int points, int weight) {
   HFONT font = CreateFontA(-MulDiv(points, pixelsPerInch, 72), 0, 0, 0, weight, FALSE, FALSE, FALSE,
                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                            DEFAULT_PITCH | FF_DONTCARE, face.c_str());
-  if (!font) return 0;
-  Kit().fonts.push_back(font);
-  return static_cast<int>(Kit().fonts.size());
+  Tables& kit = TablesOf();
+  if (!font || kit.fontCount == kMaxFonts) return 0;
+  kit.fonts[kit.fontCount++] = font;
+  return kit.fontCount;
 }
 
 OsWindow OsOpenWindow(const WindowSpec& spec) {
@@ -657,7 +721,7 @@ OsWindow OsOpenWindow(const WindowSpec& spec) {
   if (!hwnd) return 0;
   WindowSlot slot;
   slot.hwnd = hwnd;
-  slot.spec = spec;
+  slot.systemMenu = spec.systemMenu;
   Kit().windows.push_back(slot);
   return static_cast<OsWindow>(Kit().windows.size());
 }
@@ -684,10 +748,7 @@ void OsCloseWindow(OsWindow window) {
   DestroyWindow(hwnd);
   for (ControlSlot& control : slot->controls) control.hwnd = nullptr;
   slot->controls.clear();
-  std::vector<OsEvent>& events = Kit().events;
-  for (size_t i = events.size(); i-- > 0;) {
-    if (events[i].window == window) events.erase(events.begin() + static_cast<std::ptrdiff_t>(i));
-  }
+  DropEvents(window);
 }
 
 void OsEnableWindow(OsWindow window, bool enabled) {
@@ -713,7 +774,8 @@ bool OsAddControl(OsWindow window, const ControlSpec& spec) {
   if (!hwnd) return false;
   SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(spec.font)), FALSE);
   ControlSlot control;
-  control.spec = spec;
+  control.spec = ControlFacts{spec.id, spec.kind, spec.parent, spec.width, spec.height, spec.white,
+                              spec.groupStart};
   control.hwnd = hwnd;
   slot = FindWindowSlot(window);  // creating may have run window code; look again
   slot->controls.push_back(control);
@@ -759,7 +821,7 @@ bool OsSetState(OsWindow window, int id, int state) {
       return SendMessageA(control->hwnd, CB_SETCURSEL, static_cast<WPARAM>(state), 0) != CB_ERR || state < 0;
     case kControlTree: {
       if (state >= static_cast<int>(control->items.size())) return false;
-      HTREEITEM item = state < 0 ? nullptr : control->items[static_cast<size_t>(state)];
+      HTREEITEM item = state < 0 ? nullptr : control->items[static_cast<size_t>(state)].item;
       return SendMessageA(control->hwnd, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item)) != 0;
     }
     default:
@@ -866,19 +928,18 @@ void OsClearLines(OsWindow window, int id) {
   if (control->spec.kind == kControlTree) {
     SendMessageA(control->hwnd, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     control->items.clear();
-    control->levels.clear();
   }
 }
 
 int OsAddTreeItem(OsWindow window, int id, const std::string& text, int level) {
   ControlSlot* tree = FindControl(window, id);
   if (!tree || tree->spec.kind != kControlTree) return -1;
-  if (level < 0 || tree->levels.empty()) level = 0;
-  if (!tree->levels.empty() && level > tree->levels.back() + 1) level = tree->levels.back() + 1;
+  if (level < 0 || tree->items.empty()) level = 0;
+  if (!tree->items.empty() && level > tree->items.back().level + 1) level = tree->items.back().level + 1;
   HTREEITEM parent = TVI_ROOT;
-  for (size_t i = tree->levels.size(); level > 0 && i-- > 0;) {
-    if (tree->levels[i] == level - 1) {
-      parent = tree->items[i];
+  for (size_t i = tree->items.size(); level > 0 && i-- > 0;) {
+    if (tree->items[i].level == level - 1) {
+      parent = tree->items[i].item;
       break;
     }
   }
@@ -890,8 +951,7 @@ int OsAddTreeItem(OsWindow window, int id, const std::string& text, int level) {
   HTREEITEM item = reinterpret_cast<HTREEITEM>(
       SendMessageA(tree->hwnd, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
   if (!item) return -1;
-  tree->items.push_back(item);
-  tree->levels.push_back(level);
+  tree->items.push_back(TreeItem{item, level});
   return static_cast<int>(tree->items.size()) - 1;
 }
 
@@ -901,7 +961,7 @@ std::string OsTreeItemText(OsWindow window, int id, int item) {
   char text[1024] = {0};
   TVITEMA query = {};
   query.mask = TVIF_TEXT;
-  query.hItem = tree->items[static_cast<size_t>(item)];
+  query.hItem = tree->items[static_cast<size_t>(item)].item;
   query.pszText = text;
   query.cchTextMax = sizeof text;
   if (!SendMessageA(tree->hwnd, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query))) return std::string();
@@ -910,8 +970,8 @@ std::string OsTreeItemText(OsWindow window, int id, int item) {
 
 int OsTreeItemLevel(OsWindow window, int id, int item) {
   ControlSlot* tree = FindControl(window, id);
-  if (!tree || item < 0 || item >= static_cast<int>(tree->levels.size())) return -1;
-  return tree->levels[static_cast<size_t>(item)];
+  if (!tree || item < 0 || item >= static_cast<int>(tree->items.size())) return -1;
+  return tree->items[static_cast<size_t>(item)].level;
 }
 
 void OsSetProgressMax(OsWindow window, int id, int maximum) {
@@ -986,18 +1046,16 @@ bool OsLoadRichText(OsWindow window, int id, const std::string& path, bool rtf) 
 }
 
 void OsSetControlColours(OsWindow window, int id, uint32_t text, uint32_t background) {
-  std::vector<ColourEntry>& colours = Kit().colours;
-  HBRUSH brush = CreateSolidBrush(background);
-  ColourEntry entry = {window, id, text, background, brush};
-  bool replaced = false;
-  for (ColourEntry& old : colours) {
-    if (old.window == window && old.id == id) {
-      DeleteObject(old.brush);
-      old = entry;
-      replaced = true;
-    }
+  Tables& kit = TablesOf();
+  int at = 0;
+  while (at < kit.colourCount && !(kit.colours[at].window == window && kit.colours[at].id == id)) ++at;
+  if (at == kMaxColours) return;
+  if (at < kit.colourCount) {
+    DeleteObject(kit.colours[at].brush);
+  } else {
+    ++kit.colourCount;
   }
-  if (!replaced) colours.push_back(entry);
+  kit.colours[at] = ColourEntry{window, id, text, background, CreateSolidBrush(background)};
   HWND hwnd = ControlHwnd(window, id);
   if (hwnd) InvalidateRect(hwnd, nullptr, TRUE);
 }
@@ -1040,5 +1098,5 @@ bool OsPollEvent(OsEvent* event) {
 
 void OsDrainEvents() {
   HandlePending();
-  Kit().events.clear();
+  DropEvents(0);
 }
