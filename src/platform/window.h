@@ -20,8 +20,8 @@ typedef int32_t OsWindow;  // 0: no window
 // A font by face, point size and weight (400 regular, 700 bold). The pixel
 // height is -(points * the screen's vertical pixels per logical inch / 72),
 // rounded. Answers a font number for ControlSpec::font, 0 when the font cannot
-// be made; 0 in a ControlSpec means the system's default GUI font. Fonts live
-// until the process ends.
+// be made or 32 fonts exist already; 0 in a ControlSpec means the system's
+// default GUI font. Fonts live until the process ends.
 int OsCreateFont(const std::string& face, int points, int weight);
 
 // ------------------------------------------------------ top-level windows --
@@ -169,8 +169,9 @@ bool OsLoadRichText(OsWindow window, int id, const std::string& path, bool rtf);
 
 // The colour list: static, check box, option, edit and list controls named
 // here paint their text in `text` on an opaque `background` (platform colour
-// values, 0x00BBGGRR). A new entry for a control replaces the old one. The
-// entries and their brushes live until the process ends.
+// values, 0x00BBGGRR). A new entry for a control replaces the old one; the
+// list holds 32 entries, more are ignored. The entries and their brushes live
+// until the process ends.
 void OsSetControlColours(OsWindow window, int id, uint32_t text, uint32_t background);
 
 // ---------------------------------------------------------------- keyboard --
@@ -201,7 +202,8 @@ struct OsEvent {
 };
 
 // A close request (close box, Alt+F4, Escape as above) is only reported: the
-// window stays until OsCloseWindow.
+// window stays until OsCloseWindow. Up to 64 events wait in the queue; more
+// that come before the next wait are dropped.
 //
 // Blocks until the next event of any window; false when no window is open or
 // the thread was told to quit.

@@ -220,7 +220,7 @@ const std::vector<WindowDoubleFont>& WindowDoubleFonts() { return Double().fonts
 // ---------------------------------------------------------------- window.h --
 
 int OsCreateFont(const std::string& face, int points, int weight) {
-  if (face.empty()) return 0;
+  if (face.empty() || Double().fonts.size() >= 32) return 0;  // as many as the Windows form holds
   WindowDoubleFont font;
   font.face = face;
   font.points = points;

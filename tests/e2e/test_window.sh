@@ -4,7 +4,7 @@
 # text, images, progress, polling and draining from inside; this script then
 # drives it with real keys and clicks (Tab and Shift+Tab between the edits,
 # Enter for the default button, Escape for the cancel control, a click on a
-# check box and on the hyperlink, Alt+F4) and checks the events it logged
+# check box, arrow keys in an option group, the hyperlink, Alt+F4) and checks the events it logged
 # and the colours on screenshots, which stay in the build folder.
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
@@ -26,10 +26,10 @@ printf '%s\n' '{\rtf1\ansi\deff0{\fonttbl{\f0 Arial;}}\f0\fs16 Licence: {\b bold
 } >"$T/readme.txt"
 convert -size 60x140 gradient:navy-skyblue BMP3:"$T/side.bmp"
 
-# Waits until the demo has logged a line matching $1.
+# Waits until the demo has logged $2 (default 1) lines matching $1.
 wait_for() {
   for _ in $(seq 1 300); do
-    grep -q -- "$1" "$LOG" 2>/dev/null && return 0
+    [ "$(grep -c -- "$1" "$LOG" 2>/dev/null)" -ge "${2:-1}" ] && return 0
     sleep 0.1
   done
   echo "FAIL: no log line matching '$1'"
@@ -67,6 +67,15 @@ wait_for '^event 42 clicked'
 read -r x y w h < <(rect 28)
 xdotool mousemove $((x + w - 5)) $((y + h / 2)) click 1
 wait_for '^event 28 clicked state=1'
+# Arrow keys move within the option group and tick as they go; the group
+# ends with its last option, so Down from there wraps to the first.
+read -r ox oy _ oh < <(rect 25)
+xdotool mousemove $((ox + 5)) $((oy + oh / 2)) click 1
+wait_for '^event 25 clicked'
+xdotool key Down
+wait_for '^event 26 clicked'
+xdotool key Down
+wait_for '^event 25 clicked' 2
 read -r lx ly lw lh < <(rect 50)
 xdotool mousemove $((lx + 20)) $((ly + lh / 2))
 sleep 0.7
@@ -78,7 +87,7 @@ wait_for '^done'
 wait "$demo" || true
 
 check "events in order" "$(grep '^event' "$LOG" | tr '\n' '|')" \
-  "event 31 lost-focus text=preset|event 32 lost-focus text=secret|event 32 lost-focus text=secret!|event 41 clicked|event 42 clicked|event 28 clicked state=1|event 50 clicked|event close|"
+  "event 31 lost-focus text=preset|event 32 lost-focus text=secret|event 32 lost-focus text=secret!|event 41 clicked|event 42 clicked|event 28 clicked state=1|event 25 clicked|event 26 clicked|event 25 clicked|event 50 clicked|event close|"
 check "checks inside the demo" "$(grep -c '^FAIL' "$LOG")" 0
 grep -E '^(FAIL|info)' "$LOG" || true
 echo "$(grep -c '^ok' "$LOG") checks passed inside the demo"

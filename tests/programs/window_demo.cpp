@@ -344,6 +344,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   CheckPollAndDrain(window);
   HWND hwnd = reinterpret_cast<HWND>(OsWindowHandle(window));
   CreateThread(nullptr, 0, Watchdog, hwnd, 0, nullptr);
+  LogRect(window, kAccept);
   LogRect(window, kColouredBox);
   LogRect(window, kPlainBox);
   LogRect(window, kLink);
