@@ -268,6 +268,43 @@ void CheckPollAndDrain(OsWindow window) {
   Check("a drain discards the click", !OsPollEvent(&event));
 }
 
+// A dialog as the start-menu folder dialog is one: owned, with a close box,
+// centred on its owner; Escape without a cancel control is a close request.
+void CheckDialog(OsWindow owner) {
+  OsWindow dialog = OsOpenWindow(WindowSpec{" Select Directory", 220, 300, true, owner});
+  Check("dialog opened", dialog != 0);
+  ControlSpec tree = Control(1, kControlTree, 0, 10, 10, 200, 260);
+  Check("dialog tree made", OsAddControl(dialog, tree));
+  OsEnableWindow(owner, false);
+  OsShowWindow(dialog);
+  HWND hwnd = reinterpret_cast<HWND>(OsWindowHandle(dialog));
+  HWND ownerHwnd = reinterpret_cast<HWND>(OsWindowHandle(owner));
+  RECT client, outer, around;
+  GetClientRect(hwnd, &client);
+  CheckEqual("dialog client size", std::to_string(client.right) + "x" + std::to_string(client.bottom), "220x300");
+  GetWindowRect(hwnd, &outer);
+  GetWindowRect(ownerHwnd, &around);
+  Check("dialog centred on its owner",
+        abs((outer.left + outer.right) - (around.left + around.right)) <= 1 &&
+            abs((outer.top + outer.bottom) - (around.top + around.bottom)) <= 1);
+  Check("dialog has a close box, the main window none",
+        (GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_SYSMENU) && !(GetWindowLongPtrA(ownerHwnd, GWL_STYLE) & WS_SYSMENU));
+  Check("dialog is owned", GetWindow(hwnd, GW_OWNER) == ownerHwnd);
+  Check("the dialog has the keyboard focus in its tree", GetFocus() == Handle(dialog, 1));
+  PostMessageA(Handle(dialog, 1), WM_KEYDOWN, VK_ESCAPE, 0);
+  OsEvent event;
+  bool closeRequest = false;
+  for (int i = 0; i < 50 && !closeRequest; ++i) {
+    while (OsPollEvent(&event)) closeRequest |= event.kind == kEventClose && event.window == dialog;
+    Sleep(10);
+  }
+  Check("Escape in a dialog without cancel control is a close request", closeRequest);
+  OsEnableWindow(owner, true);
+  OsCloseWindow(dialog);
+  Check("closed dialog is gone", !IsWindow(hwnd) && OsWindowHandle(dialog) == 0);
+  OsDrainEvents();
+}
+
 void LogRect(OsWindow window, int id) {
   RECT r;
   GetWindowRect(Handle(window, id), &r);
@@ -342,6 +379,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   CheckFonts(window);
   CheckContents(window);
   CheckPollAndDrain(window);
+  CheckDialog(window);
+  OsSetFocus(window, kField);
   HWND hwnd = reinterpret_cast<HWND>(OsWindowHandle(window));
   CreateThread(nullptr, 0, Watchdog, hwnd, 0, nullptr);
   LogRect(window, kAccept);
