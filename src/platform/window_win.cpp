@@ -105,6 +105,7 @@ struct Tables {
   int eventStart;
   int eventCount;
 };
+
 Tables& TablesOf() {
   static Tables* tables = nullptr;
   if (!tables) tables = static_cast<Tables*>(calloc(1, sizeof(Tables)));
