@@ -8,8 +8,8 @@
 //   of the user's language; the answer is a file name without "#" or "|"
 //   taken from the list, empty for a list without "|". An entry for the
 //   user's language added at the end always wins; one added at the front
-//   changes a non-empty answer never. The one-entry rule answers the
-//   start of the list up to its first "#" or "|".
+//   never changes a non-empty answer. The one-entry rule answers the start
+//   of the list up to its first "#" or "|".
 // - Loading must leave the file's bytes alone and give, for every text, the
 //   value the INI store reads for its group and key, or the default when the
 //   file does not have it, "|" turned into a line feed in the two titles.
