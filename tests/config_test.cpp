@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/config.h"
@@ -12,6 +11,7 @@
 #include "platform/registry_double.h"
 #include "platform/system_double.h"
 #include "runtime/ini.h"
+#include "test_env.h"
 
 namespace fs = std::filesystem;
 
@@ -20,34 +20,17 @@ namespace {
 const char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char kGuid[] = "{0A1B2C3D-1111-2222-3333-444455556666}";
 
-class ConfigTest : public ::testing::Test {
+class ConfigTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    ResetSetup();
-    ResetIni();
-    ResetRegistryDouble();
-    ResetSystemDouble();
+    TempFolderTest::SetUp();
     RegistryDoubleSetString(kHkeyLocalMachine, kVersionKey, "ProgramFilesDir", "C:\\Program Files");
     SystemDoubleSetWindowsDirectory("C:\\WINDOWS");
-    folder_ = fs::temp_directory_path() / "zandor-config-test" /
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    ::Setup().workFolder = folder_.string() + "/";
+    ::Setup().workFolder = dir_ + "/";
     ::Setup().iniPath = ::Setup().workFolder + "setup.ini";
   }
-  void TearDown() override {
-    ResetIni();
-    ResetSetup();
-    ResetRegistryDouble();
-    ResetSystemDouble();
-    fs::remove_all(folder_);
-  }
 
-  void WriteIni(const std::string& text) {
-    std::ofstream out(::Setup().iniPath, std::ios::binary);
-    out << text;
-  }
+  void WriteIni(const std::string& text) { Write(::Setup().iniPath, text); }
 
   // The install state as a previous wizard install would have left it.
   static void Remember(const char* guid, const char* installDir, const char* startMenu, const char* desktop) {
@@ -62,8 +45,6 @@ class ConfigTest : public ::testing::Test {
     ReadStartupConfig();
     LoadSettings();
   }
-
-  fs::path folder_;
 };
 
 const char kFullIni[] =
@@ -170,7 +151,7 @@ TEST_F(ConfigTest, InstallFolderPrecedence) {
     ResetSetup();
     ResetRegistryDouble();
     RegistryDoubleSetString(kHkeyLocalMachine, kVersionKey, "ProgramFilesDir", "C:\\Program Files");
-    ::Setup().iniPath = folder_.string() + "/setup.ini";
+    ::Setup().iniPath = dir_ + "/setup.ini";
     WriteIni(kFullIni);
     ::Setup().options.installDirOverride = c.overrideDir;
     Remember(kGuid, c.previousDir, nullptr, nullptr);
@@ -224,7 +205,7 @@ TEST_F(ConfigTest, StartMenuFolderPrecedence) {
     SCOPED_TRACE(c.label);
     ResetSetup();
     ResetRegistryDouble();
-    ::Setup().iniPath = folder_.string() + "/setup.ini";
+    ::Setup().iniPath = dir_ + "/setup.ini";
     WriteIni(kFullIni);
     ::Setup().options.startMenuOverride = c.overrideMenu;
     Remember(kGuid, nullptr, c.previousMenu, nullptr);
@@ -253,7 +234,7 @@ TEST_F(ConfigTest, StoredDesktopChoiceBeatsSetupIni) {
     SCOPED_TRACE(c.label);
     ResetSetup();
     ResetRegistryDouble();
-    ::Setup().iniPath = folder_.string() + "/setup.ini";
+    ::Setup().iniPath = dir_ + "/setup.ini";
     std::string ini = "[Info]\r\nGUID={D}\r\n[Task]\r\n";
     if (c.iniDesktop) ini += std::string("Desktop=") + c.iniDesktop + "\r\n";
     WriteIni(ini);
@@ -301,7 +282,7 @@ TEST_F(ConfigTest, InstallStateRoundTripsIntoTheNextRun) {
   ReadStartupConfig();
   WriteInstallState("D:\\Chosen\\", "Chosen Menu\\", "0");
   ResetSetup();
-  ::Setup().iniPath = folder_.string() + "/setup.ini";
+  ::Setup().iniPath = dir_ + "/setup.ini";
   LoadAll();
   EXPECT_EQ(::Setup().installDirConfigured, "D:\\Chosen\\");
   EXPECT_EQ(::Setup().startMenuConfigured, "Chosen Menu\\");

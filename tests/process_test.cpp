@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "process_fixture.h"
@@ -68,7 +67,7 @@ TEST_F(ProcessTest, OpenWithoutWaitRunsBeside) {
   EXPECT_TRUE(IsProgram(program));
   EXPECT_TRUE(ProgramRunning(program));
   EXPECT_EQ(ProgramExitCode(program), kStillActive);
-  Touch("go");
+  Write("go", "");
   EXPECT_TRUE(Eventually([&] { return !ProgramRunning(program); }));
   EXPECT_EQ(ProgramExitCode(program), 3u);
   CloseProgram(program);
