@@ -128,15 +128,10 @@ std::vector<uint8_t> SampleData(std::mt19937* random, size_t size) {
 // What one entry is, and how the writer stores it.
 enum Storage { kStoreRaw, kStorePacked, kStorePackedNoChecksum };
 
-struct WriterEntry {
-  std::string name;
-  uint32_t kind = 1;
+// A file's block is packed here from its content unless written by hand.
+struct WriterEntry : TestEntry {
   std::vector<uint8_t> content;
   Storage storage = kStoreRaw;
-  uint64_t created = 0;
-  uint64_t written = 0;
-  uint32_t sizeField = 0;  // folders and other kinds: what the size field holds
-  std::vector<uint8_t> block;  // a block written by hand, stored as it is
 };
 
 struct WriterOptions {
@@ -149,21 +144,16 @@ struct WriterOptions {
 std::vector<uint8_t> WritePackage(const std::vector<WriterEntry>& entries, const WriterOptions& options,
                                   std::mt19937* random) {
   std::vector<TestEntry> stored;
-  for (const WriterEntry& e : entries) {
-    TestEntry entry;
-    entry.name = e.name;
-    entry.kind = int32_t(e.kind);
-    entry.size = int32_t(e.kind == 1 ? e.content.size() : e.sizeField);
-    entry.creationTime = e.created;
-    entry.lastWriteTime = e.written;
-    if (e.kind == 1 && !e.content.empty()) {
-      entry.block = !e.block.empty()          ? e.block
-                    : e.storage == kStoreRaw ? e.content
-                                             : PackBlock(e.content, e.storage == kStorePacked, random);
+  for (WriterEntry e : entries) {
+    if (e.kind == kEntryKindFile) {
+      e.size = int32_t(e.content.size());
+      if (e.block.empty() && !e.content.empty()) {
+        e.block = e.storage == kStoreRaw ? e.content : PackBlock(e.content, e.storage == kStorePacked, random);
+      }
       // Equal lengths would read as raw: such data is stored raw.
-      if (entry.block.size() == e.content.size()) entry.block = e.content;
+      if (e.block.size() == e.content.size()) e.block = e.content;
     }
-    stored.push_back(entry);
+    stored.push_back(e);
   }
   PackageLayout layout;
   layout.prefix = options.prefix;
@@ -192,8 +182,8 @@ WriterEntry File(const std::string& name, const std::string& text, Storage stora
   e.name = name;
   e.content.assign(text.begin(), text.end());
   e.storage = storage;
-  e.created = created;
-  e.written = written;
+  e.creationTime = created;
+  e.lastWriteTime = written;
   return e;
 }
 
@@ -203,23 +193,17 @@ WriterEntry FileBytes(const std::string& name, const std::vector<uint8_t>& bytes
   return e;
 }
 
-WriterEntry FolderEntry(const std::string& name, uint32_t sizeField = 0) {
-  WriterEntry e;
-  e.name = name;
-  e.kind = 0;
-  e.sizeField = sizeField;
-  e.created = kTime1;
-  e.written = kTime1;
-  return e;
-}
-
-WriterEntry OtherKind(const std::string& name, uint32_t kind, uint32_t sizeField) {
+// Folders and entries of other kinds: the size field is all they hold.
+WriterEntry OtherKind(const std::string& name, int32_t kind, int32_t size) {
   WriterEntry e;
   e.name = name;
   e.kind = kind;
-  e.sizeField = sizeField;
+  e.size = size;
+  e.creationTime = e.lastWriteTime = kTime1;
   return e;
 }
+
+WriterEntry FolderEntry(const std::string& name, int32_t size = 0) { return OtherKind(name, kEntryKindFolder, size); }
 
 class IndependentWriterTest : public TempFolderTest {
  protected:
@@ -248,7 +232,7 @@ class IndependentWriterTest : public TempFolderTest {
     ASSERT_EQ(Package().entries.size(), entries.size());
     uint32_t total = 0, fileTotal = 0, nonEmptyFiles = 0;
     for (const WriterEntry& e : entries) {
-      total += e.kind == 1 ? uint32_t(e.content.size()) : e.sizeField;
+      total += e.kind == 1 ? uint32_t(e.content.size()) : uint32_t(e.size);
       if (e.kind == 1) fileTotal += uint32_t(e.content.size());
       if (e.kind == 1 && !e.content.empty()) nonEmptyFiles++;
     }
@@ -272,8 +256,8 @@ class IndependentWriterTest : public TempFolderTest {
       OsFind find = OsFindFirst(path, &data, nullptr);
       ASSERT_NE(find, nullptr) << e.name;
       OsFindClose(find);
-      EXPECT_EQ(data.creationTime, e.created) << e.name;
-      EXPECT_EQ(data.writeTime, e.written) << e.name;
+      EXPECT_EQ(data.creationTime, e.creationTime) << e.name;
+      EXPECT_EQ(data.writeTime, e.lastWriteTime) << e.name;
     }
     std::sort(expected.begin(), expected.end());
     std::vector<std::string> found;
@@ -449,8 +433,8 @@ TEST_F(IndependentWriterTest, ManyFilesAtRandom) {
     std::string name = std::string(kFolders[random_() % 4]) + "file" + std::to_string(i) + ".dat";
     size_t size = random_() % 5 == 0 ? 0 : 1 + random_() % 20000;
     WriterEntry e = FileBytes(name, SampleData(&random_, size), Storage(random_() % 3));
-    e.created = kTime1 + random_();
-    e.written = kTime2 + random_();
+    e.creationTime = kTime1 + random_();
+    e.lastWriteTime = kTime2 + random_();
     entries.push_back(e);
   }
   // Sub-folders from file names; f0 also from its folder entry.
