@@ -1,9 +1,9 @@
 // The tests' one writer of compressed blocks and packages, written from the
 // format alone and kept apart from the builder tool's compressor and package
 // writer, so that the decoder, the reader and the extraction are checked
-// against data that the code under test did not make. It takes from
-// package/block.h only what the worked examples in block_test.cpp pin with
-// literal numbers: the length bonus and the checksum.
+// against data that the code under test did not make. To write, it takes
+// from package/block.h only the length bonus and the checksum, which the
+// worked examples in block_test.cpp pin with literal numbers.
 #pragma once
 #include <cstdint>
 #include <functional>
