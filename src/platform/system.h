@@ -13,6 +13,9 @@ bool OsGetSpecialFolder(int32_t csidl, std::string* path);
 std::string OsGetSystemDirectory();
 std::string OsGetWindowsDirectory();
 uint32_t OsGetVersion();  // the value of GetVersion()
+// The NT-family test: GetVersion() has a non-zero byte in bits 16 to 23 (on
+// the NT family the low byte of the build number).
+bool OsIsNtFamily();
 // A new GUID in registry text form: 38 characters, braces, upper-case hex;
 // empty when the system could not make one.
 std::string OsCreateGuidText();

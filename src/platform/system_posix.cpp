@@ -69,6 +69,7 @@ bool OsGetSpecialFolder(int32_t csidl, std::string* path) {
 std::string OsGetSystemDirectory() { return Double().systemDirectory; }
 std::string OsGetWindowsDirectory() { return Double().windowsDirectory; }
 uint32_t OsGetVersion() { return Double().version; }
+bool OsIsNtFamily() { return ((Double().version >> 16) & 0xFFu) != 0; }
 
 std::string OsCreateGuidText() {
   if (Double().guidFails) return std::string();

@@ -52,6 +52,8 @@ uint32_t OsGetVersion() {
 #pragma GCC diagnostic pop
 }
 
+bool OsIsNtFamily() { return ((OsGetVersion() >> 16) & 0xFFu) != 0; }
+
 std::string OsCreateGuidText() {
   GUID guid;
   if (CoCreateGuid(&guid) != S_OK) return std::string();
