@@ -3,6 +3,7 @@
 
 #include "platform/dialog_double.h"
 #include "platform/registry_double.h"
+#include "platform/shell_link_double.h"
 #include "platform/system_double.h"
 #include "test_system.h"
 
@@ -10,6 +11,7 @@ void ResetTestSystem() {
   ResetSystemDouble();
   ResetRegistryDouble();
   ResetDialogDouble();
+  ResetShellLinkDouble();
   SystemDoubleSetTempPath("");
 }
 
