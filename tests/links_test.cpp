@@ -1,10 +1,9 @@
 // Shortcuts over the link double: the target-icon marker, the desktop link
 // and the start-menu folder with its five links, their conditions, names
-// and fields. The double leaves a marker file where each saved link is.
+// and fields. Each case expects the literal links in the order made.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "actions/folders.h"
 #include "actions/links.h"
@@ -15,184 +14,108 @@
 
 namespace {
 
-const char kInstallDir[] = "C:\\Program Files\\Viewer\\";
-
-// A link as the tests expect it; show command 1, no description and no
-// hotkey are checked for every link.
-struct Link {
-  std::string target;
-  std::string linkFile;
-  std::string workingFolder;
-  std::string arguments;
-  std::string iconFile;
-  int32_t iconIndex;
-};
-
 class LinksTest : public TempFolderTest {
  protected:
   void SetUp() override {
     TempFolderTest::SetUp();
-    programs_ = Win("Start Menu\\Programs\\");
-    desktop_ = Win("Desktop\\");
-    SystemDoubleSetSpecialFolder(kFolderPrograms, programs_);
-    SystemDoubleSetSpecialFolder(kFolderDesktop, desktop_);
+    SystemDoubleSetSpecialFolder(kFolderPrograms, Win("Programs"));
+    SystemDoubleSetSpecialFolder(kFolderDesktop, Win("Desktop"));
     MakeFolder("Desktop");
     LoadDefaultTexts("Viewer", "2.1");
   }
 
-  void ExpectLinks(const std::vector<Link>& expected) {
-    const std::vector<ShellLinkSpec>& got = ShellLinkDoubleLinks();
-    ASSERT_EQ(got.size(), expected.size());
-    for (size_t i = 0; i < got.size(); ++i) {
-      SCOPED_TRACE(expected[i].linkFile);
-      EXPECT_EQ(got[i].target, expected[i].target);
-      EXPECT_EQ(got[i].linkFile, expected[i].linkFile);
-      EXPECT_EQ(got[i].workingFolder, expected[i].workingFolder);
-      EXPECT_EQ(got[i].arguments, expected[i].arguments);
-      EXPECT_EQ(got[i].iconFile, expected[i].iconFile);
-      EXPECT_EQ(got[i].iconIndex, expected[i].iconIndex);
-      EXPECT_EQ(got[i].showCommand, 1);
-      EXPECT_EQ(got[i].description, "");
-      EXPECT_EQ(got[i].hotkey, 0);
-      EXPECT_EQ(Read(expected[i].linkFile), std::string(kShellLinkMarker) + expected[i].target + "\n");
+  // The links so far, one line each: link file relative to the test
+  // folder, target, working folder, arguments, icon file and index.
+  // A link whose marker file is missing, or with another show command,
+  // description or hotkey, says so.
+  std::string Links() const {
+    std::string out;
+    for (const ShellLinkSpec& l : ShellLinkDoubleLinks()) {
+      out += l.linkFile.substr(dir_.size() + 1) + " > " + l.target + " | " + l.workingFolder + " | " + l.arguments +
+             " | " + l.iconFile + "," + std::to_string(l.iconIndex);
+      if (l.showCommand != 1 || !l.description.empty() || l.hotkey != 0) out += " (show, description, hotkey)";
+      out += Read(l.linkFile) == kShellLinkMarker + l.target + "\n" ? "\n" : " (not saved)\n";
     }
+    return out;
   }
-
-  std::string programs_;
-  std::string desktop_;
 };
 
 TEST_F(LinksTest, IconMarkerStandsForTheTarget) {
-  struct Case {
+  const struct {
     const char* iconFile;
     int32_t iconIndex;
-    const char* shownFile;
-    int32_t shownIndex;
+    const char* link;
+  } cases[] = {
+      {"|", -1, "Desktop\\v.lnk > C:\\v.exe |  |  | C:\\v.exe,0\n"},
+      {"|", 3, "Desktop\\v.lnk > C:\\v.exe |  |  | C:\\v.exe,3\n"},
+      {"C:\\v.ico", -1, "Desktop\\v.lnk > C:\\v.exe |  |  | C:\\v.ico,0\n"},
+      {"||", 2, "Desktop\\v.lnk > C:\\v.exe |  |  | ||,2\n"},  // only the one character
   };
-  const Case cases[] = {
-      {"|", 0, "C:\\V\\v.exe", 0},
-      {"|", -1, "C:\\V\\v.exe", 0},
-      {"|", 3, "C:\\V\\v.exe", 3},
-      {"C:\\V\\v.ico", -1, "C:\\V\\v.ico", 0},
-      {"C:\\V\\v.ico", 2, "C:\\V\\v.ico", 2},
-      {"||", 0, "||", 0},  // only the single character is the marker
-      {"", 0, "", 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.iconFile) + "," + std::to_string(c.iconIndex));
+  for (const auto& c : cases) {
     ResetShellLinkDouble();
     ShellLinkSpec link;
-    link.target = "C:\\V\\v.exe";
-    link.linkFile = desktop_ + "v.lnk";
+    link.target = "C:\\v.exe";
+    link.linkFile = Win("Desktop\\v.lnk");
     link.iconFile = c.iconFile;
     link.iconIndex = c.iconIndex;
     CreateShellLink(link);
-    ASSERT_EQ(ShellLinkDoubleLinks().size(), 1u);
-    EXPECT_EQ(ShellLinkDoubleLinks()[0].iconFile, c.shownFile);
-    EXPECT_EQ(ShellLinkDoubleLinks()[0].iconIndex, c.shownIndex);
+    EXPECT_EQ(Links(), c.link);
   }
 }
 
-TEST_F(LinksTest, DesktopLinkStartsTheProgram) {
-  struct Case {
-    const char* progLink;
-    const char* linkName;
-  };
-  const Case cases[] = {
-      {"Viewer Link", "Viewer Link.lnk"},
-      {"", "Viewer.lnk"},  // ProgExe up to its first "."
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.progLink);
-    ResetShellLinkDouble();
-    ProgramLink program{kInstallDir, "Viewer.v2.exe", c.progLink, "-fast"};
-    EXPECT_EQ(CreateDesktopLink(program), desktop_ + c.linkName);
-    ExpectLinks({{"C:\\Program Files\\Viewer\\Viewer.v2.exe", desktop_ + c.linkName, kInstallDir, "-fast",
-                  "C:\\Program Files\\Viewer\\Viewer.v2.exe", 0}});
-  }
+TEST_F(LinksTest, DesktopLinkNamedAfterTheLinkOrTheProgram) {
+  EXPECT_EQ(CreateDesktopLink({"C:\\V\\", "Viewer.v2.exe", "Viewer Link", "-fast"}), Win("Desktop\\Viewer Link.lnk"));
+  EXPECT_EQ(CreateDesktopLink({"C:\\V\\", "Viewer.v2.exe", "", ""}), Win("Desktop\\Viewer.lnk"));
+  EXPECT_EQ(Links(),
+            "Desktop\\Viewer Link.lnk > C:\\V\\Viewer.v2.exe | C:\\V\\ | -fast | C:\\V\\Viewer.v2.exe,0\n"
+            "Desktop\\Viewer.lnk > C:\\V\\Viewer.v2.exe | C:\\V\\ |  | C:\\V\\Viewer.v2.exe,0\n");
 }
 
-TEST_F(LinksTest, StartMenuFolderWithEveryLink) {
-  Write("setup.ini",
-        "[StartMenue]\r\n"
-        "Help=doc\\help.chm\r\n"
-        "URL=http://example.org/\r\n"
-        "Exe=tools\\conv.x.exe\r\n"
-        "Unistall=1\r\n");
-  Write("german.lng",
-        "[Install]\r\n"
-        "Help=  Hilfe \r\n"
-        "Homepage=\tHomepage im Netz  \r\n"
-        "Uninstall= Entfernen\r\n");
-  LoadLanguageTexts(Native("german.lng"), "Viewer", "2.1");
-  ProgramLink program{kInstallDir, "Viewer.exe", "Viewer Link", "-fast"};
-  StartMenuLinks made = CreateStartMenuLinks(Native("setup.ini"), "Viewer Group\\", program);
-
-  const std::string menu = programs_ + "Viewer Group\\";
-  EXPECT_EQ(made.programMenuFolder, menu);
-  const std::string dir = kInstallDir;
-  ExpectLinks({
-      {dir + "Viewer.exe", menu + "Viewer Link.lnk", dir, "-fast", dir + "Viewer.exe", 0},
-      {dir + "tools\\conv.x.exe", menu + "conv.lnk", dir + "tools\\", "", dir + "tools\\conv.x.exe", 0},
-      {dir + "doc\\help.chm", menu + "Hilfe.lnk", dir, "", dir + "doc\\help.chm", 0},
-      {"http://example.org/", menu + "Homepage im Netz.lnk", "", "", "C:\\WINDOWS\\system32\\url.dll", 0},
-      {dir + "Uninstall.exe", menu + "Entfernen.lnk", dir, "", dir + "Uninstall.exe", 0},
-  });
-  for (int kind = 0; kind < kStartMenuLinkCount; ++kind) {
-    EXPECT_TRUE(made.made[kind]) << kind;
-    EXPECT_EQ(made.linkFiles[kind], ShellLinkDoubleLinks()[kind].linkFile) << kind;
-  }
-}
-
-TEST_F(LinksTest, StartMenuLinksTheirConditionsLeaveOut) {
-  struct Case {
-    const char* what;
-    const char* ini;
+TEST_F(LinksTest, StartMenuLinksByTheirConditions) {
+  const std::string all = "Help=doc\\help.chm\nURL=http://example.org/\nExe=tools\\conv.x.exe\nUnistall=1\n";
+  const struct {
+    std::string startMenue;  // the group's keys in setup.ini
     const char* folderName;
     ProgramLink program;
-    const char* menu;  // below the Programs folder
-    const char* programName;
-    const char* addExeName;
-    std::vector<bool> made;
+    const char* menu;
+    const char* links;
+    const char* addExe;  // the additional link's path, made or not
+  } cases[] = {
+      {all, "Viewer Group\\", {"C:\\V\\", "Viewer.exe", "Viewer Link", "-fast"}, "Viewer Group\\",
+       "Programs\\Viewer Group\\Viewer Link.lnk > C:\\V\\Viewer.exe | C:\\V\\ | -fast | C:\\V\\Viewer.exe,0\n"
+       "Programs\\Viewer Group\\conv.lnk > C:\\V\\tools\\conv.x.exe | C:\\V\\tools\\ |  | C:\\V\\tools\\conv.x.exe,0\n"
+       "Programs\\Viewer Group\\Hilfe.lnk > C:\\V\\doc\\help.chm | C:\\V\\ |  | C:\\V\\doc\\help.chm,0\n"
+       "Programs\\Viewer Group\\Im Netz.lnk > http://example.org/ |  |  | C:\\WINDOWS\\system32\\url.dll,0\n"
+       "Programs\\Viewer Group\\Entfernen.lnk > C:\\V\\Uninstall.exe | C:\\V\\ |  | C:\\V\\Uninstall.exe,0\n",
+       "conv.lnk"},
+      // An empty folder name and link name come from ProgExe; Unistall 0 and
+      // empty keys make no link.
+      {"Unistall=0\nHelp=\n", "", {"C:\\V\\", "Viewer.v2.exe", "", ""}, "Viewer\\",
+       "Programs\\Viewer\\Viewer.lnk > C:\\V\\Viewer.v2.exe | C:\\V\\ |  | C:\\V\\Viewer.v2.exe,0\n", ".lnk"},
+      // Sub-folders are made; "/" separates too; no ProgExe: no program link.
+      {"Exe=bin/tool\nUnistall=-1\n", "A\\B\\C", {"C:\\V\\", "", "V", ""}, "A\\B\\C\\",
+       "Programs\\A\\B\\C\\tool.lnk > C:\\V\\bin/tool | C:\\V\\bin/ |  | C:\\V\\bin/tool,0\n"
+       "Programs\\A\\B\\C\\Entfernen.lnk > C:\\V\\Uninstall.exe | C:\\V\\ |  | C:\\V\\Uninstall.exe,0\n",
+       "tool.lnk"},
   };
-  const Case cases[] = {
-      {"nothing but the program; empty folder name and link name come from ProgExe",
-       "[StartMenue]\r\nUnistall=0\r\n", "", {kInstallDir, "Viewer.v2.exe", "", ""}, "Viewer\\", "Viewer", "",
-       {true, false, false, false, false}},
-      {"no setup.ini, no ProgExe: no link, the folder still made", nullptr, "Group", {kInstallDir, "", "V", ""},
-       "Group\\", "V", "", {false, false, false, false, false}},
-      {"sub-folders created; an Exe with \"/\" and no extension",
-       "[StartMenue]\r\nExe=bin/tool\r\nUnistall=-1\r\n", "A\\B\\C", {kInstallDir, "v.exe", "V", ""}, "A\\B\\C\\", "V",
-       "tool", {true, true, false, false, true}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  Write("german.lng", "[Install]\nHelp=  Hilfe \nHomepage=\tIm Netz  \nUninstall= Entfernen\n");
+  LoadLanguageTexts(Native("german.lng"), "Viewer", "2.1");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.menu);
     ResetShellLinkDouble();
-    std::string ini = Native(std::string("setup-") + std::to_string(&c - cases) + ".ini");
-    if (c.ini) Write(ini, c.ini);
-    StartMenuLinks made = CreateStartMenuLinks(ini, c.folderName, c.program);
-    const std::string menu = programs_ + c.menu;
+    Write("setup.ini", "[StartMenue]\n" + c.startMenue);
+    StartMenuLinks made = CreateStartMenuLinks(Native("setup.ini"), c.folderName, c.program);
+    const std::string menu = Win("Programs\\") + c.menu;
     EXPECT_EQ(made.programMenuFolder, menu);
-    EXPECT_TRUE(FolderExists(menu));
-    // Every path by its rule, made or not: what the uninstall record lists.
-    const std::string expectedFiles[kStartMenuLinkCount] = {
-        menu + c.programName + ".lnk", menu + c.addExeName + ".lnk", menu + "Help.lnk", menu + "Homepage.lnk",
-        menu + "Uninstall.lnk"};
-    size_t madeCount = 0;
-    for (int kind = 0; kind < kStartMenuLinkCount; ++kind) {
-      SCOPED_TRACE(kind);
-      EXPECT_EQ(made.linkFiles[kind], expectedFiles[kind]);
-      EXPECT_EQ(made.made[kind], c.made[kind]);
-      EXPECT_EQ(Exists(made.linkFiles[kind]), c.made[kind]);
-      madeCount += c.made[kind];
-    }
-    EXPECT_EQ(ShellLinkDoubleLinks().size(), madeCount);
+    EXPECT_EQ(Links(), c.links);
+    // Every path by its rule, for the uninstall record, made or not.
+    EXPECT_EQ(made.linkFiles[kProgramMenuLink], menu + ProgramLinkName(c.program) + ".lnk");
+    EXPECT_EQ(made.linkFiles[kAdditionalLink], menu + c.addExe);
+    EXPECT_EQ(made.linkFiles[kUninstallLink], menu + "Entfernen.lnk");
+    int count = 0;
+    for (bool m : made.made) count += m;
+    EXPECT_EQ(count, static_cast<int>(ShellLinkDoubleLinks().size()));
   }
-  // The "/" sub-folder gives the working folder inside it.
-  const std::vector<ShellLinkSpec>& last = ShellLinkDoubleLinks();
-  ASSERT_EQ(last.size(), 3u);
-  EXPECT_EQ(last[1].target, std::string(kInstallDir) + "bin/tool");
-  EXPECT_EQ(last[1].workingFolder, std::string(kInstallDir) + "bin/");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Shell links made for real through the shell's link object and read back
-// by the linkinfo test program (tests/programs/linkinfo.cpp), which reads
-// them through IShellLinkA as the e2e tests of the install do.
+// by tests/programs/linkinfo.cpp, which the e2e tests of the install use
+// too, through IShellLinkA.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,48 +15,41 @@ namespace {
 
 class LinksWinTest : public TempFolderTest {
  protected:
-  // The fields of a link as linkinfo writes them; empty when it could not
-  // read the link.
+  // The link's fields as linkinfo writes them; empty when it could not.
   std::string LinkInfo(const std::string& linkFile) {
     const std::string program = FolderPart(OsGetModuleFileName()) + "linkinfo.exe";
-    const std::string out = Win("info.txt");
-    DeleteFileA(out.c_str());
-    std::string commandLine = "\"" + program + "\" \"" + linkFile + "\" \"" + out + "\"";
+    std::string commandLine = "\"" + program + "\" \"" + linkFile + "\" \"" + Win("info.txt") + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
-      ADD_FAILURE() << "cannot start " << program;
-      return std::string();
+      return "cannot start " + program;
     }
     WaitForSingleObject(process.hProcess, 60000);
     DWORD code = 99;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return code == 0 ? Read("info.txt") : std::string();
+    return code == 0 ? Read("info.txt") : "linkinfo exit code " + std::to_string(code);
   }
 };
 
-TEST_F(LinksWinTest, LinkReadsBackThroughTheShell) {
+TEST_F(LinksWinTest, LinksReadBackThroughTheShell) {
   Write("Prog Dir\\Viewer.exe", "MZ");
-  Write("Prog Dir\\icons.dll", "MZ");
   const std::string target = Win("Prog Dir\\Viewer.exe");
-  struct Case {
-    const char* what;
+  const struct {
     std::string iconFile;
     int32_t iconIndex;
     std::string arguments;
-    std::string shownIcon;
-    int32_t shownIndex;
+    std::string icon;  // as read back
+  } cases[] = {
+      {"|", -1, "-fast \"a b\"", target + "\r\niconindex=0"},
+      // over the same link: Save overwrites it
+      {Win("icons.dll"), 2, "", Win("icons.dll") + "\r\niconindex=2"},
   };
-  const Case cases[] = {
-      {"the icon marker and -1 give the target's first icon", "|", -1, "-fast \"a b\"", target, 0},
-      {"an icon file of its own, over the same link", Win("Prog Dir\\icons.dll"), 2, "", Win("Prog Dir\\icons.dll"), 2},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.iconFile);
     ShellLinkSpec link;
     link.target = target;
     link.linkFile = Win("Viewer Link.lnk");
@@ -65,28 +58,18 @@ TEST_F(LinksWinTest, LinkReadsBackThroughTheShell) {
     link.iconFile = c.iconFile;
     link.iconIndex = c.iconIndex;
     CreateShellLink(link);
-    EXPECT_EQ(LinkInfo(link.linkFile), "target=" + target + "\r\n" +
-                                           "arguments=" + c.arguments + "\r\n" +
-                                           "workdir=" + Win("Prog Dir\\") + "\r\n" +
-                                           "icon=" + c.shownIcon + "\r\n" +
-                                           "iconindex=" + std::to_string(c.shownIndex) + "\r\n" +
-                                           "show=1\r\n"
-                                           "description=\r\n"
-                                           "hotkey=0\r\n");
+    EXPECT_EQ(LinkInfo(link.linkFile), "target=" + target + "\r\narguments=" + c.arguments + "\r\nworkdir=" +
+                                           Win("Prog Dir\\") + "\r\nicon=" + c.icon +
+                                           "\r\nshow=1\r\ndescription=\r\nhotkey=0\r\n");
   }
-}
-
-TEST_F(LinksWinTest, LinkInAMissingFolderIsLeftOut) {
-  ShellLinkSpec link;
-  link.target = Win("Viewer.exe");
-  link.linkFile = Win("no such folder\\Viewer.lnk");
-  link.iconFile = kTargetIconMarker;
-  CreateShellLink(link);
-  EXPECT_FALSE(Exists("no such folder\\Viewer.lnk"));
+  // A link in a missing folder is left out, and COM is put back for the next.
+  ShellLinkSpec missing;
+  missing.target = target;
+  missing.linkFile = Win("no such folder\\Viewer.lnk");
+  CreateShellLink(missing);
   EXPECT_FALSE(Exists("no such folder"));
-  // COM was put back: the next link is made as if nothing had failed.
-  link.linkFile = Win("Viewer.lnk");
-  CreateShellLink(link);
+  missing.linkFile = Win("Viewer.lnk");
+  CreateShellLink(missing);
   EXPECT_TRUE(Exists("Viewer.lnk"));
 }
 

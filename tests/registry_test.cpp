@@ -1,10 +1,9 @@
 // Registry entries over the registry double: the root rule and the stored
-// bytes, the uninstall entry's key and value order, both association
-// layouts. Expectations are the literal keys and values, in write order.
+// zero, the uninstall entry's key and value order, both association
+// layouts. Each case expects the literal writes in their order.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "actions/folders.h"
 #include "actions/registry.h"
@@ -15,208 +14,130 @@
 
 namespace {
 
-const uint32_t kNtVersion = 0x1DB10106u;   // build 7601 in the high word
-const uint32_t kOldVersion = 0xC0000A04u;  // no build byte
-
-// One value write as the tests expect it: REG_SZ, the text and its zero.
-struct Write {
-  uint32_t root;
-  std::string subkey;
-  std::string name;
-  std::string text;
-};
-
-std::vector<Write> WritesSoFar() {
-  std::vector<Write> out;
+// The writes so far, one line each: root, subkey, name "=" text. A value
+// that is not a REG_SZ ending in its zero shows as such.
+std::string Writes() {
+  std::string out;
   for (const RegistryDoubleWrite& w : RegistryDoubleWrites()) {
-    EXPECT_EQ(w.value.type, static_cast<uint32_t>(kRegSz)) << w.subkey << " " << w.name;
-    std::string bytes(w.value.data.begin(), w.value.data.end());
-    EXPECT_TRUE(!bytes.empty() && bytes.back() == '\0') << w.subkey << " " << w.name << ": no terminating zero";
-    if (!bytes.empty()) bytes.pop_back();
-    out.push_back(Write{w.root, w.subkey, w.name, bytes});
+    std::string text(w.value.data.begin(), w.value.data.end());
+    bool zero = !text.empty() && text.back() == '\0';
+    if (zero) text.pop_back();
+    const char* root = w.root == kHkeyClassesRoot ? "CR" : w.root == kHkeyCurrentUser ? "CU" : "LM";
+    out += std::string(root) + " " + w.subkey + " " + w.name + "=" + text;
+    out += w.value.type == kRegSz && zero ? "\n" : " (not a REG_SZ with its zero)\n";
   }
   return out;
 }
 
-void ExpectWrites(const std::vector<Write>& expected) {
-  std::vector<Write> got = WritesSoFar();
-  ASSERT_EQ(got.size(), expected.size());
-  for (size_t i = 0; i < got.size(); ++i) {
-    SCOPED_TRACE("write " + std::to_string(i + 1) + ": " + expected[i].subkey + " " + expected[i].name);
-    EXPECT_EQ(got[i].root, expected[i].root);
-    EXPECT_EQ(got[i].subkey, expected[i].subkey);
-    EXPECT_EQ(got[i].name, expected[i].name);
-    EXPECT_EQ(got[i].text, expected[i].text);
-  }
-}
-
 class RegistryTest : public EnvTest {};
 
-TEST_F(RegistryTest, WriteRegistryStringNamesThreeRootsAndStoresTheZero) {
-  struct Case {
+TEST_F(RegistryTest, WriteRegistryStringTakesThreeRootsAndStoresTheZero) {
+  const struct {
     uint32_t root;
     RegistryDoubleRefusal refusal;
     const char* text;
     int result;
-    std::vector<uint8_t> stored;  // empty: no value
+    const char* writes;
+  } cases[] = {
+      {kHkeyClassesRoot, kRegistryAllows, "1", kRegistryWritten, "CR A\\B V=1\n"},
+      {kHkeyCurrentUser, kRegistryAllows, "", kRegistryWritten, "CU A\\B V=\n"},
+      {kHkeyLocalMachine, kRegistryAllows, "a b", kRegistryWritten, "LM A\\B V=a b\n"},
+      {kHkeyUsers, kRegistryAllows, "1", kRegistryKeyFailed, ""},  // a root, but not one of the three
+      {2, kRegistryAllows, "1", kRegistryKeyFailed, ""},
+      {kHkeyLocalMachine, kRegistryRefusesKeys, "1", kRegistryKeyFailed, ""},
+      {kHkeyLocalMachine, kRegistryRefusesValues, "1", kRegistryValueFailed, ""},
   };
-  const Case cases[] = {
-      {kHkeyClassesRoot, kRegistryAllows, "1", kRegistryWritten, {'1', 0}},
-      {kHkeyCurrentUser, kRegistryAllows, "", kRegistryWritten, {0}},
-      {kHkeyLocalMachine, kRegistryAllows, "ab c", kRegistryWritten, {'a', 'b', ' ', 'c', 0}},
-      {kHkeyUsers, kRegistryAllows, "1", kRegistryKeyFailed, {}},  // a real root, not one of the three
-      {0, kRegistryAllows, "1", kRegistryKeyFailed, {}},
-      {2, kRegistryAllows, "1", kRegistryKeyFailed, {}},
-      {0x80000005u, kRegistryAllows, "1", kRegistryKeyFailed, {}},
-      {kHkeyLocalMachine, kRegistryRefusesKeys, "1", kRegistryKeyFailed, {}},
-      {kHkeyLocalMachine, kRegistryRefusesValues, "1", kRegistryValueFailed, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.root) + " refusal " + std::to_string(c.refusal) + " '" + c.text + "'");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.root) + " refusal " + std::to_string(c.refusal));
     ResetEverything();
     RegistryDoubleRefuse(c.root, c.refusal);
-    EXPECT_EQ(WriteRegistryString(c.root, "Software\\Zd\\Sub", "Value", c.text), c.result);
-    RegistryDoubleValue value;
-    bool stored = RegistryDoubleGet(c.root, "Software\\Zd\\Sub", "Value", &value);
-    EXPECT_EQ(stored, !c.stored.empty());
-    if (stored) {
-      EXPECT_EQ(value.data, c.stored);
-      // A written value reads back whole, the stored zero dropped.
-      EXPECT_EQ(ReadRegistryString(c.root, "Software\\Zd\\Sub", "Value"), c.text);
-    }
-    if (c.result == kRegistryKeyFailed) {
-      EXPECT_FALSE(RegistryDoubleKeyExists(c.root, "Software"));
+    EXPECT_EQ(WriteRegistryString(c.root, "A\\B", "V", c.text), c.result);
+    EXPECT_EQ(Writes(), c.writes);
+    EXPECT_EQ(RegistryDoubleKeyExists(c.root, "A"), c.result != kRegistryKeyFailed);
+    // Read back whole: the last byte that ReadRegistryString drops is the zero.
+    if (c.result == kRegistryWritten) {
+      EXPECT_EQ(ReadRegistryString(c.root, "A\\B", "V"), c.text);
     }
   }
 }
 
 TEST_F(RegistryTest, UninstallEntryKeyAndValuesInOrder) {
-  UninstallEntry entry;
-  entry.guid = "{0A1B2C3D-1111-2222-3333-444455556666}";
-  entry.progLink = "Viewer Link";
-  entry.title = "Image Viewer";
-  entry.version = "2.1";
-  entry.author = "Ann Author";
-  entry.web = "http://example.org/";
-  entry.email = "ann@example.org";
-  entry.installDir = "C:\\Program Files\\Viewer\\";
-  entry.progExe = "Viewer.exe";
-  WriteUninstallEntry(entry);
-  const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{0A1B2C3D-1111-2222-3333-444455556666}";
-  ExpectWrites({
-      {kHkeyLocalMachine, key, "DisplayName", "Image Viewer  2.1"},
-      {kHkeyLocalMachine, key, "DisplayIcon", "C:\\Program Files\\Viewer\\Viewer.exe"},
-      {kHkeyLocalMachine, key, "Publisher", "Ann Author"},
-      {kHkeyLocalMachine, key, "URLInfoAbout", "http://example.org/"},
-      {kHkeyLocalMachine, key, "HelpLink", "http://example.org/"},
-      {kHkeyLocalMachine, key, "Contact", "ann@example.org"},
-      {kHkeyLocalMachine, key, "UninstallString", "C:\\Program Files\\Viewer\\uninstall.exe"},
-  });
-}
-
-TEST_F(RegistryTest, UninstallEntryNamedAfterTheLinkWithoutGuid) {
-  struct Case {
+  const std::string key = "LM Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  const struct {
     const char* guid;
     const char* version;
     RegistryDoubleRefusal refusal;
-    const char* key;  // null: no key at all
-    const char* displayName;
+    std::string writes;
+  } cases[] = {
+      {"{0A1B}", "2.1", kRegistryAllows,
+       key + "{0A1B} DisplayName=Image Viewer  2.1\n" +                          //
+           key + "{0A1B} DisplayIcon=C:\\Program Files\\Viewer\\Viewer.exe\n" +  //
+           key + "{0A1B} Publisher=Ann Author\n" +                               //
+           key + "{0A1B} URLInfoAbout=http://example.org/\n" +                   //
+           key + "{0A1B} HelpLink=http://example.org/\n" +                       //
+           key + "{0A1B} Contact=ann@example.org\n" +                            //
+           key + "{0A1B} UninstallString=C:\\Program Files\\Viewer\\uninstall.exe\n"},
+      // Without a GUID the key is the link name; an empty version leaves two blanks.
+      {"", "", kRegistryAllows,
+       key + "Viewer Link DisplayName=Image Viewer  \n" +                            //
+           key + "Viewer Link DisplayIcon=C:\\Program Files\\Viewer\\Viewer.exe\n" +  //
+           key + "Viewer Link Publisher=Ann Author\n" +                               //
+           key + "Viewer Link URLInfoAbout=http://example.org/\n" +                   //
+           key + "Viewer Link HelpLink=http://example.org/\n" +                       //
+           key + "Viewer Link Contact=ann@example.org\n" +                            //
+           key + "Viewer Link UninstallString=C:\\Program Files\\Viewer\\uninstall.exe\n"},
+      {"{0A1B}", "2.1", kRegistryRefusesKeys, ""},
   };
-  const Case cases[] = {
-      {"", "2.1", kRegistryAllows, "Viewer Link", "Image Viewer  2.1"},
-      {"{G}", "", kRegistryAllows, "{G}", "Image Viewer  "},  // two blanks stay
-      {"{G}", "2.1", kRegistryRefusesKeys, nullptr, nullptr},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.guid) + " / " + c.version);
     ResetEverything();
     RegistryDoubleRefuse(kHkeyLocalMachine, c.refusal);
-    UninstallEntry entry;
-    entry.guid = c.guid;
-    entry.progLink = "Viewer Link";
-    entry.title = "Image Viewer";
-    entry.version = c.version;
-    WriteUninstallEntry(entry);
-    if (!c.key) {
-      EXPECT_TRUE(RegistryDoubleWrites().empty());
-      EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyLocalMachine, "Software"));
-      continue;
-    }
-    ASSERT_EQ(WritesSoFar().size(), 7u);
-    const Write first = WritesSoFar()[0];
-    EXPECT_EQ(first.subkey, std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\") + c.key);
-    EXPECT_EQ(first.text, c.displayName);
+    WriteUninstallEntry({c.guid, "Viewer Link", "Image Viewer", c.version, "Ann Author", "http://example.org/",
+                         "ann@example.org", "C:\\Program Files\\Viewer\\", "Viewer.exe"});
+    EXPECT_EQ(Writes(), c.writes);
   }
 }
 
 TEST_F(RegistryTest, AssociationLayouts) {
-  const std::string program = "C:\\Program Files\\Image Viewer\\view er.exe";
-  const std::string open = "\"C:\\Program Files\\Image Viewer\\view er.exe\" \"%1\"";
-  const std::string fileExts = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
-  struct Case {
-    const char* what;
+  const std::string open = "\"C:\\Program Files\\Viewer\\view er.exe\" \"%1\"";  // quoted for the blanks
+  const struct {
     uint32_t version;
     const char* description;
     const char* icon;
-    std::vector<Write> writes;
+    std::string writes;
+  } cases[] = {
+      // NT family: no description names the type after the file name; no
+      // icon location writes no DefaultIcon, in either layout.
+      {0x1DB10106u, "", "C:\\Icons\\v.ico,2",
+       "CR Applications\\view er.exe\\shell\\open\\command =" + open + "\n" +
+           "CR .vim =vim_auto_file\n"
+           "CR vim_auto_file =view er.exe\n"
+           "CR vim_auto_file\\DefaultIcon =C:\\Icons\\v.ico,2\n"
+           "CU Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vim Application=view er.exe\n"},
+      {0x1DB10106u, "Viewer Image", "",
+       "CR Applications\\view er.exe\\shell\\open\\command =" + open + "\n" +
+           "CR .vim =vim_auto_file\n"
+           "CR vim_auto_file =Viewer Image\n"
+           "CU Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vim Application=view er.exe\n"},
+      {0xC0000A04u, "Viewer Image", "C:\\Icons\\v.ico,2",
+       "LM Software\\Classes\\.vim =view er.exe\n"
+       "LM Software\\Classes\\view er.exe =Viewer Image\n"
+       "LM Software\\Classes\\view er.exe\\DefaultIcon =C:\\Icons\\v.ico,2\n"
+       "LM Software\\Classes\\view er.exe\\shell\\open\\command =" +
+           open + "\n"},
+      {0xC0000A04u, "", "",
+       "LM Software\\Classes\\.vim =view er.exe\n"
+       "LM Software\\Classes\\view er.exe =view er.exe\n"
+       "LM Software\\Classes\\view er.exe\\shell\\open\\command =" +
+           open + "\n"},
   };
-  const Case cases[] = {
-      {"NT, description and icon",
-       kNtVersion,
-       "Viewer Image",
-       "C:\\Icons\\v.ico,2",
-       {
-           {kHkeyClassesRoot, "Applications\\view er.exe\\shell\\open\\command", "", open},
-           {kHkeyClassesRoot, ".vim", "", "vim_auto_file"},
-           {kHkeyClassesRoot, "vim_auto_file", "", "Viewer Image"},
-           {kHkeyClassesRoot, "vim_auto_file\\DefaultIcon", "", "C:\\Icons\\v.ico,2"},
-           {kHkeyCurrentUser, fileExts + "vim", "Application", "view er.exe"},
-       }},
-      {"NT, neither: the type is the file name, no DefaultIcon",
-       kNtVersion,
-       "",
-       "",
-       {
-           {kHkeyClassesRoot, "Applications\\view er.exe\\shell\\open\\command", "", open},
-           {kHkeyClassesRoot, ".vim", "", "vim_auto_file"},
-           {kHkeyClassesRoot, "vim_auto_file", "", "view er.exe"},
-           {kHkeyCurrentUser, fileExts + "vim", "Application", "view er.exe"},
-       }},
-      {"older family, description and icon",
-       kOldVersion,
-       "Viewer Image",
-       "C:\\Icons\\v.ico,2",
-       {
-           {kHkeyLocalMachine, "Software\\Classes\\.vim", "", "view er.exe"},
-           {kHkeyLocalMachine, "Software\\Classes\\view er.exe", "", "Viewer Image"},
-           {kHkeyLocalMachine, "Software\\Classes\\view er.exe\\DefaultIcon", "", "C:\\Icons\\v.ico,2"},
-           {kHkeyLocalMachine, "Software\\Classes\\view er.exe\\shell\\open\\command", "", open},
-       }},
-      {"older family, neither",
-       kOldVersion,
-       "",
-       "",
-       {
-           {kHkeyLocalMachine, "Software\\Classes\\.vim", "", "view er.exe"},
-           {kHkeyLocalMachine, "Software\\Classes\\view er.exe", "", "view er.exe"},
-           {kHkeyLocalMachine, "Software\\Classes\\view er.exe\\shell\\open\\command", "", open},
-       }},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.version);
     ResetEverything();
     SystemDoubleSetVersion(c.version);
-    AssociateExtension("vim", c.description, program, c.icon);
-    ExpectWrites(c.writes);
+    AssociateExtension("vim", c.description, "C:\\Program Files\\Viewer\\view er.exe", c.icon);
+    EXPECT_EQ(Writes(), c.writes);
   }
-}
-
-TEST_F(RegistryTest, AssociationTriesEveryStepWhenOneRootRefuses) {
-  SystemDoubleSetVersion(kNtVersion);
-  RegistryDoubleRefuse(kHkeyClassesRoot, kRegistryRefusesKeys);
-  AssociateExtension("vim", "", "C:\\V\\v.exe", "");
-  ExpectWrites({{kHkeyCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vim",
-                 "Application", "v.exe"}});
 }
 
 }  // namespace
