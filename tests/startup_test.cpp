@@ -26,6 +26,7 @@
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/process.h"
+#include "runtime/rights.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
 
@@ -77,6 +78,7 @@ class StartupTest : public ::testing::Test {
     ResetPackageReader();
     ResetIni();
     ResetListings();
+    SetLoginOffer(nullptr, nullptr);
   }
 
   // Names a fresh work folder under the test folder and creates it.
@@ -173,6 +175,21 @@ TEST_F(StartupTest, CreateWorkFolderMakesTheFolderQuietly) {
   std::string work = MakeWorkFolder();
   EXPECT_TRUE(fs::is_directory(work));
   EXPECT_TRUE(DialogDoubleBoxes().empty());
+}
+
+TEST_F(StartupTest, StartUpPutsInTheLoginRetry) {
+  // Before start-up nothing offers a login; after it, a failed attempt is
+  // made once more, and only without administrator rights.
+  for (bool started : {false, true}) {
+    for (bool admin : {true, false}) {
+      SCOPED_TRACE(std::string(started ? "started" : "not started") + (admin ? ", administrator" : ", user"));
+      if (started) InitRuntime();
+      SystemDoubleSetAdminRights(admin);
+      int attempts = 0;
+      TryWithLogin([&] { return ++attempts == 2; });
+      EXPECT_EQ(attempts, started && !admin ? 2 : 1);
+    }
+  }
 }
 
 TEST_F(StartupTest, WorkFolderThatCannotBeMadeShowsTheCopyError) {

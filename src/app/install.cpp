@@ -1,7 +1,6 @@
 #include "app/install.h"
 
 #include "actions/folders.h"
-#include "app/admin.h"
 #include "app/config.h"
 #include "app/finish.h"
 #include "app/setup_state.h"
@@ -9,6 +8,7 @@
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
+#include "runtime/rights.h"
 
 void PublishInstallDir(const std::string& installDir) {
   Setup().installDir = AddBackslash(installDir);
@@ -17,12 +17,7 @@ void PublishInstallDir(const std::string& installDir) {
 
 void CopyProgramFiles(bool withProgress) {
   const std::string& target = Setup().installDir;
-  if (!FolderExists(target)) {
-    if (!EnsureFolderExists(target) && !HasAdminRights()) {
-      OfferLogin();
-      EnsureFolderExists(target);
-    }
-  }
+  if (!FolderExists(target)) TryWithLogin([&] { return EnsureFolderExists(target); });
   // The wizard's progress step joins here with the wizard window.
   OpenPackage(Setup().workFolder + "setup.pck", nullptr);
   ExtractPackage(target, Setup().noCopyExt);

@@ -19,12 +19,14 @@
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
+#include "runtime/rights.h"
 #include "runtime/text.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
 
 void InitRuntime() {
   OsRestrictDllSearch();
+  SetLoginOffer(HasAdminRights, OfferLogin);
   // Texts needed before the language file is read are the defaults.
   LoadDefaultTexts(Setup().title, Setup().version);
   // The script control is created here once the script runner lands.
@@ -65,12 +67,7 @@ void PrepareWorkFolderName() {
 
 void CreateWorkFolder() {
   const std::string& work = Setup().workFolder;
-  if (!work.empty() && CreateFolder(work)) return;
-  if (!work.empty() && !HasAdminRights()) {
-    OfferLogin();
-    if (CreateFolder(work)) return;
-  }
-  ShowCopyError();
+  if (work.empty() || !TryWithLogin([&] { return CreateFolder(work); })) ShowCopyError();
 }
 
 void UnpackSetupFiles() {

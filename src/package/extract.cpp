@@ -3,11 +3,11 @@
 #include <memory>
 #include <new>
 
-#include "app/admin.h"
 #include "package/entry_block.h"
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
+#include "runtime/rights.h"
 
 namespace {
 
@@ -77,11 +77,14 @@ ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEnt
 }  // namespace
 
 ExtractOutcome RetryWithLogin(ExtractOutcome (*write)(void* job), void* job) {
-  ExtractOutcome outcome = write(job);
-  if (outcome != kExtractNotCreated && outcome != kExtractNotReplaced) return outcome;
-  if (HasAdminRights()) return outcome;
-  OfferLogin();
-  return write(job);
+  ExtractOutcome outcome = kExtractWritten;
+  // Only a file that could not be made or put in place waits on rights; a
+  // write that failed part-way would fail the same way again.
+  TryWithLogin([&] {
+    outcome = write(job);
+    return outcome != kExtractNotCreated && outcome != kExtractNotReplaced;
+  });
+  return outcome;
 }
 
 const char* ExtractOutcomeText(ExtractOutcome outcome) {

@@ -21,10 +21,10 @@ enum ExtractOutcome {
   kExtractNotReplaced,  // written, but the system would not put it in place of the existing file
 };
 const char* ExtractOutcomeText(ExtractOutcome outcome);
-// The login retry around one whole file write, write(job): when the file
-// could not be created or could not take the place of the existing one, and
-// the process lacks administrator rights, the login is offered and the write
-// runs exactly once more, from the start.
+// The login retry (TryWithLogin) around one whole file write, write(job):
+// when the file could not be created or could not take the place of the
+// existing one, and the process lacks administrator rights, the login is
+// offered and the write runs exactly once more, from the start.
 ExtractOutcome RetryWithLogin(ExtractOutcome (*write)(void* job), void* job);
 ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write);
 // True when name, joined to a destination folder, stays inside it: a
