@@ -590,6 +590,15 @@ TEST(TemporaryNameTest, AnyGuidTextGivesAShortName) {
 
 // ---------------------------------------------------------- path parts --
 
+TEST(PathPartsTest, FolderPartUpToTheLastOfTheSeparators) {
+  // With "\" alone, as the process runner takes a program's folder.
+  struct {
+    const char* path;
+    const char* folder;
+  } cases[] = {{"C:\\dir/sub/tool.exe", "C:\\"}, {"\\tool.exe", "\\"}, {"dir/tool.exe", ""}};
+  for (const auto& c : cases) EXPECT_EQ(FolderPart(c.path, "\\"), c.folder) << c.path;
+}
+
 TEST(PathPartsTest, FolderAndFileName) {
   struct Case {
     const char* path;

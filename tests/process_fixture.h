@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 #include "test_system.h"
 
 class ProcessTest : public ::testing::Test {

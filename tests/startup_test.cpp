@@ -25,7 +25,7 @@
 #include "platform/system_double.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 #include "runtime/rights.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"

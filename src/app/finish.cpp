@@ -4,7 +4,7 @@
 #include "platform/process.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 
 const char* const kBeforeHook = "BeforeZD.exe";
 const char* const kWhileHook = "WhileZD.exe";

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 
 struct RunOptions {
   bool quiet = false;

@@ -356,8 +356,8 @@ std::string TemporaryFileName(const std::string& guidText, uint32_t seed) {
   return name + ".tmp";
 }
 
-std::string FolderPart(const std::string& path) {
-  size_t pos = path.find_last_of("\\/");
+std::string FolderPart(const std::string& path, const char* separators) {
+  size_t pos = path.find_last_of(separators);
   return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
 }
 

@@ -75,5 +75,6 @@ const size_t kTemporaryNameLength = 11;
 std::string TemporaryFileName(const std::string& guidText, uint32_t seed);
 
 // Path text helpers shared by the modules.
-std::string FolderPart(const std::string& path);  // up to and including the last "\" or "/"
+// Up to and including the last of the separators; empty when there is none.
+std::string FolderPart(const std::string& path, const char* separators = "\\/");
 std::string FileNamePart(const std::string& path);
