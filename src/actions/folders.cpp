@@ -110,11 +110,6 @@ std::string ExpandFolderVariables(const std::string& path, bool programFilesFall
   return out;
 }
 
-std::string AddBackslash(const std::string& path) {
-  if (!path.empty() && path.back() == '\\') return path;
-  return path + '\\';
-}
-
 bool EnsureFolderExists(const std::string& path) {
-  return OsMakeSureDirectoryPathExists(AddBackslash(path));
+  return CreateFolderPath(AddBackslash(path), kStopAtFailure);
 }

@@ -1,5 +1,5 @@
 // Folder lookup behind the folder variables of setup.ini and task lines,
-// path expansion, and the small path operations the install actions share.
+// path expansion, and the folder creation the install actions share.
 // Every folder path returned here is empty (not found) or ends in "\", so
 // a variable is written directly before the next component: %ProgramFiles%Viewer.
 #pragma once
@@ -34,9 +34,8 @@ std::string GetFolderPath(int32_t folder);
 // the Program Files folder.
 std::string ExpandFolderVariables(const std::string& path, bool programFilesFallback);
 
-// The path with a "\" appended unless it ends in one; "" gives "\".
-std::string AddBackslash(const std::string& path);
-// Creates every missing folder of AddBackslash(path); true on success.
+// Creates every missing folder of AddBackslash(path), stopping at the first
+// that cannot be made; true on success.
 bool EnsureFolderExists(const std::string& path);
 
 // A registry value as text (its last byte dropped as the terminator), or

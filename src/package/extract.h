@@ -6,8 +6,11 @@
 // be (see extract.cpp). The no-copy list names extensions ("opt|ini|") whose
 // existing files are left alone.
 bool ExtractPackage(const std::string& destination, const std::string& noCopyList);
+// Extracts the current entry, or only reads past its block when write is
+// false. Nothing in the installer calls it: ExtractPackage needs the outcome
+// that ExtractCurrentEntry tells apart. It stays as the one-entry step for a
+// caller that walks the entries itself, as the tests do.
 bool ExtractEntry(const std::string& destination, bool write);
-void CreateFolderPath(const std::string& path);
 
 // What became of one entry; ExtractEntry folds it into its true/false.
 enum ExtractOutcome {
