@@ -3,6 +3,7 @@
 // Every folder path returned here is empty (not found) or ends in "\", so
 // a variable is written directly before the next component: %ProgramFiles%Viewer.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,6 +24,15 @@ enum : int32_t {
   kFolderProgramFiles = -6,
   kFolderKorvex = -7,  // where the Korvex development environment lives
 };
+
+// The ten folder variables of the general expansion, in the order in which
+// ExpandFolderVariables replaces them.
+struct FolderVariable {
+  const char* name;  // "%ProgramFiles%"
+  int32_t folder;
+};
+const size_t kFolderVariableCount = 10;
+extern const FolderVariable kFolderVariables[kFolderVariableCount];
 
 // The folder with a trailing "\", or empty when it cannot be found. Looked
 // up afresh on every call.

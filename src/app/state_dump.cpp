@@ -55,12 +55,8 @@ void DumpRunState() {
   Line(&out, "InstallDir", s.installDir);
   Line(&out, "ProgramRunning", s.programRunning ? "1" : "0");
   out += "[Folders]\r\n";
-  static const char* const kVariables[] = {"%ProgramFiles%", "%Windows%",   "%System%",
-                                           "%CommonFiles%",  "%AppData%",   "%StartUp%",
-                                           "%QuickLaunch%",  "%MyDocuments%", "%Korvex%",
-                                           "%Fonts%"};
-  for (const char* variable : kVariables) {
-    Line(&out, variable, ExpandFolderVariables(variable, false));
+  for (const FolderVariable& variable : kFolderVariables) {
+    Line(&out, variable.name, ExpandFolderVariables(variable.name, false));
   }
   Line(&out, "Desktop", GetFolderPath(kFolderDesktop));
   Line(&out, "Programs", GetFolderPath(kFolderPrograms));
