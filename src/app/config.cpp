@@ -10,8 +10,6 @@
 
 namespace {
 
-const char kDefaultTitle[] = "--- unkown ---";
-
 // A text value stored with its terminating zero, so ReadRegistryString (which
 // drops the last byte) reads it back whole.
 void WriteStateValue(OsKey key, const char* name, const std::string& value) {

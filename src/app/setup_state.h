@@ -13,6 +13,9 @@ struct RunOptions {
   int8_t hookMode = 1;               // "/R": 1 both hooks, 2 before only, 3 after only
 };
 
+// The title until setup.ini names one, also when it names none (spelt so).
+const char kDefaultTitle[] = "--- unkown ---";
+
 struct SetupState {
   RunOptions options;
 
@@ -25,7 +28,7 @@ struct SetupState {
   // First keys of setup.ini, read at start-up.
   std::string languageList;
   std::string progExe;
-  std::string title = "--- unkown ---";
+  std::string title = kDefaultTitle;
   std::string version;
   std::string guid;
   std::string prgSize;
