@@ -105,7 +105,7 @@ TEST_F(ConfigTest, StartupReadTakesTheFirstKeys) {
   // Settings-load values are not touched by the start-up read.
   EXPECT_EQ(s.web, "");
   EXPECT_EQ(s.installDirConfigured, "");
-  EXPECT_EQ(Ini().file, nullptr);  // closed again
+  EXPECT_FALSE(IniIsOpen());  // closed again
 }
 
 TEST_F(ConfigTest, MissingSetupIniGivesDefaults) {

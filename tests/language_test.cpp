@@ -168,7 +168,7 @@ TEST_F(LanguageTest, LoadingNeverWritesTheFile) {
   LoadLanguageTexts(path, "Viewer", "2.1");
   std::ifstream in(path, std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), text);
-  EXPECT_EQ(Ini().file, nullptr);
+  EXPECT_FALSE(IniIsOpen());
 }
 
 TEST_F(LanguageTest, Utf8LanguageFileIsDecoded) {
