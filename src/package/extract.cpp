@@ -3,7 +3,6 @@
 #include <memory>
 #include <new>
 
-#include "app/admin.h"
 #include "package/entry_block.h"
 #include "package/package.h"
 #include "platform/system.h"
@@ -76,11 +75,21 @@ ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEnt
 
 }  // namespace
 
+namespace {
+bool (*g_hasRights)() = nullptr;
+void (*g_offerLogin)() = nullptr;
+}  // namespace
+
+void SetExtractLogin(bool (*hasRights)(), void (*offerLogin)()) {
+  g_hasRights = hasRights;
+  g_offerLogin = offerLogin;
+}
+
 ExtractOutcome RetryWithLogin(ExtractOutcome (*write)(void* job), void* job) {
   ExtractOutcome outcome = write(job);
   if (outcome != kExtractNotCreated && outcome != kExtractNotReplaced) return outcome;
-  if (HasAdminRights()) return outcome;
-  OfferLogin();
+  if (!g_hasRights || g_hasRights()) return outcome;
+  if (g_offerLogin) g_offerLogin();
   return write(job);
 }
 
