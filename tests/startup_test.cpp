@@ -19,7 +19,7 @@
 #include "app/startup.h"
 #include "lib/package_writer.h"
 #include "package/package.h"
-#include "platform/dialog_double.h"
+#include "platform/message_box_double.h"
 #include "platform/registry_double.h"
 #include "platform/system.h"
 #include "platform/system_double.h"
@@ -71,7 +71,7 @@ class StartupTest : public ::testing::Test {
     ResetSetup();
     ResetSystemDouble();
     ResetRegistryDouble();
-    ResetDialogDouble();
+    ResetMessageBoxDouble();
     ResetProcessRunner();
     ResetLanguageTexts();
     ResetPackageReader();
@@ -83,7 +83,7 @@ class StartupTest : public ::testing::Test {
   std::string MakeWorkFolder() {
     PrepareWorkFolderName();
     CreateWorkFolder();
-    EXPECT_TRUE(DialogDoubleBoxes().empty());
+    EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
     EXPECT_TRUE(FolderExists(::Setup().workFolder));
     return Native(::Setup().workFolder);
   }
@@ -172,21 +172,21 @@ TEST_F(StartupTest, SetupFolderOfAPosixModulePath) {
 TEST_F(StartupTest, CreateWorkFolderMakesTheFolderQuietly) {
   std::string work = MakeWorkFolder();
   EXPECT_TRUE(fs::is_directory(work));
-  EXPECT_TRUE(DialogDoubleBoxes().empty());
+  EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
 }
 
 TEST_F(StartupTest, WorkFolderThatCannotBeMadeShowsTheCopyError) {
   InitRuntime();
   for (bool admin : {true, false}) {
     SCOPED_TRACE(admin ? "administrator" : "user");
-    ResetDialogDouble();
+    ResetMessageBoxDouble();
     SystemDoubleSetAdminRights(admin);
     SystemDoubleSetTempPath(dir_ + "/missing");
     PrepareWorkFolderName();
     CreateWorkFolder();
     EXPECT_FALSE(FolderExists(::Setup().workFolder));
     EXPECT_FALSE(fs::exists(dir_ + "/missing"));
-    const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
+    const std::vector<MessageBoxRecord>& boxes = MessageBoxDoubleBoxes();
     ASSERT_FALSE(boxes.empty());
     if (admin) {
       EXPECT_EQ(boxes.size(), 1u);
@@ -259,10 +259,10 @@ TEST_F(StartupTest, HeldMutexShowsTheRunningWarning) {
   ::Setup().mutexName = "  MyAppMutex  ";
   LoadDefaultTexts("MyApp", "");
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kAnswerOk);
+  MessageBoxDoubleQueueAnswer(kAnswerOk);
   EXPECT_TRUE(CheckProgramRunning());
   EXPECT_TRUE(::Setup().programRunning);
-  const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
+  const std::vector<MessageBoxRecord>& boxes = MessageBoxDoubleBoxes();
   ASSERT_EQ(boxes.size(), 1u);  // OK goes on without a second check
   EXPECT_EQ(boxes[0].caption, "Zandor - Warning");
   EXPECT_EQ(boxes[0].text, "Close Program 'MyApp' first!\nThen press OK!");
@@ -283,7 +283,7 @@ TEST_F(StartupTest, RunningWarningReplacesEveryTitleMarker) {
         "RQ4_Msg2=Dann OK.\r\n");
   LoadLanguageTexts(language, "MyApp", "");
   EXPECT_TRUE(CheckProgramRunning());
-  const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
+  const std::vector<MessageBoxRecord>& boxes = MessageBoxDoubleBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Achtung");
   EXPECT_EQ(boxes[0].text, "Bitte MyApp schliessen (MyApp, nicht $titel)!\nDann OK.");
@@ -296,9 +296,9 @@ TEST_F(StartupTest, CancelOnTheRunningWarningDeletesTheWorkFolder) {
   Write(work + "German.lng", "x");
   ::Setup().mutexName = "MyAppMutex";
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kAnswerCancel);
+  MessageBoxDoubleQueueAnswer(kAnswerCancel);
   EXPECT_FALSE(CheckProgramRunning());
-  EXPECT_EQ(DialogDoubleBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxDoubleBoxes().size(), 1u);
   EXPECT_FALSE(fs::exists(work));
   EXPECT_TRUE(fs::is_directory(dir_));
 }
@@ -309,7 +309,7 @@ TEST_F(StartupTest, CancelWithoutAWorkFolderNameDeletesNothing) {
   fs::current_path(dir_);
   ::Setup().mutexName = "MyAppMutex";
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kAnswerCancel);
+  MessageBoxDoubleQueueAnswer(kAnswerCancel);
   bool goOn = CheckProgramRunning();
   fs::current_path(before);
   EXPECT_FALSE(goOn);
@@ -331,13 +331,13 @@ TEST_F(StartupTest, NoWarningWithoutARunningProgram) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mutexName);
     ResetSystemDouble();
-    ResetDialogDouble();
+    ResetMessageBoxDouble();
     ResetSetup();
     ::Setup().mutexName = c.mutexName;
     if (*c.held) SystemDoubleHoldMutex(c.held);
     EXPECT_TRUE(CheckProgramRunning());
     EXPECT_FALSE(::Setup().programRunning);
-    EXPECT_TRUE(DialogDoubleBoxes().empty());
+    EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
   }
 }
 
@@ -590,7 +590,7 @@ TEST_F(StartupTest, QuietRunInstallsIntoTheOverrideAndRemovesTheWorkFolder) {
   EXPECT_EQ(::Setup().installDir, dir_ + "/inst dir\\");
   EXPECT_FALSE(::Setup().workFolder.empty());
   EXPECT_FALSE(fs::exists(Native(::Setup().workFolder)));
-  EXPECT_TRUE(DialogDoubleBoxes().empty());
+  EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
   unsetenv("InstallDir");
 }
 
@@ -605,10 +605,10 @@ TEST_F(StartupTest, CancelOnTheRunningWarningEndsTheRunBeforeAnyInstall) {
   SystemDoubleSetModuleFileName(dir_ + "/Install.exe");
   SystemDoubleSetCommandLine("Install.exe /Q /P:" + dir_ + "/inst");
   SystemDoubleHoldMutex("HeldMutex");
-  DialogDoubleQueueAnswer(kAnswerCancel);
+  MessageBoxDoubleQueueAnswer(kAnswerCancel);
   EXPECT_EQ(SetupMain(), 0);
-  ASSERT_EQ(DialogDoubleBoxes().size(), 1u);
-  EXPECT_EQ(DialogDoubleBoxes()[0].text, "Close Program 'Held' first!\nThen press OK!");
+  ASSERT_EQ(MessageBoxDoubleBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxDoubleBoxes()[0].text, "Close Program 'Held' first!\nThen press OK!");
   EXPECT_FALSE(fs::exists(dir_ + "/inst"));
   EXPECT_FALSE(fs::exists(Native(::Setup().workFolder)));
 }

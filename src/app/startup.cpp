@@ -99,7 +99,7 @@ bool CheckProgramRunning() {
   SetupState& s = Setup();
   std::string mutex = TrimBlanks(s.mutexName);
   if (!mutex.empty()) {
-    s.programRunning = OsProbeNamedMutex(mutex) == 2;
+    s.programRunning = OsProbeNamedMutex(mutex) == kMutexExisted;
   } else {
     s.programRunning = !s.progExe.empty() && IsProgramRunning(s.progExe);
   }
