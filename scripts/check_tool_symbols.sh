@@ -10,7 +10,7 @@ symbols=$(nm -C "$binary")
 # A stripped binary would pass for want of names.
 grep -q 'RunZandor' <<<"$symbols" || { echo "$binary: no symbol table to check"; exit 1; }
 # The sanitizer runtimes have names of their own with "Double" in them.
-found=$(grep -E 'Double|OfferLogin|HasAdminRights' <<<"$symbols" |
+found=$(grep -E 'Double|\bOfferLogin\(|HasAdminRights\(' <<<"$symbols" |
         grep -vE '__(asan|lsan|ubsan|sanitizer|interception)::' || true)
 if [ -n "$found" ]; then
   echo "$binary links what it must not:"
