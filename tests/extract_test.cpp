@@ -382,7 +382,6 @@ TEST(ExtractLoginTest, RetryCoversTheWholeWriteOnce) {
     Job* j = static_cast<Job*>(job);
     return ++j->tries == 1 ? j->first : kExtractNotReplaced;
   };
-  SetExtractLogin(OsHasAdminRights, [] {});
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(ExtractOutcomeText(c.first)) + (c.admin ? ", administrator" : ""));
     ResetTestSystem();

@@ -25,7 +25,6 @@
 
 void InitRuntime() {
   OsRestrictDllSearch();
-  SetExtractLogin(HasAdminRights, OfferLogin);
   // Texts needed before the language file is read are the defaults.
   LoadDefaultTexts(Setup().title, Setup().version);
   // The script control is created here once the script runner lands.

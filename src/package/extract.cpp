@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 
+#include "app/admin.h"
 #include "package/entry_block.h"
 #include "package/package.h"
 #include "platform/system.h"
@@ -75,21 +76,11 @@ ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEnt
 
 }  // namespace
 
-namespace {
-bool (*g_hasRights)() = nullptr;
-void (*g_offerLogin)() = nullptr;
-}  // namespace
-
-void SetExtractLogin(bool (*hasRights)(), void (*offerLogin)()) {
-  g_hasRights = hasRights;
-  g_offerLogin = offerLogin;
-}
-
 ExtractOutcome RetryWithLogin(ExtractOutcome (*write)(void* job), void* job) {
   ExtractOutcome outcome = write(job);
   if (outcome != kExtractNotCreated && outcome != kExtractNotReplaced) return outcome;
-  if (!g_hasRights || g_hasRights()) return outcome;
-  if (g_offerLogin) g_offerLogin();
+  if (HasAdminRights()) return outcome;
+  OfferLogin();
   return write(job);
 }
 

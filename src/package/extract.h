@@ -26,10 +26,6 @@ const char* ExtractOutcomeText(ExtractOutcome outcome);
 // the process lacks administrator rights, the login is offered and the write
 // runs exactly once more, from the start.
 ExtractOutcome RetryWithLogin(ExtractOutcome (*write)(void* job), void* job);
-// Who answers the retry's questions: whether the process has administrator
-// rights, and the login offer. The installer sets them at start-up; without
-// them (the builder) a failed write is final.
-void SetExtractLogin(bool (*hasRights)(), void (*offerLogin)());
 ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write);
 // True when name, joined to a destination folder, stays inside it: a
 // relative path without "..", ":", leading separators or empty parts.
