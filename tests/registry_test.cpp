@@ -101,40 +101,40 @@ TEST_F(RegistryTest, UninstallEntryKeyAndValuesInOrder) {
 TEST_F(RegistryTest, AssociationLayouts) {
   const std::string open = "\"C:\\Program Files\\Viewer\\view er.exe\" \"%1\"";  // quoted for the blanks
   const struct {
-    uint32_t version;
+    bool ntFamily;
     const char* description;
     const char* icon;
     std::string writes;
   } cases[] = {
       // NT family: no description names the type after the file name; no
       // icon location writes no DefaultIcon, in either layout.
-      {0x1DB10106u, "", "C:\\Icons\\v.ico,2",
+      {true, "", "C:\\Icons\\v.ico,2",
        "CR Applications\\view er.exe\\shell\\open\\command =" + open + "\n" +
            "CR .vim =vim_auto_file\n"
            "CR vim_auto_file =view er.exe\n"
            "CR vim_auto_file\\DefaultIcon =C:\\Icons\\v.ico,2\n"
            "CU Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vim Application=view er.exe\n"},
-      {0x1DB10106u, "Viewer Image", "",
+      {true, "Viewer Image", "",
        "CR Applications\\view er.exe\\shell\\open\\command =" + open + "\n" +
            "CR .vim =vim_auto_file\n"
            "CR vim_auto_file =Viewer Image\n"
            "CU Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vim Application=view er.exe\n"},
-      {0xC0000A04u, "Viewer Image", "C:\\Icons\\v.ico,2",
+      {false, "Viewer Image", "C:\\Icons\\v.ico,2",
        "LM Software\\Classes\\.vim =view er.exe\n"
        "LM Software\\Classes\\view er.exe =Viewer Image\n"
        "LM Software\\Classes\\view er.exe\\DefaultIcon =C:\\Icons\\v.ico,2\n"
        "LM Software\\Classes\\view er.exe\\shell\\open\\command =" +
            open + "\n"},
-      {0xC0000A04u, "", "",
+      {false, "", "",
        "LM Software\\Classes\\.vim =view er.exe\n"
        "LM Software\\Classes\\view er.exe =view er.exe\n"
        "LM Software\\Classes\\view er.exe\\shell\\open\\command =" +
            open + "\n"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.version);
+    SCOPED_TRACE(std::string(c.ntFamily ? "NT " : "older ") + c.description + " " + c.icon);
     ResetEverything();
-    SystemDoubleSetVersion(c.version);
+    SystemDoubleSetNtFamily(c.ntFamily);
     AssociateExtension("vim", c.description, "C:\\Program Files\\Viewer\\view er.exe", c.icon);
     EXPECT_EQ(Writes(), c.writes);
   }
