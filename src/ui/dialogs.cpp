@@ -220,11 +220,12 @@ std::string ChooseStartMenuFolder(OsWindow wizard, const std::string& currentFie
   for (const StartMenuItem& item : StartMenuItems(folders)) OsAddTreeItem(window, kFolderTree, item.text, item.level);
   // What the tree holds, should an item have failed to go in.
   std::vector<StartMenuItem> items = TreeItems(window, kFolderTree);
-  int preselected = PreselectStartMenuItem(items, currentField);
-  if (preselected >= 0) OsSetState(window, kFolderTree, preselected);
   OsSetDefaultButton(window, kFolderApply);
   OsShowWindow(window);
   OsSetFocus(window, kFolderTree);
+  // Selected only now: a tree that gets the focus without a selection picks
+  // its first item, and a field that names no folder must leave none.
+  OsSetState(window, kFolderTree, PreselectStartMenuItem(items, currentField));
 
   std::string answer;
   OsEvent event;
