@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,8 +15,7 @@
 #include "platform/system_double.h"
 #include "platform/window.h"
 #include "platform/window_double.h"
-#include "runtime/filesys.h"
-#include "test_system.h"
+#include "test_env.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
 
@@ -29,41 +26,20 @@ enum { kList = 1, kOk = 2, kTree = 1, kApply = 2 };
 // A control of the test's stand-in for the wizard window.
 const int kWizardButton = 50;
 
-class DialogsTest : public ::testing::Test {
+class DialogsTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    ResetAll();
+    TempFolderTest::SetUp();
     LoadDefaultTexts("Viewer", "2.1");
   }
-  void TearDown() override {
-    ResetAll();
-    std::error_code ignored;
-    for (const std::string& folder : folders_) std::filesystem::remove_all(folder, ignored);
-  }
-  static void ResetAll() {
-    ResetWindowDouble();
-    ResetDialogDouble();
-    ResetFolderBrowserDouble();
-    ResetTestSystem();
-    ResetListings();
-    ResetLanguageTexts();
-  }
 
-  // A fresh folder holding the given subfolders (paths with "/") and, to be
-  // passed over, a file in each; its path with a trailing separator.
-  std::string FolderWith(const std::vector<std::string>& subfolders) {
-    std::string folder = MakeTestFolder("zd-menu-");
-    EXPECT_FALSE(folder.empty());
-    folders_.push_back(folder);
-    for (const std::string& sub : subfolders) {
-      std::filesystem::create_directories(folder + "/" + sub);
-      std::FILE* file = std::fopen((folder + "/" + sub + "/link.lnk").c_str(), "wb");
-      if (file) std::fclose(file);
-    }
-    return folder + "/";
+  // A folder of the test folder holding the given subfolders (paths with
+  // "/") and, to be passed over, a file in each; its path with a trailing
+  // separator.
+  std::string FolderWith(const std::string& name, const std::vector<std::string>& subfolders) {
+    for (const std::string& sub : subfolders) Write(name + "/" + sub + "/link.lnk", "");
+    return Native(name) + "/";
   }
-
-  std::vector<std::string> folders_;
 };
 
 std::vector<std::string> ClosedWindowLines(OsWindow window, int id) {
@@ -211,8 +187,8 @@ TEST_F(DialogsTest, FolderBrowserStartFolderAndAnswer) {
 // ------------------------------------------------------ start-menu folder --
 
 TEST_F(DialogsTest, GatheringWalksDepthFirstAndListsEachPathOnce) {
-  std::string user = FolderWith({"Tools/Sub/Deep", "Games"});
-  std::string common = FolderWith({"Tools/Other", "Shared", "tools"});
+  std::string user = FolderWith("user", {"Tools/Sub/Deep", "Games"});
+  std::string common = FolderWith("common", {"Tools/Other", "Shared", "tools"});
   std::vector<std::string> folders;
   GatherStartMenuFolders(user, &folders);
   const size_t fromUser = folders.size();
@@ -279,8 +255,8 @@ TEST_F(DialogsTest, PathIsBuiltFromTheAncestors) {
 // The whole dialog over both program folders: Tools is under both, Sub only
 // under the user's, Games only under all users'.
 TEST_F(DialogsTest, StartMenuFolderDialog) {
-  SystemDoubleSetSpecialFolder(2, FolderWith({"Tools/Sub"}));
-  SystemDoubleSetSpecialFolder(23, FolderWith({"Tools", "Games"}));
+  SystemDoubleSetSpecialFolder(2, FolderWith("user", {"Tools/Sub"}));
+  SystemDoubleSetSpecialFolder(23, FolderWith("common", {"Tools", "Games"}));
   enum Step { kSelectSub, kSelectGames, kApply, kClose, kWizardClick, kOtherWindowEvent };
   struct Case {
     const char* what;

@@ -2,14 +2,18 @@
 #include <time.h>
 
 #include "platform/dialog_double.h"
+#include "platform/folder_browser_double.h"
 #include "platform/registry_double.h"
 #include "platform/system_double.h"
+#include "platform/window_double.h"
 #include "test_system.h"
 
 void ResetTestSystem() {
   ResetSystemDouble();
   ResetRegistryDouble();
   ResetDialogDouble();
+  ResetWindowDouble();
+  ResetFolderBrowserDouble();
   SystemDoubleSetTempPath("");
 }
 
