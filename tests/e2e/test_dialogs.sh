@@ -4,8 +4,13 @@
 # language, asks at start-up, quiet or not. The dialog shows " Zandor" with
 # one line per entry, the first selected; choosing the second line by keys
 # or by mouse loads that file's texts, and closing the dialog leaves the
-# built-in texts. The texts are read from the run-state dump; screenshots of
-# the dialog, closed and opened, stay in the build folder.
+# built-in texts. The texts are read from the run-state dump.
+# Then dialog_demo.exe opens, over a stand-in wizard window and a second
+# window, the start-menu folder dialog (preselection, Sub below Tools, the
+# close request, the error box without a selection), the folder browser (at
+# a folder, at a drive root, cancelled) and a message box, checks from inside
+# which windows are disabled and who owns what, and answers what it got.
+# Screenshots of the dialogs stay in the build folder.
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
