@@ -42,15 +42,6 @@ class DialogsTest : public TempFolderTest {
   }
 };
 
-std::vector<std::string> ClosedWindowLines(OsWindow window, int id) {
-  const WindowDoubleWindowRecord* record = WindowDoubleWindow(window);
-  if (!record) return {};
-  for (const WindowDoubleControlRecord& control : record->controls) {
-    if (control.spec.id == id) return control.lines;
-  }
-  return {};
-}
-
 const WindowDoubleControlRecord* ControlOf(OsWindow window, int id) {
   const WindowDoubleWindowRecord* record = WindowDoubleWindow(window);
   if (!record) return nullptr;
@@ -58,15 +49,6 @@ const WindowDoubleControlRecord* ControlOf(OsWindow window, int id) {
     if (control.spec.id == id) return &control;
   }
   return nullptr;
-}
-
-void ExpectPlace(const WindowDoubleControlRecord* control, ControlKind kind, int left, int top, int width, int height) {
-  ASSERT_NE(control, nullptr);
-  EXPECT_EQ(control->spec.kind, kind);
-  EXPECT_EQ(control->spec.left, left);
-  EXPECT_EQ(control->spec.top, top);
-  EXPECT_EQ(control->spec.width, width);
-  EXPECT_EQ(control->spec.height, height);
 }
 
 std::string ManyLanguages(int count) {
@@ -134,25 +116,6 @@ TEST_F(DialogsTest, LanguageChoiceDialogAnswers) {
     EXPECT_EQ(WindowDoubleDroppedActions(), 0);
     EXPECT_EQ(WindowDoubleTopWindow(), 0) << "the dialog is closed";
   }
-}
-
-TEST_F(DialogsTest, LanguageChoiceDialogLooksAsSpecified) {
-  WindowDoubleCloseRequest();
-  EXPECT_EQ(ShowLanguageChoiceDialog("english.lng#9|deutsch.lng#7|"), "");
-  const WindowDoubleWindowRecord* window = WindowDoubleWindow(1);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->spec.title, " Zandor");
-  EXPECT_EQ(window->spec.width, 140);
-  EXPECT_EQ(window->spec.height, 55);
-  EXPECT_FALSE(window->spec.systemMenu);
-  EXPECT_EQ(window->spec.owner, 0);
-  EXPECT_FALSE(window->open);
-  ExpectPlace(ControlOf(1, kList), kControlDropDown, 5, 5, 130, 200);
-  ExpectPlace(ControlOf(1, kOk), kControlButton, 40, 32, 60, 18);
-  EXPECT_EQ(ControlOf(1, kOk)->text, "OK");
-  EXPECT_EQ(ClosedWindowLines(1, kList), (std::vector<std::string>{" english", " deutsch"}));
-  EXPECT_EQ(ControlOf(1, kList)->state, 0) << "first line selected";
-  EXPECT_EQ(window->defaultButton, kOk);
 }
 
 // --------------------------------------------------------- folder browser --
@@ -309,15 +272,10 @@ TEST_F(DialogsTest, StartMenuFolderDialog) {
     const OsWindow dialog = wizard + 1;
     const WindowDoubleWindowRecord* window = WindowDoubleWindow(dialog);
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->spec.title, " Select Directory");
-    EXPECT_EQ(window->spec.width, 220);
-    EXPECT_EQ(window->spec.height, 300);
-    EXPECT_TRUE(window->spec.systemMenu);
+    EXPECT_EQ(window->spec.title, " Select Directory") << "RQ3_Titel; RQ1_Titel is the error's";
     EXPECT_EQ(window->spec.owner, wizard);
     EXPECT_FALSE(window->open);
     EXPECT_EQ(window->focus, kTree);
-    ExpectPlace(ControlOf(dialog, kTree), kControlTree, 10, 10, 200, 260);
-    ExpectPlace(ControlOf(dialog, kApply), kControlButton, 75, 276, 70, 20);
     EXPECT_EQ(ControlOf(dialog, kApply)->text, "Apply");
     const std::vector<WindowDoubleTreeItem>& items = ControlOf(dialog, kTree)->items;
     ASSERT_EQ(items.size(), 3u) << "Tools listed once";
