@@ -1,6 +1,7 @@
-// The shell's link object: one ".lnk" file made whole in one call. The
-// native build records the links and leaves a marker file in each link's
-// place, so that tests see which links exist (shell_link_double.h).
+// The shell's link object: one ".lnk" file made whole in one call. POSIX
+// has no shell links: natively only the test double answers, which records
+// the links and leaves a marker file in each saved link's place
+// (shell_link_double.h).
 #pragma once
 #include <cstdint>
 #include <string>

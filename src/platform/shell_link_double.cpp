@@ -1,5 +1,5 @@
-// The native build's link double: POSIX has no shell links, so each link is
-// recorded and a marker file written where the ".lnk" would be.
+// The link double: each link is recorded, and a marker file written where
+// the ".lnk" would be.
 #include <cstdio>
 #include <vector>
 

@@ -1,4 +1,4 @@
-// Inspection of the native build's link double (tests only).
+// Inspection of the link double (tests and the native test program).
 #pragma once
 #include <string>
 #include <vector>
