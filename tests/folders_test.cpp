@@ -180,14 +180,6 @@ TEST_F(FoldersTest, FoldersAreLookedUpForEveryExpansion) {
   EXPECT_EQ(GetFolderPath(kFolderFonts), "E:\\Fonts\\");
 }
 
-TEST(FolderPaths, AddBackslash) {
-  struct {
-    const char* in;
-    const char* out;
-  } cases[] = {{"", "\\"}, {"C:\\", "C:\\"}, {"C:\\x", "C:\\x\\"}, {"a/", "a/\\"}, {"\\\\", "\\\\"}};
-  for (const auto& c : cases) EXPECT_EQ(AddBackslash(c.in), c.out) << c.in;
-}
-
 TEST(FolderPaths, EnsureFolderExistsCreatesTheWholePath) {
   fs::path root = fs::temp_directory_path() / "zandor-folders-test";
   fs::remove_all(root);

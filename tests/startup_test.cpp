@@ -27,7 +27,8 @@
 #include "platform/system_double.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
+#include "runtime/rights.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
 #include "test_env.h"
@@ -152,6 +153,21 @@ TEST_F(StartupTest, CreateWorkFolderMakesTheFolderQuietly) {
   std::string work = MakeWorkFolder();
   EXPECT_TRUE(fs::is_directory(work));
   EXPECT_TRUE(DialogDoubleBoxes().empty());
+}
+
+TEST_F(StartupTest, StartUpPutsInTheLoginRetry) {
+  // Before start-up nothing offers a login; after it, a failed attempt is
+  // made once more, and only without administrator rights.
+  for (bool started : {false, true}) {
+    for (bool admin : {true, false}) {
+      SCOPED_TRACE(std::string(started ? "started" : "not started") + (admin ? ", administrator" : ", user"));
+      if (started) InitRuntime(ProductInfo());
+      SystemDoubleSetAdminRights(admin);
+      int attempts = 0;
+      TryWithLogin([&] { return ++attempts == 2; });
+      EXPECT_EQ(attempts, started && !admin ? 2 : 1);
+    }
+  }
 }
 
 TEST_F(StartupTest, WorkFolderThatCannotBeMadeShowsTheCopyError) {

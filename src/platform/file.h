@@ -45,8 +45,6 @@ bool OsRemoveDirectory(const std::string& path);
 bool OsSetNormalAttributes(const std::string& path);
 // Drive type of a root such as "C:\": 0 unknown, 1 no such root, above 1 a drive.
 int OsDriveType(const std::string& root);
-// Creates every missing folder up to the last "\" of the path.
-bool OsMakeSureDirectoryPathExists(const std::string& path);
 
 struct OsFindData {
   std::string name;  // without folder

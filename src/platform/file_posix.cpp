@@ -281,24 +281,6 @@ int OsDriveType(const std::string& root) {
   return root == "/" || root == "\\" ? 3 : 1;
 }
 
-bool OsMakeSureDirectoryPathExists(const std::string& path) {
-  std::string p = ToPosixPath(path);
-  size_t last = p.rfind('/');
-  if (last == std::string::npos) return true;
-  for (size_t i = 1; i <= last; ++i) {
-    if (p[i] != '/' && i != last) continue;
-    std::string prefix = p.substr(0, i == last ? last : i);
-    if (prefix.empty()) continue;
-    struct stat st;
-    if (stat(prefix.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return false;
-      continue;
-    }
-    if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
 OsFind OsFindFirst(const std::string& pattern, OsFindData* data, bool* noMatch) {
   if (noMatch) *noMatch = false;
   std::string p = ToPosixPath(pattern);

@@ -1,8 +1,9 @@
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 
 #include <vector>
 
 #include "platform/process.h"
+#include "runtime/filesys.h"
 
 namespace {
 
@@ -55,11 +56,12 @@ Program RunProgram(const std::string& program, const std::string& parameters,
     return 1;
   }
   // The shell's "open" covers documents, addresses and programs that the
-  // direct start cannot take.
+  // direct start cannot take. Without a working folder it gets the program's
+  // own, up to its last "\" when that stands after the first character.
   std::string shellFolder = folder;
   if (shellFolder.empty()) {
-    size_t last = program.rfind('\\');
-    if (last != std::string::npos && last > 0) shellFolder = program.substr(0, last + 1);
+    std::string own = FolderPart(program, "\\");
+    if (own.size() > 1) shellFolder = own;
   }
   OsHandle process = nullptr;
   if (!OsShellOpen(program, parameters, shellFolder, hide, &process)) return 0;
