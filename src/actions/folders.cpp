@@ -29,7 +29,7 @@ const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion"
 // text up to and including the last "\" or "/". Anything shorter than those
 // seven characters, or without a separator, gives no folder.
 std::string KorvexFolder() {
-  bool nt = ((OsGetVersion() >> 16) & 0xFFu) != 0;
+  bool nt = OsIsNtFamily();
   uint32_t root = nt ? kHkeyClassesRoot : kHkeyLocalMachine;
   std::string key = std::string(nt ? "Applications\\Korvex.exe\\shell\\" : "Software\\Classes\\Korvex.exe\\shell\\") +
                     "open" + "\\command";

@@ -81,7 +81,7 @@ void ReadConfigurationAndLanguage(const RunPaths& paths, ProductInfo* product, i
 bool WarnIfProgramRunning(const ProductInfo& product, const std::string& workFolder, bool* programRunning) {
   std::string mutex = TrimBlanks(product.mutexName);
   if (!mutex.empty()) {
-    *programRunning = OsProbeNamedMutex(mutex) == 2;
+    *programRunning = OsProbeNamedMutex(mutex) == kMutexExisted;
   } else {
     *programRunning = !product.progExe.empty() && IsProgramRunning(product.progExe);
   }
