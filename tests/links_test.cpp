@@ -30,7 +30,7 @@ class LinksTest : public TempFolderTest {
   // description or hotkey, says so.
   std::string Links() const {
     std::string out;
-    for (const ShellLinkSpec& l : ShellLinkDoubleLinks()) {
+    for (const ShellLinkFields& l : ShellLinkDoubleLinks()) {
       out += l.linkFile.substr(dir_.size() + 1) + " > " + l.target + " | " + l.workingFolder + " | " + l.arguments +
              " | " + l.iconFile + "," + std::to_string(l.iconIndex);
       if (l.showCommand != 1 || !l.description.empty() || l.hotkey != 0) out += " (show, description, hotkey)";
@@ -53,7 +53,7 @@ TEST_F(LinksTest, IconMarkerStandsForTheTarget) {
   };
   for (const auto& c : cases) {
     ResetShellLinkDouble();
-    ShellLinkSpec link;
+    ShellLinkFields link;
     link.target = "C:\\v.exe";
     link.linkFile = Win("Desktop\\v.lnk");
     link.iconFile = c.iconFile;

@@ -50,7 +50,7 @@ TEST_F(LinksWinTest, LinksReadBackThroughTheShell) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.iconFile);
-    ShellLinkSpec link;
+    ShellLinkFields link;
     link.target = target;
     link.linkFile = Win("Viewer Link.lnk");
     link.workingFolder = Win("Prog Dir\\");
@@ -63,7 +63,7 @@ TEST_F(LinksWinTest, LinksReadBackThroughTheShell) {
                                            "\r\nshow=1\r\ndescription=\r\nhotkey=0\r\n");
   }
   // A link in a missing folder is left out, and COM is put back for the next.
-  ShellLinkSpec missing;
+  ShellLinkFields missing;
   missing.target = target;
   missing.linkFile = Win("no such folder\\Viewer.lnk");
   CreateShellLink(missing);

@@ -12,9 +12,9 @@ namespace {
 std::string BeforeFirstDot(const std::string& text) { return text.substr(0, text.find('.')); }
 
 // A link of the install's own: normal window, no description, no hotkey.
-ShellLinkSpec InstallLink(const std::string& target, const std::string& linkFile, const std::string& workingFolder,
+ShellLinkFields InstallLink(const std::string& target, const std::string& linkFile, const std::string& workingFolder,
                           const std::string& arguments, const std::string& iconFile) {
-  ShellLinkSpec link;
+  ShellLinkFields link;
   link.target = target;
   link.linkFile = linkFile;
   link.workingFolder = workingFolder;
@@ -46,8 +46,8 @@ StartMenuSettings ReadStartMenuSettings(const std::string& iniPath) {
 
 }  // namespace
 
-void CreateShellLink(const ShellLinkSpec& link) {
-  ShellLinkSpec shown = link;
+void CreateShellLink(const ShellLinkFields& link) {
+  ShellLinkFields shown = link;
   if (shown.iconFile == kTargetIconMarker) shown.iconFile = shown.target;
   if (shown.iconIndex == -1) shown.iconIndex = 0;
   OsCreateShellLink(shown);
@@ -76,7 +76,7 @@ StartMenuLinks CreateStartMenuLinks(const std::string& iniPath, const std::strin
   const std::string& dir = program.installDir;
   const struct {
     bool wanted;
-    ShellLinkSpec link;
+    ShellLinkFields link;
   } links[kStartMenuLinkCount] = {
       {!program.progExe.empty(),
        InstallLink(dir + program.progExe, folder + ProgramLinkName(program) + ".lnk", dir, program.progParameter,

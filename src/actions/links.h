@@ -17,7 +17,7 @@ inline constexpr char kAddressIconFile[] = "C:\\WINDOWS\\system32\\url.dll";
 // Writes link.linkFile, overwriting a link of that name. The target-icon
 // marker takes the target as icon file; an icon index of -1 becomes 0.
 // Nothing is reported: a link that cannot be made is missing.
-void CreateShellLink(const ShellLinkSpec& link);
+void CreateShellLink(const ShellLinkFields& link);
 
 // The program that the program links start, as the settings load settled it.
 struct ProgramLink {

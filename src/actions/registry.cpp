@@ -69,7 +69,9 @@ void AssociateExtension(const std::string& extension, const std::string& descrip
   const std::string classes = "Software\\Classes\\";
   WriteRegistryString(kHkeyLocalMachine, classes + "." + extension, "", fileName);
   WriteRegistryString(kHkeyLocalMachine, classes + fileName, "", typeName);
-  if (!iconLocation.empty()) WriteRegistryString(kHkeyLocalMachine, classes + fileName + "\\DefaultIcon", "", iconLocation);
+  if (!iconLocation.empty()) {
+    WriteRegistryString(kHkeyLocalMachine, classes + fileName + "\\DefaultIcon", "", iconLocation);
+  }
   WriteRegistryString(kHkeyLocalMachine, classes + fileName + "\\shell\\open\\command", "", openCommand);
 }
 

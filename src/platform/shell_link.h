@@ -7,7 +7,7 @@
 #include <string>
 
 // Every field of a link, in the order the link object is given them.
-struct ShellLinkSpec {
+struct ShellLinkFields {
   std::string target;         // path or address that the link starts
   std::string linkFile;       // full path of the ".lnk" file
   std::string workingFolder;  // may be empty
@@ -24,4 +24,4 @@ struct ShellLinkSpec {
 // no COM state survives the call. True when the link was saved; false when
 // the object could not be made, the path does not convert, or the save
 // failed (for instance because the link's folder does not exist).
-bool OsCreateShellLink(const ShellLinkSpec& link);
+bool OsCreateShellLink(const ShellLinkFields& link);

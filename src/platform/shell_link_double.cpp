@@ -9,8 +9,8 @@
 
 namespace {
 
-std::vector<ShellLinkSpec>& Links() {
-  static std::vector<ShellLinkSpec> links;
+std::vector<ShellLinkFields>& Links() {
+  static std::vector<ShellLinkFields> links;
   return links;
 }
 
@@ -18,9 +18,9 @@ std::vector<ShellLinkSpec>& Links() {
 
 void ResetShellLinkDouble() { Links().clear(); }
 
-const std::vector<ShellLinkSpec>& ShellLinkDoubleLinks() { return Links(); }
+const std::vector<ShellLinkFields>& ShellLinkDoubleLinks() { return Links(); }
 
-bool OsCreateShellLink(const ShellLinkSpec& link) {
+bool OsCreateShellLink(const ShellLinkFields& link) {
   Links().push_back(link);
   // Like Save, this fails when the folder is missing and overwrites a file.
   FILE* file = fopen(ToPosixPath(link.linkFile).c_str(), "wb");

@@ -7,7 +7,7 @@
 
 #include "platform/shell_link.h"
 
-bool OsCreateShellLink(const ShellLinkSpec& link) {
+bool OsCreateShellLink(const ShellLinkFields& link) {
   bool saved = false;
   // CoInitialize answers S_FALSE when COM is already up on this thread;
   // either success is balanced by one CoUninitialize, a failure by none.
