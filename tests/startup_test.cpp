@@ -661,6 +661,9 @@ TEST_F(StartupTest, InstallWithAPageLogsTheCopyAndMovesTheBarByBytes) {
   // total of the entry sizes; a file left alone by the no-copy list does not
   // move the bar.
   const std::vector<std::string> expected = {
+      "add --- unkown ---",  // no setup.ini: the default title and no author line
+      "add ",
+      "drain",
       "add Copy Program Files .....",
       "drain",
       "maximum 3013",
@@ -668,6 +671,8 @@ TEST_F(StartupTest, InstallWithAPageLogsTheCopyAndMovesTheBarByBytes) {
       "position 3007",
       "replace Copy Program Files   -->   *** Completed ***",
       "add ",
+      "drain",
+      "add Create additional Links",
       "drain",
   };
   EXPECT_EQ(g_pageEvents, expected);

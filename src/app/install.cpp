@@ -1,6 +1,8 @@
 #include "app/install.h"
 
 #include "actions/folders.h"
+#include "actions/links.h"
+#include "actions/registry.h"
 #include "app/config.h"
 #include "app/finish.h"
 #include "app/hooks.h"
@@ -9,7 +11,10 @@
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
+#include "runtime/ini.h"
 #include "runtime/rights.h"
+#include "ui/dialogs.h"
+#include "uninstall/record.h"
 
 namespace {
 
@@ -53,9 +58,11 @@ void CopyProgramFiles(InstallContext* context) {
   if (!FolderExists(target)) TryWithLogin([&] { return EnsureFolderExists(target); });
   g_copy = CopyProgress();
   g_copy.sink = context->progress;
-  OpenPackage(context->paths->workFolder + "setup.pck", g_copy.sink ? CountCopiedFile : nullptr);
+  const bool opened = OpenPackage(context->paths->workFolder + "setup.pck", g_copy.sink ? CountCopiedFile : nullptr);
   if (g_copy.sink) g_copy.sink->setMaximum(PackageTotalSize());
-  ExtractPackage(target, context->config->noCopyExt);
+  // A missing or refused package copies nothing and says nothing; a file of
+  // an opened package that did not go down whole is told after the step.
+  context->copyFailed = opened && !ExtractPackage(target, context->config->noCopyExt);
   ClosePackage();
   g_copy = CopyProgress();
   if (context->log) {
@@ -67,16 +74,137 @@ void CopyProgramFiles(InstallContext* context) {
   }
 }
 
-// The install's steps in their fixed order: installation folder, copy,
-// uninstall entry, desktop shortcut, start-menu shortcuts, install state,
-// task list, uninstall record, script. A step is one line: its log text,
-// when it applies, what it does, and whether window events drain after it.
+// Log lines 1 to 3, from Info Date, Author and EMail of setup.ini; Author
+// and EMail stay for the uninstall entry.
+void AddHeaderLines(InstallContext* context) {
+  IniOpen(context->paths->iniPath);
+  IniSelectGroup("Info");
+  const std::string date = IniReadString("Date");
+  context->author = IniReadString("Author");
+  context->email = IniReadString("EMail");
+  IniClose();
+  for (const std::string& line : InstallHeaderLines(context->product->title, context->product->version, date,
+                                                    context->author, context->email)) {
+    AddLogLine(context, line);
+  }
+  AddLogLine(context, std::string());
+}
+
+// The wizard tells once that a program file is not what the package holds;
+// the quiet install has nobody to tell and goes on the same.
+bool CopyFailedInWizard(const InstallContext& context) { return context.wizard && context.copyFailed; }
+void TellCopyError(InstallContext*) { ShowCopyError(); }
+
+bool WantsUninstallEntry(const InstallContext& context) {
+  return !context.config->progLink.empty() && context.config->noUninstall == 0;
+}
+void MakeUninstallEntry(InstallContext* context) {
+  UninstallEntry entry;
+  entry.guid = context->product->guid;
+  entry.progLink = context->config->progLink;
+  entry.title = context->product->title;
+  entry.version = context->product->version;
+  entry.author = context->author;
+  entry.web = context->config->web;
+  entry.email = context->email;
+  entry.installDir = context->result->installDir;
+  entry.progExe = context->product->progExe;
+  WriteUninstallEntry(entry);
+}
+
+ProgramLink InstalledProgram(const InstallContext& context) {
+  ProgramLink program;
+  program.installDir = context.result->installDir;
+  program.progExe = context.product->progExe;
+  program.progLink = context.config->progLink;
+  program.progParameter = context.config->progParameter;
+  return program;
+}
+
+bool WantsDesktopLink(const InstallContext& context) { return context.choices->desktop; }
+void MakeDesktopLink(InstallContext* context) {
+  context->result->desktopLinkPath = CreateDesktopLink(InstalledProgram(*context));
+}
+
+// The wizard's field gets its "\"; the quiet install's configured name is
+// used as it stands (the links add the "\" to the folder either way).
+std::string StartMenuFolderName(const InstallContext& context) {
+  return context.wizard ? AddBackslash(context.choices->startMenuFolder) : context.choices->startMenuFolder;
+}
+
+bool WantsStartMenuLinks(const InstallContext& context) { return context.choices->startMenu; }
+void MakeStartMenuLinks(InstallContext* context) {
+  const StartMenuLinks links =
+      CreateStartMenuLinks(context->paths->iniPath, StartMenuFolderName(*context), InstalledProgram(*context));
+  context->result->programMenuFolder = links.programMenuFolder;
+  context->result->startMenuLinkFiles.clear();
+  for (int kind = 0; kind < kStartMenuLinkCount; ++kind) {
+    if (links.made[kind]) context->result->startMenuLinkFiles.push_back(links.linkFiles[kind]);
+  }
+}
+
+bool WantsInstallState(const InstallContext& context) { return context.wizard && !context.product->guid.empty(); }
+void SaveInstallState(InstallContext* context) {
+  const std::string startMenu = context->choices->startMenu ? StartMenuFolderName(*context) : std::string();
+  WriteInstallState(context->product->guid, context->result->installDir, startMenu,
+                    context->choices->desktop ? "1" : "0");
+}
+
+// The task list's place: for now the step only logs its line.
+void LeaveTaskListOut(InstallContext*) {}
+
+bool WantsUninstallRecord(const InstallContext& context) { return context.config->noUninstall == 0; }
+void SaveUninstallRecord(InstallContext* context) {
+  UninstallRecord record;
+  record.installDir = context->result->installDir;
+  record.progExe = context->product->progExe;
+  record.guid = context->product->guid;
+  record.progLink = context->config->progLink;
+  IniOpen(context->paths->iniPath);
+  IniSelectGroup("StartMenue");
+  record.startMenuExe = IniReadString("Exe");
+  IniClose();
+  record.programMenuFolder = context->result->programMenuFolder;
+  record.desktopLinkPath = context->result->desktopLinkPath;
+  record.loginAdmin = context->loggedInAsAdmin && *context->loggedInAsAdmin != 0;
+  record.taskRecords = context->result->taskRecords;
+  WriteUninstallRecord(record);
+}
+
+// The install's steps in their fixed order: installation folder, log
+// header, copy, copy error, uninstall entry, desktop shortcut, start-menu
+// shortcuts, install state, task list, uninstall record. A step is
+// one line: its log text, when it applies, what it does, and whether window
+// events drain after it.
 const InstallStep kInstallSteps[] = {
     {kNoLogLine, nullptr, PublishInstallDir, false},
+    {kNoLogLine, nullptr, AddHeaderLines, true},
     {kNoLogLine, nullptr, CopyProgramFiles, true},
+    {kNoLogLine, CopyFailedInWizard, TellCopyError, true},
+    {kTextInstallMsg5, WantsUninstallEntry, MakeUninstallEntry, true},
+    {kTextInstallMsg2, WantsDesktopLink, MakeDesktopLink, true},
+    {kTextInstallMsg3, WantsStartMenuLinks, MakeStartMenuLinks, true},
+    {kNoLogLine, WantsInstallState, SaveInstallState, false},
+    {kTextInstallMsg6, nullptr, LeaveTaskListOut, true},
+    {kNoLogLine, WantsUninstallRecord, SaveUninstallRecord, false},
 };
 
 }  // namespace
+
+std::vector<std::string> InstallHeaderLines(const std::string& title, const std::string& version,
+                                            const std::string& date, const std::string& author,
+                                            const std::string& email) {
+  std::string first = title;
+  if (!version.empty()) first += "  -  Version " + version;
+  if (!date.empty()) first += "   (" + date + ")";
+  std::vector<std::string> lines = {first};
+  // Without an author the line keeps only the e-mail part, and without
+  // either there is no line 2: the sign alone would credit nobody.
+  std::string second = author.empty() ? std::string() : "\xA9 " + author;
+  if (!email.empty()) second += "   ( " + email + " )";
+  if (!second.empty()) lines.push_back(second);
+  return lines;
+}
 
 void RunInstall(InstallContext* context) {
   for (const InstallStep& step : kInstallSteps) {
@@ -104,6 +232,7 @@ void RunQuietInstall() {
   context.config = &s.config;
   context.choices = &s.choices;
   context.result = &s.installed;
+  context.loggedInAsAdmin = &s.login.loggedInAsAdmin;
   RunInstall(&context);
   RunAfterHook(s.paths.workFolder, s.options.hookMode);
   DeleteWorkFolder(s.paths.workFolder);

@@ -24,7 +24,8 @@ struct InstallChoices {
 struct InstallResult {
   std::string installDir;         // the folder used, with "\"; empty until an install ran
   std::string desktopLinkPath;    // empty when no desktop shortcut was made
-  std::string programMenuFolder;  // fixed by the start-menu shortcuts
+  std::string programMenuFolder;  // fixed by the start-menu shortcuts; empty when none were made
+  std::vector<std::string> startMenuLinkFiles;  // the start-menu links asked of the shell, in order
   std::vector<std::string> taskRecords;  // "type|..." lines for the uninstall record
 };
 
@@ -49,6 +50,15 @@ struct InstallContext {
   const InstallProgress* progress = nullptr;  // null: no progress bar (quiet)
   const InstallLog* log = nullptr;            // null: no install log (quiet)
   void (*drain)() = nullptr;                  // handles pending window events; null: none
+  // The wizard install: it writes the install state and shows the copy
+  // error; the quiet install does neither.
+  bool wizard = false;
+  const uint8_t* loggedInAsAdmin = nullptr;  // the run's login flag, read when the record is written
+
+  // Filled by the steps for the steps after them.
+  std::string author;       // Info Author
+  std::string email;        // Info EMail
+  bool copyFailed = false;  // the package opened but a file was not written as it should be
 };
 
 // A step's log text when it has none.
@@ -66,6 +76,12 @@ struct InstallStep {
 
 // Runs every step of the table in its fixed order.
 void RunInstall(InstallContext* context);
+
+// Log lines 1 and 2 of the install: the title line and the author line
+// (none when Author and EMail are both empty).
+std::vector<std::string> InstallHeaderLines(const std::string& title, const std::string& version,
+                                            const std::string& date, const std::string& author,
+                                            const std::string& email);
 
 // The install without wizard ("/Q") on the run state, including its own
 // after-hook, clean-up and restart prompt.
