@@ -1,0 +1,162 @@
+#!/usr/bin/env bash
+# The quiet install under Wine, whole: "/P" and "/S" choose the folders; the
+# program files land with their times; the uninstall entry is in the
+# registry and no install state is; the desktop and start-menu links read
+# back through the shell; uninstall.dat holds exactly the record the
+# uninstaller reads; the hooks run before and after with what they should
+# see; the work folder is gone. A reinstall keeps a no-copy file, and a
+# damaged block costs its one file and shows no window.
+source "$(dirname "$0")/lib.sh"
+e2e_begin
+LINKINFO="$ZANDOR_WIN64_DIR/linkinfo.exe"
+
+# Wine may link the prefix's desktop to the home folder's: the links of this
+# test go into a folder of the prefix instead.
+user=$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)
+for folder in "$DRIVE_C/users/$user"/*; do
+  if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
+done
+
+mkdir -p "$T/setup" "$T/program/docs" "$T/program/tools"
+cat >"$T/setup/setup.ini" <<'EOF'
+[Settings]
+ProgExe=app.exe
+DefaultDir=%ProgramFiles%Not Here
+NoCopyExt=ini|
+[Info]
+Titel=Probe App
+Version=2.5
+GUID={6A1B2C3D-0000-4000-8000-00000000E2E1}
+Author=Probe Makers
+EMail=probe@example.org
+Date=2026-01-02
+Web=https://example.org/probe
+[StartMenue]
+DefaultDir=Not This Menu
+ProgLink=Probe App
+Help=docs\guide.txt
+URL=https://example.org/probe
+Exe=tools\Helper.exe
+Unistall=1
+[Task]
+Desktop=1
+StartMenu=1
+ProgParameter=/hello
+EOF
+cp "$PROBE" "$T/setup/BeforeZD.exe"
+cp "$PROBE" "$T/setup/AfterZD.exe"
+seq 1 2000 >"$T/program/app.exe"
+printf 'defaults=1\r\n' >"$T/program/settings.ini"
+printf 'helper\r\n' >"$T/program/tools/Helper.exe"
+seq 1 4000 >"$T/program/docs/guide.txt"
+touch -d '2020-05-06 07:08:09 UTC' "$T/program/app.exe" "$T/program/docs/guide.txt" "$T/program/tools/Helper.exe"
+build_setup "$T/setup" "$T/Install.exe" --program "$T/program"
+
+# 1. Quiet install into the folders of "/P" and "/S".
+run_setup "$T/Install.exe" /Q '/P:C:\Probe App' '/S:Probe Menu'
+wineserver -w
+target="$DRIVE_C/Probe App"
+for f in app.exe settings.ini tools/Helper.exe docs/guide.txt; do
+  check_true "$f installed byte for byte" cmp -s "$T/program/$f" "$target/$f"
+  check "$f keeps its last-write time" "$(stat -c %Y "$target/$f" 2>/dev/null)" "$(stat -c %Y "$T/program/$f")"
+done
+check_true "the configured folder is not used" test ! -e "$DRIVE_C/Program Files/Not Here"
+
+# Registry values of one key in a Wine registry file, "\\" shown as "\".
+reg_values() {  # reg_values FILE 'KEY\PATH'
+  local header
+  header="[$(printf '%s' "$2" | sed 's/\\/\\\\\\\\/g')]"
+  awk -v h="$header" 'index($0, h) == 1 { on = 1; next } on && /^$/ { exit } on && /^"/ { print }' "$1" |
+    sed 's/\\\\/\\/g'
+}
+guid='{6A1B2C3D-0000-4000-8000-00000000E2E1}'
+entry=$(reg_values "$WINEPREFIX/system.reg" "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$guid")
+expected_entry='"DisplayName"="Probe App  2.5"
+"DisplayIcon"="C:\Probe App\app.exe"
+"Publisher"="Probe Makers"
+"URLInfoAbout"="https://example.org/probe"
+"HelpLink"="https://example.org/probe"
+"Contact"="probe@example.org"
+"UninstallString"="C:\Probe App\uninstall.exe"'
+check "uninstall entry" "$(printf '%s\n' "$entry" | sort)" "$(printf '%s\n' "$expected_entry" | sort)"
+check "no install state from a quiet install" "$(reg_values "$WINEPREFIX/user.reg" "Software\\Zandor\\$guid")" ""
+
+# The links, read back through the shell.
+link_fields() {  # link_fields LINK: target|arguments|workdir|icon,index
+  rm -f "$T/link.txt"
+  "$WINE64" "$LINKINFO" "$(winpath "$1")" "$(winpath "$T/link.txt")" >/dev/null 2>&1 || true
+  tr -d '\r' <"$T/link.txt" 2>/dev/null | awk -F= '{ v[$1] = substr($0, length($1) + 2) }
+    END { printf "%s|%s|%s|%s,%s|show %s", v["target"], v["arguments"], v["workdir"], v["icon"], v["iconindex"], v["show"] }'
+}
+desktop_link=$(find "$DRIVE_C/users/$user" -path '*Desktop/Probe App.lnk' | head -1)
+menu=$(find "$DRIVE_C/users/$user" -type d -path '*Programs/Probe Menu' | head -1)
+check_true "desktop link made" test -n "$desktop_link"
+check_true "start-menu folder made from /S" test -n "$menu"
+check "desktop link" "$(link_fields "$desktop_link")" \
+  'C:\Probe App\app.exe|/hello|C:\Probe App\|C:\Probe App\app.exe,0|show 1'
+check "start-menu program link" "$(link_fields "$menu/Probe App.lnk")" \
+  'C:\Probe App\app.exe|/hello|C:\Probe App\|C:\Probe App\app.exe,0|show 1'
+check "start-menu additional program link" "$(link_fields "$menu/Helper.lnk")" \
+  'C:\Probe App\tools\Helper.exe||C:\Probe App\tools\|C:\Probe App\tools\Helper.exe,0|show 1'
+check "start-menu help link" "$(link_fields "$menu/Help.lnk")" \
+  'C:\Probe App\docs\guide.txt||C:\Probe App\|C:\Probe App\docs\guide.txt,0|show 1'
+check "start-menu uninstall link" "$(link_fields "$menu/Uninstall.lnk")" \
+  'C:\Probe App\Uninstall.exe||C:\Probe App\|C:\Probe App\Uninstall.exe,0|show 1'
+check_true "start-menu homepage link made" test -f "$menu/Homepage.lnk"
+check "links in the start-menu folder" "$(ls "$menu" | tr '\n' ' ')" \
+  'Help.lnk Helper.lnk Homepage.lnk Probe App.lnk Uninstall.lnk '
+
+# uninstall.dat as the uninstaller reads it, with the English texts.
+win_of() { printf 'C:\\%s' "${1#"$DRIVE_C/"}" | sed 's|/|\\|g'; }
+M="$(win_of "$menu")\\"
+D="$(win_of "$desktop_link")"
+printf '%s\r\n' '[Settings]' 'ProgDir = C:\Probe App\' 'ProgExe = app.exe' "GUID = $guid" 'ProgLink = Probe App' \
+  "StartMenu = $M" "DesktopIcon = $D" 'LoginAdmin = 0' \
+  '[Language]' 'Titel = uninstall Program' 'Msg = Program files And registry entries will be removed.' \
+  'Version = Version' 'UninstInfo = Remove the following Program from your computer:' \
+  'DelAll = Delete all(!) files in the directory (including user files).' \
+  'Error = Uninstalling Program Not possible.' "Mutex = Close Program 'Probe App' first!|Then press OK!" \
+  'Status = Uninstalling completed.' 'Logon = Login as administrator' 'User = Username:' 'Password = Password:' \
+  'RQ_Titel = Error - Login' 'RQ_Msg = Login failed.' 'OK = OK' 'Cancel = Cancel' 'Ready = Ready' 'Login = Login' \
+  '[StartMenu]' "Program = ${M}Probe App.lnk" "AddExe = ${M}Helper.lnk" "Help = ${M}Help.lnk" \
+  "Homepage = ${M}Homepage.lnk" "Uninstall = ${M}Uninstall.lnk" \
+  '[UserTask]' 'Number = 0' >"$T/expected.dat"
+check_true "uninstall.dat byte for byte" cmp "$T/expected.dat" "$target/uninstall.dat"
+
+# The hooks: before, then after; both see SetupExeDir, only the after-hook
+# sees InstallDir.
+runs=$(grep -a '^exe = ' "$T/probe.log" | sed 's/.*\\//' | tr -d '\r' | tr '\n' ' ')
+check "hook order" "$runs" 'BeforeZD.exe AfterZD.exe '
+setup_dir="$(winpath "$T")\\"
+hook_env() {  # hook_env N NAME: the value NAME had in the Nth run, "-" when unset
+  awk -v n="$1" -v k="env = $2=" '/^\[run\]/ { run++ } run == n && index($0, k) == 1 { print substr($0, length(k) + 1); f = 1 }
+    END { if (!f) print "-" }' "$T/probe.log" | tr -d '\r'
+}
+check "before-hook SetupExeDir" "$(hook_env 1 SetupExeDir)" "$setup_dir"
+check "before-hook has no InstallDir" "$(hook_env 1 InstallDir)" "-"
+check "after-hook SetupExeDir" "$(hook_env 2 SetupExeDir)" "$setup_dir"
+check "after-hook InstallDir" "$(hook_env 2 InstallDir)" 'C:\Probe App\'
+cwd=$(grep -a -m1 '^cwd = ' "$T/probe.log" | sed 's/^cwd = //' | tr -d '\r')
+check_true "work folder deleted at the end" test ! -e "$(temp_dir)/${cwd##*\\}"
+
+# 2. Reinstall: the no-copy file stays as the user left it.
+printf 'user=1\r\n' >"$target/settings.ini"
+run_setup "$T/Install.exe" /Q '/P:C:\Probe App' '/S:Probe Menu'
+check "settings.ini kept on reinstall" "$(tr -d '\r' <"$target/settings.ini")" 'user=1'
+
+# 3. A damaged block of the inner package: that file is not passed off as
+#    installed, every other file is, and no window waits for an answer.
+"$TOOL" pack "$T/program" -o "$T/setup/setup.pck" >/dev/null
+first=$("$TOOL" list "$T/setup/setup.pck" | awk -F'\t' 'NR == 2 { print $6 }')
+check "the first block is app.exe's" "$first" "app.exe"
+printf '\125' | dd of="$T/setup/setup.pck" bs=1 seek=12 conv=notrunc 2>/dev/null
+build_setup "$T/setup" "$T/Damaged.exe"
+run_setup "$T/Damaged.exe" /Q '/P:C:\Damaged'
+for f in settings.ini tools/Helper.exe docs/guide.txt; do
+  check_true "$f installed beside the damaged file" cmp -s "$T/program/$f" "$DRIVE_C/Damaged/$f"
+done
+differs() { ! cmp -s "$1" "$2"; }
+check_true "damaged app.exe not installed as the package's" differs "$T/program/app.exe" "$DRIVE_C/Damaged/app.exe"
+check_true "uninstall.dat written after a damaged block" test -f "$DRIVE_C/Damaged/uninstall.dat"
+
+e2e_end
