@@ -2,7 +2,8 @@
 # Packages under Wine: an installer made by "zandor build" from examples/demo
 # unpacks its setup files into the work folder byte for byte with their
 # times, and a quiet install unpacks the program files into the installation
-# folder, keeping files of the no-copy list on a second install.
+# folder, keeping files of the no-copy list on a second install; the
+# prepared uninstall.dat among them gets setup's keys added.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
@@ -43,8 +44,16 @@ target="$DRIVE_C/Program Files/Zandor Demo"
 (cd "$target" 2>/dev/null && find . -type f | sort) >"$T/installed.txt" || true
 check "installed file list" "$(cat "$T/installed.txt")" "$(cat "$T/expected.txt")"
 while read -r rel; do
+  [ "$rel" = ./uninstall.dat ] && continue  # the install writes its keys into it
   check_true "$rel installed byte for byte" cmp -s "$T/program/$rel" "$target/$rel"
 done <"$T/expected.txt"
+# The prepared record keeps its lines in its own places, in the record's
+# "key = value" form, with setup's keys added to its groups.
+prepared=$(tr -d '\r' <"$T/program/uninstall.dat" | sed 's/^\([A-Za-z0-9]*\)=/\1 = /')
+installed=$(tr -d '\r' <"$target/uninstall.dat" | grep -x -F -f <(printf '%s\n' "$prepared") || true)
+check "prepared uninstall.dat lines kept in order" "$installed" "$prepared"
+check "uninstall.dat gets the installation folder" "$(ini_value "$target/uninstall.dat" ProgDir)" \
+  'C:\Program Files\Zandor Demo\'
 check "manual.txt keeps its last-write time" "$(stat -c %Y "$target/docs/manual.txt")" \
   "$(date -u -d '2019-03-04 05:06:07' +%s)"
 
