@@ -79,9 +79,14 @@ echo "== files in C:\\Program Files\\Zandor Demo"
 (cd "$target" 2>/dev/null && find . -type f -printf '  %-26P %6s bytes  %TY-%Tm-%Td %TH:%TM\n' | sort) ||
   echo "  (none)"
 
-# A link's target is the first path or address among its ANSI strings.
-link_target() {
-  strings -n 4 "$1" | grep -m1 -E '^[A-Za-z]:\\|://' || echo "?"
+# A link as the shell reads it back (tests/programs/linkinfo.cpp):
+# target, arguments, working folder and icon.
+link_fields() {
+  "$wine" build/win64/linkinfo.exe "Z:$(printf '%s' "$1" | tr '/' '\\')" "Z:$(printf '%s' "$out/link.txt" | tr '/' '\\')" \
+    >/dev/null 2>&1 || { echo "?"; return; }
+  tr -d '\r' <"$out/link.txt" | awk -F= '{ v[$1] = substr($0, length($1) + 2) }
+    END { printf "%s", v["target"]; if (v["arguments"] != "") printf " %s", v["arguments"]
+          printf "  (in %s, icon %s,%s)", v["workdir"] == "" ? "-" : v["workdir"], v["icon"], v["iconindex"] }'
 }
 echo "== links, by folder"
 links=$(cd "$drive_c" && find users -name '*.lnk' | sort)
@@ -93,7 +98,7 @@ while IFS= read -r link; do
     folder=${link%/*}
     echo "  C:\\${folder//\//\\}\\"
   fi
-  echo "    ${link##*/} -> $(link_target "$drive_c/$link")"
+  echo "    ${link##*/} -> $(link_fields "$drive_c/$link")"
 done <<<"$links"
 
 # The values of one key of a Wine registry file, "\\" shown as "\".
