@@ -39,7 +39,8 @@ sed -i '/^NoCopyExt/d' "$T/setup/setup.ini"
 build_setup "$T/setup" "$T/Install.exe" --program "$T/program"
 
 check_installed() {  # check_installed WHEN
-  (cd "$T/program" && find . | sort) >"$T/expected.txt"
+  # The program files, and the uninstall record that the install writes.
+  (cd "$T/program" && find . && echo ./uninstall.dat) | sort >"$T/expected.txt"
   (cd "$posix_dir" 2>/dev/null && find . | sort) >"$T/installed.txt" || true
   check "$1: installed entries" "$(cat "$T/installed.txt")" "$(cat "$T/expected.txt")"
   while read -r rel; do
