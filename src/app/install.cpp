@@ -9,6 +9,14 @@
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
+#include "runtime/text.h"
+#include "ui/language.h"
+#include "ui/wizard.h"
+
+bool IsExeProgram(const std::string& progExe) {
+  size_t cut = progExe.find_last_of(".\\/");
+  return cut != std::string::npos && progExe[cut] == '.' && EqualNoCase(progExe.substr(cut + 1), "exe");
+}
 
 void PublishInstallDir(const std::string& installDir) {
   Setup().installDir = AddBackslash(installDir);
@@ -39,4 +47,26 @@ void RunQuietInstall() {
   RunAfterHook();
   DeleteWorkFolder();
   if (Setup().reboot) OsPromptReboot();
+}
+
+void RunWizardInstall(OsWindow window) {
+  OsShowControl(window, kWizardInstallMessage, false);
+  OsShowControl(window, kWizardStatusLine, true);
+  OsShowControl(window, kWizardInstallLog, true);
+  OsShowControl(window, kWizardBack, false);
+  OsShowControl(window, kWizardInstall, false);
+  OsSetState(window, kWizardStartProgram, 0);
+  OsSetText(window, kWizardStatusLine, Text(kTextPage05Install) + " .....");
+  OsDrainEvents();
+  PublishInstallDir(OsGetText(window, kWizardInstallDirField));
+  OsShowControl(window, kWizardProgress, true);
+  CopyProgramFiles(true);
+  OsShowControl(window, kWizardProgress, false);
+  OsSetText(window, kWizardStatusLine, Text(kTextPage05Ready));
+  if (IsExeProgram(Setup().progExe)) {
+    OsSetState(window, kWizardStartProgram, Setup().startFlag ? 1 : 0);
+    OsShowControl(window, kWizardStartProgram, true);
+  }
+  OsShowControl(window, kWizardCancel, false);
+  OsShowControl(window, kWizardFinish, true);
 }

@@ -14,7 +14,7 @@
 #include "app/install.h"
 #include "app/setup_state.h"
 #include "app/state_dump.h"
-#include "app/wizard.h"
+#include "app/wizard_flow.h"
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/system.h"
@@ -22,6 +22,7 @@
 #include "runtime/text.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
+#include "ui/wizard.h"
 
 void InitRuntime() {
   OsRestrictDllSearch();
@@ -126,7 +127,9 @@ int SetupMain() {
     if (Setup().options.quiet) {
       RunQuietInstall();
     } else {
-      if (OpenWizardWindow(WizardWindowTitle())) RunWizard();
+      const SetupState& s = Setup();
+      OsWindow wizard = BuildWizardWindow(s.version.empty() ? s.title : s.title + " " + s.version);
+      if (wizard != 0) RunWizard(wizard);
       RunFinalStage();
     }
   }
