@@ -85,9 +85,10 @@ class WizardFlowTest : public ::testing::Test {
   }
 
   // setup.ini with the given [Task] lines (each ending in "\r\n").
-  void WriteIni(const std::string& task, const std::string& web = "http://example.org/") {
+  void WriteIni(const std::string& task, const std::string& web = "http://example.org/",
+                const std::string& defaultDir = "%ProgramFiles%Tools\\Viewer") {
     Write("setup.ini",
-          "[Settings]\r\nDefaultDir=%ProgramFiles%Tools\\Viewer\r\n[Info]\r\nWeb=" + web +
+          "[Settings]\r\nDefaultDir=" + defaultDir + "\r\n[Info]\r\nWeb=" + web +
               "\r\n[StartMenue]\r\nDefaultDir=Viewer Group\r\n[Task]\r\n" + task);
   }
 
@@ -226,9 +227,11 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
     EXPECT_EQ(TextOf(f.field), f.left) << "typed " << f.typed;
   }
   // A click in a field is no lost focus: the text stays as it is.
-  OsSetText(w, kWizardStartMenuField, "Solo");
-  ASSERT_TRUE(Click(kWizardStartMenuField));
-  EXPECT_EQ(TextOf(kWizardStartMenuField), "Solo");
+  for (int field : {kWizardInstallDirField, kWizardStartMenuField}) {
+    OsSetText(w, field, "Solo");
+    ASSERT_TRUE(Click(field));
+    EXPECT_EQ(TextOf(field), "Solo");
+  }
   ASSERT_TRUE(Type(kWizardStartMenuField, "Tools\\Viewer Group"));
 
   // The install goes into a folder of the test.
@@ -285,7 +288,7 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
 // hide controls; the Escape and Enter keys follow the page.
 TEST_F(WizardFlowTest, MissingPagesAreSkippedBothWays) {
   ::Setup().progExe = "Viewer.hlp";
-  WriteIni("StartMenu=0\r\nDesktop=1\r\nStartProg=1\r\n", "");
+  WriteIni("StartMenu=0\r\nDesktop=1\r\nStartProg=1\r\n", "", "%ProgramFiles%");
   Write("licence.rtf", "");  // empty: no licence page
   Write("header.ico", "icon");
   Open();
@@ -304,6 +307,9 @@ TEST_F(WizardFlowTest, MissingPagesAreSkippedBothWays) {
   }
   EXPECT_EQ(OsGetState(w, kWizardDesktop), 1) << "hidden but ticked";
   EXPECT_TRUE(OsControlVisible(w, kWizardInstallDirField));
+  ASSERT_TRUE(Type(kWizardInstallDirField, "D:\\Apps"));
+  EXPECT_EQ(TextOf(kWizardInstallDirField), "D:\\Apps\\") << "no program folder name: only the \\";
+  OsSetText(w, kWizardInstallDirField, dir_ + "/target");
   ASSERT_TRUE(Click(kWizardNext));
   EXPECT_EQ(Shown(), kPage5);
   ASSERT_TRUE(Click(kWizardBack));
@@ -386,6 +392,31 @@ TEST_F(WizardFlowTest, EndsOfTheLoopLeaveTheirFlags) {
     EXPECT_EQ(WindowDoubleDroppedActions(), 0);
     EndWizard(&loop_);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The viewer shows rich text by the file's extension in any case, and a
+// file that cannot be opened leaves it as it was.
+TEST_F(WizardFlowTest, TextFilesLoadByTheirExtension) {
+  loop_.window = BuildWizardWindow("Demo");
+  ASSERT_NE(loop_.window, 0);
+  const struct {
+    const char* name;
+    bool rtf;
+  } cases[] = {{"a.RTF", true}, {"b.Rtf", true}, {"c.txt", false}, {"d.rtf.txt", false}, {"rtf", false},
+               {"f.rtf/notes", false}, {"e.rtfx", false}};
+  fs::create_directories(work_ + "f.rtf");
+  for (const auto& c : cases) {
+    Write(c.name, c.name);
+    EXPECT_TRUE(LoadTextFile(loop_.window, kWizardInfoText, work_ + c.name)) << c.name;
+    EXPECT_EQ(WindowDoubleControl(kWizardInfoText)->richTextIsRtf, c.rtf) << c.name;
+    EXPECT_EQ(TextOf(kWizardInfoText), c.name);
+  }
+  EXPECT_FALSE(LoadTextFile(loop_.window, kWizardInfoText, work_ + "missing.rtf"));
+  EXPECT_EQ(TextOf(kWizardInfoText), "e.rtfx");
 }
 
 }  // namespace
