@@ -8,22 +8,20 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
-#include "app/finish.h"
+#include "app/hooks.h"
 #include "app/setup_state.h"
 #include "app/wizard_flow.h"
-#include "package/package.h"
-#include "package_builder.h"
 #include "platform/registry.h"
 #include "platform/registry_double.h"
 #include "platform/system_double.h"
 #include "platform/window_double.h"
 #include "runtime/filesys.h"
-#include "runtime/ini.h"
 #include "runtime/process.h"
+#include "stream_builder.h"
+#include "test_env.h"
 #include "ui/language.h"
 #include "ui/wizard.h"
 
@@ -44,53 +42,35 @@ const struct {
     {kWizardInstall, "Install"},      {kWizardCancel, "Cancel"},          {kWizardFinish, "Finish"},
 };
 
-class WizardFlowTest : public ::testing::Test {
+class WizardFlowTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    ResetAll();
+    TempFolderTest::SetUp();
     RegistryDoubleSetString(kHkeyLocalMachine, kVersionKey, "ProgramFilesDir", "C:\\Program Files");
     SystemDoubleSetWindowsDirectory("C:\\WINDOWS");
-    dir_ = (fs::temp_directory_path() / ("zandor-wizard-" + std::to_string(getpid()))).string();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_ + "/work");
     work_ = dir_ + "/work/";
-    ::Setup().workFolder = work_;
-    ::Setup().iniPath = work_ + "setup.ini";
-    ::Setup().title = "Demo";
-    ::Setup().version = "1.0";
-    ::Setup().progExe = "Viewer.exe";
-    ::Setup().prgSize = "12 MB";
+    MakeFolder(work_);
+    SetupState& s = ::Setup();
+    s.paths.workFolder = work_;
+    s.paths.iniPath = work_ + "setup.ini";
+    s.product.title = "Demo";
+    s.product.version = "1.0";
+    s.product.progExe = "Viewer.exe";
+    s.product.prgSize = "12 MB";
     LoadDefaultTexts("Demo", "1.0");
   }
   void TearDown() override {
-    ResetAll();
     unsetenv("InstallDir");
-    fs::remove_all(dir_);
-  }
-  static void ResetAll() {
-    ResetSetup();
-    ResetIni();
-    ResetRegistryDouble();
-    ResetSystemDouble();
-    ResetWindowDouble();
-    ResetWizardWindow();
-    ResetLanguageTexts();
-    ResetProcessRunner();
-    ResetPackageReader();
-  }
-
-  void Write(const std::string& name, const std::string& bytes) {
-    std::ofstream out(work_ + name, std::ios::binary);
-    out << bytes;
+    TempFolderTest::TearDown();
   }
 
   // setup.ini with the given [Task] lines (each ending in "\r\n").
   void WriteIni(const std::string& task, const std::string& web = "http://example.org/",
                 const std::string& defaultDir = "%ProgramFiles%Tools\\Viewer") {
-    Write("setup.ini",
-          "[Settings]\r\nDefaultDir=" + defaultDir + "\r\n[Info]\r\nWeb=" + web +
-              "\r\n[StartMenue]\r\nDefaultDir=Viewer Group\r\n[Task]\r\n" + task);
+    Write(work_ + "setup.ini", "[Settings]\r\nDefaultDir=" + defaultDir + "\r\n[Info]\r\nWeb=" + web +
+                                   "\r\n[StartMenue]\r\nDefaultDir=Viewer Group\r\n[Task]\r\n" + task);
   }
+  void WriteWork(const std::string& name, const std::string& bytes) { Write(work_ + name, bytes); }
 
   void Open() {
     loop_ = WizardLoop();
@@ -124,7 +104,6 @@ class WizardFlowTest : public ::testing::Test {
   bool Enabled(int id) const { return OsControlEnabled(loop_.window, id); }
   std::string TextOf(int id) const { return OsGetText(loop_.window, id); }
 
-  std::string dir_;
   std::string work_;
   WizardLoop loop_;
 };
@@ -140,12 +119,12 @@ const char kPage5[] = "side install Back Install Cancel";
 // rules, the install, and Finish with the start-program box.
 TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   WriteIni("StartMenu=1\r\nDesktop=1\r\nStartProg=1\r\n");
-  Write("licence.rtf", "{\\rtf1 Licence}");
-  Write("licence.txt", "plain licence");
-  Write("readme.txt", "Read me");
-  Write("splash.bmp", "BM picture");
+  WriteWork("licence.rtf", "{\\rtf1 Licence}");
+  WriteWork("licence.txt", "plain licence");
+  WriteWork("readme.txt", "Read me");
+  WriteWork("splash.bmp", "BM picture");
   std::vector<uint8_t> pck = MakePackage({RawFile("Viewer.exe", "program"), RawFile("notes.txt", "notes")});
-  Write("setup.pck", std::string(pck.begin(), pck.end()));
+  WriteWork("setup.pck", std::string(pck.begin(), pck.end()));
   Open();
   OsWindow w = loop_.window;
 
@@ -182,7 +161,7 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_EQ(TextOf(kWizardStartMenuField), "Viewer Group");
   EXPECT_EQ(OsGetState(w, kWizardDesktop), 1);
   EXPECT_EQ(OsGetState(w, kWizardRefuse), 1);
-  EXPECT_TRUE(::Setup().startFlag);
+  EXPECT_TRUE(::Setup().flags.start);
   EXPECT_EQ(frame->defaultButton, kWizardNext);
   EXPECT_EQ(frame->cancelControl, kWizardCancel);
 
@@ -272,12 +251,19 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_TRUE(FileExists(dir_ + "/target/Viewer/Viewer.exe"));
   EXPECT_TRUE(FileExists(dir_ + "/target/Viewer/notes.txt"));
   EXPECT_STREQ(getenv("InstallDir"), (dir_ + "/target\\Viewer\\").c_str());
+  const WindowDoubleControlRecord* log = WindowDoubleControl(kWizardInstallLog);
+  EXPECT_EQ(log->lines, std::vector<std::string>({"Copy Program Files   -->   *** Completed ***", ""}));
+  const WindowDoubleControlRecord* bar = WindowDoubleControl(kWizardProgress);
+  EXPECT_EQ(bar->progressMax * 1000 + bar->progress, 12012) << "7 + 5 bytes";
+  EXPECT_GE(WindowDoubleDrains(), 2);
+  EXPECT_TRUE(::Setup().choices.desktop && ::Setup().choices.startMenu);
+  EXPECT_EQ(::Setup().choices.startMenuFolder, "Tools\\Viewer Group");
   EXPECT_EQ(frame->defaultButton, kWizardFinish);
 
   ASSERT_TRUE(Click(kWizardStartProgram));
   EXPECT_FALSE(Click(kWizardFinish));
-  EXPECT_FALSE(::Setup().startFlag) << "the box was cleared";
-  EXPECT_FALSE(::Setup().cancelled);
+  EXPECT_FALSE(::Setup().flags.start) << "the box was cleared";
+  EXPECT_FALSE(::Setup().flags.cancelled);
   EXPECT_TRUE(FolderExists(work_)) << "the final stage deletes it";
   EXPECT_EQ(WindowDoubleDroppedActions(), 0);
   EndWizard(&loop_);
@@ -287,16 +273,16 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
 // Without licence and readme the pages jump both ways; the settings that
 // hide controls; the Escape and Enter keys follow the page.
 TEST_F(WizardFlowTest, MissingPagesAreSkippedBothWays) {
-  ::Setup().progExe = "Viewer.hlp";
+  ::Setup().product.progExe = "Viewer.hlp";
   WriteIni("StartMenu=0\r\nDesktop=1\r\nStartProg=1\r\n", "", "%ProgramFiles%");
-  Write("licence.rtf", "");  // empty: no licence page
-  Write("header.ico", "icon");
+  WriteWork("licence.rtf", "");  // empty: no licence page
+  WriteWork("header.ico", "icon");
   Open();
   OsWindow w = loop_.window;
   EXPECT_FALSE(OsControlVisible(w, kWizardHomepage)) << "no Web address";
   EXPECT_EQ(WindowDoubleControl(kWizardHeaderIcon)->image, work_ + "header.ico");
   EXPECT_EQ(WindowDoubleControl(kWizardSidePicture)->image, "");
-  EXPECT_FALSE(::Setup().startFlag) << "Viewer.hlp is no program";
+  EXPECT_FALSE(::Setup().flags.start) << "Viewer.hlp is no program";
 
   ASSERT_TRUE(Click(kWizardNext));
   EXPECT_EQ(Shown(), kPage3);
@@ -351,19 +337,16 @@ TEST_F(WizardFlowTest, EndsOfTheLoopLeaveTheirFlags) {
     SCOPED_TRACE(row++);
     ResetWindowDouble();
     ResetWizardWindow();
-    fs::create_directories(work_);
-    ::Setup().progExe = c.progExe;
+    MakeFolder(work_);
+    ::Setup().product.progExe = c.progExe;
     WriteIni("StartProg=" + std::to_string(c.startProg) + "\r\nReboot=" + std::to_string(c.reboot) + "\r\n");
-    {
-      std::ofstream hook(work_ + kWhileHook);
-      hook << "#!/bin/sh\nexec sleep 60\n";
-    }
+    WriteWork(kWhileHook, "#!/bin/sh\nexec sleep 60\n");
     fs::permissions(work_ + kWhileHook, fs::perms::owner_all);
     Open();
-    Program hook = ::Setup().whileHook;
+    Program hook = ::Setup().flags.whileHook;
     EXPECT_TRUE(ProgramRunning(hook));
-    EXPECT_EQ(::Setup().startFlag, c.startAfterPrep);
-    EXPECT_EQ(::Setup().rebootFlag, c.reboot != 0);
+    EXPECT_EQ(::Setup().flags.start, c.startAfterPrep);
+    EXPECT_EQ(::Setup().flags.reboot, c.reboot != 0);
     switch (c.end) {
       case kCancel:
         EXPECT_FALSE(Click(kWizardCancel));
@@ -383,10 +366,10 @@ TEST_F(WizardFlowTest, EndsOfTheLoopLeaveTheirFlags) {
         EXPECT_FALSE(Click(kWizardFinish));
         break;
     }
-    EXPECT_EQ(::Setup().startFlag, c.start);
-    EXPECT_EQ(::Setup().rebootFlag, c.rebootAfter);
-    EXPECT_EQ(::Setup().cancelled, c.cancelled);
-    EXPECT_TRUE(::Setup().quit);
+    EXPECT_EQ(::Setup().flags.start, c.start);
+    EXPECT_EQ(::Setup().flags.reboot, c.rebootAfter);
+    EXPECT_EQ(::Setup().flags.cancelled, c.cancelled);
+    EXPECT_TRUE(::Setup().flags.quit);
     EXPECT_EQ(FolderExists(work_), c.workFolderKept);
     EXPECT_FALSE(IsProgram(hook)) << "the while-hook is ended";
     EXPECT_EQ(WindowDoubleDroppedActions(), 0);
@@ -408,9 +391,9 @@ TEST_F(WizardFlowTest, TextFilesLoadByTheirExtension) {
     bool rtf;
   } cases[] = {{"a.RTF", true}, {"b.Rtf", true}, {"c.txt", false}, {"d.rtf.txt", false}, {"rtf", false},
                {"f.rtf/notes", false}, {"e.rtfx", false}};
-  fs::create_directories(work_ + "f.rtf");
+  MakeFolder(work_ + "f.rtf");
   for (const auto& c : cases) {
-    Write(c.name, c.name);
+    WriteWork(c.name, c.name);
     EXPECT_TRUE(LoadTextFile(loop_.window, kWizardInfoText, work_ + c.name)) << c.name;
     EXPECT_EQ(WindowDoubleControl(kWizardInfoText)->richTextIsRtf, c.rtf) << c.name;
     EXPECT_EQ(TextOf(kWizardInfoText), c.name);

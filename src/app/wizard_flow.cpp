@@ -9,6 +9,7 @@
 #include "actions/folders.h"
 #include "app/config.h"
 #include "app/finish.h"
+#include "app/hooks.h"
 #include "app/install.h"
 #include "app/setup_state.h"
 #include "runtime/filesys.h"
@@ -168,7 +169,7 @@ void PageBack(WizardLoop* loop) {
 // Leaving the installation folder field: the folder gets its "\" and, unless
 // it names the program folder somewhere already, the program folder below.
 void CompleteInstallFolderField(OsWindow window) {
-  const std::string& name = Setup().progFolderName;
+  const std::string& name = Setup().config.progFolderName;
   std::string field = OsGetText(window, kWizardInstallDirField);
   std::string text = AddBackslash(field);
   if (name.empty() || text.find(name) == std::string::npos) {
@@ -179,7 +180,7 @@ void CompleteInstallFolderField(OsWindow window) {
 // Leaving the start-menu field: empty brings the configured folder back; a
 // folder that does not hold the configured one gets it below.
 void CompleteStartMenuField(OsWindow window) {
-  const std::string& configured = Setup().startMenuConfigured;
+  const std::string& configured = Setup().config.startMenuFolder;
   std::string field = OsGetText(window, kWizardStartMenuField);
   if (field.empty()) {
     OsSetText(window, kWizardStartMenuField, configured);
@@ -189,15 +190,15 @@ void CompleteStartMenuField(OsWindow window) {
 }
 
 void ChangeInstallFolder(OsWindow window) {
-  std::string answer = BrowseForFolder(window, Text(kTextRq2Titel), Setup().installDirConfigured);
+  std::string answer = BrowseForFolder(window, Text(kTextRq2Titel), Setup().config.installDir);
   if (answer.empty()) return;
-  OsSetText(window, kWizardInstallDirField, WithFolderName(answer, Setup().progFolderName));
+  OsSetText(window, kWizardInstallDirField, WithFolderName(answer, Setup().config.progFolderName));
 }
 
 void ChangeStartMenuFolder(OsWindow window) {
   std::string answer = ChooseStartMenuFolder(window, OsGetText(window, kWizardStartMenuField));
   if (answer.empty()) return;
-  const std::string& configured = Setup().startMenuConfigured;
+  const std::string& configured = Setup().config.startMenuFolder;
   size_t cut = configured.rfind('\\');
   std::string last = cut == std::string::npos ? configured : configured.substr(cut + 1);
   OsSetText(window, kWizardStartMenuField, WithFolderName(answer, last));
@@ -208,26 +209,28 @@ void OpenHomepage(OsWindow window) {
 }
 
 void Cancel() {
-  SetupState& s = Setup();
-  TerminateWhileHook();
-  s.startFlag = false;
-  s.rebootFlag = false;
-  s.cancelled = true;
-  s.quit = true;
+  RunFlags& flags = Setup().flags;
+  TerminateWhileHook(&flags.whileHook);
+  flags.start = false;
+  flags.reboot = false;
+  flags.cancelled = true;
+  flags.quit = true;
 }
 
 void Finish(OsWindow window) {
-  TerminateWhileHook();
-  Setup().startFlag = OsGetState(window, kWizardStartProgram) == 1;
-  Setup().quit = true;
+  RunFlags& flags = Setup().flags;
+  TerminateWhileHook(&flags.whileHook);
+  flags.start = OsGetState(window, kWizardStartProgram) == 1;
+  flags.quit = true;
 }
 
 // A close request keeps the start and reboot flags; the work folder goes at
 // once, and the while-hook first, so that nothing in the folder is in use.
 void CloseRequested() {
-  TerminateWhileHook();
-  DeleteWorkFolder();
-  Setup().quit = true;
+  SetupState& s = Setup();
+  TerminateWhileHook(&s.flags.whileHook);
+  DeleteWorkFolder(s.paths.workFolder);
+  s.flags.quit = true;
 }
 
 void Install(WizardLoop* loop) {
@@ -268,37 +271,38 @@ void PrepareWizard(WizardLoop* loop) {
   SetupState& s = Setup();
   OsWindow w = loop->window;
   loop->page = 1;
-  s.quit = false;
-  s.cancelled = false;
+  s.flags.quit = false;
+  s.flags.cancelled = false;
   // Without a work folder there are no setup files to look for.
-  std::string work = s.workFolder;
+  const std::string& work = s.paths.workFolder;
   if (!work.empty()) {
     LoadPageText(w, kWizardLicenceText, work + "licence");
     LoadPageText(w, kWizardInfoText, work + "readme");
   }
   OsSetState(w, kWizardRefuse, 1);
-  LoadSettings();
-  s.startFlag = s.startProg != 0;
-  s.rebootFlag = s.reboot != 0;
+  LoadSettings(s.paths.iniPath, s.options, s.product, &s.config);
+  const SetupConfig& config = s.config;
+  s.flags.start = config.startProg != 0;
+  s.flags.reboot = config.reboot != 0;
 
-  if (s.web.empty()) {
+  if (config.web.empty()) {
     OsShowControl(w, kWizardHomepage, false);
   } else {
-    OsSetText(w, kWizardHomepage, s.web);
+    OsSetText(w, kWizardHomepage, config.web);
   }
-  bool exe = IsExeProgram(s.progExe);
-  if (!s.startMenu) {
+  bool exe = IsExeProgram(s.product.progExe);
+  if (!config.startMenu) {
     for (int id : {kWizardStartMenuLabel, kWizardStartMenuField, kWizardStartMenuChange, kWizardNoStartMenu}) {
       OsShowControl(w, id, false);
     }
   }
   // A restart ends the run before any program start.
-  if (s.rebootFlag || !exe) s.startFlag = false;
-  OsSetText(w, kWizardInstallDirField, s.installDirConfigured);
-  OsSetText(w, kWizardStartMenuField, s.startMenuConfigured);
-  OsSetState(w, kWizardDesktop, s.desktopDefault != 0 ? 1 : 0);
+  if (s.flags.reboot || !exe) s.flags.start = false;
+  OsSetText(w, kWizardInstallDirField, config.installDir);
+  OsSetText(w, kWizardStartMenuField, config.startMenuFolder);
+  OsSetState(w, kWizardDesktop, config.desktopDefault != 0 ? 1 : 0);
   if (!exe) OsShowControl(w, kWizardDesktop, false);
-  OsSetText(w, kWizardStatusLine, Text(kTextInstallMsg0) + " " + s.prgSize);
+  OsSetText(w, kWizardStatusLine, Text(kTextInstallMsg0) + " " + s.product.prgSize);
 
   OsLoadResourceIcon(w, kWizardHeaderIcon, kBuiltInHeaderIcon);
   if (!work.empty()) {
@@ -306,13 +310,13 @@ void PrepareWizard(WizardLoop* loop) {
     OsLoadImage(w, kWizardHeaderIcon, work + "header.ico");
   }
   AddWizardSeparator(w);
-  StartWhileHook();
+  s.flags.whileHook = StartWhileHook(work);
   SetPageKeys(*loop);
 }
 
 bool RunWizardStep(WizardLoop* loop) {
   OsEvent event;
-  if (Setup().quit || !OsWaitEvent(&event)) return false;
+  if (Setup().flags.quit || !OsWaitEvent(&event)) return false;
   if (event.window == loop->window) {
     if (event.kind == kEventClose) {
       CloseRequested();
@@ -320,7 +324,7 @@ bool RunWizardStep(WizardLoop* loop) {
       HandleControl(loop, event);
     }
   }
-  return !Setup().quit;
+  return !Setup().flags.quit;
 }
 
 void EndWizard(WizardLoop* loop) {
