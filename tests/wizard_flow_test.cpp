@@ -221,6 +221,7 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_FALSE(Enabled(kWizardStartMenuField) || Enabled(kWizardStartMenuChange));
   ASSERT_TRUE(Click(kWizardNoStartMenu));
   EXPECT_TRUE(Enabled(kWizardStartMenuField) && Enabled(kWizardStartMenuChange));
+  ASSERT_TRUE(Click(kWizardNoStartMenu));  // ticked for the install
 
   // Information, install page, and back and forth between them.
   ASSERT_TRUE(Click(kWizardNext));
@@ -255,8 +256,9 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_EQ(log->lines, std::vector<std::string>({"Copy Program Files   -->   *** Completed ***", ""}));
   const WindowDoubleControlRecord* bar = WindowDoubleControl(kWizardProgress);
   EXPECT_EQ(bar->progressMax * 1000 + bar->progress, 12012) << "7 + 5 bytes";
-  EXPECT_GE(WindowDoubleDrains(), 2);
-  EXPECT_TRUE(::Setup().choices.desktop && ::Setup().choices.startMenu);
+  EXPECT_GE(WindowDoubleDrains(), 3) << "after the status line and around the copy";
+  EXPECT_TRUE(::Setup().choices.desktop);
+  EXPECT_FALSE(::Setup().choices.startMenu) << "the no-start-menu box is ticked";
   EXPECT_EQ(::Setup().choices.startMenuFolder, "Tools\\Viewer Group");
   EXPECT_EQ(frame->defaultButton, kWizardFinish);
 
