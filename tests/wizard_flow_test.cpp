@@ -19,7 +19,7 @@
 #include "platform/system_double.h"
 #include "platform/window_double.h"
 #include "runtime/filesys.h"
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 #include "stream_builder.h"
 #include "test_env.h"
 #include "ui/language.h"

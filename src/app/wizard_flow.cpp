@@ -13,7 +13,7 @@
 #include "app/install.h"
 #include "app/setup_state.h"
 #include "runtime/filesys.h"
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 #include "runtime/text.h"
 #include "ui/dialogs_pending.h"
 #include "ui/language.h"
