@@ -14,6 +14,7 @@
 #include "app/hooks.h"
 #include "app/setup_state.h"
 #include "app/wizard_flow.h"
+#include "platform/folder_browser_double.h"
 #include "platform/registry.h"
 #include "platform/registry_double.h"
 #include "platform/system_double.h"
@@ -68,7 +69,7 @@ class WizardFlowTest : public TempFolderTest {
   void WriteIni(const std::string& task, const std::string& web = "http://example.org/",
                 const std::string& defaultDir = "%ProgramFiles%Tools\\Viewer") {
     Write(work_ + "setup.ini", "[Settings]\r\nDefaultDir=" + defaultDir + "\r\n[Info]\r\nWeb=" + web +
-                                   "\r\n[StartMenue]\r\nDefaultDir=Viewer Group\r\n[Task]\r\n" + task);
+                                   "\r\n[StartMenue]\r\nDefaultDir=Vendor\\Viewer Group\r\n[Task]\r\n" + task);
   }
   void WriteWork(const std::string& name, const std::string& bytes) { Write(work_ + name, bytes); }
 
@@ -129,11 +130,12 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   OsWindow w = loop_.window;
 
   // Built and prepared.
-  const WindowDoubleWindowRecord* frame = WindowDoubleWindow(w);
-  EXPECT_EQ(frame->spec.title, " Demo 1.0");
-  EXPECT_EQ(frame->spec.width * 1000 + frame->spec.height, 480335);
-  EXPECT_FALSE(frame->spec.systemMenu);
-  EXPECT_TRUE(frame->shown);
+  // Looked up afresh each time: a dialog opened meanwhile moves the records.
+  auto frame = [w] { return WindowDoubleWindow(w); };
+  EXPECT_EQ(frame()->spec.title, " Demo 1.0");
+  EXPECT_EQ(frame()->spec.width * 1000 + frame()->spec.height, 480335);
+  EXPECT_FALSE(frame()->spec.systemMenu);
+  EXPECT_TRUE(frame()->shown);
   EXPECT_EQ(Shown(), kPage1);
   EXPECT_TRUE(OsControlVisible(w, kWizardHomepage));
   EXPECT_EQ(TextOf(kWizardHomepage), "http://example.org/");
@@ -158,12 +160,12 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_EQ(WindowDoubleFonts()[WindowDoubleControl(kWizardDesktop)->spec.font - 1].points, 9);
   EXPECT_EQ(WindowDoubleFonts()[WindowDoubleControl(kWizardInstall)->spec.font - 1].face, "MS Sans Serif");
   EXPECT_EQ(TextOf(kWizardInstallDirField), "C:\\Program Files\\Tools\\Viewer");
-  EXPECT_EQ(TextOf(kWizardStartMenuField), "Viewer Group");
+  EXPECT_EQ(TextOf(kWizardStartMenuField), "Vendor\\Viewer Group");
   EXPECT_EQ(OsGetState(w, kWizardDesktop), 1);
   EXPECT_EQ(OsGetState(w, kWizardRefuse), 1);
   EXPECT_TRUE(::Setup().flags.start);
-  EXPECT_EQ(frame->defaultButton, kWizardNext);
-  EXPECT_EQ(frame->cancelControl, kWizardCancel);
+  EXPECT_EQ(frame()->defaultButton, kWizardNext);
+  EXPECT_EQ(frame()->cancelControl, kWizardCancel);
 
   // The homepage link hands its address to the URL handler, found here as a
   // script in the current folder that records its arguments.
@@ -196,7 +198,7 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_EQ(Header(), "Setup Settings / Installation Directory, StartMenu Folder and Desktop Icon");
 
   // Leaving the fields completes them; the program folder name is "Viewer",
-  // the configured start-menu folder "Viewer Group".
+  // the configured start-menu folder "Vendor\Viewer Group".
   const struct {
     int field;
     const char* typed;
@@ -207,22 +209,67 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
       {kWizardInstallDirField, "D:\\viewer", "D:\\viewer\\Viewer"},       // case-sensitive
       {kWizardInstallDirField, "D:\\MyViewer2", "D:\\MyViewer2"},         // contains it: as typed, no "\"
       {kWizardInstallDirField, "D:\\Viewer\\Old", "D:\\Viewer\\Old"},     // anywhere
-      {kWizardStartMenuField, "", "Viewer Group"},                         // emptied: the configured one back
-      {kWizardStartMenuField, "Tools", "Tools\\Viewer Group"},
-      {kWizardStartMenuField, "Tools\\", "Tools\\Viewer Group"},
-      {kWizardStartMenuField, "My Viewer Group 2", "My Viewer Group 2"},
+      {kWizardStartMenuField, "", "Vendor\\Viewer Group"},                // emptied: the configured one back
+      {kWizardStartMenuField, "Tools", "Tools\\Vendor\\Viewer Group"},
+      {kWizardStartMenuField, "Tools\\", "Tools\\Vendor\\Viewer Group"},
+      {kWizardStartMenuField, "My Vendor\\Viewer Group 2", "My Vendor\\Viewer Group 2"},
   };
   for (const auto& f : fields) {
     ASSERT_TRUE(Type(f.field, f.typed));
     EXPECT_EQ(TextOf(f.field), f.left) << "typed " << f.typed;
   }
+
+  // The Change buttons complete what their dialogs answer. The browser
+  // starts at the configured folder, whatever the field holds; the
+  // start-menu dialog lists the user's and the common program folders
+  // (Apps, Apps\Viewer Group, Games, Tools, Tools\Sub) and adds the last
+  // component of the configured folder.
+  Write("user/Tools/Sub/link.lnk", "");
+  Write("common/Apps/Viewer Group/link.lnk", "");
+  Write("common/Games/link.lnk", "");
+  SystemDoubleSetSpecialFolder(2, Native("user") + "/");
+  SystemDoubleSetSpecialFolder(23, Native("common") + "/");
+  const int kDialogTree = 1, kDialogApply = 2, kCloseDialog = -1;
+  const struct {
+    int button;
+    const char* answer;  // the browser's answer
+    int item;            // the tree item chosen, or kCloseDialog
+    const char* field;
+  } changes[] = {
+      {kWizardInstallDirChange, "D:\\Apps\\", 0, "D:\\Apps\\Viewer"},
+      {kWizardInstallDirChange, "D:\\Viewer\\", 0, "D:\\Viewer\\"},
+      {kWizardInstallDirChange, "D:\\Old Viewer", 0, "D:\\Old Viewer\\"},  // the browser adds the "\\"
+      {kWizardInstallDirChange, "", 0, "D:\\Old Viewer\\"},             // cancelled
+      {kWizardStartMenuChange, "", 4, "Tools\\Sub\\Viewer Group"},
+      {kWizardStartMenuChange, "", 1, "Apps\\Viewer Group"},
+      {kWizardStartMenuChange, "", kCloseDialog, "Apps\\Viewer Group"},
+  };
+  for (const auto& c : changes) {
+    WindowDoubleClick(c.button);
+    if (c.button == kWizardInstallDirChange) {
+      FolderBrowserDoubleQueueAnswer(c.answer);
+    } else if (c.item == kCloseDialog) {
+      WindowDoubleCloseRequest();
+    } else {
+      WindowDoubleSelect(kDialogTree, c.item);
+      WindowDoubleClick(kDialogApply);
+    }
+    ASSERT_TRUE(Step());
+    EXPECT_EQ(TextOf(c.button == kWizardInstallDirChange ? kWizardInstallDirField : kWizardStartMenuField), c.field)
+        << c.answer << c.item;
+  }
+  ASSERT_EQ(FolderBrowserDoubleCalls().size(), 4u);
+  EXPECT_EQ(FolderBrowserDoubleCalls()[3].prompt, "Please select a directory");
+  EXPECT_EQ(FolderBrowserDoubleCalls()[3].startFolder, "C:\\Program Files\\Tools\\Viewer");
+  EXPECT_EQ(FolderBrowserDoubleCalls()[3].owner, OsWindowHandle(w));
+
   // A click in a field is no lost focus: the text stays as it is.
   for (int field : {kWizardInstallDirField, kWizardStartMenuField}) {
     OsSetText(w, field, "Solo");
     ASSERT_TRUE(Click(field));
     EXPECT_EQ(TextOf(field), "Solo");
   }
-  ASSERT_TRUE(Type(kWizardStartMenuField, "Tools\\Viewer Group"));
+  ASSERT_TRUE(Type(kWizardStartMenuField, "Tools\\Vendor\\Viewer Group"));
 
   // The install goes into a folder of the test.
   ASSERT_TRUE(Type(kWizardInstallDirField, dir_ + "/target"));
@@ -240,8 +287,8 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_EQ(Header(), "Information / A short description of the program");
   ASSERT_TRUE(Click(kWizardNext));
   EXPECT_EQ(Shown(), kPage5);
-  EXPECT_EQ(frame->defaultButton, kWizardInstall);
-  EXPECT_EQ(frame->cancelControl, 0) << "Escape does not cancel on the install page";
+  EXPECT_EQ(frame()->defaultButton, kWizardInstall);
+  EXPECT_EQ(frame()->cancelControl, 0) << "Escape does not cancel on the install page";
   ASSERT_TRUE(Click(kWizardBack));
   EXPECT_EQ(Shown(), kPage4);
   EXPECT_EQ(Header(), "Information / A short description of the program");
@@ -270,8 +317,8 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_GE(WindowDoubleDrains(), 3) << "after the status line and around the copy";
   EXPECT_TRUE(::Setup().choices.desktop);
   EXPECT_FALSE(::Setup().choices.startMenu) << "the no-start-menu box is ticked";
-  EXPECT_EQ(::Setup().choices.startMenuFolder, "Tools\\Viewer Group");
-  EXPECT_EQ(frame->defaultButton, kWizardFinish);
+  EXPECT_EQ(::Setup().choices.startMenuFolder, "Tools\\Vendor\\Viewer Group");
+  EXPECT_EQ(frame()->defaultButton, kWizardFinish);
 
   ASSERT_TRUE(Click(kWizardStartProgram));
   EXPECT_FALSE(Click(kWizardFinish));

@@ -15,7 +15,7 @@
 #include "runtime/filesys.h"
 #include "runtime/program_runner.h"
 #include "runtime/text.h"
-#include "ui/dialogs_pending.h"
+#include "ui/dialogs.h"
 #include "ui/language.h"
 #include "ui/wizard.h"
 
