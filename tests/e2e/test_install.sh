@@ -5,8 +5,12 @@
 # back through the shell; uninstall.dat holds exactly the record the
 # uninstaller reads; the hooks run before and after with what they should
 # see; the work folder is gone. A reinstall keeps a no-copy file, and a
-# damaged block costs its one file and shows no window.
+# damaged block costs its one file and shows no window. The wizard install,
+# walked with the Enter key under Xvfb, writes the install state and tells
+# a damaged block once, in the copy-error box. The quiet runs have a display
+# too, so a box they showed would wait and time the run out.
 source "$(dirname "$0")/lib.sh"
+run_under_xvfb "$@"
 e2e_begin
 LINKINFO="$ZANDOR_WIN64_DIR/linkinfo.exe"
 
@@ -158,5 +162,42 @@ done
 differs() { ! cmp -s "$1" "$2"; }
 check_true "damaged app.exe not installed as the package's" differs "$T/program/app.exe" "$DRIVE_C/Damaged/app.exe"
 check_true "uninstall.dat written after a damaged block" test -f "$DRIVE_C/Damaged/uninstall.dat"
+
+# 4. The wizard install of a package with the same damaged block: Enter
+#    walks Welcome, Settings and Install (no licence, no readme); the copy
+#    error is shown once and answered by the clicker; Enter on Finish ends.
+sed -e 's/^GUID=.*/GUID={6A1B2C3D-0000-4000-8000-00000000E2E2}/' -e 's/^DefaultDir=%ProgramFiles%Not Here/DefaultDir=C:\\Wizard App/' \
+  -e '/^ProgParameter/d' "$T/setup/setup.ini" >"$T/wizard.ini"
+mv "$T/wizard.ini" "$T/setup/setup.ini"
+rm -f "$T/setup/BeforeZD.exe" "$T/setup/AfterZD.exe"
+build_setup "$T/setup" "$T/Wizard.exe"
+"$WINE64" "$T/Wizard.exe" >"$T/wizard.out" 2>&1 &
+setup_pid=$!
+timeout 60 xdotool search --sync --onlyvisible --name '^ Probe App' >/dev/null || true
+timeout 90 "$WINE64" "$CLICKER" "Error - Copy File" 1 "$(winpath "$T/box1.txt")" 60000 >/dev/null 2>&1 &
+clicker_pid=$!
+for page in welcome settings install; do
+  sleep 2
+  xdotool key Return
+done
+wait "$clicker_pid" || true
+check "wizard: the copy error" "$(tr -d '\r' <"$T/box1.txt" 2>/dev/null | tr '\n' '|')" \
+  'caption = Error - Copy File|text = Copying file(s) failed.|'
+second=0
+timeout 20 "$WINE64" "$CLICKER" "Error - Copy File" 1 "$(winpath "$T/box2.txt")" 4000 >/dev/null 2>&1 || second=$?
+check "wizard: no second copy-error box" "$second" 1
+sleep 1
+xdotool key Return  # Finish
+rc=0
+timeout 60 tail --pid="$setup_pid" -f /dev/null || rc=$?
+check "wizard: Finish ends the run" "$rc" 0
+wineserver -w
+state=$(reg_values "$WINEPREFIX/user.reg" 'Software\Zandor\{6A1B2C3D-0000-4000-8000-00000000E2E2}')
+check "wizard: install state" "$(printf '%s\n' "$state" | sort | tr '\n' '|')" \
+  '"DesktopIcon"="1"|"InstallDir"="C:\Wizard App\"|"StartMenu"="Not This Menu\"|'
+for f in settings.ini tools/Helper.exe docs/guide.txt; do
+  check_true "wizard: $f installed beside the damaged file" cmp -s "$T/program/$f" "$DRIVE_C/Wizard App/$f"
+done
+check_true "wizard: uninstall.dat written" test -f "$DRIVE_C/Wizard App/uninstall.dat"
 
 e2e_end
