@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "actions/folders.h"
 #include "app/hooks.h"
 #include "app/setup_state.h"
 #include "app/wizard_flow.h"
@@ -49,6 +50,9 @@ class WizardFlowTest : public TempFolderTest {
     TempFolderTest::SetUp();
     RegistryDoubleSetString(kHkeyLocalMachine, kVersionKey, "ProgramFilesDir", "C:\\Program Files");
     SystemDoubleSetWindowsDirectory("C:\\WINDOWS");
+    // The install makes its desktop link here, not in the current folder.
+    SystemDoubleSetSpecialFolder(kFolderDesktop, dir_ + "\\Desktop\\");
+    MakeFolder("Desktop");
     work_ = dir_ + "/work/";
     MakeFolder(work_);
     SetupState& s = ::Setup();
