@@ -27,8 +27,10 @@ for fuzzer in build/fuzz/*_fuzz; do
   work=$(mktemp -d)
   cp -r "fuzz/corpus/$name/." "$work/" 2>/dev/null || true
   echo "fuzz: $name for ${seconds}s"
-  "$fuzzer" -max_total_time="$seconds" -max_len=65536 -print_final_stats=0 "$work" >"build/fuzz/$name.log" 2>&1 \
+  "$fuzzer" -max_total_time="$seconds" -max_len=65536 -print_final_stats=0 -artifact_prefix="build/fuzz/$name-" \
+    "$work" >"build/fuzz/$name.log" 2>&1 \
     || { tail -50 "build/fuzz/$name.log"; exit 1; }
+  grep -o 'DONE .*' "build/fuzz/$name.log" | tail -1 || true
   rm -rf "$work"
 done
 echo "fuzz: all passed"

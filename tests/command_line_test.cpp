@@ -6,7 +6,6 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/setup_state.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "app/config.h"
-#include "app/setup_state.h"
 #include "platform/registry.h"
 #include "platform/registry_double.h"
 #include "platform/system_double.h"
@@ -23,7 +22,6 @@ const char kGuid[] = "{0A1B2C3D-1111-2222-3333-444455556666}";
 class ConfigTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetSetup();
     ResetIni();
     ResetRegistryDouble();
     ResetSystemDouble();
@@ -33,19 +31,17 @@ class ConfigTest : public ::testing::Test {
               ::testing::UnitTest::GetInstance()->current_test_info()->name();
     fs::remove_all(folder_);
     fs::create_directories(folder_);
-    ::Setup().workFolder = folder_.string() + "/";
-    ::Setup().iniPath = ::Setup().workFolder + "setup.ini";
+    iniPath_ = folder_.string() + "/setup.ini";
   }
   void TearDown() override {
     ResetIni();
-    ResetSetup();
     ResetRegistryDouble();
     ResetSystemDouble();
     fs::remove_all(folder_);
   }
 
   void WriteIni(const std::string& text) {
-    std::ofstream out(::Setup().iniPath, std::ios::binary);
+    std::ofstream out(iniPath_, std::ios::binary);
     out << text;
   }
 
@@ -58,12 +54,16 @@ class ConfigTest : public ::testing::Test {
   }
 
   // Start-up read then settings load, as a run does.
-  static void LoadAll() {
-    ReadStartupConfig();
-    LoadSettings();
+  void LoadAll() {
+    ReadStartupConfig(iniPath_, &product_);
+    LoadSettings(iniPath_, options_, product_, &config_);
   }
 
   fs::path folder_;
+  std::string iniPath_;
+  RunOptions options_;
+  ProductInfo product_;
+  SetupConfig config_;
 };
 
 const char kFullIni[] =
@@ -93,8 +93,8 @@ const char kFullIni[] =
 
 TEST_F(ConfigTest, StartupReadTakesTheFirstKeys) {
   WriteIni(kFullIni);
-  ReadStartupConfig();
-  const SetupState& s = ::Setup();
+  ReadStartupConfig(iniPath_, &product_);
+  const ProductInfo& s = product_;
   EXPECT_EQ(s.languageList, "english.lng#9|deutsch.lng#7|");
   EXPECT_EQ(s.progExe, "Viewer.exe");
   EXPECT_EQ(s.title, "Image Viewer");
@@ -102,35 +102,32 @@ TEST_F(ConfigTest, StartupReadTakesTheFirstKeys) {
   EXPECT_EQ(s.guid, kGuid);
   EXPECT_EQ(s.prgSize, "12 MB");
   EXPECT_EQ(s.mutexName, "ViewerMutex");
-  // Settings-load values are not touched by the start-up read.
-  EXPECT_EQ(s.web, "");
-  EXPECT_EQ(s.installDirConfigured, "");
   EXPECT_EQ(Ini().file, nullptr);  // closed again
 }
 
 TEST_F(ConfigTest, MissingSetupIniGivesDefaults) {
+  product_.title = "stale";
   LoadAll();
-  const SetupState& s = ::Setup();
-  EXPECT_EQ(s.title, "--- unkown ---");
-  EXPECT_EQ(s.languageList, "");
-  EXPECT_EQ(s.guid, "");
-  EXPECT_EQ(s.mutexName, "");
-  EXPECT_EQ(s.installDirConfigured, "C:\\Program Files\\");
-  EXPECT_EQ(s.progFolderName, "");
-  EXPECT_EQ(s.progLink, "--- unkown ---");
-  EXPECT_EQ(s.desktopDefault, 0);
-  EXPECT_FALSE(fs::exists(::Setup().iniPath));
+  EXPECT_EQ(product_.title, "--- unkown ---");
+  EXPECT_EQ(product_.languageList, "");
+  EXPECT_EQ(product_.guid, "");
+  EXPECT_EQ(product_.mutexName, "");
+  EXPECT_EQ(config_.installDir, "C:\\Program Files\\");
+  EXPECT_EQ(config_.progFolderName, "");
+  EXPECT_EQ(config_.progLink, "--- unkown ---");
+  EXPECT_EQ(config_.desktopDefault, 0);
+  EXPECT_FALSE(fs::exists(iniPath_));
 }
 
 TEST_F(ConfigTest, SettingsLoadReadsEveryKey) {
   WriteIni(kFullIni);
   LoadAll();
-  const SetupState& s = ::Setup();
+  const SetupConfig& s = config_;
   EXPECT_EQ(s.web, "http://example.org/");
-  EXPECT_EQ(s.installDirConfigured, "C:\\Program Files\\Tools\\Viewer");
+  EXPECT_EQ(s.installDir, "C:\\Program Files\\Tools\\Viewer");
   EXPECT_EQ(s.progFolderName, "Viewer");
   EXPECT_EQ(s.noCopyExt, "ini|dat|");
-  EXPECT_EQ(s.startMenuConfigured, "Viewer Group");
+  EXPECT_EQ(s.startMenuFolder, "Viewer Group");
   EXPECT_EQ(s.progLink, "Viewer Link");
   EXPECT_EQ(s.desktopDefault, 1);
   EXPECT_EQ(s.progParameter, "-fast");
@@ -145,7 +142,7 @@ TEST_F(ConfigTest, SettingsLoadReadsEveryKey) {
 TEST_F(ConfigTest, DesktopIsAThirtyTwoBitNumber) {
   WriteIni("[Task]\r\nDesktop=256\r\n");
   LoadAll();
-  EXPECT_EQ(::Setup().desktopDefault, 256);
+  EXPECT_EQ(config_.desktopDefault, 256);
 }
 
 struct PrecedenceCase {
@@ -167,17 +164,16 @@ TEST_F(ConfigTest, InstallFolderPrecedence) {
   };
   for (const PrecedenceCase& c : cases) {
     SCOPED_TRACE(c.label);
-    ResetSetup();
+    options_ = RunOptions();
     ResetRegistryDouble();
     RegistryDoubleSetString(kHkeyLocalMachine, kVersionKey, "ProgramFilesDir", "C:\\Program Files");
-    ::Setup().iniPath = folder_.string() + "/setup.ini";
     WriteIni(kFullIni);
-    ::Setup().options.installDirOverride = c.overrideDir;
+    options_.installDirOverride = c.overrideDir;
     Remember(kGuid, c.previousDir, nullptr, nullptr);
     LoadAll();
-    EXPECT_EQ(::Setup().installDirConfigured, c.expected);
+    EXPECT_EQ(config_.installDir, c.expected);
     // The program folder name always comes from setup.ini's DefaultDir.
-    EXPECT_EQ(::Setup().progFolderName, "Viewer");
+    EXPECT_EQ(config_.progFolderName, "Viewer");
   }
 }
 
@@ -185,8 +181,8 @@ TEST_F(ConfigTest, PreviousFolderStandsInForAMissingDefaultDir) {
   WriteIni("[Info]\r\nGUID={G}\r\n[Settings]\r\nProgExe=a.exe\r\n");
   Remember("{G}", "D:\\Apps\\Painter\\", nullptr, nullptr);
   LoadAll();
-  EXPECT_EQ(::Setup().installDirConfigured, "D:\\Apps\\Painter\\");
-  EXPECT_EQ(::Setup().progFolderName, "Painter");
+  EXPECT_EQ(config_.installDir, "D:\\Apps\\Painter\\");
+  EXPECT_EQ(config_.progFolderName, "Painter");
 }
 
 TEST_F(ConfigTest, StateKeyIsTheGuidExactlyAsWritten) {
@@ -194,16 +190,16 @@ TEST_F(ConfigTest, StateKeyIsTheGuidExactlyAsWritten) {
   Remember("abc\\", "D:\\Not this\\", nullptr, nullptr);
   Remember("abc", "D:\\Exact\\", nullptr, nullptr);
   LoadAll();
-  EXPECT_EQ(::Setup().installDirConfigured, "D:\\Exact\\");
+  EXPECT_EQ(config_.installDir, "D:\\Exact\\");
 }
 
 TEST_F(ConfigTest, EmptyGuidReadsTheBareZandorKey) {
   WriteIni("[Settings]\r\nDefaultDir=C:\\Fresh\r\n");
   Remember("", "D:\\Shared\\", "Shared Menu\\", "1");
   LoadAll();
-  EXPECT_EQ(::Setup().installDirConfigured, "D:\\Shared\\");
-  EXPECT_EQ(::Setup().startMenuConfigured, "Shared Menu\\");
-  EXPECT_EQ(::Setup().desktopDefault, 1);
+  EXPECT_EQ(config_.installDir, "D:\\Shared\\");
+  EXPECT_EQ(config_.startMenuFolder, "Shared Menu\\");
+  EXPECT_EQ(config_.desktopDefault, 1);
 }
 
 struct StartMenuCase {
@@ -222,14 +218,13 @@ TEST_F(ConfigTest, StartMenuFolderPrecedence) {
   };
   for (const StartMenuCase& c : cases) {
     SCOPED_TRACE(c.label);
-    ResetSetup();
+    options_ = RunOptions();
     ResetRegistryDouble();
-    ::Setup().iniPath = folder_.string() + "/setup.ini";
     WriteIni(kFullIni);
-    ::Setup().options.startMenuOverride = c.overrideMenu;
+    options_.startMenuOverride = c.overrideMenu;
     Remember(kGuid, nullptr, c.previousMenu, nullptr);
     LoadAll();
-    EXPECT_EQ(::Setup().startMenuConfigured, c.expected);
+    EXPECT_EQ(config_.startMenuFolder, c.expected);
   }
 }
 
@@ -251,38 +246,36 @@ TEST_F(ConfigTest, StoredDesktopChoiceBeatsSetupIni) {
   };
   for (const DesktopCase& c : cases) {
     SCOPED_TRACE(c.label);
-    ResetSetup();
+    options_ = RunOptions();
     ResetRegistryDouble();
-    ::Setup().iniPath = folder_.string() + "/setup.ini";
     std::string ini = "[Info]\r\nGUID={D}\r\n[Task]\r\n";
     if (c.iniDesktop) ini += std::string("Desktop=") + c.iniDesktop + "\r\n";
     WriteIni(ini);
     Remember("{D}", nullptr, nullptr, c.stored);
     LoadAll();
-    EXPECT_EQ(::Setup().desktopDefault, c.expected);
+    EXPECT_EQ(config_.desktopDefault, c.expected);
   }
 }
 
 TEST_F(ConfigTest, ProgLinkDefaultsToTheTitle) {
   WriteIni("[Info]\r\nTitel=Painter\r\n[StartMenue]\r\nDefaultDir=Paint\r\n");
   LoadAll();
-  EXPECT_EQ(::Setup().progLink, "Painter");
+  EXPECT_EQ(config_.progLink, "Painter");
   WriteIni("[Info]\r\nTitel=Painter\r\n[StartMenue]\r\nProgLink=\r\n");
   LoadAll();
-  EXPECT_EQ(::Setup().progLink, "");  // present but empty stays empty
+  EXPECT_EQ(config_.progLink, "");  // present but empty stays empty
 }
 
 TEST_F(ConfigTest, LoadingDoesNotWriteSetupIni) {
   WriteIni(kFullIni);
-  auto before = fs::last_write_time(::Setup().iniPath) - std::chrono::hours(1);
-  fs::last_write_time(::Setup().iniPath, before);
+  auto before = fs::last_write_time(iniPath_) - std::chrono::hours(1);
+  fs::last_write_time(iniPath_, before);
   LoadAll();
-  EXPECT_EQ(fs::last_write_time(::Setup().iniPath), before);
+  EXPECT_EQ(fs::last_write_time(iniPath_), before);
 }
 
 TEST_F(ConfigTest, InstallStateIsWrittenWithTerminatingZeros) {
-  ::Setup().guid = kGuid;
-  WriteInstallState("C:\\Program Files\\Viewer\\", "", "1");
+  WriteInstallState(kGuid, "C:\\Program Files\\Viewer\\", "", "1");
   std::string key = std::string("SOFTWARE\\Zandor\\") + kGuid;
   RegistryDoubleValue value;
   ASSERT_TRUE(RegistryDoubleGet(kHkeyCurrentUser, key, "InstallDir", &value));
@@ -298,19 +291,15 @@ TEST_F(ConfigTest, InstallStateIsWrittenWithTerminatingZeros) {
 
 TEST_F(ConfigTest, InstallStateRoundTripsIntoTheNextRun) {
   WriteIni(kFullIni);
-  ReadStartupConfig();
-  WriteInstallState("D:\\Chosen\\", "Chosen Menu\\", "0");
-  ResetSetup();
-  ::Setup().iniPath = folder_.string() + "/setup.ini";
+  WriteInstallState(kGuid, "D:\\Chosen\\", "Chosen Menu\\", "0");
   LoadAll();
-  EXPECT_EQ(::Setup().installDirConfigured, "D:\\Chosen\\");
-  EXPECT_EQ(::Setup().startMenuConfigured, "Chosen Menu\\");
-  EXPECT_EQ(::Setup().desktopDefault, 0);
+  EXPECT_EQ(config_.installDir, "D:\\Chosen\\");
+  EXPECT_EQ(config_.startMenuFolder, "Chosen Menu\\");
+  EXPECT_EQ(config_.desktopDefault, 0);
 }
 
 TEST_F(ConfigTest, EmptyGuidWritesNoInstallState) {
-  ::Setup().guid = "";
-  WriteInstallState("C:\\X\\", "M\\", "1");
+  WriteInstallState("", "C:\\X\\", "M\\", "1");
   EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, "SOFTWARE\\Zandor\\"));
   EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, "SOFTWARE\\Zandor"));
 }

@@ -1,6 +1,6 @@
-// Start-up steps, the program-running check, the hook programs and the final
-// stage, run in-process over the system, dialog and registry doubles with
-// small shell scripts standing in for the hook programs.
+// Start-up steps, the program-running check, the hook programs, the final
+// stage and the install steps, run in-process over the system, dialog and
+// registry doubles with small shell scripts standing in for the hook programs.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "app/finish.h"
+#include "app/hooks.h"
+#include "app/install.h"
+#include "app/setup_main.h"
 #include "app/setup_state.h"
 #include "app/startup.h"
 #include "lib/package_writer.h"
@@ -81,11 +84,11 @@ class StartupTest : public ::testing::Test {
 
   // Names a fresh work folder under the test folder and creates it.
   std::string MakeWorkFolder() {
-    PrepareWorkFolderName();
-    CreateWorkFolder();
+    PrepareWorkFolderName(&paths_);
+    CreateWorkFolder(paths_.workFolder);
     EXPECT_TRUE(DialogDoubleBoxes().empty());
-    EXPECT_TRUE(FolderExists(::Setup().workFolder));
-    return Native(::Setup().workFolder);
+    EXPECT_TRUE(FolderExists(paths_.workFolder));
+    return Native(paths_.workFolder);
   }
 
   // An executable shell script at a native path.
@@ -114,7 +117,17 @@ class StartupTest : public ::testing::Test {
   }
   std::string HookLog() const { return Read(dir_ + "/hooks.log"); }
 
+  // The final stage of a run in paths_, with product_ and installed_.
+  void FinalStage(const RunFlags& flags, int8_t hookMode = kHookModeBoth) {
+    RunOptions options;
+    options.hookMode = hookMode;
+    RunFinalStage(options, paths_, product_, installed_, flags);
+  }
+
   std::string dir_;
+  RunPaths paths_;
+  ProductInfo product_;
+  InstallResult installed_;
   bool hadSetupExeDir_ = false;
   std::string oldSetupExeDir_;
 };
@@ -122,19 +135,20 @@ class StartupTest : public ::testing::Test {
 // ----------------------------------------------------------- start-up --
 
 TEST_F(StartupTest, ReadRunOptionsStartsFromTheDefaults) {
-  ::Setup().options.quiet = true;
-  ::Setup().options.installDirOverride = "stale";
+  RunOptions options;
+  options.quiet = true;
+  options.installDirOverride = "stale";
   SystemDoubleSetCommandLine("\"C:\\Setup Files\\Install.exe\" /R:3 /s:Menu");
-  ReadRunOptions();
-  EXPECT_FALSE(::Setup().options.quiet);
-  EXPECT_EQ(::Setup().options.installDirOverride, "");
-  EXPECT_EQ(::Setup().options.startMenuOverride, "Menu");
-  EXPECT_EQ(::Setup().options.hookMode, 3);
+  ReadRunOptions(&options);
+  EXPECT_FALSE(options.quiet);
+  EXPECT_EQ(options.installDirOverride, "");
+  EXPECT_EQ(options.startMenuOverride, "Menu");
+  EXPECT_EQ(options.hookMode, 3);
 }
 
 TEST_F(StartupTest, WorkFolderNameIsTemporaryFolderAndANewGuid) {
-  PrepareWorkFolderName();
-  const SetupState& s = ::Setup();
+  RunPaths s;
+  PrepareWorkFolderName(&s);
   std::string temp = GetTemporaryFolder();
   ASSERT_EQ(s.workFolder.substr(0, temp.size()), temp);
   EXPECT_EQ(temp.substr(0, dir_.size()), dir_);
@@ -156,16 +170,18 @@ TEST_F(StartupTest, WorkFolderNameIsTemporaryFolderAndANewGuid) {
 TEST_F(StartupTest, EveryRunGetsItsOwnWorkFolder) {
   std::set<std::string> names;
   for (int i = 0; i < 20; ++i) {
-    PrepareWorkFolderName();
-    names.insert(::Setup().workFolder);
+    RunPaths paths;
+    PrepareWorkFolderName(&paths);
+    names.insert(paths.workFolder);
   }
   EXPECT_EQ(names.size(), 20u);
 }
 
 TEST_F(StartupTest, SetupFolderOfAPosixModulePath) {
   SystemDoubleSetModuleFileName("/opt/setup/zandor-setup");
-  PrepareWorkFolderName();
-  EXPECT_EQ(::Setup().setupFolder, "/opt/setup/");
+  RunPaths paths;
+  PrepareWorkFolderName(&paths);
+  EXPECT_EQ(paths.setupFolder, "/opt/setup/");
   EXPECT_EQ(OsGetEnvironment("SetupExeDir"), "/opt/setup/");
 }
 
@@ -176,15 +192,16 @@ TEST_F(StartupTest, CreateWorkFolderMakesTheFolderQuietly) {
 }
 
 TEST_F(StartupTest, WorkFolderThatCannotBeMadeShowsTheCopyError) {
-  InitRuntime();
+  InitRuntime(ProductInfo());
   for (bool admin : {true, false}) {
     SCOPED_TRACE(admin ? "administrator" : "user");
     ResetDialogDouble();
     SystemDoubleSetAdminRights(admin);
     SystemDoubleSetTempPath(dir_ + "/missing");
-    PrepareWorkFolderName();
-    CreateWorkFolder();
-    EXPECT_FALSE(FolderExists(::Setup().workFolder));
+    RunPaths paths;
+    PrepareWorkFolderName(&paths);
+    CreateWorkFolder(paths.workFolder);
+    EXPECT_FALSE(FolderExists(paths.workFolder));
     EXPECT_FALSE(fs::exists(dir_ + "/missing"));
     const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
     ASSERT_FALSE(boxes.empty());
@@ -205,15 +222,15 @@ TEST_F(StartupTest, WithoutAGuidTheWorkFolderIsStillAFreshFolderOfItsOwn) {
   std::set<std::string> names;
   for (int i = 0; i < 5; ++i) {
     MakeWorkFolder();  // each name must be free while the earlier folders exist
-    const std::string& work = ::Setup().workFolder;
+    const std::string& work = paths_.workFolder;
     ASSERT_EQ(work.size(), temp.size() + 39) << work;
     EXPECT_EQ(work.substr(0, temp.size() + 1), temp + "{");
-    EXPECT_EQ(::Setup().iniPath, work + "setup.ini");
+    EXPECT_EQ(paths_.iniPath, work + "setup.ini");
     names.insert(work);
   }
   EXPECT_EQ(names.size(), 5u);
-  DeleteWorkFolder();
-  EXPECT_FALSE(FolderExists(::Setup().workFolder));
+  DeleteWorkFolder(paths_.workFolder);
+  EXPECT_FALSE(FolderExists(paths_.workFolder));
   EXPECT_EQ(Read(Native(temp) + "/keep.txt"), "not the run's");
 }
 
@@ -236,7 +253,6 @@ TEST_F(StartupTest, LanguageFileIsChosenLoadedWithTheTitleAndItsNumberKept) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    ResetSetup();
     ResetLanguageTexts();
     std::string work = MakeWorkFolder();
     Write(work + "setup.ini", std::string("[Settings]\r\nLanguage=") + c.list +
@@ -244,10 +260,13 @@ TEST_F(StartupTest, LanguageFileIsChosenLoadedWithTheTitleAndItsNumberKept) {
     Write(work + "english.lng", "[Page01]\r\nTitel=Hello|World\r\n");
     Write(work + "deutsch.lng", "[Page01]\r\nTitel=Willkommen\r\n");
     SystemDoubleSetUserDefaultLangID(c.langId);
-    ReadConfigurationAndLanguage();
+    ProductInfo product;
+    int32_t number = 0;
+    ReadConfigurationAndLanguage(paths_, &product, &number);
+    EXPECT_EQ(product.title, "Viewer");
     EXPECT_EQ(Text(kTextPage01Titel), c.titel);
     EXPECT_EQ(Text(kTextPage01Msg1), "Zandor will now install 'Viewer' version 2.1 on your computer.");
-    EXPECT_EQ(::Setup().languageNumber, c.number);
+    EXPECT_EQ(number, c.number);
   }
 }
 
@@ -255,13 +274,14 @@ TEST_F(StartupTest, LanguageFileIsChosenLoadedWithTheTitleAndItsNumberKept) {
 
 TEST_F(StartupTest, HeldMutexShowsTheRunningWarning) {
   std::string work = MakeWorkFolder();
-  ::Setup().title = "MyApp";
-  ::Setup().mutexName = "  MyAppMutex  ";
+  product_.title = "MyApp";
+  product_.mutexName = "  MyAppMutex  ";
   LoadDefaultTexts("MyApp", "");
   SystemDoubleHoldMutex("MyAppMutex");
   DialogDoubleQueueAnswer(kAnswerOk);
-  EXPECT_TRUE(CheckProgramRunning());
-  EXPECT_TRUE(::Setup().programRunning);
+  bool running = false;
+  EXPECT_TRUE(WarnIfProgramRunning(product_, paths_.workFolder, &running));
+  EXPECT_TRUE(running);
   const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
   ASSERT_EQ(boxes.size(), 1u);  // OK goes on without a second check
   EXPECT_EQ(boxes[0].caption, "Zandor - Warning");
@@ -272,8 +292,8 @@ TEST_F(StartupTest, HeldMutexShowsTheRunningWarning) {
 
 TEST_F(StartupTest, RunningWarningReplacesEveryTitleMarker) {
   MakeWorkFolder();
-  ::Setup().title = "MyApp";
-  ::Setup().mutexName = "M";
+  product_.title = "MyApp";
+  product_.mutexName = "M";
   SystemDoubleHoldMutex("M");
   std::string language = dir_ + "/German.lng";
   Write(language,
@@ -282,7 +302,8 @@ TEST_F(StartupTest, RunningWarningReplacesEveryTitleMarker) {
         "RQ4_Msg=Bitte $Titel schliessen ($Titel, nicht $titel)!\r\n"
         "RQ4_Msg2=Dann OK.\r\n");
   LoadLanguageTexts(language, "MyApp", "");
-  EXPECT_TRUE(CheckProgramRunning());
+  bool running = false;
+  EXPECT_TRUE(WarnIfProgramRunning(product_, paths_.workFolder, &running));
   const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Achtung");
@@ -294,10 +315,11 @@ TEST_F(StartupTest, CancelOnTheRunningWarningDeletesTheWorkFolder) {
   std::string work = MakeWorkFolder();
   Write(work + "setup.ini", "[Settings]\r\n");
   Write(work + "German.lng", "x");
-  ::Setup().mutexName = "MyAppMutex";
+  product_.mutexName = "MyAppMutex";
   SystemDoubleHoldMutex("MyAppMutex");
   DialogDoubleQueueAnswer(kAnswerCancel);
-  EXPECT_FALSE(CheckProgramRunning());
+  bool running = false;
+  EXPECT_FALSE(WarnIfProgramRunning(product_, paths_.workFolder, &running));
   EXPECT_EQ(DialogDoubleBoxes().size(), 1u);
   EXPECT_FALSE(fs::exists(work));
   EXPECT_TRUE(fs::is_directory(dir_));
@@ -307,10 +329,11 @@ TEST_F(StartupTest, CancelWithoutAWorkFolderNameDeletesNothing) {
   Write(dir_ + "/keep.txt", "x");
   fs::path before = fs::current_path();
   fs::current_path(dir_);
-  ::Setup().mutexName = "MyAppMutex";
+  product_.mutexName = "MyAppMutex";
   SystemDoubleHoldMutex("MyAppMutex");
   DialogDoubleQueueAnswer(kAnswerCancel);
-  bool goOn = CheckProgramRunning();
+  bool running = false;
+  bool goOn = WarnIfProgramRunning(product_, "", &running);
   fs::current_path(before);
   EXPECT_FALSE(goOn);
   EXPECT_EQ(Read(dir_ + "/keep.txt"), "x");
@@ -332,11 +355,12 @@ TEST_F(StartupTest, NoWarningWithoutARunningProgram) {
     SCOPED_TRACE(c.mutexName);
     ResetSystemDouble();
     ResetDialogDouble();
-    ResetSetup();
-    ::Setup().mutexName = c.mutexName;
+    ProductInfo product;
+    product.mutexName = c.mutexName;
     if (*c.held) SystemDoubleHoldMutex(c.held);
-    EXPECT_TRUE(CheckProgramRunning());
-    EXPECT_FALSE(::Setup().programRunning);
+    bool running = true;  // stale from an earlier check
+    EXPECT_TRUE(WarnIfProgramRunning(product, "", &running));
+    EXPECT_FALSE(running);
     EXPECT_TRUE(DialogDoubleBoxes().empty());
   }
 }
@@ -359,13 +383,11 @@ TEST_F(StartupTest, HookModesChooseTheHooks) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.mode));
-    ResetSetup();
     fs::remove(dir_ + "/hooks.log");
     std::string work = MakeWorkFolder();
     WriteHooks(work, 0);
-    ::Setup().options.hookMode = c.mode;
-    EXPECT_EQ(RunBeforeHook(), 0u);
-    RunAfterHook();
+    EXPECT_EQ(RunBeforeHook(paths_.workFolder, c.mode), 0u);
+    RunAfterHook(paths_.workFolder, c.mode);
     EXPECT_EQ(HookLog(), c.log);
   }
 }
@@ -373,17 +395,16 @@ TEST_F(StartupTest, HookModesChooseTheHooks) {
 TEST_F(StartupTest, BeforeHookAnswersItsExitCode) {
   for (int code : {0, 1, 2, 42}) {
     SCOPED_TRACE(code);
-    ResetSetup();
     std::string work = MakeWorkFolder();
     WriteHooks(work, code);
-    EXPECT_EQ(RunBeforeHook(), static_cast<uint32_t>(code));
+    EXPECT_EQ(RunBeforeHook(paths_.workFolder, kHookModeBoth), static_cast<uint32_t>(code));
   }
 }
 
 TEST_F(StartupTest, BeforeHookSeesSetupExeDirAndRunsInTheWorkFolder) {
   std::string work = MakeWorkFolder();
   Script(work + kBeforeHook, "echo \"$SetupExeDir\" > ../env.txt\npwd -P > ../pwd.txt");
-  EXPECT_EQ(RunBeforeHook(), 0u);
+  EXPECT_EQ(RunBeforeHook(paths_.workFolder, kHookModeBeforeOnly), 0u);
   EXPECT_EQ(Read(dir_ + "/env.txt"), "C:\\Setup Files\\\n");
   EXPECT_EQ(Read(dir_ + "/pwd.txt"), fs::canonical(work).string() + "\n");
 }
@@ -391,58 +412,52 @@ TEST_F(StartupTest, BeforeHookSeesSetupExeDirAndRunsInTheWorkFolder) {
 TEST_F(StartupTest, MissingOrUnrunnableHooksAreSkipped) {
   // No hook at all.
   std::string work = MakeWorkFolder();
-  EXPECT_EQ(RunBeforeHook(), 0u);
-  RunAfterHook();
+  EXPECT_EQ(RunBeforeHook(paths_.workFolder, kHookModeBoth), 0u);
+  RunAfterHook(paths_.workFolder, kHookModeBoth);
   // A folder of the hook's name is no hook.
   fs::create_directories(work + kBeforeHook);
   fs::create_directories(work + kAfterHook);
-  EXPECT_EQ(RunBeforeHook(), 0u);
-  RunAfterHook();
+  EXPECT_EQ(RunBeforeHook(paths_.workFolder, kHookModeBoth), 0u);
+  RunAfterHook(paths_.workFolder, kHookModeBoth);
   // A hook that cannot be started gives no exit code 1.
   std::string other = MakeWorkFolder();
   Write(other + kBeforeHook, "#!/bin/sh\nexit 1\n");
   fs::permissions(other + kBeforeHook, fs::perms::owner_read | fs::perms::owner_write);
-  EXPECT_EQ(RunBeforeHook(), 0u);
+  EXPECT_EQ(RunBeforeHook(paths_.workFolder, kHookModeBoth), 0u);
   // Without a work folder name nothing is looked for.
-  ::Setup().workFolder.clear();
-  EXPECT_EQ(RunBeforeHook(), 0u);
-  RunAfterHook();
+  EXPECT_EQ(RunBeforeHook("", kHookModeBoth), 0u);
+  RunAfterHook("", kHookModeBoth);
 }
 
 TEST_F(StartupTest, HooksRunByExactFileName) {
   std::string work = MakeWorkFolder();
   Script(work + "beforezd.exe", "echo wrong >> ../hooks.log\nexit 1");
   Script(work + "AfterZD.exe.bak", "echo wrong >> ../hooks.log");
-  EXPECT_EQ(RunBeforeHook(), 0u);
-  RunAfterHook();
+  EXPECT_EQ(RunBeforeHook(paths_.workFolder, kHookModeBoth), 0u);
+  RunAfterHook(paths_.workFolder, kHookModeBoth);
   EXPECT_EQ(HookLog(), "");
 }
 
-TEST_F(StartupTest, WhileHookRunsInEveryHookModeUntilTerminated) {
-  for (int8_t mode : {0, 1, 2, 3}) {
-    SCOPED_TRACE(static_cast<int>(mode));
-    ResetSetup();
-    std::string work = MakeWorkFolder();
-    ::Setup().options.hookMode = mode;
-    Script(work + kWhileHook, "exec sleep 60");
-    StartWhileHook();
-    Program hook = ::Setup().whileHook;
-    ASSERT_NE(hook, 0u);
-    EXPECT_TRUE(IsProgram(hook));
-    EXPECT_TRUE(ProgramRunning(hook));
-    TerminateWhileHook();
-    EXPECT_FALSE(IsProgram(hook));
-    EXPECT_EQ(::Setup().whileHook, 0u);
-  }
+// The while-hook takes no hook mode: it runs in every one.
+TEST_F(StartupTest, WhileHookRunsUntilTerminated) {
+  std::string work = MakeWorkFolder();
+  Script(work + kWhileHook, "exec sleep 60");
+  Program hook = StartWhileHook(paths_.workFolder);
+  ASSERT_NE(hook, 0u);
+  Program started = hook;
+  EXPECT_TRUE(IsProgram(hook));
+  EXPECT_TRUE(ProgramRunning(hook));
+  TerminateWhileHook(&hook);
+  EXPECT_FALSE(IsProgram(started));
+  EXPECT_EQ(hook, 0u);
 }
 
 TEST_F(StartupTest, WithoutAWhileHookThereIsNothingToTerminate) {
-  std::string work = MakeWorkFolder();
-  ::Setup().whileHook = 12345;  // stale
-  StartWhileHook();
-  EXPECT_EQ(::Setup().whileHook, 0u);
-  TerminateWhileHook();
-  EXPECT_EQ(::Setup().whileHook, 0u);
+  MakeWorkFolder();
+  Program hook = StartWhileHook(paths_.workFolder);
+  EXPECT_EQ(hook, 0u);
+  TerminateWhileHook(&hook);
+  EXPECT_EQ(hook, 0u);
 }
 
 // --------------------------------------------------- work folder, finish --
@@ -453,7 +468,7 @@ TEST_F(StartupTest, DeleteWorkFolderKeepsSubfolders) {
   Write(work + "readme.txt", "x");
   fs::create_directories(work + "data/deeper");
   Write(work + "data/file.bin", "kept");
-  DeleteWorkFolder();
+  DeleteWorkFolder(paths_.workFolder);
   EXPECT_FALSE(fs::exists(work + "setup.ini"));
   EXPECT_FALSE(fs::exists(work + "readme.txt"));
   EXPECT_EQ(Read(work + "data/file.bin"), "kept");
@@ -465,18 +480,17 @@ TEST_F(StartupTest, DeleteWorkFolderRemovesTheEmptiedFolder) {
   Write(work + "setup.ini", "x");
   Write(work + "noext", "x");
   Write(work + ".hidden", "x");
-  DeleteWorkFolder();
+  DeleteWorkFolder(paths_.workFolder);
   EXPECT_FALSE(fs::exists(work));
   EXPECT_TRUE(fs::is_directory(dir_));
-  DeleteWorkFolder();  // a second time finds nothing
+  DeleteWorkFolder(paths_.workFolder);  // a second time finds nothing
 }
 
 TEST_F(StartupTest, DeleteWorkFolderWithoutANameTouchesNothing) {
   Write(dir_ + "/keep.txt", "x");
   fs::path before = fs::current_path();
   fs::current_path(dir_);
-  ::Setup().workFolder.clear();
-  DeleteWorkFolder();
+  DeleteWorkFolder("");
   fs::current_path(before);
   EXPECT_EQ(Read(dir_ + "/keep.txt"), "x");
 }
@@ -486,7 +500,7 @@ TEST_F(StartupTest, FinalStageRunsTheAfterHookBeforeDeleting) {
   Write(work + "setup.ini", "x");
   Script(work + kAfterHook, "[ -e setup.ini ] && echo \"after saw setup.ini\" >> ../hooks.log");
   int prompts = SystemDoubleRebootPrompts();
-  RunFinalStage();
+  FinalStage(RunFlags());
   EXPECT_EQ(HookLog(), "after saw setup.ini\n");
   EXPECT_FALSE(fs::exists(work));
   EXPECT_EQ(SystemDoubleRebootPrompts(), prompts);
@@ -495,8 +509,9 @@ TEST_F(StartupTest, FinalStageRunsTheAfterHookBeforeDeleting) {
 TEST_F(StartupTest, FinalStageSkipsTheAfterHookWhenCancelled) {
   std::string work = MakeWorkFolder();
   WriteHooks(work, 0);
-  ::Setup().cancelled = true;
-  RunFinalStage();
+  RunFlags flags;
+  flags.cancelled = true;
+  FinalStage(flags);
   EXPECT_EQ(HookLog(), "");
   EXPECT_FALSE(fs::exists(work));
 }
@@ -504,8 +519,7 @@ TEST_F(StartupTest, FinalStageSkipsTheAfterHookWhenCancelled) {
 TEST_F(StartupTest, FinalStageHonoursTheHookMode) {
   std::string work = MakeWorkFolder();
   WriteHooks(work, 0);
-  ::Setup().options.hookMode = 2;
-  RunFinalStage();
+  FinalStage(RunFlags(), kHookModeBeforeOnly);
   EXPECT_EQ(HookLog(), "");
   EXPECT_FALSE(fs::exists(work));
 }
@@ -514,10 +528,11 @@ TEST_F(StartupTest, FinalStageStartsTheInstalledProgram) {
   MakeWorkFolder();
   fs::create_directories(dir_ + "/inst");
   Script(dir_ + "/inst/Prog.exe", "pwd -P > started.txt");
-  ::Setup().installDir = dir_ + "\\inst\\";
-  ::Setup().progExe = "Prog.exe";
-  ::Setup().startFlag = true;
-  RunFinalStage();
+  installed_.installDir = dir_ + "\\inst\\";
+  product_.progExe = "Prog.exe";
+  RunFlags flags;
+  flags.start = true;
+  FinalStage(flags);
   std::string marker = dir_ + "/inst/started.txt";
   for (int i = 0; i < 2000 && Read(marker).empty(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -527,10 +542,11 @@ TEST_F(StartupTest, FinalStageStartsTheInstalledProgram) {
 
 TEST_F(StartupTest, FinalStageWithoutTheProgramFileStartsNothing) {
   std::string work = MakeWorkFolder();
-  ::Setup().installDir = dir_ + "\\inst\\";
-  ::Setup().progExe = "Prog.exe";
-  ::Setup().startFlag = true;
-  RunFinalStage();  // nothing to start, nothing to fail
+  installed_.installDir = dir_ + "\\inst\\";
+  product_.progExe = "Prog.exe";
+  RunFlags flags;
+  flags.start = true;
+  FinalStage(flags);  // nothing to start, nothing to fail
   EXPECT_FALSE(fs::exists(work));
 }
 
@@ -539,12 +555,13 @@ TEST_F(StartupTest, RebootFlagPromptsAndNeverStartsTheProgram) {
   WriteHooks(work, 0);
   fs::create_directories(dir_ + "/inst");
   Script(dir_ + "/inst/Prog.exe", "echo started > started.txt");
-  ::Setup().installDir = dir_ + "\\inst\\";
-  ::Setup().progExe = "Prog.exe";
-  ::Setup().startFlag = true;
-  ::Setup().rebootFlag = true;
+  installed_.installDir = dir_ + "\\inst\\";
+  product_.progExe = "Prog.exe";
+  RunFlags flags;
+  flags.start = true;
+  flags.reboot = true;
   int prompts = SystemDoubleRebootPrompts();
-  RunFinalStage();
+  FinalStage(flags);
   EXPECT_EQ(SystemDoubleRebootPrompts(), prompts + 1);
   EXPECT_EQ(HookLog(), "after 0\n");
   EXPECT_FALSE(fs::exists(work));
@@ -582,14 +599,15 @@ TEST_F(StartupTest, QuietRunInstallsIntoTheOverrideAndRemovesTheWorkFolder) {
   SystemDoubleSetCommandLine("\"" + dir_ + "/Install.exe\" /q \"/P:" + dir_ + "/inst dir\"");
   unsetenv("InstallDir");
   EXPECT_EQ(SetupMain(), 0);
-  EXPECT_TRUE(::Setup().options.quiet);
-  EXPECT_EQ(::Setup().title, "Quiet");
+  const SetupState& s = ::Setup();
+  EXPECT_TRUE(s.options.quiet);
+  EXPECT_EQ(s.product.title, "Quiet");
   EXPECT_EQ(Read(dir_ + "/inst dir/Prog.exe"), "program");
   EXPECT_EQ(Read(dir_ + "/inst dir/doc/readme.txt"), "read me");
   EXPECT_EQ(OsGetEnvironment("InstallDir"), dir_ + "/inst dir\\");
-  EXPECT_EQ(::Setup().installDir, dir_ + "/inst dir\\");
-  EXPECT_FALSE(::Setup().workFolder.empty());
-  EXPECT_FALSE(fs::exists(Native(::Setup().workFolder)));
+  EXPECT_EQ(s.installed.installDir, dir_ + "/inst dir\\");
+  EXPECT_FALSE(s.paths.workFolder.empty());
+  EXPECT_FALSE(fs::exists(Native(s.paths.workFolder)));
   EXPECT_TRUE(DialogDoubleBoxes().empty());
   unsetenv("InstallDir");
 }
@@ -610,7 +628,67 @@ TEST_F(StartupTest, CancelOnTheRunningWarningEndsTheRunBeforeAnyInstall) {
   ASSERT_EQ(DialogDoubleBoxes().size(), 1u);
   EXPECT_EQ(DialogDoubleBoxes()[0].text, "Close Program 'Held' first!\nThen press OK!");
   EXPECT_FALSE(fs::exists(dir_ + "/inst"));
-  EXPECT_FALSE(fs::exists(Native(::Setup().workFolder)));
+  EXPECT_FALSE(fs::exists(Native(::Setup().paths.workFolder)));
+}
+
+// -------------------------------------------------------- install steps --
+
+// What the wizard's install page would have seen, in order.
+std::vector<std::string> g_pageEvents;
+void RecordLogAdd(const std::string& line) { g_pageEvents.push_back("add " + line); }
+void RecordLogReplace(const std::string& line) { g_pageEvents.push_back("replace " + line); }
+void RecordMaximum(uint32_t bytes) { g_pageEvents.push_back("maximum " + std::to_string(bytes)); }
+void RecordPosition(uint32_t bytes) { g_pageEvents.push_back("position " + std::to_string(bytes)); }
+void RecordDrain() { g_pageEvents.push_back("drain"); }
+
+TEST_F(StartupTest, InstallWithAPageLogsTheCopyAndMovesTheBarByBytes) {
+  std::string work = MakeWorkFolder();
+  std::string big(3000, 'b');
+  BuildPackage(work + "setup.pck",
+               {{"Prog.exe", "program"}, {"empty.txt", ""}, {"doc\\big.bin", big}, {"keep.ini", "theirs"}}, {});
+  fs::create_directories(dir_ + "/inst");
+  Write(dir_ + "/inst/keep.ini", "mine");
+  LoadDefaultTexts("Viewer", "");
+  SetupConfig config;
+  config.noCopyExt = "ini|";
+  InstallChoices choices;
+  choices.installDir = dir_ + "/inst";
+  InstallResult result;
+  const InstallLog log = {RecordLogAdd, RecordLogReplace};
+  const InstallProgress progress = {RecordMaximum, RecordPosition};
+  InstallContext context;
+  context.paths = &paths_;
+  context.product = &product_;
+  context.config = &config;
+  context.choices = &choices;
+  context.result = &result;
+  context.log = &log;
+  context.progress = &progress;
+  context.drain = RecordDrain;
+  g_pageEvents.clear();
+  unsetenv("InstallDir");
+  RunInstall(&context);
+  // The running line shows before the copy starts; the bar's end is the
+  // total of the entry sizes; a file left alone by the no-copy list does not
+  // move the bar.
+  const std::vector<std::string> expected = {
+      "add Copy Program Files .....",
+      "drain",
+      "maximum 3013",
+      "position 7",
+      "position 3007",
+      "replace Copy Program Files   -->   *** Completed ***",
+      "add ",
+      "drain",
+  };
+  EXPECT_EQ(g_pageEvents, expected);
+  EXPECT_EQ(result.installDir, dir_ + "/inst\\");
+  EXPECT_EQ(OsGetEnvironment("InstallDir"), dir_ + "/inst\\");
+  EXPECT_EQ(Read(dir_ + "/inst/Prog.exe"), "program");
+  EXPECT_EQ(Read(dir_ + "/inst/doc/big.bin"), big);
+  EXPECT_TRUE(fs::is_regular_file(dir_ + "/inst/empty.txt"));
+  EXPECT_EQ(Read(dir_ + "/inst/keep.ini"), "mine");
+  unsetenv("InstallDir");
 }
 
 }  // namespace

@@ -1,8 +1,21 @@
-// The setup command line: "/Q", "/P", "/S", "/R".
+// The setup command line: "/Q", "/P", "/S", "/R", and the run options it
+// fixes before anything else is read.
 #pragma once
+#include <cstdint>
 #include <string>
 
-#include "app/setup_state.h"
+// Hook modes of "/R"; any other value runs neither the before-hook nor the
+// after-hook. The while-hook does not depend on the mode.
+const int8_t kHookModeBoth = 1;
+const int8_t kHookModeBeforeOnly = 2;
+const int8_t kHookModeAfterOnly = 3;
+
+struct RunOptions {
+  bool quiet = false;
+  std::string installDirOverride;  // "/P"; empty: not given
+  std::string startMenuOverride;   // "/S"; empty: not given
+  int8_t hookMode = kHookModeBoth;  // "/R", kept in 8 bits
+};
 
 // Reads a whole command line (program path first) into options, which the
 // caller has set to their defaults.

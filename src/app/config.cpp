@@ -3,14 +3,11 @@
 #include <cstdint>
 
 #include "actions/folders.h"
-#include "app/setup_state.h"
 #include "platform/registry.h"
 #include "runtime/ini.h"
 #include "runtime/text.h"
 
 namespace {
-
-const char kDefaultTitle[] = "--- unkown ---";
 
 // A text value stored with its terminating zero, so ReadRegistryString (which
 // drops the last byte) reads it back whole.
@@ -20,21 +17,20 @@ void WriteStateValue(OsKey key, const char* name, const std::string& value) {
 
 }  // namespace
 
-std::string InstallStateKey() { return "SOFTWARE\\Zandor\\" + Setup().guid; }
+std::string InstallStateKey(const std::string& guid) { return "SOFTWARE\\Zandor\\" + guid; }
 
-void ReadStartupConfig() {
-  SetupState& s = Setup();
-  IniOpen(s.iniPath);
+void ReadStartupConfig(const std::string& iniPath, ProductInfo* product) {
+  IniOpen(iniPath);
   IniSelectGroup("Settings");
-  s.languageList = IniReadString("Language");
-  s.progExe = IniReadString("ProgExe");
+  product->languageList = IniReadString("Language");
+  product->progExe = IniReadString("ProgExe");
   IniSelectGroup("Info");
-  s.title = IniReadString("Titel", kDefaultTitle);
-  s.version = IniReadString("Version");
-  s.guid = IniReadString("GUID");
-  s.prgSize = IniReadString("PrgSize");
+  product->title = IniReadString("Titel", kDefaultTitle);
+  product->version = IniReadString("Version");
+  product->guid = IniReadString("GUID");
+  product->prgSize = IniReadString("PrgSize");
   IniSelectGroup("Task");
-  s.mutexName = TrimBlanks(IniReadString("MutexString"));
+  product->mutexName = TrimBlanks(IniReadString("MutexString"));
   IniClose();
 }
 
@@ -49,55 +45,54 @@ std::string ProgramFolderName(const std::string& defaultDir) {
   return rest.substr(start, end - start);
 }
 
-void LoadSettings() {
-  SetupState& s = Setup();
-
+void LoadSettings(const std::string& iniPath, const RunOptions& options, const ProductInfo& product,
+                  SetupConfig* config) {
   // With an empty GUID this reads the bare "SOFTWARE\Zandor\" key.
-  std::string stateKey = InstallStateKey();
+  std::string stateKey = InstallStateKey(product.guid);
   std::string previousInstallDir = ReadRegistryString(kHkeyCurrentUser, stateKey, "InstallDir");
   std::string previousStartMenu = ReadRegistryString(kHkeyCurrentUser, stateKey, "StartMenu");
   std::string previousDesktop = ReadRegistryString(kHkeyCurrentUser, stateKey, "DesktopIcon");
 
-  IniOpen(s.iniPath);
+  IniOpen(iniPath);
 
   IniSelectGroup("Info");
-  s.web = IniReadString("Web");
+  config->web = IniReadString("Web");
 
   IniSelectGroup("Settings");
   std::string defaultDir = IniReadString("DefaultDir", previousInstallDir);
-  s.progFolderName = ProgramFolderName(defaultDir);
-  std::string installDir = !s.options.installDirOverride.empty() ? s.options.installDirOverride
-                           : !previousInstallDir.empty()         ? previousInstallDir
-                                                                 : defaultDir;
-  s.installDirConfigured = ExpandFolderVariables(installDir, true);
-  s.noCopyExt = IniReadString("NoCopyExt");
+  config->progFolderName = ProgramFolderName(defaultDir);
+  std::string installDir = !options.installDirOverride.empty() ? options.installDirOverride
+                           : !previousInstallDir.empty()       ? previousInstallDir
+                                                               : defaultDir;
+  config->installDir = ExpandFolderVariables(installDir, true);
+  config->noCopyExt = IniReadString("NoCopyExt");
 
   IniSelectGroup("StartMenue");
-  if (!s.options.startMenuOverride.empty()) {
-    s.startMenuConfigured = s.options.startMenuOverride;
+  if (!options.startMenuOverride.empty()) {
+    config->startMenuFolder = options.startMenuOverride;
   } else if (!previousStartMenu.empty()) {
-    s.startMenuConfigured = previousStartMenu;
+    config->startMenuFolder = previousStartMenu;
   } else {
-    s.startMenuConfigured = IniReadString("DefaultDir");
+    config->startMenuFolder = IniReadString("DefaultDir");
   }
-  s.progLink = IniReadString("ProgLink", s.title);
+  config->progLink = IniReadString("ProgLink", product.title);
 
   IniSelectGroup("Task");
-  s.desktopDefault = !previousDesktop.empty() ? TextToInt(previousDesktop) : IniReadNumber("Desktop", 0);
-  s.progParameter = IniReadString("ProgParameter");
-  s.startProg = static_cast<uint8_t>(IniReadNumber("StartProg", 0));
-  s.reboot = static_cast<uint8_t>(IniReadNumber("Reboot", 0));
-  s.noUninstall = static_cast<uint8_t>(IniReadNumber("NoUninstall", 0));
-  s.startMenu = static_cast<uint8_t>(IniReadNumber("StartMenu", 0));
-  s.scriptFile = IniReadString("ScriptFile");
+  config->desktopDefault = !previousDesktop.empty() ? TextToInt(previousDesktop) : IniReadNumber("Desktop", 0);
+  config->progParameter = IniReadString("ProgParameter");
+  config->startProg = static_cast<uint8_t>(IniReadNumber("StartProg", 0));
+  config->reboot = static_cast<uint8_t>(IniReadNumber("Reboot", 0));
+  config->noUninstall = static_cast<uint8_t>(IniReadNumber("NoUninstall", 0));
+  config->startMenu = static_cast<uint8_t>(IniReadNumber("StartMenu", 0));
+  config->scriptFile = IniReadString("ScriptFile");
 
   IniClose();
 }
 
-void WriteInstallState(const std::string& installDir, const std::string& startMenu,
+void WriteInstallState(const std::string& guid, const std::string& installDir, const std::string& startMenu,
                        const std::string& desktopIcon) {
-  if (Setup().guid.empty()) return;
-  std::string stateKey = InstallStateKey();
+  if (guid.empty()) return;
+  std::string stateKey = InstallStateKey(guid);
   const char* names[3] = {"InstallDir", "StartMenu", "DesktopIcon"};
   const std::string* values[3] = {&installDir, &startMenu, &desktopIcon};
   // One create per value, as each value is an independent registry write.

@@ -1,25 +1,62 @@
 // The setup configuration: the keys of setup.ini that drive the run, merged
 // with the command-line overrides and with the install state that the last
-// wizard install left in the registry. Everything lands in Setup().
+// wizard install left in the registry. Each read fills the record it is
+// given; the caller decides where the record lives.
 #pragma once
+#include <cstdint>
 #include <string>
+
+#include "app/command_line.h"
+
+// The title when setup.ini gives none, or is missing.
+inline constexpr char kDefaultTitle[] = "--- unkown ---";
+
+// What the start-up read takes from setup.ini.
+struct ProductInfo {
+  std::string title = kDefaultTitle;  // Info Titel
+  std::string version;                // Info Version
+  std::string guid;                   // Info GUID, exactly as written
+  std::string progExe;                // Settings ProgExe
+  std::string prgSize;                // Info PrgSize, a free text
+  std::string languageList;           // Settings Language
+  std::string mutexName;              // Task MutexString, blanks trimmed
+};
+
+// What the settings load derives; nothing changes it afterwards.
+struct SetupConfig {
+  std::string installDir;       // the expanded installation folder
+  std::string startMenuFolder;  // start-menu folder name, not expanded
+  std::string progFolderName;   // last component of Settings DefaultDir
+  int32_t desktopDefault = 0;
+  std::string progLink;
+  std::string progParameter;
+  std::string web;
+  std::string noCopyExt;
+  std::string scriptFile;
+  uint8_t startProg = 0;
+  uint8_t reboot = 0;
+  uint8_t noUninstall = 0;
+  uint8_t startMenu = 0;
+};
 
 // Start-up read: Settings Language, ProgExe; Info Titel, Version, GUID,
 // PrgSize; Task MutexString (trimmed). A missing setup.ini gives defaults.
-void ReadStartupConfig();
+void ReadStartupConfig(const std::string& iniPath, ProductInfo* product);
 
-// Settings load: the install state first, then setup.ini's groups Info,
-// Settings, StartMenue and Task, settling the installation folder ("/P" >
-// previous install > Settings DefaultDir, expanded), the start-menu folder
-// ("/S" > previous > StartMenue DefaultDir) and the desktop default.
-void LoadSettings();
+// Settings load: the install state of product.guid first, then setup.ini's
+// groups Info, Settings, StartMenue and Task, settling the installation
+// folder ("/P" > previous install > Settings DefaultDir, expanded), the
+// start-menu folder ("/S" > previous > StartMenue DefaultDir) and the
+// desktop default. ProgLink defaults to product.title.
+void LoadSettings(const std::string& iniPath, const RunOptions& options, const ProductInfo& product,
+                  SetupConfig* config);
 
 // HKEY_CURRENT_USER key of the install state: "SOFTWARE\Zandor\" + GUID.
-std::string InstallStateKey();
+std::string InstallStateKey(const std::string& guid);
 
 // Stores the wizard's final choices for the next install; nothing is
 // written when the GUID is empty. desktopIcon is "1" or "0".
-void WriteInstallState(const std::string& installDir, const std::string& startMenu,
+void WriteInstallState(const std::string& guid, const std::string& installDir, const std::string& startMenu,
                        const std::string& desktopIcon);
 
 // Last component of a configured default folder: %ProgramFiles%Tools\Viewer,

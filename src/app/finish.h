@@ -1,22 +1,21 @@
-// Hook programs and the end of a setup run.
+// The end of a setup run: the final stage of a wizard run, the deletion of
+// the work folder, the restart prompt and the start of the installed program.
 #pragma once
-#include <cstdint>
 #include <string>
 
-extern const char* const kBeforeHook;  // "BeforeZD.exe"
-extern const char* const kWhileHook;   // "WhileZD.exe"
-extern const char* const kAfterHook;   // "AfterZD.exe"
+#include "app/command_line.h"
+#include "app/config.h"
+#include "app/install.h"
+#include "app/setup_state.h"
+#include "app/startup.h"
 
-// Runs the before-hook when present and the hook mode allows it; its exit
-// code, or 0 when it did not run.
-uint32_t RunBeforeHook();
-void StartWhileHook();
-// Ends a still-running while-hook, releases it and pauses 500 ms.
-void TerminateWhileHook();
-void RunAfterHook();
 // Deletes the files directly in the work folder, then the folder when empty.
-void DeleteWorkFolder();
-// Start of the installed program: installation folder + ProgExe.
-void StartInstalledProgram();
-// The final stage of a wizard run (also when the wizard could not open).
-void RunFinalStage();
+// An empty name deletes nothing.
+void DeleteWorkFolder(const std::string& workFolder);
+// Starts installDir + progExe when that file exists, without waiting.
+void StartInstalledProgram(const std::string& installDir, const std::string& progExe);
+// The final stage of a wizard run (also when the wizard could not open):
+// the after-hook unless cancelled, the work folder, then the restart prompt
+// or the installed program.
+void RunFinalStage(const RunOptions& options, const RunPaths& paths, const ProductInfo& product,
+                   const InstallResult& installed, const RunFlags& flags);

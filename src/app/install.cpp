@@ -2,41 +2,114 @@
 
 #include "actions/folders.h"
 #include "app/admin.h"
-#include "app/config.h"
 #include "app/finish.h"
+#include "app/hooks.h"
 #include "app/setup_state.h"
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
 
-void PublishInstallDir(const std::string& installDir) {
-  Setup().installDir = AddBackslash(installDir);
-  OsSetEnvironment("InstallDir", Setup().installDir);
+namespace {
+
+// The package reader calls back without any context, so the copy step
+// leaves its progress bar here for the length of the extraction.
+struct CopyProgress {
+  const InstallProgress* sink = nullptr;
+  uint32_t bytes = 0;
+};
+CopyProgress g_copy;
+
+void AddLogLine(const InstallContext* context, const std::string& line) {
+  if (context->log) context->log->add(line);
 }
 
-void CopyProgramFiles(bool withProgress) {
-  const std::string& target = Setup().installDir;
+void Drain(const InstallContext* context) {
+  if (context->drain) context->drain();
+}
+
+// Each file adds the size the package directory records for it, so large
+// files move the bar in proportion.
+void CountCopiedFile() {
+  g_copy.bytes += static_cast<uint32_t>(CurrentPackageEntry().size);
+  g_copy.sink->setPosition(g_copy.bytes);
+}
+
+// The installation folder with its "\", published to every child process
+// before the first file is copied.
+void PublishInstallDir(InstallContext* context) {
+  context->result->installDir = AddBackslash(context->choices->installDir);
+  OsSetEnvironment("InstallDir", context->result->installDir);
+}
+
+// setup.pck from the work folder into the installation folder, leaving
+// existing files of the no-copy list alone. Failures are not reported.
+void CopyProgramFiles(InstallContext* context) {
+  const std::string& copying = Text(kTextInstallMsg1);
+  AddLogLine(context, copying + " .....");
+  Drain(context);
+  const std::string& target = context->result->installDir;
   if (!FolderExists(target)) {
     if (!EnsureFolderExists(target) && !HasAdminRights()) {
       OfferLogin();
       EnsureFolderExists(target);
     }
   }
-  // The wizard's progress step joins here with the wizard window.
-  OpenPackage(Setup().workFolder + "setup.pck", nullptr);
-  ExtractPackage(target, Setup().noCopyExt);
+  g_copy = CopyProgress();
+  g_copy.sink = context->progress;
+  OpenPackage(context->paths->workFolder + "setup.pck", g_copy.sink ? CountCopiedFile : nullptr);
+  if (g_copy.sink) g_copy.sink->setMaximum(PackageTotalSize());
+  ExtractPackage(target, context->config->noCopyExt);
   ClosePackage();
+  g_copy = CopyProgress();
+  if (context->log) {
+    std::string done = copying + "   -->   *** ";
+    done += Text(kTextInstallReady);
+    done += " ***";
+    context->log->replaceLast(done);
+    context->log->add(std::string());
+  }
+}
+
+// The install's steps in their fixed order: installation folder, copy,
+// uninstall entry, desktop shortcut, start-menu shortcuts, install state,
+// task list, uninstall record, script. A step is one line: its log text,
+// when it applies, what it does, and whether window events drain after it.
+const InstallStep kInstallSteps[] = {
+    {kNoLogLine, nullptr, PublishInstallDir, false},
+    {kNoLogLine, nullptr, CopyProgramFiles, true},
+};
+
+}  // namespace
+
+void RunInstall(InstallContext* context) {
+  for (const InstallStep& step : kInstallSteps) {
+    if (step.applies && !step.applies(*context)) continue;
+    if (step.logText != kNoLogLine) AddLogLine(context, Text(step.logText));
+    step.run(context);
+    if (step.drainAfter) Drain(context);
+  }
 }
 
 void RunQuietInstall() {
-  LoadSettings();
-  PublishInstallDir(Setup().installDirConfigured);
-  Setup().startFlag = false;
-  CopyProgramFiles(false);
-  // Uninstall entry, shortcuts, task list, uninstall record and script join
-  // here in that order as those actions land.
-  RunAfterHook();
-  DeleteWorkFolder();
-  if (Setup().reboot) OsPromptReboot();
+  SetupState& s = Setup();
+  LoadSettings(s.paths.iniPath, s.options, s.product, &s.config);
+  // The quiet install takes the configured folders and defaults as they
+  // stand and never starts the program.
+  s.choices.installDir = s.config.installDir;
+  s.choices.startMenuFolder = s.config.startMenuFolder;
+  s.choices.desktop = s.config.desktopDefault != 0;
+  s.choices.startMenu = s.config.startMenu != 0;
+  s.choices.startProgram = false;
+  s.flags.start = false;
+  InstallContext context;
+  context.paths = &s.paths;
+  context.product = &s.product;
+  context.config = &s.config;
+  context.choices = &s.choices;
+  context.result = &s.installed;
+  RunInstall(&context);
+  RunAfterHook(s.paths.workFolder, s.options.hookMode);
+  DeleteWorkFolder(s.paths.workFolder);
+  if (s.config.reboot) OsPromptReboot();
 }

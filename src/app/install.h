@@ -1,12 +1,72 @@
-// The install itself: the copy step and the install sequences.
+// The install: one ordered table of steps that the quiet install and the
+// wizard install both run, each step taking what it needs from an
+// InstallContext.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <vector>
 
-// Copies the program files of setup.pck into the installation folder; with
-// progress the wizard's progress bar follows the bytes written.
-void CopyProgramFiles(bool withProgress);
-// The install without wizard ("/Q"), including its own after-hook, clean-up
-// and restart prompt.
+#include "app/config.h"
+#include "app/startup.h"
+#include "ui/language.h"
+
+// What the install is asked to do: the wizard's fields and boxes, or in the
+// quiet install the settings load's defaults.
+struct InstallChoices {
+  std::string installDir;       // a trailing "\" is added when missing
+  std::string startMenuFolder;  // start-menu folder name
+  bool desktop = false;         // make the desktop shortcut
+  bool startMenu = false;       // make the start-menu shortcuts
+  bool startProgram = false;    // start the program when setup ends
+};
+
+// What the install did, kept for the uninstall record and the final stage.
+struct InstallResult {
+  std::string installDir;         // the folder used, with "\"; empty until an install ran
+  std::string desktopLinkPath;    // empty when no desktop shortcut was made
+  std::string programMenuFolder;  // fixed by the start-menu shortcuts
+  std::vector<std::string> taskRecords;  // "type|..." lines for the uninstall record
+};
+
+// The install page's progress bar, counted in bytes of the inner package.
+struct InstallProgress {
+  void (*setMaximum)(uint32_t bytes);
+  void (*setPosition)(uint32_t bytes);
+};
+
+// The install page's log list.
+struct InstallLog {
+  void (*add)(const std::string& line);
+  void (*replaceLast)(const std::string& line);
+};
+
+struct InstallContext {
+  const RunPaths* paths = nullptr;
+  const ProductInfo* product = nullptr;
+  const SetupConfig* config = nullptr;
+  const InstallChoices* choices = nullptr;
+  InstallResult* result = nullptr;
+  const InstallProgress* progress = nullptr;  // null: no progress bar (quiet)
+  const InstallLog* log = nullptr;            // null: no install log (quiet)
+  void (*drain)() = nullptr;                  // handles pending window events; null: none
+};
+
+// A step's log text when it has none.
+const TextId kNoLogLine = kTextCount;
+
+// One step of the install. When applies is null or answers true, the loop
+// adds the log line (when there is a log and a text), runs the step, then
+// drains when drainAfter is set. A step fails silently: the next one runs.
+struct InstallStep {
+  TextId logText;
+  bool (*applies)(const InstallContext& context);
+  void (*run)(InstallContext* context);
+  bool drainAfter;
+};
+
+// Runs every step of the table in its fixed order.
+void RunInstall(InstallContext* context);
+
+// The install without wizard ("/Q") on the run state, including its own
+// after-hook, clean-up and restart prompt.
 void RunQuietInstall();
-// Publishes the installation folder (with "\") to child processes.
-void PublishInstallDir(const std::string& installDir);

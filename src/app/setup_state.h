@@ -1,68 +1,41 @@
 // The setup run state: one process-wide record that start-up owns for the
-// whole run and that the configuration, wizard, install and final stage share.
+// whole run, made of one sub-record per writer. Only the drivers (SetupMain,
+// the wizard flow and the install) reach it through Setup(); everything
+// below them is handed the sub-records it reads and fills.
 #pragma once
 #include <cstdint>
-#include <string>
 
+#include "app/command_line.h"
+#include "app/config.h"
+#include "app/install.h"
+#include "app/startup.h"
 #include "runtime/process.h"
 
-struct RunOptions {
-  bool quiet = false;
-  std::string installDirOverride;    // "/P"; empty: not given
-  std::string startMenuOverride;     // "/S"; empty: not given
-  int8_t hookMode = 1;               // "/R": 1 both hooks, 2 before only, 3 after only
+// The flags of the wizard loop and the final stage.
+struct RunFlags {
+  bool cancelled = false;
+  bool quit = false;
+  bool start = false;   // start the installed program at the end
+  bool reboot = false;  // ask for a restart at the end
+  bool programRunning = false;
+  Program whileHook = 0;
+};
+
+// The administrator login, when one was made.
+struct LoginState {
+  void* logonToken = nullptr;
+  uint8_t loggedInAsAdmin = 0;
 };
 
 struct SetupState {
-  RunOptions options;
-
-  // Start-up.
-  std::string exePath;      // full path of the running executable
-  std::string setupFolder;  // folder part of exePath, with its separator
-  std::string workFolder;   // temporary folder + GUID + "\"
-  std::string iniPath;      // workFolder + "setup.ini"
-
-  // First keys of setup.ini, read at start-up.
-  std::string languageList;
-  std::string progExe;
-  std::string title = "--- unkown ---";
-  std::string version;
-  std::string guid;
-  std::string prgSize;
-  std::string mutexName;
-
-  // Settings load.
-  std::string installDirConfigured;  // the expanded installation folder
-  std::string startMenuConfigured;   // start-menu folder name, not expanded
-  std::string progFolderName;        // last component of Settings/DefaultDir
-  int32_t desktopDefault = 0;
-  std::string progLink;
-  std::string progParameter;
-  std::string web;
-  std::string noCopyExt;
-  std::string scriptFile;
-  uint8_t startProg = 0;
-  uint8_t reboot = 0;
-  uint8_t noUninstall = 0;
-  uint8_t startMenu = 0;
-
-  // Install.
-  std::string installDir;       // the folder used, with "\"; empty until an install ran
-  std::string desktopLinkPath;  // empty when no desktop link was made
-  std::string programMenuFolder;
-
-  // Wizard loop flags.
-  bool programRunning = false;
-  bool cancelled = false;
-  bool quit = false;
-  bool startFlag = false;
-  bool rebootFlag = false;
-  Program whileHook = 0;
-
-  // Administrator login.
-  void* logonToken = nullptr;
-  uint8_t loggedInAsAdmin = 0;
-
+  RunOptions options;       // command line
+  RunPaths paths;           // start-up: executable, setup folder, work folder, setup.ini
+  ProductInfo product;      // start-up read of setup.ini
+  SetupConfig config;       // settings load; read-only after it
+  InstallChoices choices;   // wizard output, or the quiet install's defaults
+  InstallResult installed;  // what the install did
+  RunFlags flags;           // wizard loop and final stage
+  LoginState login;         // administrator login
   // Language number (low nine bits of the user's language), 0 when not chosen.
   int32_t languageNumber = 0;
 };

@@ -1,20 +1,11 @@
-// Start-up of a setup run. The steps run in this order:
-//   1 runtime   2 command line   3 work folder name, SetupExeDir
-//   4 built-in header icon   5 work folder   6 outer package -> work folder
-//   7 first keys of setup.ini   8 language   9 program-running check
-//   10 before-hook   11 quiet install, or 12 wizard   13 final stage
-// and every path ends in the exit path with exit code 0.
+// Start-up of a setup run: runtime, command line, work folder name and
+// SetupExeDir, work folder, outer package -> work folder, first keys of
+// setup.ini, language, program-running check. SetupMain runs them in order.
 #include "app/startup.h"
 
 #include "actions/running.h"
 #include "app/admin.h"
-#include "app/command_line.h"
-#include "app/config.h"
 #include "app/finish.h"
-#include "app/install.h"
-#include "app/setup_state.h"
-#include "app/state_dump.h"
-#include "app/wizard.h"
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/system.h"
@@ -23,16 +14,15 @@
 #include "ui/dialogs.h"
 #include "ui/language.h"
 
-void InitRuntime() {
+void InitRuntime(const ProductInfo& product) {
   OsRestrictDllSearch();
   // Texts needed before the language file is read are the defaults.
-  LoadDefaultTexts(Setup().title, Setup().version);
-  // The script control is created here once the script runner lands.
+  LoadDefaultTexts(product.title, product.version);
 }
 
-void ReadRunOptions() {
-  Setup().options = RunOptions();
-  ReadCommandLine(OsGetCommandLine(), &Setup().options);
+void ReadRunOptions(RunOptions* options) {
+  *options = RunOptions();
+  ReadCommandLine(OsGetCommandLine(), options);
 }
 
 // A GUID names the work folder. Should the system give none, a name in the
@@ -54,17 +44,15 @@ std::string NewWorkFolder() {
   return std::string();
 }
 
-void PrepareWorkFolderName() {
-  SetupState& s = Setup();
-  s.workFolder = NewWorkFolder();
-  s.exePath = OsGetModuleFileName();
-  s.setupFolder = FolderPart(s.exePath);
-  s.iniPath = s.workFolder.empty() ? std::string() : s.workFolder + "setup.ini";
-  OsSetEnvironment("SetupExeDir", s.setupFolder);
+void PrepareWorkFolderName(RunPaths* paths) {
+  paths->workFolder = NewWorkFolder();
+  paths->exePath = OsGetModuleFileName();
+  paths->setupFolder = FolderPart(paths->exePath);
+  paths->iniPath = paths->workFolder.empty() ? std::string() : paths->workFolder + "setup.ini";
+  OsSetEnvironment("SetupExeDir", paths->setupFolder);
 }
 
-void CreateWorkFolder() {
-  const std::string& work = Setup().workFolder;
+void CreateWorkFolder(const std::string& work) {
   if (!work.empty() && CreateFolder(work)) return;
   if (!work.empty() && !HasAdminRights()) {
     OfferLogin();
@@ -73,63 +61,36 @@ void CreateWorkFolder() {
   ShowCopyError();
 }
 
-void UnpackSetupFiles() {
-  if (Setup().workFolder.empty()) return;
-  OpenPackage(Setup().exePath, nullptr);
-  if (!ExtractPackage(Setup().workFolder, "")) ShowCopyError();
+void UnpackSetupFiles(const RunPaths& paths) {
+  if (paths.workFolder.empty()) return;
+  OpenPackage(paths.exePath, nullptr);
+  if (!ExtractPackage(paths.workFolder, "")) ShowCopyError();
   ClosePackage();
 }
 
-void ReadConfigurationAndLanguage() {
-  ReadStartupConfig();
-  SetupState& s = Setup();
-  const std::string& list = s.languageList;
+void ReadConfigurationAndLanguage(const RunPaths& paths, ProductInfo* product, int32_t* languageNumber) {
+  ReadStartupConfig(paths.iniPath, product);
+  const std::string& list = product->languageList;
   std::string file;
   if (CountChar(list, '|') > 1) {
-    file = ChooseLanguageFile(list, OsGetUserDefaultLangID(), &s.languageNumber);
+    file = ChooseLanguageFile(list, OsGetUserDefaultLangID(), languageNumber);
     if (file.empty()) file = ShowLanguageChoiceDialog(list);
   } else {
     file = LanguageFileFromList(list);
   }
-  LoadLanguageTexts(file.empty() ? std::string() : s.workFolder + file, s.title, s.version);
+  LoadLanguageTexts(file.empty() ? std::string() : paths.workFolder + file, product->title, product->version);
 }
 
-bool CheckProgramRunning() {
-  SetupState& s = Setup();
-  std::string mutex = TrimBlanks(s.mutexName);
+bool WarnIfProgramRunning(const ProductInfo& product, const std::string& workFolder, bool* programRunning) {
+  std::string mutex = TrimBlanks(product.mutexName);
   if (!mutex.empty()) {
-    s.programRunning = OsProbeNamedMutex(mutex) == 2;
+    *programRunning = OsProbeNamedMutex(mutex) == 2;
   } else {
-    s.programRunning = !s.progExe.empty() && IsProgramRunning(s.progExe);
+    *programRunning = !product.progExe.empty() && IsProgramRunning(product.progExe);
   }
-  if (!s.programRunning) return true;
-  std::string text = ReplaceAll(Text(kTextRq4Msg), "$Titel", s.title) + "\n" + Text(kTextRq4Msg2);
+  if (!*programRunning) return true;
+  std::string text = ReplaceAll(Text(kTextRq4Msg), "$Titel", product.title) + "\n" + Text(kTextRq4Msg2);
   if (ShowMessageBox(Text(kTextRq4Titel), text, kMessageWarningOkCancel) == kAnswerOk) return true;
-  DeleteWorkFolder();
+  DeleteWorkFolder(workFolder);
   return false;
-}
-
-void ShutdownRuntime() {
-  // The script control is released here once the script runner lands.
-  DumpRunState();
-}
-
-int SetupMain() {
-  InitRuntime();
-  ReadRunOptions();
-  PrepareWorkFolderName();
-  // The built-in header icon is loaded with the wizard window.
-  CreateWorkFolder();
-  UnpackSetupFiles();
-  ReadConfigurationAndLanguage();
-  if (CheckProgramRunning() && RunBeforeHook() != 1) {
-    if (Setup().options.quiet) {
-      RunQuietInstall();
-    } else {
-      if (OpenWizardWindow(WizardWindowTitle())) RunWizard();
-      RunFinalStage();
-    }
-  }
-  ShutdownRuntime();
-  return 0;
 }

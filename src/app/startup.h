@@ -1,18 +1,38 @@
-// Entry of the setup run: start-up, the quiet install or the wizard, the
-// final stage and the exit path. The process exit code is always 0.
+// The steps of start-up, in the order SetupMain runs them. Each takes what
+// it reads and returns or fills what it makes, so tests can run any part of
+// the sequence on records of their own.
 #pragma once
+#include <cstdint>
 #include <string>
 
-int SetupMain();
+#include "app/command_line.h"
+#include "app/config.h"
 
-// The steps of start-up, in order; SetupMain runs them. Exposed so that tests
-// can run a part of the sequence.
-void InitRuntime();
-void ReadRunOptions();
-void PrepareWorkFolderName();
-void CreateWorkFolder();
-void UnpackSetupFiles();
-void ReadConfigurationAndLanguage();
-// False when the user cancelled the running warning.
-bool CheckProgramRunning();
-void ShutdownRuntime();
+// Where the run finds itself and its files; fixed by start-up step 3.
+struct RunPaths {
+  std::string exePath;      // full path of the running executable
+  std::string setupFolder;  // folder part of exePath, with its separator
+  std::string workFolder;   // temporary folder + GUID + "\"; empty when there is none
+  std::string iniPath;      // workFolder + "setup.ini"; empty without a work folder
+};
+
+// Restricts DLL loading and loads the built-in texts for product.
+void InitRuntime(const ProductInfo& product);
+// Sets *options to the defaults, then reads the process's command line.
+void ReadRunOptions(RunOptions* options);
+// Names a fresh work folder, fills *paths and publishes the setup folder as
+// "SetupExeDir". Nothing is created yet.
+void PrepareWorkFolderName(RunPaths* paths);
+// Creates the work folder (one retry after the login); the copy-error box
+// when that fails.
+void CreateWorkFolder(const std::string& work);
+// Extracts the package appended to the executable into the work folder.
+void UnpackSetupFiles(const RunPaths& paths);
+// Start-up read of setup.ini, then the language: chosen from the list (the
+// choice dialog when the user's language is not listed) and loaded.
+void ReadConfigurationAndLanguage(const RunPaths& paths, ProductInfo* product, int32_t* languageNumber);
+// The program-running check and its warning. *programRunning tells whether
+// the program counted as running; the answer is false when the user
+// cancelled the warning (the work folder is then deleted) and true when the
+// run goes on.
+bool WarnIfProgramRunning(const ProductInfo& product, const std::string& workFolder, bool* programRunning);

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "actions/folders.h"
-#include "app/setup_state.h"
 #include "platform/file.h"
 #include "platform/system.h"
 #include "ui/language.h"
@@ -23,37 +22,60 @@ void Line(std::string* out, const char* key, const std::string& value) {
   *out += "\r\n";
 }
 
+void Flag(std::string* out, const char* key, bool value) { Line(out, key, value ? "1" : "0"); }
+
+void DumpPaths(std::string* out, const RunPaths& paths) {
+  Line(out, "ExePath", paths.exePath);
+  Line(out, "SetupFolder", paths.setupFolder);
+  Line(out, "WorkFolder", paths.workFolder);
+}
+
+void DumpOptions(std::string* out, const RunOptions& options) {
+  Flag(out, "Quiet", options.quiet);
+  Line(out, "InstallDirOverride", options.installDirOverride);
+  Line(out, "StartMenuOverride", options.startMenuOverride);
+  Line(out, "HookMode", std::to_string(options.hookMode));
+}
+
+void DumpProduct(std::string* out, const ProductInfo& product) {
+  Line(out, "LanguageList", product.languageList);
+  Line(out, "ProgExe", product.progExe);
+  Line(out, "Titel", product.title);
+  Line(out, "Version", product.version);
+  Line(out, "GUID", product.guid);
+  Line(out, "PrgSize", product.prgSize);
+  Line(out, "MutexString", product.mutexName);
+}
+
+void DumpConfig(std::string* out, const SetupConfig& config) {
+  Line(out, "InstallDirConfigured", config.installDir);
+  Line(out, "StartMenuConfigured", config.startMenuFolder);
+  Line(out, "ProgFolderName", config.progFolderName);
+  Line(out, "DesktopDefault", std::to_string(config.desktopDefault));
+  Line(out, "ProgLink", config.progLink);
+  Line(out, "Web", config.web);
+  Line(out, "NoCopyExt", config.noCopyExt);
+}
+
+void DumpInstalled(std::string* out, const InstallResult& installed) {
+  Line(out, "InstallDir", installed.installDir);
+}
+
+void DumpFlags(std::string* out, const RunFlags& flags) { Flag(out, "ProgramRunning", flags.programRunning); }
+
 }  // namespace
 
-void DumpRunState() {
+void DumpRunState(const SetupState& s) {
   std::string path = OsGetEnvironment("ZANDOR_STATE_DUMP");
   if (path.empty()) return;
-  const SetupState& s = Setup();
   std::string out = "[State]\r\n";
-  Line(&out, "ExePath", s.exePath);
-  Line(&out, "SetupFolder", s.setupFolder);
-  Line(&out, "WorkFolder", s.workFolder);
-  Line(&out, "Quiet", s.options.quiet ? "1" : "0");
-  Line(&out, "InstallDirOverride", s.options.installDirOverride);
-  Line(&out, "StartMenuOverride", s.options.startMenuOverride);
-  Line(&out, "HookMode", std::to_string(s.options.hookMode));
-  Line(&out, "LanguageList", s.languageList);
+  DumpPaths(&out, s.paths);
+  DumpOptions(&out, s.options);
+  DumpProduct(&out, s.product);
   Line(&out, "LanguageNumber", std::to_string(s.languageNumber));
-  Line(&out, "ProgExe", s.progExe);
-  Line(&out, "Titel", s.title);
-  Line(&out, "Version", s.version);
-  Line(&out, "GUID", s.guid);
-  Line(&out, "PrgSize", s.prgSize);
-  Line(&out, "MutexString", s.mutexName);
-  Line(&out, "InstallDirConfigured", s.installDirConfigured);
-  Line(&out, "StartMenuConfigured", s.startMenuConfigured);
-  Line(&out, "ProgFolderName", s.progFolderName);
-  Line(&out, "DesktopDefault", std::to_string(s.desktopDefault));
-  Line(&out, "ProgLink", s.progLink);
-  Line(&out, "Web", s.web);
-  Line(&out, "NoCopyExt", s.noCopyExt);
-  Line(&out, "InstallDir", s.installDir);
-  Line(&out, "ProgramRunning", s.programRunning ? "1" : "0");
+  DumpConfig(&out, s.config);
+  DumpInstalled(&out, s.installed);
+  DumpFlags(&out, s.flags);
   out += "[Folders]\r\n";
   static const char* const kVariables[] = {"%ProgramFiles%", "%Windows%",   "%System%",
                                            "%CommonFiles%",  "%AppData%",   "%StartUp%",

@@ -4,4 +4,6 @@
 // configuration resolved to.
 #pragma once
 
-void DumpRunState();
+#include "app/setup_state.h"
+
+void DumpRunState(const SetupState& state);

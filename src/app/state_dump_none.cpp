@@ -2,4 +2,4 @@
 // can make it write to a path of someone else's choosing.
 #include "app/state_dump.h"
 
-void DumpRunState() {}
+void DumpRunState(const SetupState&) {}

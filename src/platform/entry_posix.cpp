@@ -1,5 +1,5 @@
 // Entry of the native build of the installer (tests run it over the POSIX
 // files and processes and the in-memory doubles).
-#include "app/startup.h"
+#include "app/setup_main.h"
 
 int main() { return SetupMain(); }

@@ -1,7 +1,7 @@
 // Entry of Install.exe.
 #include <windows.h>
 
-#include "app/startup.h"
+#include "app/setup_main.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   SetupMain();

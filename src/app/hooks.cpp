@@ -1,0 +1,49 @@
+#include "app/hooks.h"
+
+#include "app/command_line.h"
+#include "platform/process.h"
+#include "runtime/filesys.h"
+
+const char* const kBeforeHook = "BeforeZD.exe";
+const char* const kWhileHook = "WhileZD.exe";
+const char* const kAfterHook = "AfterZD.exe";
+
+namespace {
+
+bool HookPresent(const std::string& workFolder, const char* name) {
+  return !workFolder.empty() && FileExists(workFolder + name);
+}
+
+bool HookModeAllows(int8_t mode, bool before) {
+  return mode == kHookModeBoth || (before ? mode == kHookModeBeforeOnly : mode == kHookModeAfterOnly);
+}
+
+}  // namespace
+
+uint32_t RunBeforeHook(const std::string& workFolder, int8_t hookMode) {
+  if (!HookModeAllows(hookMode, true) || !HookPresent(workFolder, kBeforeHook)) return 0;
+  Program hook = RunProgram(workFolder + kBeforeHook, "", workFolder, kRunWait | kRunOpen);
+  if (!hook) return 0;
+  uint32_t code = ProgramExitCode(hook);
+  CloseProgram(hook);
+  return code;
+}
+
+Program StartWhileHook(const std::string& workFolder) {
+  if (!HookPresent(workFolder, kWhileHook)) return 0;
+  return RunProgram(workFolder + kWhileHook, "", workFolder, kRunOpen);
+}
+
+void TerminateWhileHook(Program* hook) {
+  if (!*hook || !IsProgram(*hook) || !ProgramRunning(*hook)) return;
+  KillProgram(*hook);
+  CloseProgram(*hook);
+  *hook = 0;
+  OsSleep(500);
+}
+
+void RunAfterHook(const std::string& workFolder, int8_t hookMode) {
+  if (!HookModeAllows(hookMode, false) || !HookPresent(workFolder, kAfterHook)) return;
+  Program hook = RunProgram(workFolder + kAfterHook, "", workFolder, kRunWait | kRunOpen);
+  CloseProgram(hook);
+}
