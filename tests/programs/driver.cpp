@@ -27,6 +27,9 @@
 //                            client area
 //   rects                    "rect SEL = ..." for each shown control
 //   font SEL                 face, height and weight of the control's font
+//                            ("system" when it has none of its own)
+//   guifont                  the same of the system's default GUI font
+//   screen SEL               the control's rectangle on the screen
 //   image SEL                type of the image a picture control shows
 //   client / frame / winrect / winenabled   the current window itself
 //   wait SEL|WHAT|VALUE[|MS] wait until text/state/visible/enabled is VALUE
@@ -35,11 +38,13 @@
 // A selector SEL is CLASS[:TEXT][#N]: the N-th control (from 1, in creation
 // order) of that class whose text matches; TEXT may use * and ?. Picture
 // statics have the class Image, etched lines Line, other statics Static.
-// ^SEL is the panel (parent) of the control SEL.
+// ^SEL is the panel (parent) of the control SEL; SEL >> SEL2 is SEL2 among
+// the controls inside SEL.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -145,13 +150,15 @@ std::vector<HWND> Controls() {
   return all;
 }
 
-HWND Find(const std::string& selector) {
-  if (!selector.empty() && selector[0] == '^') {
-    HWND child = Find(selector.substr(1));
-    HWND parent = child ? GetParent(child) : nullptr;
-    if (child && parent == g_window) Fail("'" + selector.substr(1) + "' is not inside a panel");
-    return parent == g_window ? nullptr : parent;
-  }
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+HWND Find(const std::string& selector);
+
+// CLASS[:TEXT][#N] among the given controls.
+HWND FindAmong(const std::vector<HWND>& controls, const std::string& selector) {
   std::string cls = selector, text;
   int index = 1;
   size_t hash = cls.rfind('#');
@@ -166,14 +173,34 @@ HWND Find(const std::string& selector) {
     text = cls.substr(colon + 1);
     cls.resize(colon);
   }
+  cls = Lower(cls);
   int seen = 0;
-  for (HWND hwnd : Controls()) {
-    if (!Glob(cls.c_str(), ClassOf(hwnd).c_str()) && lstrcmpiA(cls.c_str(), ClassOf(hwnd).c_str()) != 0) continue;
+  for (HWND hwnd : controls) {
+    if (!Glob(cls.c_str(), Lower(ClassOf(hwnd)).c_str())) continue;
     if (!anyText && !Glob(text.c_str(), WindowText(hwnd).c_str())) continue;
     if (++seen == index) return hwnd;
   }
   Fail("no control '" + selector + "'");
   return nullptr;
+}
+
+// "A >> B" is B among the controls inside A; "^A" is the panel holding A.
+HWND Find(const std::string& selector) {
+  size_t inside = selector.rfind(" >> ");
+  if (inside != std::string::npos) {
+    HWND outer = Find(selector.substr(0, inside));
+    if (!outer) return nullptr;
+    std::vector<HWND> within;
+    EnumChildWindows(outer, CollectChild, reinterpret_cast<LPARAM>(&within));
+    return FindAmong(within, selector.substr(inside + 4));
+  }
+  if (!selector.empty() && selector[0] == '^') {
+    HWND child = Find(selector.substr(1));
+    HWND parent = child ? GetParent(child) : nullptr;
+    if (child && parent == g_window) Fail("'" + selector.substr(1) + "' is not inside a panel");
+    return parent == g_window ? nullptr : parent;
+  }
+  return FindAmong(Controls(), selector);
 }
 
 // Rectangle relative to the client area of the parent (the panel, or the
@@ -467,12 +494,6 @@ bool Run(const std::string& command) {
     Log("window = " + sel);
     return true;
   }
-  if (!g_window || !IsWindow(g_window)) return Fail("no current window for '" + command + "'");
-  if (name == "gone") {
-    if (!WaitFor(TimeoutOf(args, 0), WindowGone, "")) return Fail("the window is still there");
-    Log("gone = 1");
-    return true;
-  }
   if (name == "box") {
     if (args.size() < 2) return Fail("box needs CAPTION|BUTTON");
     HWND owner = g_window;
@@ -488,6 +509,12 @@ bool Run(const std::string& command) {
     if (!WaitFor(10000, WindowGone, "")) return Fail("the box did not close");
     g_window = owner;
     g_failure.clear();
+    return true;
+  }
+  if (!g_window || !IsWindow(g_window)) return Fail("no current window for '" + command + "'");
+  if (name == "gone") {
+    if (!WaitFor(TimeoutOf(args, 0), WindowGone, "")) return Fail("the window is still there");
+    Log("gone = 1");
     return true;
   }
   if (name == "close") {
@@ -513,6 +540,13 @@ bool Run(const std::string& command) {
     }
     return true;
   }
+  if (name == "guifont") {
+    LOGFONTA logical = {};
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof logical, &logical);
+    Log("guifont = " + std::string(logical.lfFaceName) + " " + Number(logical.lfHeight) + " " +
+        Number(logical.lfWeight));
+    return true;
+  }
   if (name == "rects") {
     for (HWND hwnd : Controls()) {
       if (Shown(hwnd)) Log("rect " + SelectorOf(hwnd) + " = " + PlaceOf(hwnd));
@@ -529,6 +563,12 @@ bool Run(const std::string& command) {
   }
   if (name == "rect") {
     Log(key + " = " + PlaceOf(hwnd));
+    return true;
+  }
+  if (name == "screen") {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    Log(key + " = " + RectText(r));
     return true;
   }
   if (name == "font") {
