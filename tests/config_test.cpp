@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/config.h"
@@ -11,6 +10,7 @@
 #include "platform/registry_double.h"
 #include "platform/system_double.h"
 #include "runtime/ini.h"
+#include "test_env.h"
 
 namespace fs = std::filesystem;
 
@@ -19,31 +19,16 @@ namespace {
 const char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const char kGuid[] = "{0A1B2C3D-1111-2222-3333-444455556666}";
 
-class ConfigTest : public ::testing::Test {
+class ConfigTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    ResetIni();
-    ResetRegistryDouble();
-    ResetSystemDouble();
+    TempFolderTest::SetUp();
     RegistryDoubleSetString(kHkeyLocalMachine, kVersionKey, "ProgramFilesDir", "C:\\Program Files");
     SystemDoubleSetWindowsDirectory("C:\\WINDOWS");
-    folder_ = fs::temp_directory_path() / "zandor-config-test" /
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    iniPath_ = folder_.string() + "/setup.ini";
-  }
-  void TearDown() override {
-    ResetIni();
-    ResetRegistryDouble();
-    ResetSystemDouble();
-    fs::remove_all(folder_);
+    iniPath_ = dir_ + "/setup.ini";
   }
 
-  void WriteIni(const std::string& text) {
-    std::ofstream out(iniPath_, std::ios::binary);
-    out << text;
-  }
+  void WriteIni(const std::string& text) { Write(iniPath_, text); }
 
   // The install state as a previous wizard install would have left it.
   static void Remember(const char* guid, const char* installDir, const char* startMenu, const char* desktop) {
@@ -59,7 +44,6 @@ class ConfigTest : public ::testing::Test {
     LoadSettings(iniPath_, options_, product_, &config_);
   }
 
-  fs::path folder_;
   std::string iniPath_;
   RunOptions options_;
   ProductInfo product_;

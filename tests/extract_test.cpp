@@ -5,18 +5,15 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "lib/package_writer.h"
 #include "package/block.h"
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/file.h"
-#include "test_system.h"
-#include "package_builder.h"
+#include "stream_builder.h"
+#include "test_env.h"
 
 namespace fs = std::filesystem;
 
@@ -44,23 +41,14 @@ void CountProgress() {
   g_progressCount += static_cast<uint32_t>(CurrentPackageEntry().size);
 }
 
-class ExtractTest : public ::testing::Test {
+class ExtractTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    ResetPackageReader();
-    ResetTestSystem();
+    TempFolderTest::SetUp();
     g_progressCalls = 0;
     g_progressCount = 0;
-    std::random_device random;
-    root_ = fs::temp_directory_path() / ("zandor-extract-test-" + std::to_string(random()));
-    fs::create_directories(root_ / "pkg");
-    package_ = (root_ / "pkg" / "test.pck").string();
-    dest_ = (root_ / "dest").string() + "/";
-  }
-  void TearDown() override {
-    ResetPackageReader();
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
+    package_ = Native("pkg/test.pck");
+    dest_ = Native("dest/");
   }
   bool Extract(const std::vector<TestEntry>& entries, const std::string& list = "", size_t prefix = 0) {
     WriteBytes(package_, MakePackage(entries, prefix));
@@ -69,28 +57,16 @@ class ExtractTest : public ::testing::Test {
     ClosePackage();
     return result;
   }
-  static void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
-  static void WriteText(const std::string& path, const std::string& text) {
-    WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
-  }
-  static std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  // Every path under the test root except the package folder.
+  // Every path under the test folder except the package folder.
   std::vector<std::string> Written() const {
     std::vector<std::string> out;
-    for (const auto& item : fs::recursive_directory_iterator(root_)) {
-      std::string relative = item.path().lexically_relative(root_).generic_string();
+    for (const auto& item : fs::recursive_directory_iterator(dir_)) {
+      std::string relative = item.path().lexically_relative(dir_).generic_string();
       if (relative != "pkg" && relative != "pkg/test.pck") out.push_back(relative);
     }
     std::sort(out.begin(), out.end());
     return out;
   }
-  fs::path root_;
   std::string package_;
   std::string dest_;
 };
@@ -100,9 +76,9 @@ TEST_F(ExtractTest, WritesFilesFoldersAndTimes) {
                                     RawFile("deep\\er\\file.bin", std::string("\0\1\2\3", 4)),
                                     CompressedAbc("abc.txt")};
   EXPECT_TRUE(Extract(entries));
-  EXPECT_EQ(ReadText(dest_ + "docs/readme.txt"), "read me");
-  EXPECT_EQ(ReadText(dest_ + "deep/er/file.bin"), std::string("\0\1\2\3", 4));
-  EXPECT_EQ(ReadText(dest_ + "abc.txt"), "abcabcab");
+  EXPECT_EQ(Read(dest_ + "docs/readme.txt"), "read me");
+  EXPECT_EQ(Read(dest_ + "deep/er/file.bin"), std::string("\0\1\2\3", 4));
+  EXPECT_EQ(Read(dest_ + "abc.txt"), "abcabcab");
   for (const char* name : {"docs/readme.txt", "deep/er/file.bin", "abc.txt"}) {
     OsFindData data;
     OsFind find = OsFindFirst(dest_ + name, &data, nullptr);
@@ -122,14 +98,14 @@ TEST_F(ExtractTest, RawFileBeginningWithJCIsWrittenAsItIs) {
   // A valid block as raw content: equal sizes mean "raw", never "expand".
   std::string content(kAbcBlock.begin(), kAbcBlock.end());
   EXPECT_TRUE(Extract({RawFile("looks-like-a-block.bin", content)}));
-  EXPECT_EQ(ReadText(dest_ + "looks-like-a-block.bin"), content);
+  EXPECT_EQ(Read(dest_ + "looks-like-a-block.bin"), content);
 }
 
 TEST_F(ExtractTest, AppendedPackageReadsFromItsDataStart) {
   EXPECT_TRUE(Extract({RawFile("a.txt", "first"), RawFile("b.txt", "second")}, "", 4096));
   EXPECT_EQ(Package().dataStart, 4096);
-  EXPECT_EQ(ReadText(dest_ + "a.txt"), "first");
-  EXPECT_EQ(ReadText(dest_ + "b.txt"), "second");
+  EXPECT_EQ(Read(dest_ + "a.txt"), "first");
+  EXPECT_EQ(Read(dest_ + "b.txt"), "second");
 }
 
 struct NoCopyCase {
@@ -164,10 +140,10 @@ TEST_F(ExtractTest, NoCopyListTable) {
     std::replace(path.begin(), path.end(), '\\', '/');
     if (c.exists) {
       fs::create_directories(fs::path(path).parent_path());
-      WriteText(path, "kept");
+      Write(path, "kept");
     }
     bool result = Extract({RawFile(c.name, "new content")}, c.list);
-    EXPECT_EQ(ReadText(path), c.written ? "new content" : "kept");
+    EXPECT_EQ(Read(path), c.written ? "new content" : "kept");
     // Leaving a file alone is reported through the result.
     EXPECT_EQ(result, c.written);
   }
@@ -200,9 +176,9 @@ TEST_F(ExtractTest, EmptyFilesGetTheirTimesButNoProgress) {
 
 TEST_F(ExtractTest, ListedEmptyFileThatExistsIsLeftAloneWithoutFailing) {
   fs::create_directories(dest_);
-  WriteText(dest_ + "keep.opt", "settings");
+  Write(dest_ + "keep.opt", "settings");
   EXPECT_TRUE(Extract({RawFile("keep.opt", "")}, "opt|"));
-  EXPECT_EQ(ReadText(dest_ + "keep.opt"), "settings");
+  EXPECT_EQ(Read(dest_ + "keep.opt"), "settings");
 }
 
 TEST_F(ExtractTest, FolderEntriesCreateTheirPath) {
@@ -215,7 +191,7 @@ TEST_F(ExtractTest, FolderEntriesCreateTheirPath) {
 }
 
 TEST_F(ExtractTest, CreateFolderPathStopsAtTheLastBackslash) {
-  std::string base = (root_ / "made").string();
+  std::string base = Native("made");
   CreateFolderPath(base + "\\one\\two\\three");
   EXPECT_TRUE(fs::is_directory(base + "/one/two"));
   EXPECT_FALSE(fs::exists(base + "/one/two/three"));
@@ -225,7 +201,7 @@ TEST_F(ExtractTest, CreateFolderPathStopsAtTheLastBackslash) {
 
 TEST_F(ExtractTest, ProgressCountsFilesButNotFoldersOrFilesLeftAlone) {
   fs::create_directories(dest_);
-  WriteText(dest_ + "kept.opt", "old");
+  Write(dest_ + "kept.opt", "old");
   TestEntry other;
   other.name = "other";
   other.kind = 9;
@@ -244,7 +220,7 @@ TEST_F(ExtractTest, EntriesOfOtherKindsConsumeNothing) {
   other.kind = 2;
   other.size = 4;
   EXPECT_TRUE(Extract({RawFile("a", "AAAA"), other, RawFile("b", "BBBB")}));
-  EXPECT_EQ(ReadText(dest_ + "b"), "BBBB");
+  EXPECT_EQ(Read(dest_ + "b"), "BBBB");
   EXPECT_FALSE(fs::exists(dest_ + "strange"));
 }
 
@@ -263,7 +239,7 @@ TEST_F(ExtractTest, UnsafeNamesAreNeverWritten) {
     fs::remove_all(dest_, ignored);
     g_progressCalls = 0;
     EXPECT_FALSE(Extract({RawFile("before.txt", "before"), RawFile(name, "EVIL"), RawFile("after.txt", "after")}));
-    EXPECT_EQ(ReadText(dest_ + "after.txt"), "after");
+    EXPECT_EQ(Read(dest_ + "after.txt"), "after");
     EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/after.txt", "dest/before.txt"}));
     EXPECT_EQ(g_progressCalls, 3);
     EXPECT_FALSE(IsSafeEntryName(name, false));
@@ -285,15 +261,15 @@ TEST_F(ExtractTest, SafeNamesAreAccepted) {
 
 TEST_F(ExtractTest, DamagedBlockLeavesTheExistingFileAlone) {
   fs::create_directories(dest_);
-  WriteText(dest_ + "abc.txt", "previous version");
+  Write(dest_ + "abc.txt", "previous version");
   TestEntry damaged = CompressedAbc("abc.txt");
   damaged.block[6] ^= 1;  // checksum
   TestEntry truncatedStream = CompressedAbc("new.txt");
   truncatedStream.block[16] = 0xFF;  // the match runs wild
   EXPECT_FALSE(Extract({damaged, truncatedStream, RawFile("after.txt", "after")}));
-  EXPECT_EQ(ReadText(dest_ + "abc.txt"), "previous version");
+  EXPECT_EQ(Read(dest_ + "abc.txt"), "previous version");
   EXPECT_FALSE(fs::exists(dest_ + "new.txt"));
-  EXPECT_EQ(ReadText(dest_ + "after.txt"), "after");
+  EXPECT_EQ(Read(dest_ + "after.txt"), "after");
   EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/abc.txt", "dest/after.txt"}));
 }
 
@@ -308,11 +284,11 @@ TEST_F(ExtractTest, ExistingFileIsReplacedNotOverwrittenInPlace) {
   // A hard link shares the old file's bytes: writing in place would change
   // it too, while writing beside and renaming leaves it with the old bytes.
   fs::create_directories(dest_);
-  WriteText(dest_ + "program.exe", "old program");
-  fs::create_hard_link(dest_ + "program.exe", root_ / "link.exe");
+  Write(dest_ + "program.exe", "old program");
+  fs::create_hard_link(dest_ + "program.exe", Native("link.exe"));
   EXPECT_TRUE(Extract({RawFile("program.exe", "new program")}));
-  EXPECT_EQ(ReadText(dest_ + "program.exe"), "new program");
-  EXPECT_EQ(ReadText((root_ / "link.exe").string()), "old program");
+  EXPECT_EQ(Read(dest_ + "program.exe"), "new program");
+  EXPECT_EQ(Read("link.exe"), "old program");
 }
 
 TEST_F(ExtractTest, ReplacedFilesKeepTheirModeButTakeThePackageTimes) {
@@ -338,14 +314,14 @@ TEST_F(ExtractTest, ReplacedFilesKeepTheirModeButTakeThePackageTimes) {
     std::error_code ignored;
     fs::remove_all(dest_, ignored);
     fs::create_directories(dest_);
-    WriteText(dest_ + "program.exe", "old program");
+    Write(dest_ + "program.exe", "old program");
     OsFile old = OsOpenFile(dest_ + "program.exe", kOsOpenReadWrite);
     ASSERT_NE(old, nullptr);
     ASSERT_TRUE(OsSetFileTimes(old, kCreated + 12345678, kWritten + 12345678));
     OsCloseFile(old);
     fs::permissions(dest_ + "program.exe", c.mode);
     EXPECT_EQ(Extract({RawFile("program.exe", "new program"), RawFile("after.txt", "after")}), c.replaced);
-    EXPECT_EQ(ReadText(dest_ + "program.exe"), c.replaced ? "new program" : "old program");
+    EXPECT_EQ(Read(dest_ + "program.exe"), c.replaced ? "new program" : "old program");
     EXPECT_EQ(fs::status(dest_ + "program.exe").permissions(), c.mode);
     OsFindData data;
     OsFind find = OsFindFirst(dest_ + "program.exe", &data, nullptr);
@@ -353,7 +329,7 @@ TEST_F(ExtractTest, ReplacedFilesKeepTheirModeButTakeThePackageTimes) {
     OsFindClose(find);
     EXPECT_EQ(data.creationTime, c.replaced ? kCreated : kCreated + 12345678);
     EXPECT_EQ(data.writeTime, c.replaced ? kWritten : kWritten + 12345678);
-    EXPECT_EQ(ReadText(dest_ + "after.txt"), "after");
+    EXPECT_EQ(Read(dest_ + "after.txt"), "after");
     EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/after.txt", "dest/program.exe"}));
     fs::permissions(dest_ + "program.exe", fs::perms::owner_all);
   }
@@ -398,11 +374,11 @@ TEST_F(ExtractTest, FileThatCannotBeCreatedIsPassedOverInStep) {
   // "blocked" is a file, so "blocked\x.txt" cannot be created.
   SetTestAdminRights(false);
   fs::create_directories(dest_);
-  WriteText(dest_ + "blocked", "a file");
+  Write(dest_ + "blocked", "a file");
   fs::create_directories(dest_ + "folder.txt");
   EXPECT_FALSE(Extract({RawFile("blocked\\x.txt", "x"), RawFile("folder.txt", "a folder is in the way"),
                         RawFile("after.txt", "after")}));
-  EXPECT_EQ(ReadText(dest_ + "after.txt"), "after");
+  EXPECT_EQ(Read(dest_ + "after.txt"), "after");
   EXPECT_TRUE(fs::is_directory(dest_ + "folder.txt"));
   EXPECT_EQ(g_progressCalls, 3);
   EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/after.txt", "dest/blocked", "dest/folder.txt"}));
@@ -413,7 +389,7 @@ TEST_F(ExtractTest, PackageThatShrankAfterOpeningStopsExtraction) {
   ASSERT_TRUE(OpenPackage(package_, nullptr));
   fs::resize_file(package_, 6);
   EXPECT_FALSE(ExtractPackage(dest_, ""));
-  EXPECT_EQ(ReadText(dest_ + "a.txt"), "aaaa");
+  EXPECT_EQ(Read(dest_ + "a.txt"), "aaaa");
   EXPECT_FALSE(fs::exists(dest_ + "b.txt"));
 }
 
@@ -426,7 +402,7 @@ TEST_F(ExtractTest, MissingPackageFile) {
 }
 
 TEST_F(ExtractTest, RefusedPackageExtractsNothingAndSucceeds) {
-  WriteText(package_, "an installer without a package");
+  Write(package_, "an installer without a package");
   EXPECT_FALSE(OpenPackage(package_, nullptr));
   EXPECT_TRUE(ExtractPackage(dest_, ""));
   EXPECT_FALSE(fs::exists(dest_));
@@ -444,7 +420,7 @@ TEST_F(ExtractTest, ExtractEntryWithoutWriteReadsPastTheBlock) {
   ASSERT_TRUE(NextPackageEntry());
   EXPECT_TRUE(ExtractEntry(dest_, true));
   EXPECT_FALSE(fs::exists(dest_ + "a.txt"));
-  EXPECT_EQ(ReadText(dest_ + "b.txt"), "bb");
+  EXPECT_EQ(Read(dest_ + "b.txt"), "bb");
 }
 
 }  // namespace

@@ -502,13 +502,6 @@ std::string MakeFolderOfLength(const std::string& base, size_t length) {
   return folder;
 }
 
-std::string ReadNative(const std::string& windowsPath) {
-  std::string native = windowsPath;
-  std::replace(native.begin(), native.end(), '\\', '/');
-  std::ifstream in(native, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 TEST_F(FileSysTest, ReplacingFileNearThePathLimit) {
   // A temporary name beside the file needs 11 characters after the folder;
   // where the temporary path would pass 259 characters the file is written
@@ -545,7 +538,7 @@ TEST_F(FileSysTest, ReplacingFileNearThePathLimit) {
     }
     ASSERT_TRUE(OsWriteFile(replacing.file, "new", 3));
     ASSERT_TRUE(FinishReplacingFile(&replacing, FileTimeOf(kApril23At1606 - 60), FileTimeOf(kApril23At1606)));
-    EXPECT_EQ(ReadNative(path), "new");
+    EXPECT_EQ(Read(path), "new");
     {
       ScopedTimeZone utc("UTC");
       EXPECT_EQ(GetFileDate(path, kDateWritten), kApril23At1606);
@@ -562,7 +555,7 @@ TEST_F(FileSysTest, ReplacingFileNearThePathLimit) {
     ASSERT_TRUE(BeginReplacingFile(path, &replacing));
     ASSERT_TRUE(OsWriteFile(replacing.file, "x", 1));
     AbandonReplacingFile(&replacing);
-    EXPECT_EQ(ReadNative(path), c.inPlace ? "xew" : "new");
+    EXPECT_EQ(Read(path), c.inPlace ? "xew" : "new");
     fs::remove_all(Native("long"));
   }
 }

@@ -9,6 +9,7 @@
 #include "platform/registry.h"
 #include "platform/registry_double.h"
 #include "platform/system_double.h"
+#include "test_env.h"
 
 namespace fs = std::filesystem;
 
@@ -18,11 +19,10 @@ const char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 const uint32_t kNtVersion = 0x1DB10106u;   // build 7601 in the high word
 const uint32_t kOldVersion = 0xC0000A04u;  // no build byte
 
-class FoldersTest : public ::testing::Test {
+class FoldersTest : public EnvTest {
  protected:
   void SetUp() override {
-    ResetRegistryDouble();
-    ResetSystemDouble();
+    EnvTest::SetUp();
     RegistryDoubleSetString(kHkeyLocalMachine, kVersionKey, "ProgramFilesDir", "C:\\Program Files");
     RegistryDoubleSetString(kHkeyLocalMachine, kVersionKey, "CommonFilesDir", "C:\\Program Files\\Common Files\\");
     SystemDoubleSetSystemDirectory("C:\\WINDOWS\\system32");
@@ -35,10 +35,6 @@ class FoldersTest : public ::testing::Test {
     SystemDoubleSetSpecialFolder(23, "C:\\ProgramData\\Start Menu\\Programs");
     SystemDoubleSetSpecialFolder(26, "C:\\Users\\Ann\\AppData\\Roaming");
     SystemDoubleSetVersion(kNtVersion);
-  }
-  void TearDown() override {
-    ResetRegistryDouble();
-    ResetSystemDouble();
   }
 };
 

@@ -6,9 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <string>
@@ -18,191 +16,12 @@
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/file.h"
-#include "platform/system_double.h"
+#include "stream_builder.h"
+#include "test_env.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-void PutLE32(std::vector<uint8_t>* out, uint32_t value) {
-  out->push_back(uint8_t(value));
-  out->push_back(uint8_t(value >> 8));
-  out->push_back(uint8_t(value >> 16));
-  out->push_back(uint8_t(value >> 24));
-}
-
-uint32_t GetLE32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-
-// The block checksum, written out again from its definition: whole words,
-// then one more word ending at the last byte when 1 to 3 bytes are left.
-uint32_t WriterChecksum(const std::vector<uint8_t>& data) {
-  if (data.size() < 4) return 0;
-  std::vector<size_t> positions;
-  for (size_t at = 0; at + 4 <= data.size(); at += 4) positions.push_back(at);
-  if (data.size() % 4 != 0) positions.push_back(data.size() - 4);
-  uint32_t sum = 0;
-  for (size_t at : positions) {
-    uint32_t w = GetLE32(&data[at]);
-    sum += w;
-    sum ^= ((w << 1) | (w >> 31)) + 1;
-  }
-  return sum;
-}
-
-// Bonus by distance, with the bands as decimal ranges.
-uint32_t WriterBonus(uint32_t d) {
-  if (d <= 127) return 4;
-  if (d <= 638) return 0;
-  if (d <= 14334) return 1;
-  if (d <= 65535) return 2;
-  return 3;
-}
-
-// A tag-register writer: the first bit of a word is its top bit; a word is
-// reserved when its first bit is written and filled in as bits arrive.
-struct TagWriter {
-  std::vector<uint8_t> out;
-  size_t wordAt = 0;
-  uint32_t word = 0;
-  int free = 0;  // bits still open in the current word
-
-  void Bit(uint32_t bit) {
-    if (free == 0) {
-      wordAt = out.size();
-      out.resize(out.size() + 4);
-      word = 0;
-      free = 32;
-    }
-    free--;
-    word |= (bit & 1u) << free;
-    out[wordAt] = uint8_t(word);
-    out[wordAt + 1] = uint8_t(word >> 8);
-    out[wordAt + 2] = uint8_t(word >> 16);
-    out[wordAt + 3] = uint8_t(word >> 24);
-  }
-  void Number(uint32_t value, int bits) {
-    while (bits-- > 0) Bit(value >> bits);
-  }
-  // Gamma numbers from 2 up: every digit below the leading 1, each followed
-  // by a bit that says whether another digit comes.
-  void Gamma(uint32_t value) {
-    int top = 31;
-    while (!(value >> top)) top--;
-    for (int digit = top - 1; digit >= 0; digit--) {
-      Bit(value >> digit);
-      Bit(digit != 0);
-    }
-  }
-};
-
-// Emits codes and keeps what the decoder must produce from them beside the
-// stream, so that every block carries its own expected bytes.
-struct StreamWriter {
-  TagWriter bits;
-  std::vector<uint8_t> produced;
-  uint32_t lastOffset = 1;
-  int indexWidth = 8;
-  int literalWidth = 0;
-  uint8_t literalBase = 0;
-
-  void LiteralWidth8() {
-    bits.Number(1, 3);
-    bits.Number(0, 4);
-    bits.Bit(0);
-    bits.Bit(1);
-    literalWidth = 8;
-    literalBase = 0;
-  }
-  void LiteralWidth7(uint8_t base) {
-    bits.Number(1, 3);
-    bits.Number(0, 4);
-    bits.Bit(0);
-    bits.Bit(0);
-    bits.Number(base, 8);
-    literalWidth = 7;
-    literalBase = base;
-  }
-  bool CanLiteral(uint8_t byte) const {
-    return literalWidth == 8 || (literalWidth == 7 && uint8_t(byte - literalBase) < 128);
-  }
-  void Literal(uint8_t byte) {
-    bits.Bit(1);
-    bits.Number(uint8_t(byte - literalBase), literalWidth);
-    produced.push_back(byte);
-  }
-  void ZeroByte() {
-    bits.Number(1, 3);
-    bits.Number(1, 4);
-    produced.push_back(0);
-  }
-  void CopyOne(uint32_t distance) {  // 1 to 14
-    bits.Number(1, 3);
-    bits.Number(distance + 1, 4);
-    Copy(distance, 1);
-  }
-  void ShortMatch(uint32_t distance, uint32_t length) {  // 1..127, 2..5
-    bits.Number(0, 3);
-    bits.Number(distance, 7);
-    bits.Number(length - 2, 2);
-    lastOffset = distance;
-    Copy(distance, length);
-  }
-  // length counts the bonus; the gamma number carries length - bonus.
-  void LongMatch(uint32_t distance, uint32_t length) {
-    bits.Number(1, 2);
-    bits.Gamma((distance >> indexWidth) + 3);
-    bits.Number(distance & ((1u << indexWidth) - 1), indexWidth);
-    bits.Gamma(length - WriterBonus(distance));
-    lastOffset = distance;
-    Copy(distance, length);
-  }
-  void RepeatMatch(uint32_t length) {
-    bits.Number(1, 2);
-    bits.Gamma(2);
-    bits.Gamma(length);
-    Copy(lastOffset, length);
-  }
-  void IndexWidth(int width) {  // 1 to 31 in the narrowest field that holds it
-    uint32_t l = width < 16 ? 1 : width < 32 ? 2 : 3;
-    bits.Number(0, 3);
-    bits.Number(0, 7);
-    bits.Number(l, 2);
-    bits.Number(uint32_t(width), int(l) + 3);
-    indexWidth = width;
-  }
-  // Whole runs of 256 bytes, written as plain 8-bit numbers.
-  void RawRuns(const uint8_t* data, size_t runs) {
-    bits.Number(1, 3);
-    bits.Number(0, 4);
-    bits.Bit(1);
-    for (size_t run = 0; run < runs; run++) {
-      for (size_t i = 0; i < 256; i++) {
-        bits.Number(data[run * 256 + i], 8);
-        produced.push_back(data[run * 256 + i]);
-      }
-      bits.Bit(run + 1 < runs);
-    }
-  }
-  void EndOfStream() {
-    bits.Number(0, 3);
-    bits.Number(0, 7);
-    bits.Number(0, 2);
-  }
-  void Copy(uint32_t distance, uint32_t length) {
-    if (distance == 0 || distance > produced.size()) {
-      ADD_FAILURE() << "the writer copies from before its start: distance " << distance;
-      return;
-    }
-    for (uint32_t i = 0; i < length; i++) produced.push_back(produced[produced.size() - distance]);
-  }
-  std::vector<uint8_t> Block(bool withChecksum) const {
-    std::vector<uint8_t> block = {0x4A, 0x43};
-    PutLE32(&block, uint32_t(produced.size()));
-    PutLE32(&block, withChecksum ? WriterChecksum(produced) : 0);
-    block.insert(block.end(), bits.out.begin(), bits.out.end());
-    return block;
-  }
-};
 
 size_t MatchLength(const std::vector<uint8_t>& data, size_t at, size_t distance, size_t limit) {
   size_t n = 0;
@@ -215,8 +34,8 @@ size_t MatchLength(const std::vector<uint8_t>& data, size_t at, size_t distance,
 // zero bytes, one-byte copies, raw runs, both literal widths, and index
 // width changes along the way.
 std::vector<uint8_t> PackBlock(const std::vector<uint8_t>& data, bool withChecksum, std::mt19937* random) {
-  StreamWriter s;
-  s.LiteralWidth8();
+  StreamBuilder s;
+  s.Width8();
   std::map<uint32_t, size_t> seen;  // last position of each 3-byte sequence
   auto remember = [&](size_t at) {
     if (at + 3 <= data.size()) seen[uint32_t(data[at]) | data[at + 1] << 8 | data[at + 2] << 16] = at;
@@ -245,13 +64,14 @@ std::vector<uint8_t> PackBlock(const std::vector<uint8_t>& data, bool withChecks
       }
     }
     if (repeat >= 2 && repeat + 1 >= length) {
-      s.RepeatMatch(uint32_t(repeat));
+      s.Repeat(uint32_t(repeat));
       at += repeat;
     } else if (length >= 2 && distance <= 127 && length <= 5) {
-      s.ShortMatch(uint32_t(distance), uint32_t(length));
+      s.Short(uint32_t(distance), uint32_t(length));
       at += length;
-    } else if (length >= 2 + WriterBonus(uint32_t(distance)) && uint64_t(distance >> s.indexWidth) < 0x7FFFFFF0u) {
-      s.LongMatch(uint32_t(distance), uint32_t(length));
+    } else if (length >= 2 + BlockLengthBonus(uint32_t(distance)) &&
+               uint64_t(distance >> s.indexWidth) < 0x7FFFFFF0u) {
+      s.Long(uint32_t(distance), uint32_t(length - BlockLengthBonus(uint32_t(distance))));
       at += length;
     } else if (data[at] == 0) {
       s.ZeroByte();
@@ -264,17 +84,17 @@ std::vector<uint8_t> PackBlock(const std::vector<uint8_t>& data, bool withChecks
       if (near != 0 && pick % 2 == 0) {
         s.CopyOne(uint32_t(near));
       } else {
-        if (!s.CanLiteral(data[at])) s.LiteralWidth8();
-        if (s.literalWidth == 8 && pick >= 60) s.LiteralWidth7(uint8_t(data[at] - (*random)() % 128));
+        if (s.literalWidth == 7 && uint8_t(data[at] - s.literalBase) >= 128) s.Width8();
+        if (s.literalWidth == 8 && pick >= 60) s.Width7(uint8_t(data[at] - (*random)() % 128));
         s.Literal(data[at]);
       }
       at++;
     }
     for (size_t i = start; i < at; i++) remember(i);
   }
-  s.EndOfStream();
-  EXPECT_EQ(s.produced, data) << "the writer's own model of its stream";
-  return s.Block(withChecksum);
+  s.End();
+  EXPECT_EQ(s.output, data) << "the builder's own account of its stream";
+  return s.OutputBlock(withChecksum);
 }
 
 // Data of several kinds: text with repeats, zeros, noise, far repeats.
@@ -308,19 +128,14 @@ std::vector<uint8_t> SampleData(std::mt19937* random, size_t size) {
 // What one entry is, and how the writer stores it.
 enum Storage { kStoreRaw, kStorePacked, kStorePackedNoChecksum };
 
-struct WriterEntry {
-  std::string name;
-  uint32_t kind = 1;
+// A file's block is packed here from its content unless written by hand.
+struct WriterEntry : TestEntry {
   std::vector<uint8_t> content;
   Storage storage = kStoreRaw;
-  uint64_t created = 0;
-  uint64_t written = 0;
-  uint32_t sizeField = 0;  // folders and other kinds: what the size field holds
-  std::vector<uint8_t> block;  // a block written by hand, stored as it is
 };
 
 struct WriterOptions {
-  size_t prefix = 0;              // bytes before the data region
+  size_t prefix = 0;  // bytes before the data region
   bool packDirectory = false;
   bool directoryChecksum = true;
   size_t directoryPadding = 0;  // zero bytes after the last entry
@@ -328,47 +143,27 @@ struct WriterOptions {
 
 std::vector<uint8_t> WritePackage(const std::vector<WriterEntry>& entries, const WriterOptions& options,
                                   std::mt19937* random) {
-  std::vector<uint8_t> file;
-  for (size_t i = 0; i < options.prefix; i++) file.push_back(i < 2 ? "MZ"[i] : uint8_t(i * 31));
-  std::vector<uint8_t> directory;
-  PutLE32(&directory, uint32_t(entries.size()));
-  for (const WriterEntry& e : entries) {
-    std::vector<uint8_t> block;
-    uint32_t size = e.sizeField;
-    if (e.kind == 1) {
-      size = uint32_t(e.content.size());
-      if (!e.content.empty()) {
-        block = e.storage == kStoreRaw ? e.content : PackBlock(e.content, e.storage == kStorePacked, random);
-        if (!e.block.empty()) block = e.block;
-        // Equal lengths would read as raw: such data is stored raw.
-        if (block.size() == e.content.size()) block = e.content;
+  std::vector<TestEntry> stored;
+  for (WriterEntry e : entries) {
+    if (e.kind == kEntryKindFile) {
+      e.size = int32_t(e.content.size());
+      if (e.block.empty() && !e.content.empty()) {
+        e.block = e.storage == kStoreRaw ? e.content : PackBlock(e.content, e.storage == kStorePacked, random);
       }
+      // Equal lengths would read as raw: such data is stored raw.
+      if (e.block.size() == e.content.size()) e.block = e.content;
     }
-    uint32_t offset = uint32_t(file.size());
-    file.insert(file.end(), block.begin(), block.end());
-    directory.insert(directory.end(), e.name.begin(), e.name.end());
-    directory.push_back(0);
-    PutLE32(&directory, e.kind);
-    PutLE32(&directory, size);
-    PutLE32(&directory, uint32_t(block.size()));
-    PutLE32(&directory, offset);
-    PutLE32(&directory, uint32_t(e.created));
-    PutLE32(&directory, uint32_t(e.created >> 32));
-    PutLE32(&directory, uint32_t(e.written));
-    PutLE32(&directory, uint32_t(e.written >> 32));
+    stored.push_back(e);
   }
-  directory.insert(directory.end(), options.directoryPadding, 0);
-  std::vector<uint8_t> stored = directory;
+  PackageLayout layout;
+  layout.prefix = options.prefix;
+  layout.directoryPadding = options.directoryPadding;
   if (options.packDirectory) {
-    stored = PackBlock(directory, options.directoryChecksum, random);
-    if (stored.size() == directory.size()) stored = directory;
+    layout.packDirectory = [&](const std::vector<uint8_t>& directory) {
+      return PackBlock(directory, options.directoryChecksum, random);
+    };
   }
-  file.insert(file.end(), stored.begin(), stored.end());
-  PutLE32(&file, uint32_t(directory.size()));
-  PutLE32(&file, uint32_t(stored.size()));
-  PutLE32(&file, uint32_t(options.prefix));
-  file.insert(file.end(), {'P', 'a', 'c', 'k'});
-  return file;
+  return MakePackage(stored, layout);
 }
 
 uint32_t g_progressCalls = 0;
@@ -387,8 +182,8 @@ WriterEntry File(const std::string& name, const std::string& text, Storage stora
   e.name = name;
   e.content.assign(text.begin(), text.end());
   e.storage = storage;
-  e.created = created;
-  e.written = written;
+  e.creationTime = created;
+  e.lastWriteTime = written;
   return e;
 }
 
@@ -398,43 +193,29 @@ WriterEntry FileBytes(const std::string& name, const std::vector<uint8_t>& bytes
   return e;
 }
 
-WriterEntry FolderEntry(const std::string& name, uint32_t sizeField = 0) {
-  WriterEntry e;
-  e.name = name;
-  e.kind = 0;
-  e.sizeField = sizeField;
-  e.created = kTime1;
-  e.written = kTime1;
-  return e;
-}
-
-WriterEntry OtherKind(const std::string& name, uint32_t kind, uint32_t sizeField) {
+// Folders and entries of other kinds: the size field is all they hold.
+WriterEntry OtherKind(const std::string& name, int32_t kind, int32_t size) {
   WriterEntry e;
   e.name = name;
   e.kind = kind;
-  e.sizeField = sizeField;
+  e.size = size;
+  e.creationTime = e.lastWriteTime = kTime1;
   return e;
 }
 
-class IndependentWriterTest : public ::testing::Test {
+WriterEntry FolderEntry(const std::string& name, int32_t size = 0) { return OtherKind(name, kEntryKindFolder, size); }
+
+class IndependentWriterTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    ResetPackageReader();
-    ResetSystemDouble();
+    TempFolderTest::SetUp();
     g_progressCalls = 0;
     g_progressCount = 0;
     seed_ = std::random_device()();
     std::printf("IndependentWriterTest seed %u\n", seed_);
     random_.seed(seed_);
-    root_ = fs::temp_directory_path() / ("zandor-writer-test-" + std::to_string(seed_));
-    fs::create_directories(root_);
-    package_ = (root_ / "setup.pck").string();
-    dest_ = (root_ / "dest").string();
-  }
-  void TearDown() override {
-    ResetPackageReader();
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
+    package_ = Native("setup.pck");
+    dest_ = Native("dest");
   }
 
   // Writes the package, opens and extracts it, and checks every file, its
@@ -442,11 +223,7 @@ class IndependentWriterTest : public ::testing::Test {
   void Check(const std::vector<WriterEntry>& entries, const WriterOptions& options,
              const std::vector<std::string>& folders) {
     SCOPED_TRACE("seed " + std::to_string(seed_));
-    std::vector<uint8_t> bytes = WritePackage(entries, options, &random_);
-    {
-      std::ofstream out(package_, std::ios::binary | std::ios::trunc);
-      out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    }
+    WriteBytes(package_, WritePackage(entries, options, &random_));
     std::error_code ignored;
     fs::remove_all(dest_, ignored);
     g_progressCalls = 0;
@@ -455,7 +232,7 @@ class IndependentWriterTest : public ::testing::Test {
     ASSERT_EQ(Package().entries.size(), entries.size());
     uint32_t total = 0, fileTotal = 0, nonEmptyFiles = 0;
     for (const WriterEntry& e : entries) {
-      total += e.kind == 1 ? uint32_t(e.content.size()) : e.sizeField;
+      total += e.kind == 1 ? uint32_t(e.content.size()) : uint32_t(e.size);
       if (e.kind == 1) fileTotal += uint32_t(e.content.size());
       if (e.kind == 1 && !e.content.empty()) nonEmptyFiles++;
     }
@@ -473,15 +250,14 @@ class IndependentWriterTest : public ::testing::Test {
       std::replace(posix.begin(), posix.end(), '\\', '/');
       expected.push_back(posix);
       std::string path = dest_ + "/" + posix;
-      std::ifstream in(path, std::ios::binary);
-      std::vector<uint8_t> got((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      std::vector<uint8_t> got = ReadBytes(path);
       EXPECT_TRUE(got == e.content) << e.name << ": " << got.size() << " bytes, " << e.content.size() << " packed";
       OsFindData data;
       OsFind find = OsFindFirst(path, &data, nullptr);
       ASSERT_NE(find, nullptr) << e.name;
       OsFindClose(find);
-      EXPECT_EQ(data.creationTime, e.created) << e.name;
-      EXPECT_EQ(data.writeTime, e.written) << e.name;
+      EXPECT_EQ(data.creationTime, e.creationTime) << e.name;
+      EXPECT_EQ(data.writeTime, e.lastWriteTime) << e.name;
     }
     std::sort(expected.begin(), expected.end());
     std::vector<std::string> found;
@@ -496,7 +272,6 @@ class IndependentWriterTest : public ::testing::Test {
 
   unsigned seed_ = 0;
   std::mt19937 random_;
-  fs::path root_;
   std::string package_;
   std::string dest_;
 };
@@ -508,49 +283,11 @@ TEST(IndependentWriter, PackerRoundTripsThroughExpandBlock) {
   for (int round = 0; round < 12; round++) {
     std::vector<uint8_t> data = SampleData(&random, 1 + random() % 90000);
     for (bool withChecksum : {true, false}) {
-      std::vector<uint8_t> block = PackBlock(data, withChecksum, &random);
-      const uint8_t canary = 0xC3;
-      std::vector<uint8_t> out(16 + data.size() + kBlockSlack + 16, canary);
-      uint32_t got = ExpandBlock(block.data(), block.size(), out.data() + 16, data.size() + kBlockSlack);
-      ASSERT_EQ(got, data.size()) << "seed " << seed << " round " << round;
-      EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin() + 16)) << "seed " << seed << " round " << round;
-      for (size_t i = 0; i < 16; i++) {
-        EXPECT_EQ(out[i], canary);
-        EXPECT_EQ(out[out.size() - 1 - i], canary);
-      }
+      Expansion e = ExpandGuarded(PackBlock(data, withChecksum, &random));
+      ASSERT_EQ(e.result, data.size()) << "seed " << seed << " round " << round;
+      EXPECT_EQ(e.First(data.size()), data) << "seed " << seed << " round " << round;
+      EXPECT_TRUE(e.canariesIntact) << "seed " << seed << " round " << round;
     }
-  }
-}
-
-TEST(IndependentWriter, ChecksumAgreesWithTheDecoder) {
-  EXPECT_EQ(WriterChecksum({0x61, 0x62, 0x63, 0x64}), 0xACA5A6A2u);
-  EXPECT_EQ(WriterChecksum({0x61, 0x62, 0x63, 0x64, 0x65}), 0xD8C2CCC1u);
-  std::mt19937 random(7);
-  for (size_t n = 0; n < 40; n++) {
-    std::vector<uint8_t> data(n);
-    for (uint8_t& b : data) b = uint8_t(random());
-    EXPECT_EQ(BlockChecksum(data.data(), n), WriterChecksum(data)) << n;
-  }
-}
-
-TEST(IndependentWriter, BonusBandsAtTheirEdges) {
-  // Long matches just either side of each threshold, each with gamma length
-  // 2, so the copied length shows the bonus that the decoder applied.
-  for (uint32_t d : {1u, 126u, 127u, 128u, 129u, 638u, 639u, 640u, 14334u, 14335u, 14336u, 65535u, 65536u,
-                     65537u}) {
-    StreamWriter s;
-    s.LiteralWidth8();
-    std::vector<uint8_t> history;
-    std::mt19937 random(d);
-    size_t runs = (d + 255) / 256;
-    for (size_t i = 0; i < runs * 256; i++) history.push_back(uint8_t(random()));
-    s.RawRuns(history.data(), runs);
-    s.LongMatch(d, 2 + WriterBonus(d));
-    s.EndOfStream();
-    std::vector<uint8_t> block = s.Block(true);
-    std::vector<uint8_t> out(s.produced.size() + kBlockSlack);
-    EXPECT_EQ(ExpandBlock(block.data(), block.size(), out.data(), out.size()), s.produced.size()) << d;
-    EXPECT_TRUE(std::equal(s.produced.begin(), s.produced.end(), out.begin())) << d;
   }
 }
 
@@ -605,11 +342,7 @@ TEST_F(IndependentWriterTest, EntriesOfAnUnknownKindCarryNoBlock) {
 
 TEST_F(IndependentWriterTest, RawDataThatLooksLikeABlock) {
   // A valid block stored with its stored size equal to its size is content.
-  StreamWriter s;
-  s.LiteralWidth8();
-  for (char c : std::string("xyz")) s.Literal(uint8_t(c));
-  s.EndOfStream();
-  std::vector<uint8_t> block = s.Block(true);
+  std::vector<uint8_t> block = LiteralBlock({'x', 'y', 'z'});
   Check({FileBytes("block.bin", block, kStoreRaw), File("JC.txt", "JC then text", kStoreRaw),
          File("JCJCJCJCJCJCJCJCJCJCJC", "JCJCJCJCJCJCJCJCJCJCJCJCJC", kStorePacked)},
         WriterOptions(), {});
@@ -618,63 +351,63 @@ TEST_F(IndependentWriterTest, RawDataThatLooksLikeABlock) {
 TEST_F(IndependentWriterTest, HandWrittenBlocksOfEveryCode) {
   // One block per file, each code written by hand.
   std::vector<WriterEntry> entries;
-  auto add = [&](const std::string& name, void (*codes)(StreamWriter&), bool checksum) {
-    StreamWriter s;
+  auto add = [&](const std::string& name, void (*codes)(StreamBuilder&), bool checksum) {
+    StreamBuilder s;
     codes(s);
-    s.EndOfStream();
-    WriterEntry e = FileBytes(name, s.produced, checksum ? kStorePacked : kStorePackedNoChecksum);
-    e.block = s.Block(checksum);
+    s.End();
+    WriterEntry e = FileBytes(name, s.output, checksum ? kStorePacked : kStorePackedNoChecksum);
+    e.block = s.OutputBlock(checksum);
     entries.push_back(e);
   };
   add("literals7.txt",
-      [](StreamWriter& s) {
-        s.LiteralWidth7(0x20);
+      [](StreamBuilder& s) {
+        s.Width7(0x20);
         for (char c : std::string("Hello, World")) s.Literal(uint8_t(c));
       },
       true);
   add("zeros.bin",
-      [](StreamWriter& s) {
-        s.LiteralWidth8();
+      [](StreamBuilder& s) {
+        s.Width8();
         s.Literal(0xFF);
         for (int i = 0; i < 9; i++) s.ZeroByte();
-        s.ShortMatch(1, 5);
+        s.Short(1, 5);
       },
       false);
   add("copies.bin",
-      [](StreamWriter& s) {
-        s.LiteralWidth8();
+      [](StreamBuilder& s) {
+        s.Width8();
         for (int i = 0; i < 14; i++) s.Literal(uint8_t('a' + i));
         for (uint32_t d = 1; d <= 14; d++) s.CopyOne(d);
-        s.RepeatMatch(3);
+        s.Repeat(3);
       },
       true);
   add("matches.bin",
-      [](StreamWriter& s) {
-        s.LiteralWidth8();
+      [](StreamBuilder& s) {
+        s.Width8();
         for (int i = 0; i < 400; i++) s.Literal(uint8_t(i * 13));
-        s.LongMatch(150, 9);  // no bonus
-        s.RepeatMatch(4);     // still 150
-        s.LongMatch(20, 7);   // +4
-        s.ShortMatch(100, 5);
-        s.RepeatMatch(2);  // the short match set 100
+        s.Long(150, 9);  // no bonus: 9 bytes
+        s.Repeat(4);     // still 150
+        s.Long(20, 3);   // +4: 7 bytes
+        s.Short(100, 5);
+        s.Repeat(2);  // the short match set 100
         s.IndexWidth(4);
-        s.LongMatch(300, 10);
+        s.Long(300, 10);
         s.IndexWidth(17);
-        s.LongMatch(2, 40);
+        s.Long(2, 36);  // +4: 40 bytes
         s.IndexWidth(31);
-        s.LongMatch(345, 3);
+        s.Long(345, 3);
       },
       true);
   add("runs.bin",
-      [](StreamWriter& s) {
+      [](StreamBuilder& s) {
         std::vector<uint8_t> raw(768);
         for (size_t i = 0; i < raw.size(); i++) raw[i] = uint8_t(i * 97 + 3);
         s.RawRuns(raw.data(), 1);
-        s.LiteralWidth7(0x80);
+        s.Width7(0x80);
         s.Literal(0x80);
         s.RawRuns(raw.data() + 256, 2);  // the literal width stays 7 after the run
         s.Literal(0xFF);
-        s.LongMatch(700, 12);
+        s.Long(700, 11);  // +1: 12 bytes
       },
       false);
   Check(entries, WriterOptions(), {});
@@ -684,11 +417,9 @@ TEST_F(IndependentWriterTest, OverlappingChecksumWordSizes) {
   // Sizes 4 to 11 end with 0 to 3 bytes past the last whole word.
   std::vector<WriterEntry> entries;
   for (int size = 4; size <= 11; size++) {
-    StreamWriter s;
-    s.LiteralWidth8();
-    for (int i = 0; i < size; i++) s.Literal(uint8_t(0xF0 + i * 3));
-    s.EndOfStream();
-    entries.push_back(FileBytes("size" + std::to_string(size) + ".bin", s.produced, kStorePacked));
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < size; i++) bytes.push_back(uint8_t(0xF0 + i * 3));
+    entries.push_back(FileBytes("size" + std::to_string(size) + ".bin", bytes, kStorePacked));
   }
   Check(entries, WriterOptions(), {});
 }
@@ -702,8 +433,8 @@ TEST_F(IndependentWriterTest, ManyFilesAtRandom) {
     std::string name = std::string(kFolders[random_() % 4]) + "file" + std::to_string(i) + ".dat";
     size_t size = random_() % 5 == 0 ? 0 : 1 + random_() % 20000;
     WriterEntry e = FileBytes(name, SampleData(&random_, size), Storage(random_() % 3));
-    e.created = kTime1 + random_();
-    e.written = kTime2 + random_();
+    e.creationTime = kTime1 + random_();
+    e.lastWriteTime = kTime2 + random_();
     entries.push_back(e);
   }
   // Sub-folders from file names; f0 also from its folder entry.
@@ -743,21 +474,15 @@ TEST_F(IndependentWriterTest, NoCopyListOnAnIndependentPackage) {
   std::vector<WriterEntry> entries = {File("keep.opt", "new settings new settings", kStorePacked),
                                       File("empty.opt", "", kStoreRaw), File("new.opt", "fresh", kStoreRaw),
                                       File("prog.exe", "program program program", kStorePacked)};
-  std::vector<uint8_t> bytes = WritePackage(entries, WriterOptions(), &random_);
-  {
-    std::ofstream out(package_, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  }
-  fs::create_directories(dest_);
-  std::ofstream(dest_ + "/keep.opt") << "old";
-  std::ofstream(dest_ + "/empty.opt") << "old empty";
+  WriteBytes(package_, WritePackage(entries, WriterOptions(), &random_));
+  Write("dest/keep.opt", "old");
+  Write("dest/empty.opt", "old empty");
   ASSERT_TRUE(OpenPackage(package_, CountProgress));
   EXPECT_FALSE(ExtractPackage(dest_, "opt|"));
   ClosePackage();
   EXPECT_EQ(g_progressCount, PackageTotalSize() - 25);
   EXPECT_EQ(g_progressCalls, 2u);
-  std::ifstream keep(dest_ + "/keep.opt");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(keep), std::istreambuf_iterator<char>()), "old");
+  EXPECT_EQ(Read("dest/keep.opt"), "old");
   EXPECT_EQ(fs::file_size(dest_ + "/empty.opt"), 9u);
   EXPECT_EQ(fs::file_size(dest_ + "/new.opt"), 5u);
 

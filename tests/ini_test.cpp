@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -14,39 +13,19 @@
 #include "platform/file.h"
 #include "runtime/ini.h"
 #include "runtime/text.h"
-#include "test_system.h"
+#include "test_env.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class IniTest : public ::testing::Test {
+class IniTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    ResetIni();
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = fs::temp_directory_path() / "zandor-ini-test" /
-              (std::string(info->test_suite_name()) + "." + info->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
+    TempFolderTest::SetUp();
+    folder_ = dir_;
   }
-  void TearDown() override {
-    ResetIni();
-    fs::remove_all(folder_);
-  }
-
-  std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
-
-  std::string Write(const std::string& name, const std::string& bytes) {
-    std::ofstream out(PathOf(name), std::ios::binary);
-    out << bytes;
-    return PathOf(name);
-  }
-
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  std::string PathOf(const std::string& name) const { return Native(name); }
 
   fs::path folder_;
 };

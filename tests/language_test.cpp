@@ -2,44 +2,17 @@
 // choice by the user's language and the one-entry rule.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "runtime/ini.h"
+#include "test_env.h"
 #include "ui/language.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
-class LanguageTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetIni();
-    ResetLanguageTexts();
-    folder_ = fs::temp_directory_path() / "zandor-language-test" /
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    ResetLanguageTexts();
-    ResetIni();
-    fs::remove_all(folder_);
-  }
-
-  std::string WriteFile(const std::string& name, const std::string& text) {
-    std::string path = (folder_ / name).string();
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    return path;
-  }
-
-  fs::path folder_;
-};
+class LanguageTest : public TempFolderTest {};
 
 std::string Lower(std::string text) {
   for (char& c : text) {
@@ -121,9 +94,9 @@ TEST_F(LanguageTest, EmptyPathAndMissingFileGiveDefaults) {
   LoadLanguageTexts("", "Viewer", "2.1");
   EXPECT_EQ(AllTexts(), defaults);
   ResetLanguageTexts();
-  LoadLanguageTexts((folder_ / "missing.lng").string(), "Viewer", "2.1");
+  LoadLanguageTexts(Native("missing.lng"), "Viewer", "2.1");
   EXPECT_EQ(AllTexts(), defaults);
-  EXPECT_FALSE(fs::exists(folder_ / "missing.lng"));
+  EXPECT_FALSE(Exists("missing.lng"));
 }
 
 // A file that names every text: each id gets the line of its own group and key.
@@ -135,7 +108,7 @@ TEST_F(LanguageTest, EveryTextIsReadFromItsGroupAndKey) {
     if (group != TextGroup(id)) file += std::string("[") + (group = TextGroup(id)) + "]\r\n";
     file += std::string(TextKey(id)) + "=" + group + " " + TextKey(id) + "\r\n";
   }
-  LoadLanguageTexts(WriteFile("all.lng", file), "Viewer", "2.1");
+  LoadLanguageTexts(Write("all.lng", file), "Viewer", "2.1");
   for (int i = 0; i < kTextCount; i++) {
     TextId id = static_cast<TextId>(i);
     EXPECT_EQ(Text(id), std::string(TextGroup(id)) + " " + TextKey(id));
@@ -143,7 +116,7 @@ TEST_F(LanguageTest, EveryTextIsReadFromItsGroupAndKey) {
 }
 
 TEST_F(LanguageTest, FileTextsReplaceDefaultsKeyByKey) {
-  std::string path = WriteFile("deutsch.lng",
+  std::string path = Write("deutsch.lng",
                                "[Buttons]\r\nNext=Weiter\r\nnext=ignored second\r\n"
                                "[page01]\r\ntitel=Hallo|Welt\r\nMsg2=  Weiter mit|Klick  \r\n"
                                "[Page05]\r\nTitel1=A|B|C\r\nInstall=\r\n"
@@ -164,15 +137,14 @@ TEST_F(LanguageTest, FileTextsReplaceDefaultsKeyByKey) {
 
 TEST_F(LanguageTest, LoadingNeverWritesTheFile) {
   std::string text = "[Buttons]\nNext=Weiter\n\n";
-  std::string path = WriteFile("keep.lng", text);
+  std::string path = Write("keep.lng", text);
   LoadLanguageTexts(path, "Viewer", "2.1");
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), text);
+  EXPECT_EQ(Read(path), text);
   EXPECT_EQ(Ini().file, nullptr);
 }
 
 TEST_F(LanguageTest, Utf8LanguageFileIsDecoded) {
-  std::string path = WriteFile("fr.lng", "\xEF\xBB\xBF[Buttons]\r\nNext=Suivant \xC3\xA0\r\nBack=\xE2\x82\xAC\r\n");
+  std::string path = Write("fr.lng", "\xEF\xBB\xBF[Buttons]\r\nNext=Suivant \xC3\xA0\r\nBack=\xE2\x82\xAC\r\n");
   LoadLanguageTexts(path, "Viewer", "2.1");
   EXPECT_EQ(Text(kTextButtonNext), "Suivant \xE0");
   EXPECT_EQ(Text(kTextButtonBack), "");  // no Latin-1 form: empty, not the default

@@ -3,44 +3,33 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "package/block.h"
 #include "package/extract.h"
 #include "package/package.h"
-#include "package_builder.h"
-
-namespace fs = std::filesystem;
+#include "stream_builder.h"
+#include "test_env.h"
 
 namespace {
 
-void PutU32At(std::vector<uint8_t>* bytes, size_t position, uint32_t value) {
-  for (int i = 0; i < 4; i++) (*bytes)[position + i] = static_cast<uint8_t>(value >> (8 * i));
+
+// Packages whose directory is a block of literals.
+std::vector<uint8_t> MakePackedPackage(const std::vector<TestEntry>& entries, size_t prefix) {
+  PackageLayout layout;
+  layout.prefix = prefix;
+  layout.packDirectory = LiteralBlock;
+  return MakePackage(entries, layout);
 }
 
-class PackageTest : public ::testing::Test {
+class PackageTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    ResetPackageReader();
-    std::random_device random;
-    folder_ = fs::temp_directory_path() / ("zandor-package-test-" + std::to_string(random()));
-    fs::create_directories(folder_);
-    path_ = (folder_ / "test.pck").string();
+    TempFolderTest::SetUp();
+    path_ = Native("test.pck");
   }
-  void TearDown() override {
-    ResetPackageReader();
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-  void Write(const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  }
+  void Write(const std::vector<uint8_t>& bytes) { WriteBytes("test.pck", bytes); }
   // Opens a good package first so that a failed open must clear its list.
   void OpenSomethingFirst() {
     Write(MakePackage({RawFile("old.txt", "old")}));
@@ -56,7 +45,6 @@ class PackageTest : public ::testing::Test {
     EXPECT_EQ(PackageTotalSize(), 0u);
     EXPECT_EQ(Package().state, 1);
   }
-  fs::path folder_;
   std::string path_;
 };
 
@@ -70,7 +58,7 @@ TEST_F(PackageTest, EmptyPackageOpensTrue) {
 
 TEST_F(PackageTest, NegativeCountIsAnEmptyPackage) {
   std::vector<uint8_t> bytes = MakePackage({});
-  PutU32At(&bytes, 0, 0xFFFFFFFF);
+  SetLE32(&bytes, 0, 0xFFFFFFFF);
   Write(bytes);
   EXPECT_TRUE(OpenPackage(path_, nullptr));
   EXPECT_TRUE(Package().entries.empty());
@@ -78,10 +66,10 @@ TEST_F(PackageTest, NegativeCountIsAnEmptyPackage) {
 
 TEST_F(PackageTest, MissingFolderOrEmptyFileIsRefused) {
   OpenSomethingFirst();
-  EXPECT_FALSE(OpenPackage((folder_ / "missing.pck").string(), nullptr));
+  EXPECT_FALSE(OpenPackage(Native("missing.pck"), nullptr));
   EXPECT_TRUE(Package().entries.empty());
   OpenSomethingFirst();
-  EXPECT_FALSE(OpenPackage(folder_.string(), nullptr));
+  EXPECT_FALSE(OpenPackage(dir_, nullptr));
   EXPECT_TRUE(Package().entries.empty());
   OpenSomethingFirst();
   Write({});
@@ -124,7 +112,7 @@ TEST_F(PackageTest, RawDirectoryFieldsAreRead) {
 
 TEST_F(PackageTest, CompressedDirectoryIsExpanded) {
   std::vector<TestEntry> entries = {Folder("a\\"), RawFile("a\\b.txt", "bee"), RawFile("c.txt", "sea")};
-  Write(MakePackage(entries, 0, true));
+  Write(MakePackedPackage(entries, 0));
   ASSERT_TRUE(OpenPackage(path_, nullptr));
   ASSERT_EQ(Package().entries.size(), 3u);
   EXPECT_NE(Package().directoryStoredSize, Package().directoryUnpackedSize);
@@ -187,17 +175,17 @@ size_t TrailerAt(const std::vector<uint8_t>& bytes) { return bytes.size() - 16; 
 
 const Malformation kMalformations[] = {
     {"stored size larger than the file",
-     [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b) + 4, 0x10000); }, kPackageBadTrailer},
-    {"stored size negative", [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b) + 4, 0xFFFFFFF0); },
+     [](std::vector<uint8_t>* b) { SetLE32(b, TrailerAt(*b) + 4, 0x10000); }, kPackageBadTrailer},
+    {"stored size negative", [](std::vector<uint8_t>* b) { SetLE32(b, TrailerAt(*b) + 4, 0xFFFFFFF0); },
      kPackageBadTrailer},
-    {"data start beyond the directory", [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b) + 8, 20); },
+    {"data start beyond the directory", [](std::vector<uint8_t>* b) { SetLE32(b, TrailerAt(*b) + 8, 20); },
      kPackageBadTrailer},
-    {"data start negative", [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b) + 8, 0x80000000); },
+    {"data start negative", [](std::vector<uint8_t>* b) { SetLE32(b, TrailerAt(*b) + 8, 0x80000000); },
      kPackageBadTrailer},
     {"directory of two gigabytes claimed",
-     [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b), 0x7FFFFFF0); }, kPackageBadTrailer},
+     [](std::vector<uint8_t>* b) { SetLE32(b, TrailerAt(*b), 0x7FFFFFF0); }, kPackageBadTrailer},
     {"compressed directory that does not expand",
-     [](std::vector<uint8_t>* b) { PutU32At(b, TrailerAt(*b), 30); }, kPackageBadDirectory},
+     [](std::vector<uint8_t>* b) { SetLE32(b, TrailerAt(*b), 30); }, kPackageBadDirectory},
     {"directory ends in the middle of an entry",
      [](std::vector<uint8_t>* b) {
        // Shorten the directory by moving the trailer over its last 4 bytes.
@@ -206,24 +194,24 @@ const Malformation kMalformations[] = {
        b->insert(b->end(), trailer.begin(), trailer.end());
        size_t t = TrailerAt(*b);
        uint32_t size = (*b)[t] | (*b)[t + 1] << 8;
-       PutU32At(b, t, size - 4);
-       PutU32At(b, t + 4, size - 4);
+       SetLE32(b, t, size - 4);
+       SetLE32(b, t + 4, size - 4);
      },
      kPackageBadDirectory},
-    {"entry count larger than the directory holds", [](std::vector<uint8_t>* b) { PutU32At(b, 5, 2); },
+    {"entry count larger than the directory holds", [](std::vector<uint8_t>* b) { SetLE32(b, 5, 2); },
      kPackageBadDirectory},
-    {"entry count huge", [](std::vector<uint8_t>* b) { PutU32At(b, 5, 0x7FFFFFFF); }, kPackageBadDirectory},
+    {"entry count huge", [](std::vector<uint8_t>* b) { SetLE32(b, 5, 0x7FFFFFFF); }, kPackageBadDirectory},
     {"name without its zero byte",
      [](std::vector<uint8_t>* b) {
        for (size_t i = 9; i < TrailerAt(*b); i++) (*b)[i] = 'x';
      },
      kPackageBadDirectory},
     {"file block runs into the directory",
-     [](std::vector<uint8_t>* b) { PutU32At(b, 5 + 4 + 6 + 8, 6); }, kPackageDataOverrun},
-    {"file with data but no block", [](std::vector<uint8_t>* b) { PutU32At(b, 5 + 4 + 6 + 8, 0); },
+     [](std::vector<uint8_t>* b) { SetLE32(b, 5 + 4 + 6 + 8, 6); }, kPackageDataOverrun},
+    {"file with data but no block", [](std::vector<uint8_t>* b) { SetLE32(b, 5 + 4 + 6 + 8, 0); },
      kPackageBadEntry},
     {"file with a negative stored size",
-     [](std::vector<uint8_t>* b) { PutU32At(b, 5 + 4 + 6 + 8, 0xFFFFFFFB); }, kPackageBadEntry},
+     [](std::vector<uint8_t>* b) { SetLE32(b, 5 + 4 + 6 + 8, 0xFFFFFFFB); }, kPackageBadEntry},
     {"file shorter than the trailer", [](std::vector<uint8_t>* b) { b->erase(b->begin(), b->end() - 10); },
      kPackageNoMagic},
 };
@@ -243,7 +231,7 @@ TEST_F(PackageTest, MalformedPackagesAreRefused) {
     // with no package at all extracts to nothing, quietly.
     bool noPackage = m.expected == kPackageNoMagic;
     EXPECT_EQ(PackageIsDamaged(), !noPackage) << m.why;
-    EXPECT_EQ(ExtractPackage((folder_ / "out").string(), ""), noPackage) << m.why;
+    EXPECT_EQ(ExtractPackage(Native("out"), ""), noPackage) << m.why;
   }
 }
 
@@ -251,7 +239,7 @@ TEST_F(PackageTest, StoredSizesMustNotPassTheDirectoryTogether) {
   // Each block alone fits; laid back to back they reach into the directory.
   std::vector<uint8_t> bytes = MakePackage({RawFile("a", "aaaa"), RawFile("b", "bbbb")});
   // Directory: count (4), "a\0" (2), kind, size, stored at 6+8.
-  PutU32At(&bytes, 8 + 4 + 2 + 8, 8);
+  SetLE32(&bytes, 8 + 4 + 2 + 8, 8);
   ExpectRefused(bytes, "two blocks overlap the directory");
   EXPECT_EQ(Package().lastResult, kPackageDataOverrun);
 }
@@ -264,7 +252,7 @@ TEST_F(PackageTest, RandomDamageNeverReadsOutsideTheFile) {
   std::mt19937 random(seed);
   std::vector<TestEntry> entries = {Folder("d\\"), RawFile("d\\one.txt", "first file"),
                                     RawFile("two.bin", "JC not a block"), RawFile("empty", "")};
-  const std::vector<uint8_t> good = MakePackage(entries, 64, true);
+  const std::vector<uint8_t> good = MakePackedPackage(entries, 64);
   for (int round = 0; round < 400; round++) {
     std::vector<uint8_t> bytes = good;
     int changes = 1 + static_cast<int>(random() % 4);
@@ -287,17 +275,6 @@ TEST_F(PackageTest, RandomDamageNeverReadsOutsideTheFile) {
     }
     EXPECT_LE(end, static_cast<int64_t>(bytes.size()) - 16) << "seed " << seed << " round " << round;
   }
-}
-
-TEST(BlockEncoderForTests, LiteralBlockMatchesTheWorkedExample) {
-  // The literal-only encoder the tests use must produce the documented block
-  // for "abc" apart from the checksum field, which it fills in.
-  std::vector<uint8_t> block = LiteralBlock({'a', 'b', 'c'});
-  const std::vector<uint8_t> expected = {0x4A, 0x43, 0x03, 0, 0, 0, 0, 0, 0, 0,
-                                         0x56, 0x6C, 0xD8, 0x20, 0, 0, 0, 0x30};
-  ASSERT_EQ(block.size(), expected.size());
-  EXPECT_TRUE(std::equal(block.begin() + 10, block.end(), expected.begin() + 10));
-  EXPECT_TRUE(std::equal(block.begin(), block.begin() + 6, expected.begin()));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 // documents or folders, so a file that is no program cannot run at all.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "process_fixture.h"
@@ -11,10 +10,7 @@
 namespace {
 
 TEST_F(ProcessTest, FileThatCannotRunGivesZero) {
-  {
-    std::ofstream out(dir_ + "/readme.txt");
-    out << "not a program\n";
-  }
+  Write("readme.txt", "not a program\n");
   EXPECT_EQ(RunProgram(dir_ + "\\readme.txt", "", "", kRunWait | kRunOpen), 0u);
   EXPECT_EQ(RunProgram(dir_, "", "", kRunWait | kRunOpen), 0u);
 }

@@ -3,7 +3,6 @@
 // fails shows none of the system's messages.
 #include <windows.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -38,7 +37,7 @@ class ScopedDocumentType {
 TEST_F(ProcessTest, DocumentOpensThroughTheShellWithTheProgramOfItsType) {
   std::string opener = Script("opener.exe", "args opened.txt\ncwd where.txt\nexit 6");
   ScopedDocumentType type(".zdtestdoc", "\"" + opener + "\" \"%1\"");
-  std::ofstream(dir_ + "/letter.zdtestdoc") << "a document\n";
+  Write("letter.zdtestdoc", "a document\n");
   Program program = RunProgram(dir_ + "\\letter.zdtestdoc", "", "", kRunWait | kRunOpen);
   ASSERT_NE(program, 0u);
   // The shell's process handle is kept: waited for, and asked for the code.
@@ -52,7 +51,7 @@ TEST_F(ProcessTest, DocumentOpensThroughTheShellWithTheProgramOfItsType) {
 
 TEST_F(ProcessTest, FailedStartsShowNoMessage) {
   if (!CanShowWindows()) GTEST_SKIP() << "no screen to show a message on";
-  std::ofstream(dir_ + "/readme.zdnothing") << "nothing opens this\n";
+  Write("readme.zdnothing", "nothing opens this\n");
   EXPECT_EQ(RunProgram(dir_ + "\\missing.exe", "", "", kRunWait | kRunOpen), 0u);
   EXPECT_EQ(RunProgram(dir_ + "\\readme.zdnothing", "", "", kRunWait | kRunOpen), 0u);
   EXPECT_EQ(RunProgram(dir_ + "\\missing.exe", "", "", 0), 0u);

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
 #include <string>
@@ -31,6 +30,7 @@
 #include "runtime/process.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
+#include "test_env.h"
 
 namespace fs = std::filesystem;
 
@@ -38,21 +38,10 @@ namespace {
 
 const char kModulePath[] = "C:\\Setup Files\\Install.exe";
 
-std::string Native(const std::string& path) {
-  std::string out = path;
-  for (char& c : out) {
-    if (c == '\\') c = '/';
-  }
-  return out;
-}
-
-class StartupTest : public ::testing::Test {
+class StartupTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    ResetAll();
-    char pattern[] = "/tmp/zd-start-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    TempFolderTest::SetUp();
     const char* old = getenv("SetupExeDir");
     hadSetupExeDir_ = old != nullptr;
     if (old) oldSetupExeDir_ = old;
@@ -60,26 +49,12 @@ class StartupTest : public ::testing::Test {
     SystemDoubleSetModuleFileName(kModulePath);
   }
   void TearDown() override {
-    ResetAll();
-    SystemDoubleSetTempPath("");
     if (hadSetupExeDir_) {
       setenv("SetupExeDir", oldSetupExeDir_.c_str(), 1);
     } else {
       unsetenv("SetupExeDir");
     }
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-  static void ResetAll() {
-    ResetSetup();
-    ResetSystemDouble();
-    ResetRegistryDouble();
-    ResetDialogDouble();
-    ResetProcessRunner();
-    ResetLanguageTexts();
-    ResetPackageReader();
-    ResetIni();
-    ResetListings();
+    TempFolderTest::TearDown();
   }
 
   // Names a fresh work folder under the test folder and creates it.
@@ -92,21 +67,10 @@ class StartupTest : public ::testing::Test {
   }
 
   // An executable shell script at a native path.
-  static void Script(const std::string& path, const std::string& body) {
-    {
-      std::ofstream out(path, std::ios::binary);
-      out << "#!/bin/sh\n" << body << "\n";
-    }
+  void Script(const std::string& path, const std::string& body) const {
+    Write(path, "#!/bin/sh\n" + body + "\n");
     fs::permissions(path, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec);
-  }
-  static void Write(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
 
   // Hooks that append their name and argument count to a log beside the
@@ -124,7 +88,6 @@ class StartupTest : public ::testing::Test {
     RunFinalStage(options, paths_, product_, installed_, flags);
   }
 
-  std::string dir_;
   RunPaths paths_;
   ProductInfo product_;
   InstallResult installed_;

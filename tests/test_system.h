@@ -7,7 +7,8 @@
 #include "platform/system.h"
 #include "runtime/filesys.h"
 
-// Puts the system doubles back to their start; the real system has none.
+// Puts the system, registry and dialog doubles and the temporary folder back
+// to their start; of the real system only the temporary folder.
 void ResetTestSystem();
 // Points the system's temporary folder at a path; empty gives back the
 // system's own.

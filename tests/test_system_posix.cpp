@@ -1,10 +1,17 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include "platform/dialog_double.h"
+#include "platform/registry_double.h"
 #include "platform/system_double.h"
 #include "test_system.h"
 
-void ResetTestSystem() { ResetSystemDouble(); }
+void ResetTestSystem() {
+  ResetSystemDouble();
+  ResetRegistryDouble();
+  ResetDialogDouble();
+  SystemDoubleSetTempPath("");
+}
 
 void SetTestTempPath(const std::string& path) { SystemDoubleSetTempPath(path); }
 

@@ -22,7 +22,10 @@ SavedTemp& Saved() {
 
 }  // namespace
 
-void ResetTestSystem() {}
+// Only the temporary folder is the tests' to put back.
+void ResetTestSystem() {
+  if (Saved().saved) SetTestTempPath("");
+}
 
 void SetTestTempPath(const std::string& path) {
   SavedTemp& saved = Saved();

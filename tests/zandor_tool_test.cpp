@@ -16,40 +16,22 @@
 #include "lib/zandor_commands.h"
 #include "package/package.h"
 #include "platform/file.h"
+#include "test_env.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<uint8_t> ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-void WriteText(const fs::path& path, const std::string& text) {
-  WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
-class ZandorToolTest : public ::testing::Test {
+class ZandorToolTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    ResetPackageReader();
+    TempFolderTest::SetUp();
     unsetenv("SOURCE_DATE_EPOCH");
-    std::random_device random;
-    root_ = fs::temp_directory_path() / ("zandor-tool-test-" + std::to_string(random()));
-    fs::create_directories(root_);
+    root_ = dir_;
   }
   void TearDown() override {
-    ResetPackageReader();
     unsetenv("SOURCE_DATE_EPOCH");
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
+    TempFolderTest::TearDown();
   }
   int Run(const std::vector<std::string>& args) {
     out_.str("");
@@ -60,20 +42,20 @@ class ZandorToolTest : public ::testing::Test {
     context.err = &err_;
     return RunZandor(args, context);
   }
-  std::string P(const std::string& relative) const { return (root_ / relative).string(); }
+  std::string P(const std::string& relative) const { return Native(relative); }
   // A seeded tree with text, random bytes, an empty file, nested and empty
   // folders and a Latin-1 name.
   void MakeTree(const fs::path& top, unsigned seed) {
     std::mt19937 random(seed);
-    WriteText(top / "readme.txt", "Read me, please.\r\n");
+    Write(top / "readme.txt", "Read me, please.\r\n");
     std::vector<uint8_t> noise(70000);
     for (uint8_t& b : noise) b = static_cast<uint8_t>(random() % 7);
     WriteBytes(top / "bin" / "data.bin", noise);
     WriteBytes(top / "bin" / "empty.dat", {});
     std::string text;
     for (int i = 0; i < 3000; i++) text += "line " + std::to_string(random() % 50) + "\n";
-    WriteText(top / "docs" / "deep" / "notes.txt", text);
-    WriteText(top / u8"docs" / u8"caf\u00e9 \u20ac.txt", "latin");
+    Write(top / "docs" / "deep" / "notes.txt", text);
+    Write(top / u8"docs" / u8"caf\u00e9 \u20ac.txt", "latin");
     fs::create_directories(top / "empty folder");
   }
   fs::path root_;
@@ -115,9 +97,9 @@ TEST_F(ZandorToolTest, PackVerifyExtractRoundTrip) {
 }
 
 TEST_F(ZandorToolTest, EntriesAreSortedWithFoldersFirstAndBackslashes) {
-  WriteText(root_ / "src" / "b.txt", "b");
-  WriteText(root_ / "src" / "a" / "z.txt", "z");
-  WriteText(root_ / "src" / "a b.txt", "ab");
+  Write(root_ / "src" / "b.txt", "b");
+  Write(root_ / "src" / "a" / "z.txt", "z");
+  Write(root_ / "src" / "a b.txt", "ab");
   ASSERT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorOk) << err_.str();
   ASSERT_TRUE(OpenPackage(P("out.pck"), nullptr));
   std::vector<std::string> names;
@@ -138,7 +120,7 @@ TEST_F(ZandorToolTest, PackingTwiceGivesIdenticalBytes) {
 }
 
 TEST_F(ZandorToolTest, CompressibleFilesAreCompressedAndTheRestStoredRaw) {
-  WriteText(root_ / "src" / "text.txt", std::string(20000, 'a'));
+  Write(root_ / "src" / "text.txt", std::string(20000, 'a'));
   std::vector<uint8_t> noise(5000);
   std::mt19937 random(1);
   for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
@@ -152,7 +134,7 @@ TEST_F(ZandorToolTest, CompressibleFilesAreCompressedAndTheRestStoredRaw) {
 }
 
 TEST_F(ZandorToolTest, SourceDateEpochClampsTimes) {
-  WriteText(root_ / "src" / "a.txt", "a");
+  Write(root_ / "src" / "a.txt", "a");
   setenv("SOURCE_DATE_EPOCH", "1000000000", 1);
   ASSERT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorOk) << err_.str();
   ASSERT_TRUE(OpenPackage(P("out.pck"), nullptr));
@@ -161,8 +143,8 @@ TEST_F(ZandorToolTest, SourceDateEpochClampsTimes) {
 }
 
 TEST_F(ZandorToolTest, VerifyNamesTheDamagedEntry) {
-  WriteText(root_ / "src" / "good.txt", "good");
-  WriteText(root_ / "src" / "zzz.txt", std::string(5000, 'z'));
+  Write(root_ / "src" / "good.txt", "good");
+  Write(root_ / "src" / "zzz.txt", std::string(5000, 'z'));
   ASSERT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorOk) << err_.str();
   std::vector<uint8_t> bytes = ReadBytes(root_ / "out.pck");
   bytes[4 + 12] ^= 0x40;  // inside zzz.txt's stream, after its 10-byte header
@@ -181,7 +163,7 @@ TEST_F(ZandorToolTest, VerifyNamesTheDamagedEntry) {
   EXPECT_NE(err_.str().find("entry 2 \"zzz.txt\": the block is not a compressed block of the entry's size"),
             std::string::npos)
       << err_.str();
-  WriteText(root_ / "plain.txt", "no package here");
+  Write(root_ / "plain.txt", "no package here");
   EXPECT_EQ(Run({"verify", P("plain.txt")}), kZandorFailed);
   EXPECT_NE(err_.str().find("Pack"), std::string::npos) << err_.str();
 }
@@ -190,9 +172,9 @@ TEST_F(ZandorToolTest, BuildAppendsToTheStub) {
   std::vector<uint8_t> stub(3000);
   for (size_t i = 0; i < stub.size(); i++) stub[i] = static_cast<uint8_t>(i * 7);
   WriteBytes(root_ / "stub.exe", stub);
-  WriteText(root_ / "setup" / "setup.ini", "[Settings]\r\nTitel=Demo\r\n");
-  WriteText(root_ / "setup" / "English.lng", "[Texts]\r\n");
-  WriteText(root_ / "setup" / "setup.pck", "stale, replaced by --program");
+  Write(root_ / "setup" / "setup.ini", "[Settings]\r\nTitel=Demo\r\n");
+  Write(root_ / "setup" / "English.lng", "[Texts]\r\n");
+  Write(root_ / "setup" / "setup.pck", "stale, replaced by --program");
   MakeTree(root_ / "program", 3);
   ASSERT_EQ(Run({"build", P("setup"), "-o", P("Install.exe"), "--program", P("program"), "--stub", P("stub.exe")}),
             kZandorOk)
@@ -220,9 +202,9 @@ TEST_F(ZandorToolTest, BuildAppendsToTheStub) {
 }
 
 TEST_F(ZandorToolTest, BuildTakesSetupPckAsItIsWithoutProgram) {
-  WriteText(root_ / "setup" / "setup.ini", "[Settings]\r\n");
-  WriteText(root_ / "setup" / "setup.pck", "taken as it is");
-  WriteText(root_ / "bin" / "Install.exe", "MZ default stub");
+  Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
+  Write(root_ / "setup" / "setup.pck", "taken as it is");
+  Write(root_ / "bin" / "Install.exe", "MZ default stub");
   ASSERT_EQ(Run({"build", P("setup"), "-o", P("Install.exe")}), kZandorOk) << err_.str();
   ASSERT_TRUE(OpenPackage(P("Install.exe"), nullptr));
   EXPECT_EQ(Package().dataStart, 15);
@@ -231,8 +213,8 @@ TEST_F(ZandorToolTest, BuildTakesSetupPckAsItIsWithoutProgram) {
 }
 
 TEST_F(ZandorToolTest, BuildWithoutStubSaysToPassOne) {
-  WriteText(root_ / "setup" / "setup.ini", "[Settings]\r\n");
-  WriteText(root_ / "setup" / "setup.pck", "x");
+  Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
+  Write(root_ / "setup" / "setup.pck", "x");
   EXPECT_EQ(Run({"build", P("setup"), "-o", P("Install.exe")}), kZandorFailed);
   EXPECT_NE(err_.str().find("--stub"), std::string::npos) << err_.str();
   EXPECT_FALSE(fs::exists(root_ / "Install.exe"));
@@ -246,9 +228,9 @@ struct BadInput {
 };
 
 TEST_F(ZandorToolTest, BadInputFailsClearly) {
-  WriteText(root_ / "src" / "a.txt", "a");
-  WriteText(root_ / "setup" / "readme.txt", "no setup.ini");
-  WriteText(root_ / "stub.exe", "MZ");
+  Write(root_ / "src" / "a.txt", "a");
+  Write(root_ / "setup" / "readme.txt", "no setup.ini");
+  Write(root_ / "stub.exe", "MZ");
   const BadInput cases[] = {
       {"no command", {}, kZandorUsage, "no command"},
       {"unknown command", {"frobnicate"}, kZandorUsage, "unknown command"},
@@ -286,8 +268,8 @@ TEST_F(ZandorToolTest, NamesThatCannotBeStoredAreRefused) {
   for (const char* name : names) {
     std::error_code ignored;
     fs::remove_all(root_ / "src", ignored);
-    WriteText(root_ / "src" / "ok.txt", "ok");
-    WriteText(root_ / "src" / name, "bad");
+    Write(root_ / "src" / "ok.txt", "ok");
+    std::ofstream(root_ / "src" / name) << "bad";  // not Write, which makes a backslash a folder
     EXPECT_EQ(Run({"pack", P("src"), "-o", P("o.pck")}), kZandorFailed) << name;
     EXPECT_NE(err_.str().find("cannot be stored"), std::string::npos) << name << ": " << err_.str();
     EXPECT_FALSE(fs::exists(root_ / "o.pck")) << name;
@@ -295,16 +277,16 @@ TEST_F(ZandorToolTest, NamesThatCannotBeStoredAreRefused) {
   // Names that differ only in case would be one file on Windows.
   std::error_code ignored;
   fs::remove_all(root_ / "src", ignored);
-  WriteText(root_ / "src" / "Readme.txt", "1");
-  WriteText(root_ / "src" / "README.TXT", "2");
+  Write(root_ / "src" / "Readme.txt", "1");
+  Write(root_ / "src" / "README.TXT", "2");
   EXPECT_EQ(Run({"pack", P("src"), "-o", P("o.pck")}), kZandorFailed);
   EXPECT_NE(err_.str().find("one file on Windows"), std::string::npos) << err_.str();
 }
 
 TEST_F(ZandorToolTest, FailureKeepsThePreviousOutput) {
-  WriteText(root_ / "out.pck", "previous");
+  Write(root_ / "out.pck", "previous");
   EXPECT_EQ(Run({"pack", P("missing"), "-o", P("out.pck")}), kZandorFailed);
-  WriteText(root_ / "src" / "bad?", "x");
+  Write(root_ / "src" / "bad?", "x");
   EXPECT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorFailed);
   EXPECT_EQ(ReadBytes(root_ / "out.pck"), std::vector<uint8_t>({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
   EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 2);
