@@ -3,8 +3,8 @@
 #
 # GoogleTest comes from the sources that Debian's googletest package puts in
 # /usr/src/googletest, compiled here with the cross compiler. The installer's
-# core keeps its own flags (no exceptions, no RTTI); the tests and GoogleTest
-# are compiled normally and link against it. The installer's no-exception
+# layers keep their own flags (no exceptions, no RTTI); the tests and GoogleTest
+# are compiled normally and link against them. The installer's no-exception
 # runtime stubs (cxxrt_win.cpp) belong to Install.exe alone and are not linked.
 set(ZANDOR_GTEST_SOURCE_DIR "/usr/src/googletest/googletest" CACHE PATH
     "GoogleTest sources (Debian package googletest) for the Windows unit tests")
@@ -25,7 +25,7 @@ add_executable(unit_tests
     tests/filesys_test.cpp tests/ini_test.cpp tests/extract_test.cpp tests/process_test.cpp
     ${WIN_ONLY_TEST_SOURCES} tests/test_system_win.cpp tests/window_watch_win.cpp)
 target_include_directories(unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/tests")
-target_link_libraries(unit_tests PRIVATE zandor_toollib zandor_core gtest_win)
+target_link_libraries(unit_tests PRIVATE zandor_toollib zandor_app gtest_win)
 target_link_options(unit_tests PRIVATE -static)
 
 # The child program of the process tests; a GUI program, because Wine keeps a

@@ -51,34 +51,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ResetIni();
   IniOpen(path);
-  bool utf8 = Ini().utf8;
+  bool utf8 = size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF;
   std::vector<Seen> seen;
-  // Only what the store can find is compared: the first group of each name
-  // (case-folded) and the first key of each name within it. Names in a UTF-8
-  // file that have no Latin-1 form cannot be asked for and are skipped.
-  std::vector<std::string> groups;
-  std::vector<bool> isTop;
-  groups.push_back(std::string());
-  isTop.push_back(true);
-  for (const IniLine& line : Ini().lines) {
-    if (line.kind != kIniGroup) continue;
-    std::string name = utf8 ? Utf8ToLatin1(line.name) : std::string(line.name);
-    if (name.empty() || (utf8 && Latin1ToUtf8(name) != line.name)) continue;
-    groups.push_back(name);
-    isTop.push_back(false);
-  }
-  for (size_t g = 0; g < groups.size(); g++) {
-    if (!IniSelectGroup(groups[g])) Fail("a listed group is not found", Seen{groups[g], isTop[g], "", ""});
-    int32_t start = Ini().currentGroup + 1;
-    for (size_t i = static_cast<size_t>(start); i < Ini().lines.size(); i++) {
-      const IniLine& line = Ini().lines[i];
-      if (line.kind == kIniGroup) break;
-      if (line.kind != kIniKey) continue;
-      std::string key = utf8 ? Utf8ToLatin1(line.name) : std::string(line.name);
-      if (utf8 && Latin1ToUtf8(key) != line.name) continue;
-      if (EqualNoCase(key, kProbeKey)) continue;
-      seen.push_back(Seen{groups[g], isTop[g], key, IniReadString(key, "\x01missing")});
+  // Every key line is asked for under the group it stands in. Names in a
+  // UTF-8 file that have no Latin-1 form cannot be asked for and are
+  // skipped. A key under a later group of a name seen before reads from the
+  // first group of that name: it is recorded as the store answers it.
+  std::string group;
+  bool top = true;
+  bool reachable = true;
+  IniSelectGroup("");
+  for (const IniLine& line : IniLines()) {
+    if (line.kind == kIniGroup) {
+      group = utf8 ? Utf8ToLatin1(line.name) : std::string(line.name);
+      top = false;
+      reachable = !group.empty() && !(utf8 && Latin1ToUtf8(group) != line.name);
+      if (reachable && !IniSelectGroup(group)) Fail("a listed group is not found", Seen{group, top, "", ""});
+      continue;
     }
+    if (line.kind != kIniKey || !reachable) continue;
+    std::string key = utf8 ? Utf8ToLatin1(line.name) : std::string(line.name);
+    if (utf8 && Latin1ToUtf8(key) != line.name) continue;
+    if (EqualNoCase(key, kProbeKey)) continue;
+    seen.push_back(Seen{group, top, key, IniReadString(key, "\x01missing")});
   }
   IniSelectGroup("");
   IniWriteString(kProbeKey, "probe value");
@@ -94,7 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   IniOpen(path);
-  if (Ini().utf8 != utf8) Fail("encoding changed in the rewrite", Seen());
+  if ((IniBuildContent().compare(0, 3, "\xEF\xBB\xBF") == 0) != utf8) {
+    Fail("encoding changed in the rewrite", Seen());
+  }
   for (const Seen& s : seen) {
     if (!IniSelectGroup(s.group)) Fail("group lost in the rewrite", s);
     if (IniReadString(s.key, "\x01missing") != s.value) Fail("value changed in the rewrite", s);

@@ -86,7 +86,7 @@ TEST_F(ConfigTest, StartupReadTakesTheFirstKeys) {
   EXPECT_EQ(s.guid, kGuid);
   EXPECT_EQ(s.prgSize, "12 MB");
   EXPECT_EQ(s.mutexName, "ViewerMutex");
-  EXPECT_EQ(Ini().file, nullptr);  // closed again
+  EXPECT_FALSE(IniIsOpen());  // closed again
 }
 
 TEST_F(ConfigTest, MissingSetupIniGivesDefaults) {

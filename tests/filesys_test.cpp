@@ -142,6 +142,32 @@ TEST_F(FileSysTest, CreateFolderRefusesEmptyExistingAndFiles) {
   EXPECT_EQ(Read("file.txt"), "x");
 }
 
+TEST_F(FileSysTest, CreateFolderPathMakesTheFoldersBeforeTheLastSeparator) {
+  Write("file", "x");
+  struct Case {
+    const char* path;
+    FolderPathMode mode;
+    bool result;
+    const char* made;     // a folder that is there afterwards
+    const char* notMade;  // and one that is not
+  };
+  const Case cases[] = {
+      {"a\\b\\c", kCreatePastFailures, true, "a/b", "a/b/c"},  // "c" is taken as a file name
+      {"a\\b\\c\\", kStopAtFailure, true, "a/b/c", "a/b/c/c"},
+      {"d/e\\f", kStopAtFailure, true, "d/e", "d/e/f"},         // either separator
+      {"file\\g\\h\\", kCreatePastFailures, false, "a", "file/g"},
+      {"file\\g\\h\\", kStopAtFailure, false, "a", "file/g"},
+      {"", kStopAtFailure, true, "a", "b"},  // the test folder itself is there
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + (c.mode == kStopAtFailure ? ", stop" : ""));
+    EXPECT_EQ(CreateFolderPath(Win(c.path), c.mode), c.result);
+    EXPECT_TRUE(fs::is_directory(Native(c.made)));
+    EXPECT_FALSE(Exists(c.notMade));
+  }
+  EXPECT_EQ(Read("file"), "x");
+}
+
 TEST_F(FileSysTest, DeleteFolderMode0KeepsSubfoldersAndTheFolder) {
   MakeFolder("work/sub");
   Write("work/a.txt", "a");
@@ -582,6 +608,23 @@ TEST(TemporaryNameTest, AnyGuidTextGivesAShortName) {
 }
 
 // ---------------------------------------------------------- path parts --
+
+TEST(PathPartsTest, AddBackslashLooksOnlyForABackslash) {
+  struct {
+    const char* in;
+    const char* out;
+  } cases[] = {{"", "\\"}, {"C:\\", "C:\\"}, {"C:\\x", "C:\\x\\"}, {"a/", "a/\\"}, {"\\\\", "\\\\"}};
+  for (const auto& c : cases) EXPECT_EQ(AddBackslash(c.in), c.out) << c.in;
+}
+
+TEST(PathPartsTest, FolderPartUpToTheLastOfTheSeparators) {
+  // With "\" alone, as the process runner takes a program's folder.
+  struct {
+    const char* path;
+    const char* folder;
+  } cases[] = {{"C:\\dir/sub/tool.exe", "C:\\"}, {"\\tool.exe", "\\"}, {"dir/tool.exe", ""}};
+  for (const auto& c : cases) EXPECT_EQ(FolderPart(c.path, "\\"), c.folder) << c.path;
+}
 
 TEST(PathPartsTest, FolderAndFileName) {
   struct Case {

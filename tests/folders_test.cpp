@@ -16,8 +16,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-const uint32_t kNtVersion = 0x1DB10106u;   // build 7601 in the high word
-const uint32_t kOldVersion = 0xC0000A04u;  // no build byte
 
 class FoldersTest : public EnvTest {
  protected:
@@ -34,7 +32,7 @@ class FoldersTest : public EnvTest {
     SystemDoubleSetSpecialFolder(20, "C:\\WINDOWS\\Fonts");
     SystemDoubleSetSpecialFolder(23, "C:\\ProgramData\\Start Menu\\Programs");
     SystemDoubleSetSpecialFolder(26, "C:\\Users\\Ann\\AppData\\Roaming");
-    SystemDoubleSetVersion(kNtVersion);
+    SystemDoubleSetNtFamily(true);
   }
 };
 
@@ -87,16 +85,16 @@ TEST_F(FoldersTest, KorvexFolderFromTheOpenCommandOnNt) {
   RegistryDoubleSetString(kHkeyClassesRoot, kKorvexNtKey, "", "\"C:\\Korvex 7\\bin\\Korvex.exe\" \"%1\"");
   EXPECT_EQ(GetFolderPath(kFolderKorvex), "C:\\Korvex 7\\bin\\");
   // The other family's key is not consulted.
-  SystemDoubleSetVersion(kOldVersion);
+  SystemDoubleSetNtFamily(false);
   EXPECT_EQ(GetFolderPath(kFolderKorvex), "");
 }
 
 TEST_F(FoldersTest, KorvexFolderFromTheOpenCommandOnOldWindows) {
-  SystemDoubleSetVersion(kOldVersion);
+  SystemDoubleSetNtFamily(false);
   RegistryDoubleSetString(kHkeyLocalMachine, kKorvexOldKey, "", "\"D:/Tools/Korvex.exe\" \"%1\"");
   // A "/" separator counts; the trailing "\" is then added.
   EXPECT_EQ(GetFolderPath(kFolderKorvex), "D:/Tools/\\");
-  SystemDoubleSetVersion(kNtVersion);
+  SystemDoubleSetNtFamily(true);
   EXPECT_EQ(GetFolderPath(kFolderKorvex), "");
 }
 
@@ -178,14 +176,6 @@ TEST_F(FoldersTest, FoldersAreLookedUpForEveryExpansion) {
   EXPECT_EQ(ExpandFolderVariables("A", true), "D:\\Apps\\A");
   SystemDoubleSetSpecialFolder(20, "E:\\Fonts\\");
   EXPECT_EQ(GetFolderPath(kFolderFonts), "E:\\Fonts\\");
-}
-
-TEST(FolderPaths, AddBackslash) {
-  struct {
-    const char* in;
-    const char* out;
-  } cases[] = {{"", "\\"}, {"C:\\", "C:\\"}, {"C:\\x", "C:\\x\\"}, {"a/", "a/\\"}, {"\\\\", "\\\\"}};
-  for (const auto& c : cases) EXPECT_EQ(AddBackslash(c.in), c.out) << c.in;
 }
 
 TEST(FolderPaths, EnsureFolderExistsCreatesTheWholePath) {

@@ -140,7 +140,7 @@ TEST_F(LanguageTest, LoadingNeverWritesTheFile) {
   std::string path = Write("keep.lng", text);
   LoadLanguageTexts(path, "Viewer", "2.1");
   EXPECT_EQ(Read(path), text);
-  EXPECT_EQ(Ini().file, nullptr);
+  EXPECT_FALSE(IniIsOpen());
 }
 
 TEST_F(LanguageTest, Utf8LanguageFileIsDecoded) {

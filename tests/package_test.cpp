@@ -43,7 +43,7 @@ class PackageTest : public TempFolderTest {
     EXPECT_FALSE(OpenPackage(path_, nullptr));
     EXPECT_TRUE(Package().entries.empty());
     EXPECT_EQ(PackageTotalSize(), 0u);
-    EXPECT_EQ(Package().state, 1);
+    EXPECT_TRUE(Package().open);
   }
   std::string path_;
 };
@@ -53,7 +53,7 @@ TEST_F(PackageTest, EmptyPackageOpensTrue) {
   EXPECT_TRUE(OpenPackage(path_, nullptr));
   EXPECT_TRUE(Package().entries.empty());
   EXPECT_EQ(PackageTotalSize(), 0u);
-  EXPECT_EQ(Package().directoryUnpackedSize, 4u);
+  EXPECT_EQ(Package().directoryStoredSize, 4u);  // the entry count alone, raw
 }
 
 TEST_F(PackageTest, NegativeCountIsAnEmptyPackage) {
@@ -112,10 +112,13 @@ TEST_F(PackageTest, RawDirectoryFieldsAreRead) {
 
 TEST_F(PackageTest, CompressedDirectoryIsExpanded) {
   std::vector<TestEntry> entries = {Folder("a\\"), RawFile("a\\b.txt", "bee"), RawFile("c.txt", "sea")};
+  Write(MakePackage(entries));
+  ASSERT_TRUE(OpenPackage(path_, nullptr));
+  uint32_t rawSize = Package().directoryStoredSize;
   Write(MakePackedPackage(entries, 0));
   ASSERT_TRUE(OpenPackage(path_, nullptr));
   ASSERT_EQ(Package().entries.size(), 3u);
-  EXPECT_NE(Package().directoryStoredSize, Package().directoryUnpackedSize);
+  EXPECT_NE(Package().directoryStoredSize, rawSize);
   EXPECT_EQ(Package().entries[2].name, "c.txt");
   EXPECT_EQ(Package().entries[2].offset, 3);
 }
@@ -149,8 +152,13 @@ TEST_F(PackageTest, EntryWalkingVisitsEveryEntryInOrder) {
 TEST_F(PackageTest, CloseKeepsTheListUntilTheNextOpen) {
   Write(MakePackage({RawFile("one", "1")}));
   ASSERT_TRUE(OpenPackage(path_, nullptr));
+  EXPECT_TRUE(Package().open);
+  // A reader that stopped part-way leaves the package file open.
+  Package().dataFile = OsOpenFile(path_, kOsOpenRead);
+  ASSERT_NE(Package().dataFile, nullptr);
   EXPECT_TRUE(ClosePackage());
-  EXPECT_EQ(Package().state, -1);
+  EXPECT_FALSE(Package().open);
+  EXPECT_EQ(Package().dataFile, nullptr);
   EXPECT_EQ(Package().entries.size(), 1u);
 }
 
@@ -158,7 +166,7 @@ TEST_F(PackageTest, ResetForgetsEverything) {
   Write(MakePackage({RawFile("one", "1")}));
   ASSERT_TRUE(OpenPackage(path_, nullptr));
   ResetPackageReader();
-  EXPECT_EQ(Package().state, -1);
+  EXPECT_FALSE(Package().open);
   EXPECT_TRUE(Package().entries.empty());
   EXPECT_TRUE(Package().fileName.empty());
 }

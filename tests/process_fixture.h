@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 #include "test_env.h"
 
 class ProcessTest : public TempFolderTest {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "process_fixture.h"
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 
 namespace fs = std::filesystem;
 

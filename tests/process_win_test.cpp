@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "process_fixture.h"
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 #include "window_watch.h"
 
 namespace {

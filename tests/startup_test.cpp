@@ -21,13 +21,14 @@
 #include "app/startup.h"
 #include "lib/package_writer.h"
 #include "package/package.h"
-#include "platform/dialog_double.h"
+#include "platform/message_box_double.h"
 #include "platform/registry_double.h"
 #include "platform/system.h"
 #include "platform/system_double.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
+#include "runtime/rights.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
 #include "test_env.h"
@@ -61,7 +62,7 @@ class StartupTest : public TempFolderTest {
   std::string MakeWorkFolder() {
     PrepareWorkFolderName(&paths_);
     CreateWorkFolder(paths_.workFolder);
-    EXPECT_TRUE(DialogDoubleBoxes().empty());
+    EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
     EXPECT_TRUE(FolderExists(paths_.workFolder));
     return Native(paths_.workFolder);
   }
@@ -151,14 +152,29 @@ TEST_F(StartupTest, SetupFolderOfAPosixModulePath) {
 TEST_F(StartupTest, CreateWorkFolderMakesTheFolderQuietly) {
   std::string work = MakeWorkFolder();
   EXPECT_TRUE(fs::is_directory(work));
-  EXPECT_TRUE(DialogDoubleBoxes().empty());
+  EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
+}
+
+TEST_F(StartupTest, StartUpPutsInTheLoginRetry) {
+  // Before start-up nothing offers a login; after it, a failed attempt is
+  // made once more, and only without administrator rights.
+  for (bool started : {false, true}) {
+    for (bool admin : {true, false}) {
+      SCOPED_TRACE(std::string(started ? "started" : "not started") + (admin ? ", administrator" : ", user"));
+      if (started) InitRuntime(ProductInfo());
+      SystemDoubleSetAdminRights(admin);
+      int attempts = 0;
+      TryWithLogin([&] { return ++attempts == 2; });
+      EXPECT_EQ(attempts, started && !admin ? 2 : 1);
+    }
+  }
 }
 
 TEST_F(StartupTest, WorkFolderThatCannotBeMadeShowsTheCopyError) {
   InitRuntime(ProductInfo());
   for (bool admin : {true, false}) {
     SCOPED_TRACE(admin ? "administrator" : "user");
-    ResetDialogDouble();
+    ResetMessageBoxDouble();
     SystemDoubleSetAdminRights(admin);
     SystemDoubleSetTempPath(dir_ + "/missing");
     RunPaths paths;
@@ -166,7 +182,7 @@ TEST_F(StartupTest, WorkFolderThatCannotBeMadeShowsTheCopyError) {
     CreateWorkFolder(paths.workFolder);
     EXPECT_FALSE(FolderExists(paths.workFolder));
     EXPECT_FALSE(fs::exists(dir_ + "/missing"));
-    const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
+    const std::vector<MessageBoxRecord>& boxes = MessageBoxDoubleBoxes();
     ASSERT_FALSE(boxes.empty());
     if (admin) {
       EXPECT_EQ(boxes.size(), 1u);
@@ -241,11 +257,11 @@ TEST_F(StartupTest, HeldMutexShowsTheRunningWarning) {
   product_.mutexName = "  MyAppMutex  ";
   LoadDefaultTexts("MyApp", "");
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kAnswerOk);
+  MessageBoxDoubleQueueAnswer(kAnswerOk);
   bool running = false;
   EXPECT_TRUE(WarnIfProgramRunning(product_, paths_.workFolder, &running));
   EXPECT_TRUE(running);
-  const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
+  const std::vector<MessageBoxRecord>& boxes = MessageBoxDoubleBoxes();
   ASSERT_EQ(boxes.size(), 1u);  // OK goes on without a second check
   EXPECT_EQ(boxes[0].caption, "Zandor - Warning");
   EXPECT_EQ(boxes[0].text, "Close Program 'MyApp' first!\nThen press OK!");
@@ -267,7 +283,7 @@ TEST_F(StartupTest, RunningWarningReplacesEveryTitleMarker) {
   LoadLanguageTexts(language, "MyApp", "");
   bool running = false;
   EXPECT_TRUE(WarnIfProgramRunning(product_, paths_.workFolder, &running));
-  const std::vector<MessageBoxRecord>& boxes = DialogDoubleBoxes();
+  const std::vector<MessageBoxRecord>& boxes = MessageBoxDoubleBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "Achtung");
   EXPECT_EQ(boxes[0].text, "Bitte MyApp schliessen (MyApp, nicht $titel)!\nDann OK.");
@@ -280,10 +296,10 @@ TEST_F(StartupTest, CancelOnTheRunningWarningDeletesTheWorkFolder) {
   Write(work + "German.lng", "x");
   product_.mutexName = "MyAppMutex";
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kAnswerCancel);
+  MessageBoxDoubleQueueAnswer(kAnswerCancel);
   bool running = false;
   EXPECT_FALSE(WarnIfProgramRunning(product_, paths_.workFolder, &running));
-  EXPECT_EQ(DialogDoubleBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxDoubleBoxes().size(), 1u);
   EXPECT_FALSE(fs::exists(work));
   EXPECT_TRUE(fs::is_directory(dir_));
 }
@@ -294,7 +310,7 @@ TEST_F(StartupTest, CancelWithoutAWorkFolderNameDeletesNothing) {
   fs::current_path(dir_);
   product_.mutexName = "MyAppMutex";
   SystemDoubleHoldMutex("MyAppMutex");
-  DialogDoubleQueueAnswer(kAnswerCancel);
+  MessageBoxDoubleQueueAnswer(kAnswerCancel);
   bool running = false;
   bool goOn = WarnIfProgramRunning(product_, "", &running);
   fs::current_path(before);
@@ -317,14 +333,14 @@ TEST_F(StartupTest, NoWarningWithoutARunningProgram) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mutexName);
     ResetSystemDouble();
-    ResetDialogDouble();
+    ResetMessageBoxDouble();
     ProductInfo product;
     product.mutexName = c.mutexName;
     if (*c.held) SystemDoubleHoldMutex(c.held);
     bool running = true;  // stale from an earlier check
     EXPECT_TRUE(WarnIfProgramRunning(product, "", &running));
     EXPECT_FALSE(running);
-    EXPECT_TRUE(DialogDoubleBoxes().empty());
+    EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
   }
 }
 
@@ -571,7 +587,7 @@ TEST_F(StartupTest, QuietRunInstallsIntoTheOverrideAndRemovesTheWorkFolder) {
   EXPECT_EQ(s.installed.installDir, dir_ + "/inst dir\\");
   EXPECT_FALSE(s.paths.workFolder.empty());
   EXPECT_FALSE(fs::exists(Native(s.paths.workFolder)));
-  EXPECT_TRUE(DialogDoubleBoxes().empty());
+  EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
   unsetenv("InstallDir");
 }
 
@@ -586,10 +602,10 @@ TEST_F(StartupTest, CancelOnTheRunningWarningEndsTheRunBeforeAnyInstall) {
   SystemDoubleSetModuleFileName(dir_ + "/Install.exe");
   SystemDoubleSetCommandLine("Install.exe /Q /P:" + dir_ + "/inst");
   SystemDoubleHoldMutex("HeldMutex");
-  DialogDoubleQueueAnswer(kAnswerCancel);
+  MessageBoxDoubleQueueAnswer(kAnswerCancel);
   EXPECT_EQ(SetupMain(), 0);
-  ASSERT_EQ(DialogDoubleBoxes().size(), 1u);
-  EXPECT_EQ(DialogDoubleBoxes()[0].text, "Close Program 'Held' first!\nThen press OK!");
+  ASSERT_EQ(MessageBoxDoubleBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxDoubleBoxes()[0].text, "Close Program 'Held' first!\nThen press OK!");
   EXPECT_FALSE(fs::exists(dir_ + "/inst"));
   EXPECT_FALSE(fs::exists(Native(::Setup().paths.workFolder)));
 }

@@ -19,7 +19,8 @@
 #include "package/package.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
-#include "runtime/process.h"
+#include "runtime/rights.h"
+#include "runtime/program_runner.h"
 #include "test_system.h"
 #include "ui/language.h"
 
@@ -35,6 +36,7 @@ inline void ResetEverything() {
   ResetPackageReader();
   ResetIni();
   ResetListings();
+  SetLoginOffer(nullptr, nullptr);
 }
 
 // Polls until the condition holds; a generous bound so that a loaded machine

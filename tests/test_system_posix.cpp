@@ -1,7 +1,7 @@
 #include <stdlib.h>
 #include <time.h>
 
-#include "platform/dialog_double.h"
+#include "platform/message_box_double.h"
 #include "platform/registry_double.h"
 #include "platform/system_double.h"
 #include "test_system.h"
@@ -9,7 +9,7 @@
 void ResetTestSystem() {
   ResetSystemDouble();
   ResetRegistryDouble();
-  ResetDialogDouble();
+  ResetMessageBoxDouble();
   SystemDoubleSetTempPath("");
 }
 

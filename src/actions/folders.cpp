@@ -8,24 +8,19 @@
 #include "runtime/filesys.h"
 #include "runtime/text.h"
 
-namespace {
-
-const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-
-struct FolderVariable {
-  const char* name;
-  int32_t folder;
-};
-
 // Replaced in this order; a folder that itself contains a later variable's
 // text is expanded again by that later variable.
-const FolderVariable kFolderVariables[] = {
+const FolderVariable kFolderVariables[kFolderVariableCount] = {
     {"%ProgramFiles%", kFolderProgramFiles}, {"%Windows%", kFolderWindows},
     {"%System%", kFolderSystem},             {"%CommonFiles%", kFolderCommonFiles},
     {"%AppData%", kFolderAppData},           {"%StartUp%", kFolderStartup},
     {"%QuickLaunch%", kFolderQuickLaunch},   {"%MyDocuments%", kFolderPersonal},
     {"%Korvex%", kFolderKorvex},             {"%Fonts%", kFolderFonts},
 };
+
+namespace {
+
+const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 // The Korvex "open" command, as its installer registers it:
 //   "<path of Korvex.exe>" "%1"
@@ -34,7 +29,7 @@ const FolderVariable kFolderVariables[] = {
 // text up to and including the last "\" or "/". Anything shorter than those
 // seven characters, or without a separator, gives no folder.
 std::string KorvexFolder() {
-  bool nt = ((OsGetVersion() >> 16) & 0xFFu) != 0;
+  bool nt = OsIsNtFamily();
   uint32_t root = nt ? kHkeyClassesRoot : kHkeyLocalMachine;
   std::string key = std::string(nt ? "Applications\\Korvex.exe\\shell\\" : "Software\\Classes\\Korvex.exe\\shell\\") +
                     "open" + "\\command";
@@ -110,11 +105,6 @@ std::string ExpandFolderVariables(const std::string& path, bool programFilesFall
   return out;
 }
 
-std::string AddBackslash(const std::string& path) {
-  if (!path.empty() && path.back() == '\\') return path;
-  return path + '\\';
-}
-
 bool EnsureFolderExists(const std::string& path) {
-  return OsMakeSureDirectoryPathExists(AddBackslash(path));
+  return CreateFolderPath(AddBackslash(path), kStopAtFailure);
 }

@@ -1,8 +1,9 @@
 // Folder lookup behind the folder variables of setup.ini and task lines,
-// path expansion, and the small path operations the install actions share.
+// path expansion, and the folder creation the install actions share.
 // Every folder path returned here is empty (not found) or ends in "\", so
 // a variable is written directly before the next component: %ProgramFiles%Viewer.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -24,6 +25,15 @@ enum : int32_t {
   kFolderKorvex = -7,  // where the Korvex development environment lives
 };
 
+// The ten folder variables of the general expansion, in the order in which
+// ExpandFolderVariables replaces them.
+struct FolderVariable {
+  const char* name;  // "%ProgramFiles%"
+  int32_t folder;
+};
+const size_t kFolderVariableCount = 10;
+extern const FolderVariable kFolderVariables[kFolderVariableCount];
+
 // The folder with a trailing "\", or empty when it cannot be found. Looked
 // up afresh on every call.
 std::string GetFolderPath(int32_t folder);
@@ -34,9 +44,8 @@ std::string GetFolderPath(int32_t folder);
 // the Program Files folder.
 std::string ExpandFolderVariables(const std::string& path, bool programFilesFallback);
 
-// The path with a "\" appended unless it ends in one; "" gives "\".
-std::string AddBackslash(const std::string& path);
-// Creates every missing folder of AddBackslash(path); true on success.
+// Creates every missing folder of AddBackslash(path), stopping at the first
+// that cannot be made; true on success.
 bool EnsureFolderExists(const std::string& path);
 
 // A registry value as text (its last byte dropped as the terminator), or

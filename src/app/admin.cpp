@@ -5,6 +5,6 @@
 bool HasAdminRights() { return OsHasAdminRights(); }
 
 void OfferLogin() {
-  // The login dialog arrives with the dialog work; until then a caller's
-  // single retry runs with the rights the process already has.
+  // No login dialog yet: the caller's single retry runs with the rights the
+  // process already has.
 }

@@ -1,5 +1,5 @@
-// Administrator check and login. Call sites follow one pattern: try; when it
-// fails and HasAdminRights() says no, OfferLogin() and try exactly once more.
+// Administrator check and login. Start-up installs both as the login offer of
+// runtime/rights.h, through which every call site retries (TryWithLogin).
 #pragma once
 
 bool HasAdminRights();

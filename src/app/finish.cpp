@@ -3,7 +3,7 @@
 #include "app/hooks.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 
 void DeleteWorkFolder(const std::string& workFolder) {
   if (workFolder.empty()) return;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 
 extern const char* const kBeforeHook;  // "BeforeZD.exe"
 extern const char* const kWhileHook;   // "WhileZD.exe"

@@ -1,7 +1,7 @@
 #include "app/install.h"
 
 #include "actions/folders.h"
-#include "app/admin.h"
+#include "app/config.h"
 #include "app/finish.h"
 #include "app/hooks.h"
 #include "app/setup_state.h"
@@ -9,6 +9,7 @@
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
+#include "runtime/rights.h"
 
 namespace {
 
@@ -49,12 +50,7 @@ void CopyProgramFiles(InstallContext* context) {
   AddLogLine(context, copying + " .....");
   Drain(context);
   const std::string& target = context->result->installDir;
-  if (!FolderExists(target)) {
-    if (!EnsureFolderExists(target) && !HasAdminRights()) {
-      OfferLogin();
-      EnsureFolderExists(target);
-    }
-  }
+  if (!FolderExists(target)) TryWithLogin([&] { return EnsureFolderExists(target); });
   g_copy = CopyProgress();
   g_copy.sink = context->progress;
   OpenPackage(context->paths->workFolder + "setup.pck", g_copy.sink ? CountCopiedFile : nullptr);

@@ -9,7 +9,7 @@
 #include "app/config.h"
 #include "app/install.h"
 #include "app/startup.h"
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 
 // The flags of the wizard loop and the final stage.
 struct RunFlags {

@@ -10,12 +10,14 @@
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
+#include "runtime/rights.h"
 #include "runtime/text.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
 
 void InitRuntime(const ProductInfo& product) {
   OsRestrictDllSearch();
+  SetLoginOffer(HasAdminRights, OfferLogin);
   // Texts needed before the language file is read are the defaults.
   LoadDefaultTexts(product.title, product.version);
 }
@@ -53,12 +55,7 @@ void PrepareWorkFolderName(RunPaths* paths) {
 }
 
 void CreateWorkFolder(const std::string& work) {
-  if (!work.empty() && CreateFolder(work)) return;
-  if (!work.empty() && !HasAdminRights()) {
-    OfferLogin();
-    if (CreateFolder(work)) return;
-  }
-  ShowCopyError();
+  if (work.empty() || !TryWithLogin([&] { return CreateFolder(work); })) ShowCopyError();
 }
 
 void UnpackSetupFiles(const RunPaths& paths) {
@@ -84,7 +81,7 @@ void ReadConfigurationAndLanguage(const RunPaths& paths, ProductInfo* product, i
 bool WarnIfProgramRunning(const ProductInfo& product, const std::string& workFolder, bool* programRunning) {
   std::string mutex = TrimBlanks(product.mutexName);
   if (!mutex.empty()) {
-    *programRunning = OsProbeNamedMutex(mutex) == 2;
+    *programRunning = OsProbeNamedMutex(mutex) == kMutexExisted;
   } else {
     *programRunning = !product.progExe.empty() && IsProgramRunning(product.progExe);
   }

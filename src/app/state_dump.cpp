@@ -77,12 +77,8 @@ void DumpRunState(const SetupState& s) {
   DumpInstalled(&out, s.installed);
   DumpFlags(&out, s.flags);
   out += "[Folders]\r\n";
-  static const char* const kVariables[] = {"%ProgramFiles%", "%Windows%",   "%System%",
-                                           "%CommonFiles%",  "%AppData%",   "%StartUp%",
-                                           "%QuickLaunch%",  "%MyDocuments%", "%Korvex%",
-                                           "%Fonts%"};
-  for (const char* variable : kVariables) {
-    Line(&out, variable, ExpandFolderVariables(variable, false));
+  for (const FolderVariable& variable : kFolderVariables) {
+    Line(&out, variable.name, ExpandFolderVariables(variable.name, false));
   }
   Line(&out, "Desktop", GetFolderPath(kFolderDesktop));
   Line(&out, "Programs", GetFolderPath(kFolderPrograms));

@@ -3,20 +3,15 @@
 #include <memory>
 #include <new>
 
-#include "app/admin.h"
 #include "package/entry_block.h"
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
+#include "runtime/rights.h"
 
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-std::string WithBackslash(const std::string& folder) {
-  if (!folder.empty() && IsSeparator(folder.back())) return folder;
-  return folder + "\\";
-}
 
 bool ReadBlock(uint32_t size, std::unique_ptr<uint8_t[]>* block) {
   OsFile file = Package().dataFile;
@@ -77,11 +72,14 @@ ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEnt
 }  // namespace
 
 ExtractOutcome RetryWithLogin(ExtractOutcome (*write)(void* job), void* job) {
-  ExtractOutcome outcome = write(job);
-  if (outcome != kExtractNotCreated && outcome != kExtractNotReplaced) return outcome;
-  if (HasAdminRights()) return outcome;
-  OfferLogin();
-  return write(job);
+  ExtractOutcome outcome = kExtractWritten;
+  // Only a file that could not be made or put in place waits on rights; a
+  // write that failed part-way would fail the same way again.
+  TryWithLogin([&] {
+    outcome = write(job);
+    return outcome != kExtractNotCreated && outcome != kExtractNotReplaced;
+  });
+  return outcome;
 }
 
 const char* ExtractOutcomeText(ExtractOutcome outcome) {
@@ -150,21 +148,12 @@ bool IsListedExtension(const std::string& extension, const std::string& noCopyLi
   return false;
 }
 
-void CreateFolderPath(const std::string& path) {
-  if (FolderExists(path)) return;
-  for (size_t i = 0; i < path.size(); i++) {
-    if (!IsSeparator(path[i])) continue;
-    std::string prefix = path.substr(0, i + 1);
-    if (!FolderExists(prefix)) CreateFolder(prefix);
-  }
-}
-
 // Reads the current entry's block from the package file (which must be
 // positioned at it) and writes the file when write is true. The block is
 // consumed in every case, so the entries after it stay in step.
 ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write) {
   const PackageEntry& entry = CurrentPackageEntry();
-  std::string folder = WithBackslash(destination);
+  std::string folder = AddBackslash(destination);
   if (entry.size <= 0) {
     if (!write) return kExtractPassedOver;
     if (!IsSafeEntryName(entry.name, false)) return kExtractUnsafeName;
@@ -200,7 +189,7 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
   // A package that is there but damaged extracts nothing and must not pass
   // for an empty one.
   if (PackageIsDamaged()) return false;
-  std::string folder = WithBackslash(destination);
+  std::string folder = AddBackslash(destination);
   if (package.dataFile != nullptr) OsCloseFile(package.dataFile);
   package.dataFile = OsOpenFile(package.fileName, kOsOpenRead);
   if (package.dataFile == nullptr) return package.entries.empty();

@@ -6,8 +6,11 @@
 // be (see extract.cpp). The no-copy list names extensions ("opt|ini|") whose
 // existing files are left alone.
 bool ExtractPackage(const std::string& destination, const std::string& noCopyList);
+// Extracts the current entry, or only reads past its block when write is
+// false. Nothing in the installer calls it: ExtractPackage needs the outcome
+// that ExtractCurrentEntry tells apart. It stays as the one-entry step for a
+// caller that walks the entries itself, as the tests do.
 bool ExtractEntry(const std::string& destination, bool write);
-void CreateFolderPath(const std::string& path);
 
 // What became of one entry; ExtractEntry folds it into its true/false.
 enum ExtractOutcome {
@@ -21,10 +24,10 @@ enum ExtractOutcome {
   kExtractNotReplaced,  // written, but the system would not put it in place of the existing file
 };
 const char* ExtractOutcomeText(ExtractOutcome outcome);
-// The login retry around one whole file write, write(job): when the file
-// could not be created or could not take the place of the existing one, and
-// the process lacks administrator rights, the login is offered and the write
-// runs exactly once more, from the start.
+// The login retry (TryWithLogin) around one whole file write, write(job):
+// when the file could not be created or could not take the place of the
+// existing one, and the process lacks administrator rights, the login is
+// offered and the write runs exactly once more, from the start.
 ExtractOutcome RetryWithLogin(ExtractOutcome (*write)(void* job), void* job);
 ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write);
 // True when name, joined to a destination folder, stays inside it: a

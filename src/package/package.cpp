@@ -114,7 +114,6 @@ PackageOpenResult LoadPackage(const std::string& path) {
   int64_t directoryPosition = fileSize - kPackageTrailerSize - storedSize;
   if (dataStart < 0 || dataStart > directoryPosition) return kPackageBadTrailer;
   if (unpackedSize > kMaxDirectorySize) return kPackageBadTrailer;
-  g_package.directoryUnpackedSize = unpackedSize;
   g_package.directoryStoredSize = storedSize;
   g_package.dataStart = dataStart;
   g_package.directoryPosition = directoryPosition;
@@ -159,16 +158,10 @@ const char* PackageOpenResultText(PackageOpenResult result) {
 bool OpenPackage(const std::string& path, ProgressCallback progress) {
   // The list is cleared before any check: callers extract without testing
   // the result, and a refused package must then write nothing.
+  ResetPackageReader();
   g_package.fileName = path;
   g_package.progress = progress;
-  g_package.state = 1;
-  g_package.totalSize = 0;
-  g_package.directoryUnpackedSize = 0;
-  g_package.directoryStoredSize = 0;
-  g_package.directoryPosition = 0;
-  g_package.dataStart = 0;
-  g_package.entries.clear();
-  g_package.cursor = 0;
+  g_package.open = true;
   PackageOpenResult result = LoadPackage(path);
   g_package.lastResult = result;
   if (result != kPackageOpened) {
@@ -191,8 +184,12 @@ bool PackageIsDamaged() {
   }
 }
 
+// The entry list stays until the next OpenPackage: the tools list and check
+// entries after the close.
 bool ClosePackage() {
-  g_package.state = -1;
+  if (g_package.dataFile != nullptr) OsCloseFile(g_package.dataFile);
+  g_package.dataFile = nullptr;
+  g_package.open = false;
   return true;
 }
 

@@ -40,8 +40,7 @@ struct PackageEntry {
 
 struct PackageReader {
   std::string fileName;
-  int32_t state = -1;  // 1 open, -1 closed
-  uint32_t directoryUnpackedSize = 0;
+  bool open = false;  // from OpenPackage, even a refused one, to ClosePackage
   int32_t dataStart = 0;
   uint32_t totalSize = 0;
   ProgressCallback progress = nullptr;
@@ -63,6 +62,8 @@ const char* PackageOpenResultText(PackageOpenResult result);
 // Opens the package at the end of the file at path and loads its directory.
 // The entry list is cleared first, so a refused package has no entries.
 bool OpenPackage(const std::string& path, ProgressCallback progress);
+// Ends the open span and closes the package file if a reader left it open;
+// always true.
 bool ClosePackage();
 // True when the last OpenPackage found "Pack" at the end of the file but
 // could not use what it points to: a damaged package rather than none.

@@ -1,5 +1,4 @@
-// Entry of the native build of the installer (tests run it over the POSIX
-// files and processes and the in-memory doubles).
-#include "app/setup_main.h"
+// Entry of a native program.
+#include "platform/entry.h"
 
-int main() { return SetupMain(); }
+int main() { return ProgramMain(); }

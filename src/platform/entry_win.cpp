@@ -1,10 +1,10 @@
-// Entry of Install.exe.
+// Entry of a Windows program: ProgramMain, then the end of the process with
+// its exit code, whatever other threads still run.
 #include <windows.h>
 
-#include "app/setup_main.h"
+#include "platform/entry.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  SetupMain();
-  ExitProcess(0);
+  ExitProcess(static_cast<UINT>(ProgramMain()));
   return 0;
 }

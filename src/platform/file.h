@@ -7,9 +7,11 @@
 
 typedef void* OsFile;  // nullptr: no file
 
+// While a file is open for reading others may read and write it; while it
+// is open for writing they may only read it (Windows; POSIX does not lock).
 enum OsOpenMode {
-  kOsOpenRead = 0,          // existing file, read only, shared for reading
-  kOsOpenReadWrite = 1,     // existing file, read and write, shared for reading
+  kOsOpenRead = 0,          // existing file, read only
+  kOsOpenReadWrite = 1,     // existing file, read and write
   kOsOpenCreateAlways = 2,  // create or replace (length 0), read and write
   kOsOpenAlways = 3,        // open existing or create new, read and write
   kOsOpenCreateNew = 4,     // create; fails when anything is at the path already
@@ -24,7 +26,8 @@ bool OsSeekFile(OsFile file, int64_t position);
 int64_t OsFileLength(OsFile file);  // -1 on failure
 // Cuts the file at the current position.
 bool OsTruncateFile(OsFile file);
-// Sets creation and last-write time (FILETIME values); last access untouched.
+// Sets creation and last-write time (FILETIME values); a time of 0 leaves
+// that one as it is, and last access is never touched.
 bool OsSetFileTimes(OsFile file, uint64_t creation, uint64_t lastWrite);
 bool OsFlushFile(OsFile file);
 void OsCloseFile(OsFile file);
@@ -45,8 +48,6 @@ bool OsRemoveDirectory(const std::string& path);
 bool OsSetNormalAttributes(const std::string& path);
 // Drive type of a root such as "C:\": 0 unknown, 1 no such root, above 1 a drive.
 int OsDriveType(const std::string& root);
-// Creates every missing folder up to the last "\" of the path.
-bool OsMakeSureDirectoryPathExists(const std::string& path);
 
 struct OsFindData {
   std::string name;  // without folder

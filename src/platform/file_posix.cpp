@@ -1,8 +1,8 @@
 // POSIX files for the native build. Times are FILETIME values (100 ns since
-// 1601, UTC) at this boundary; creation time is kept in the birth time where
-// the file system has none we can set, so it is emulated by the change of
-// mtime only: POSIX cannot set a birth time, so tests read it back through
-// the last-write time.
+// 1601, UTC) at this boundary. POSIX cannot set a creation time, so the
+// creation times asked for are kept here by inode, for as long as the inode
+// holds that file (see CreationTimes); a file without one reports its
+// last-write time as its creation time.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -22,6 +23,7 @@
 
 #include "platform/file.h"
 #include "platform/path_posix.h"
+#include "platform/real_posix.h"
 
 namespace {
 
@@ -53,11 +55,23 @@ struct timespec FromFileTime(uint64_t ft) {
 
 // Creation times cannot be set on POSIX file systems; the native build keeps
 // the ones it was asked to set, so that code reading them back sees what a
-// Windows file would hold.
+// Windows file would hold. An entry goes when its inode stops holding the
+// file (deleted, or replaced by a rename), so that a new file reusing the
+// inode number does not take over a dead file's time.
+typedef std::pair<dev_t, ino_t> InodeKey;
 std::mutex g_creationLock;
-std::map<std::pair<dev_t, ino_t>, uint64_t>& CreationTimes() {
-  static std::map<std::pair<dev_t, ino_t>, uint64_t> times;
+std::map<InodeKey, uint64_t>& CreationTimes() {
+  static std::map<InodeKey, uint64_t> times;
   return times;
+}
+
+InodeKey KeyOf(const struct stat& st) { return InodeKey(st.st_dev, st.st_ino); }
+
+// After the last name of a file is gone its inode is free for reuse.
+void ForgetCreationTimeOfLastLink(const struct stat& st) {
+  if (st.st_nlink > 1) return;
+  std::lock_guard<std::mutex> lock(g_creationLock);
+  CreationTimes().erase(KeyOf(st));
 }
 
 void FillFindData(const std::string& name, const struct stat& st, OsFindData* data) {
@@ -69,7 +83,7 @@ void FillFindData(const std::string& name, const struct stat& st, OsFindData* da
   data->writeTime = ToFileTime(st.st_mtim);
   data->creationTime = data->writeTime;
   std::lock_guard<std::mutex> lock(g_creationLock);
-  auto it = CreationTimes().find({st.st_dev, st.st_ino});
+  auto it = CreationTimes().find(KeyOf(st));
   if (it != CreationTimes().end()) data->creationTime = it->second;
 }
 
@@ -171,7 +185,7 @@ bool OsSetFileTimes(OsFile file, uint64_t creation, uint64_t lastWrite) {
     struct stat st;
     if (fstat(fd, &st) == 0) {
       std::lock_guard<std::mutex> lock(g_creationLock);
-      CreationTimes()[{st.st_dev, st.st_ino}] = creation;
+      CreationTimes()[KeyOf(st)] = creation;
     }
   }
   return true;
@@ -191,7 +205,9 @@ bool OsDeleteFile(const std::string& path) {
   if (lstat(p.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   // Windows refuses to delete a read-only file; the native build answers alike.
   if ((st.st_mode & S_IWUSR) == 0) return false;
-  return unlink(p.c_str()) == 0;
+  if (unlink(p.c_str()) != 0) return false;
+  ForgetCreationTimeOfLastLink(st);
+  return true;
 }
 
 bool OsReplaceFile(const std::string& from, const std::string& to, const std::string& backup) {
@@ -207,8 +223,10 @@ bool OsReplaceFile(const std::string& from, const std::string& to, const std::st
   if (existed && stat(t.c_str(), &now) == 0) {
     // Windows' replace keeps the replaced file's creation time.
     std::lock_guard<std::mutex> lock(g_creationLock);
-    auto it = CreationTimes().find({old.st_dev, old.st_ino});
-    CreationTimes()[{now.st_dev, now.st_ino}] = it != CreationTimes().end() ? it->second : ToFileTime(old.st_mtim);
+    auto it = CreationTimes().find(KeyOf(old));
+    uint64_t creation = it != CreationTimes().end() ? it->second : ToFileTime(old.st_mtim);
+    if (it != CreationTimes().end() && old.st_nlink <= 1) CreationTimes().erase(it);
+    CreationTimes()[KeyOf(now)] = creation;
   }
   return true;
 }
@@ -281,24 +299,6 @@ int OsDriveType(const std::string& root) {
   return root == "/" || root == "\\" ? 3 : 1;
 }
 
-bool OsMakeSureDirectoryPathExists(const std::string& path) {
-  std::string p = ToPosixPath(path);
-  size_t last = p.rfind('/');
-  if (last == std::string::npos) return true;
-  for (size_t i = 1; i <= last; ++i) {
-    if (p[i] != '/' && i != last) continue;
-    std::string prefix = p.substr(0, i == last ? last : i);
-    if (prefix.empty()) continue;
-    struct stat st;
-    if (stat(prefix.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) return false;
-      continue;
-    }
-    if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
 OsFind OsFindFirst(const std::string& pattern, OsFindData* data, bool* noMatch) {
   if (noMatch) *noMatch = false;
   std::string p = ToPosixPath(pattern);
@@ -368,12 +368,18 @@ bool OsFileTimeToLocalSeconds(uint64_t fileTime, int64_t* seconds) {
   return true;
 }
 
-std::string OsGetTempPath() {
-  const char* env = getenv("ZANDOR_TEMP");
-  if (!env || !*env) env = getenv("TMPDIR");
+std::string PosixTempPath() {
+  const char* env = getenv("TMPDIR");
   std::string path = env && *env ? env : "/tmp";
   if (path.back() != '/') path += '/';
   return path;
+}
+
+ZANDOR_DOUBLE_MAY_REPLACE std::string OsGetTempPath() { return PosixTempPath(); }
+
+void PosixForgetCreationTimes() {
+  std::lock_guard<std::mutex> lock(g_creationLock);
+  CreationTimes().clear();
 }
 
 uint32_t OsNameSeed() {

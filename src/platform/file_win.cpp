@@ -187,26 +187,6 @@ bool OsSetNormalAttributes(const std::string& path) {
 
 int OsDriveType(const std::string& root) { return static_cast<int>(GetDriveTypeA(root.c_str())); }
 
-bool OsMakeSureDirectoryPathExists(const std::string& path) {
-  // The same walk as the image-help call, without loading that library.
-  size_t last = path.find_last_of("\\/");
-  if (last == std::string::npos) return true;
-  for (size_t i = 0; i <= last; ++i) {
-    if (path[i] != '\\' && path[i] != '/') continue;
-    if (i == 0 || path[i - 1] == ':' || (i == 1 && path[0] == '\\')) continue;
-    std::string prefix = path.substr(0, i);
-    DWORD attr = GetFileAttributesA(prefix.c_str());
-    if (attr != INVALID_FILE_ATTRIBUTES) {
-      if (!(attr & FILE_ATTRIBUTE_DIRECTORY)) return false;
-      continue;
-    }
-    if (!CreateDirectoryA(prefix.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-      return false;
-    }
-  }
-  return true;
-}
-
 OsFind OsFindFirst(const std::string& pattern, OsFindData* data, bool* noMatch) {
   WIN32_FIND_DATAA fd;
   HANDLE h = FindFirstFileA(pattern.c_str(), &fd);

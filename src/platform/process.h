@@ -25,7 +25,3 @@ uint32_t OsProcessExitCode(OsHandle process);
 bool OsTerminateProcess(OsHandle process, uint32_t exitCode);
 void OsCloseProcess(OsHandle process);
 void OsSleep(uint32_t ms);
-
-// The lock that guards the runner's list of open programs.
-void OsLockPrograms();
-void OsUnlockPrograms();

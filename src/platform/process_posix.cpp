@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -72,8 +71,6 @@ void Reap(PosixProcess* p, bool block) {
     p->exitCode = p->killed ? p->killCode : 0xFFFFFFFFu;
   }
 }
-
-std::recursive_mutex g_programLock;
 
 }  // namespace
 
@@ -173,11 +170,9 @@ bool OsTerminateProcess(OsHandle process, uint32_t exitCode) {
 void OsCloseProcess(OsHandle process) {
   PosixProcess* p = static_cast<PosixProcess*>(process);
   if (!p) return;
+  // A child still running goes on; nobody waits for it any more, so once it
+  // ends it stays a zombie until this process ends and init collects it.
   Reap(p, false);
-  if (!p->ended) {
-    // The child goes on; nobody collects it any more, so let init do it.
-    signal(SIGCHLD, SIG_DFL);
-  }
   delete p;
 }
 
@@ -186,6 +181,3 @@ void OsSleep(uint32_t ms) {
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
   }
 }
-
-void OsLockPrograms() { g_programLock.lock(); }
-void OsUnlockPrograms() { g_programLock.unlock(); }

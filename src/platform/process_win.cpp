@@ -74,18 +74,3 @@ void OsCloseProcess(OsHandle process) {
 }
 
 void OsSleep(uint32_t ms) { Sleep(ms); }
-
-namespace {
-CRITICAL_SECTION* ProgramLock() {
-  static CRITICAL_SECTION lock;
-  static bool ready = false;
-  if (!ready) {
-    InitializeCriticalSection(&lock);
-    ready = true;
-  }
-  return &lock;
-}
-}  // namespace
-
-void OsLockPrograms() { EnterCriticalSection(ProgramLock()); }
-void OsUnlockPrograms() { LeaveCriticalSection(ProgramLock()); }

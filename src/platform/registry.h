@@ -1,5 +1,6 @@
-// Thin registry layer. The native build holds an in-memory registry that
-// tests fill and inspect (registry_double.h).
+// Thin registry layer. POSIX has no registry: natively only the test double
+// answers, an in-memory registry that tests fill and inspect
+// (registry_double.h).
 #pragma once
 #include <cstdint>
 #include <string>

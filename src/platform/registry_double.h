@@ -1,4 +1,5 @@
-// Inspection of the in-memory registry of the native build (tests only).
+// Inspection of the in-memory registry double (tests and the native test
+// program).
 #pragma once
 #include <cstdint>
 #include <string>

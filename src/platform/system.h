@@ -1,7 +1,8 @@
 // Thin layer over the system services that are neither files, processes nor
 // the registry: shell folders, identity of the running program, environment,
-// named mutexes, locale and rights. The native build answers from settable
-// doubles (system_double.h).
+// named mutexes, locale and rights. Natively the test double
+// (system_double.h) answers what only Windows has and may choose the
+// answers the tests steer.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -12,7 +13,9 @@ void OsRestrictDllSearch();
 bool OsGetSpecialFolder(int32_t csidl, std::string* path);
 std::string OsGetSystemDirectory();
 std::string OsGetWindowsDirectory();
-uint32_t OsGetVersion();  // the value of GetVersion()
+// The NT-family test: GetVersion() has a non-zero byte in bits 16 to 23 (on
+// the NT family the low byte of the build number).
+bool OsIsNtFamily();
 // A new GUID in registry text form: 38 characters, braces, upper-case hex;
 // empty when the system could not make one.
 std::string OsCreateGuidText();
@@ -26,9 +29,11 @@ std::string OsGetModuleFileName();
 std::string OsGetCommandLine();
 bool OsSetEnvironment(const std::string& name, const std::string& value);
 std::string OsGetEnvironment(const std::string& name);
-// Creates a named mutex without ownership and closes it again.
-// 1: created, 2: it existed already, 0: failed.
-int OsProbeNamedMutex(const std::string& name);
+
+enum MutexProbe { kMutexFailed, kMutexCreated, kMutexExisted };
+// Creates a named mutex without ownership and closes it again: whether it
+// was new, existed already (another program holds it), or could not be made.
+MutexProbe OsProbeNamedMutex(const std::string& name);
 uint16_t OsGetUserDefaultLangID();
 // The administrator test: the service manager opens with all access.
 bool OsHasAdminRights();

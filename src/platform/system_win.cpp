@@ -45,11 +45,12 @@ std::string OsGetWindowsDirectory() {
   return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
 }
 
-uint32_t OsGetVersion() {
+bool OsIsNtFamily() {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  return GetVersion();
+  DWORD version = GetVersion();
 #pragma GCC diagnostic pop
+  return ((version >> 16) & 0xFFu) != 0;
 }
 
 std::string OsCreateGuidText() {
@@ -93,12 +94,12 @@ std::string OsGetEnvironment(const std::string& name) {
   return n > 0 && n < sizeof buffer ? std::string(buffer, n) : std::string();
 }
 
-int OsProbeNamedMutex(const std::string& name) {
+MutexProbe OsProbeNamedMutex(const std::string& name) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, name.c_str());
   DWORD error = GetLastError();
-  if (!mutex) return 0;
+  if (!mutex) return kMutexFailed;
   CloseHandle(mutex);
-  return error == ERROR_ALREADY_EXISTS ? 2 : 1;
+  return error == ERROR_ALREADY_EXISTS ? kMutexExisted : kMutexCreated;
 }
 
 uint16_t OsGetUserDefaultLangID() { return GetUserDefaultLangID(); }

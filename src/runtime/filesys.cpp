@@ -11,10 +11,6 @@ std::string Cut(const std::string& path) {
   return path.size() > kMaxPath ? path.substr(0, kMaxPath) : path;
 }
 
-bool EndsWithSeparator(const std::string& s) {
-  return !s.empty() && (s.back() == '\\' || s.back() == '/');
-}
-
 struct Listing {
   OsFind find = nullptr;
   OsFindData first;
@@ -63,10 +59,26 @@ bool CreateFolder(const std::string& rawPath) {
   return OsCreateDirectory(path);
 }
 
+bool CreateFolderPath(const std::string& path, FolderPathMode mode) {
+  if (FolderExists(path)) return true;
+  bool ok = true;
+  for (size_t i = 0; i < path.size(); i++) {
+    if (path[i] != '\\' && path[i] != '/') continue;
+    if (i == 0 || path[i - 1] == ':' || (i == 1 && path[0] == '\\')) continue;
+    std::string prefix = path.substr(0, i + 1);
+    int64_t size = FileSize(prefix);
+    if (size == -2) continue;
+    // A folder that another process made in the meantime counts as made.
+    if (size == -1 && (CreateFolder(prefix) || FolderExists(prefix))) continue;
+    ok = false;
+    if (mode == kStopAtFailure) break;
+  }
+  return ok;
+}
+
 bool DeleteFolder(const std::string& rawPath, const std::string& pattern, int mode) {
   if (rawPath.empty()) return false;
-  std::string path = rawPath;
-  if (!EndsWithSeparator(path)) path += '\\';
+  std::string path = AddBackslash(rawPath);
   std::string search = pattern.empty() ? "*.*" : pattern;
   OsFindData data;
   OsFind find = OsFindFirst(path + search, &data, nullptr);
@@ -186,16 +198,12 @@ std::string FormatDate(const std::string& mask, int64_t date) {
   return out;
 }
 
-std::string GetTemporaryFolder() {
-  std::string path = OsGetTempPath();
-  if (!path.empty() && !EndsWithSeparator(path)) path += '\\';
-  return path;
-}
+// The system's answer already ends in its separator: GetTempPathA promises
+// the "\", and the long form keeps it.
+std::string GetTemporaryFolder() { return OsGetTempPath(); }
 
 int ListFolder(const std::string& folder, const std::string& pattern) {
-  std::string search = folder;
-  if (!EndsWithSeparator(search)) search += '\\';
-  search += pattern.empty() ? "*.*" : pattern;
+  std::string search = AddBackslash(folder) + (pattern.empty() ? "*.*" : pattern);
   Listing listing;
   bool noMatch = false;
   listing.find = OsFindFirst(search, &listing.first, &noMatch);
@@ -356,8 +364,13 @@ std::string TemporaryFileName(const std::string& guidText, uint32_t seed) {
   return name + ".tmp";
 }
 
-std::string FolderPart(const std::string& path) {
-  size_t pos = path.find_last_of("\\/");
+std::string AddBackslash(const std::string& path) {
+  if (!path.empty() && path.back() == '\\') return path;
+  return path + '\\';
+}
+
+std::string FolderPart(const std::string& path, const char* separators) {
+  size_t pos = path.find_last_of(separators);
   return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
 }
 

@@ -15,6 +15,15 @@ bool FolderExists(const std::string& path);  // FileSize is -2
 // Creates one folder (the parent must exist); trailing blanks, "\" and "/"
 // are removed first.
 bool CreateFolder(const std::string& path);
+// Creates the missing folders along path: every prefix that ends in "\" or
+// "/", so text after the last separator is a file name and stays uncreated
+// (AddBackslash first to create the whole path). Roots ("\", "\\" and "X:\")
+// are never made. A prefix that is a file or cannot be made is a failure;
+// past one, kCreatePastFailures goes on (a share root is no folder to
+// FileSize, yet the folders inside it can be made), kStopAtFailure ends the
+// walk. True when the path already was a folder or no prefix failed.
+enum FolderPathMode { kCreatePastFailures, kStopAtFailure };
+bool CreateFolderPath(const std::string& path, FolderPathMode mode = kCreatePastFailures);
 
 enum : int { kDeleteSubfolders = 1, kDeleteForce = 2 };
 // Deletes the entries matching pattern (empty: "*.*"), then the folder
@@ -75,5 +84,9 @@ const size_t kTemporaryNameLength = 11;
 std::string TemporaryFileName(const std::string& guidText, uint32_t seed);
 
 // Path text helpers shared by the modules.
-std::string FolderPart(const std::string& path);  // up to and including the last "\" or "/"
+// The path with a "\" appended unless it ends in one ("/" does not count);
+// "" gives "\".
+std::string AddBackslash(const std::string& path);
+// Up to and including the last of the separators; empty when there is none.
+std::string FolderPart(const std::string& path, const char* separators = "\\/");
 std::string FileNamePart(const std::string& path);

@@ -1,9 +1,27 @@
 #include "runtime/ini.h"
 
+#include <deque>
+
+#include "platform/file.h"
 #include "runtime/filesys.h"
 #include "runtime/text.h"
 
 namespace {
+
+struct IniStore {
+  OsFile file = nullptr;
+  bool writable = false;        // opened for writing: the rewrite may replace the file
+  std::string path;             // the file that is open, for the rewrite beside it
+  std::string pathToCreate;     // kept only when opening failed, so a change creates it
+  bool modified = false;
+  bool utf8 = false;            // began with EF BB BF
+  std::vector<char> text;       // content after the byte-order mark, then two zero bytes
+  std::deque<std::string> owned;  // storage of written names and values (stable addresses)
+  std::vector<IniLine> lines;
+  int32_t currentGroup = -1;    // index of the current group header; -1: top of the file
+  bool hasPendingGroup = false;
+  std::string pendingGroup;     // selected but not present; created by the next write
+};
 
 IniStore g_ini;
 
@@ -91,7 +109,7 @@ size_t EndOfScope() {
   return i;
 }
 
-void CloseHandle() {
+void CloseIniFile() {
   if (g_ini.file) OsCloseFile(g_ini.file);
   g_ini.file = nullptr;
 }
@@ -104,7 +122,7 @@ void Rewrite(const std::string& target, bool create) {
   std::string content = IniBuildContent();
   // Our own handle goes first: Windows refuses to replace a file that is open
   // without delete sharing, and a file written in place must not be open twice.
-  CloseHandle();
+  CloseIniFile();
   ReplacingFile out;
   if (!(create ? BeginCreatingFile(target, &out) : BeginReplacingFile(target, &out))) return;
   if (OsWriteFile(out.file, content.data(), static_cast<uint32_t>(content.size()))) {
@@ -116,10 +134,9 @@ void Rewrite(const std::string& target, bool create) {
 
 }  // namespace
 
-IniStore& Ini() { return g_ini; }
 
 void ResetIni() {
-  CloseHandle();
+  CloseIniFile();
   g_ini = IniStore();
 }
 
@@ -174,6 +191,10 @@ bool IniOpen(const std::string& path) {
   ParseLines(g_ini.text.data(), size);
   return true;
 }
+
+bool IniIsOpen() { return HasFile(); }
+
+const std::vector<IniLine>& IniLines() { return g_ini.lines; }
 
 bool IniSelectGroup(const std::string& group) {
   if (!HasFile()) return false;
@@ -262,7 +283,7 @@ void IniClose() {
     }
     // Opened for reading only: the rewrite fails without a word.
   }
-  CloseHandle();
+  CloseIniFile();
   g_ini = IniStore();
 }
 

@@ -8,17 +8,15 @@
 // Callers need not test IniOpen: without a file every read gives its default.
 #pragma once
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/file.h"
-
 enum IniLineKind : uint8_t { kIniGroup, kIniComment, kIniKey };
 
-// A line of the file. Names and values point into IniStore::text, or into
-// IniStore::owned once a write has replaced them; both stay put until close.
+// A line of the file. Names and values point into the store's copy of the
+// file text, or into its own copies once a write has replaced them; both
+// stay put until close.
 struct IniLine {
   IniLineKind kind = kIniKey;
   std::string_view name;   // group name, comment text, or key
@@ -34,23 +32,10 @@ struct IniLine {
 // few kilobytes.
 const uint32_t kIniMaxFileSize = 16u * 1024u * 1024u;
 
-struct IniStore {
-  OsFile file = nullptr;
-  bool writable = false;        // opened for writing: the rewrite may replace the file
-  std::string path;             // the file that is open, for the rewrite beside it
-  std::string pathToCreate;     // kept only when opening failed, so a change creates it
-  bool modified = false;
-  bool utf8 = false;            // began with EF BB BF
-  std::vector<char> text;       // content after the byte-order mark, then two zero bytes
-  std::deque<std::string> owned;  // storage of written names and values (stable addresses)
-  std::vector<IniLine> lines;
-  int32_t currentGroup = -1;    // index of the current group header; -1: top of the file
-  bool hasPendingGroup = false;
-  std::string pendingGroup;     // selected but not present; created by the next write
-};
-
-IniStore& Ini();
 void ResetIni();  // tests: forget the open file without writing it
+// True after an IniOpen that loaded the file or kept its path for a write to
+// create it; false again after IniClose.
+bool IniIsOpen();
 
 // Closes the open file (rewriting it if modified), then loads path. True when
 // the file exists and was opened.
@@ -74,3 +59,5 @@ std::string Latin1ToUtf8(std::string_view text);
 std::string Utf8ToLatin1(std::string_view text);
 // The bytes that IniClose writes for the lines as they stand.
 std::string IniBuildContent();
+// The lines of the open file in file order, for checks that walk it whole.
+const std::vector<IniLine>& IniLines();

@@ -1,6 +1,6 @@
 // Small text helpers shared by the modules. All text is single-byte ANSI;
-// "case-insensitive" means ASCII letters only, as the installer has always
-// compared its configuration names.
+// "case-insensitive" means ASCII letters only, as the configuration files
+// expect of their group and key names.
 #pragma once
 #include <cstddef>
 #include <cstdint>

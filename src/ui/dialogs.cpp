@@ -1,6 +1,6 @@
 #include "ui/dialogs.h"
 
-#include "platform/dialog.h"
+#include "platform/message_box.h"
 #include "ui/language.h"
 
 static_assert(kMessageError == (kMbOk | kMbIconError), "error box: OK, error icon");

@@ -1,8 +1,10 @@
-#include "runtime/process.h"
+#include "runtime/program_runner.h"
 
 #include <vector>
 
+#include "platform/lock.h"
 #include "platform/process.h"
+#include "runtime/filesys.h"
 
 namespace {
 
@@ -11,7 +13,9 @@ struct ProgramObject {
   int32_t id = -1;  // -1 for a start through the shell
 };
 
-// The list of open programs; every access holds the platform lock.
+// The list of open programs; every access holds the lock, which is made
+// while the process starts, before its entry point runs.
+const OsLock g_programsLock = OsCreateLock();
 std::vector<ProgramObject*>& OpenPrograms() {
   static std::vector<ProgramObject*> list;
   return list;
@@ -19,20 +23,20 @@ std::vector<ProgramObject*>& OpenPrograms() {
 
 ProgramObject* Find(Program program) {
   if (program == 0) return nullptr;
-  OsLockPrograms();
+  OsEnterLock(g_programsLock);
   ProgramObject* found = nullptr;
   for (ProgramObject* p : OpenPrograms()) {
     if (reinterpret_cast<Program>(p) == program) found = p;
   }
-  OsUnlockPrograms();
+  OsLeaveLock(g_programsLock);
   return found;
 }
 
 Program Keep(OsHandle process, int32_t id) {
   ProgramObject* p = new ProgramObject{process, id};
-  OsLockPrograms();
+  OsEnterLock(g_programsLock);
   OpenPrograms().push_back(p);
-  OsUnlockPrograms();
+  OsLeaveLock(g_programsLock);
   return reinterpret_cast<Program>(p);
 }
 
@@ -55,11 +59,12 @@ Program RunProgram(const std::string& program, const std::string& parameters,
     return 1;
   }
   // The shell's "open" covers documents, addresses and programs that the
-  // direct start cannot take.
+  // direct start cannot take. Without a working folder it gets the program's
+  // own, up to its last "\" when that stands after the first character.
   std::string shellFolder = folder;
   if (shellFolder.empty()) {
-    size_t last = program.rfind('\\');
-    if (last != std::string::npos && last > 0) shellFolder = program.substr(0, last + 1);
+    std::string own = FolderPart(program, "\\");
+    if (own.size() > 1) shellFolder = own;
   }
   OsHandle process = nullptr;
   if (!OsShellOpen(program, parameters, shellFolder, hide, &process)) return 0;
@@ -92,7 +97,7 @@ bool KillProgram(Program program) {
 void CloseProgram(Program program) {
   ProgramObject* p = Find(program);
   if (!p) return;
-  OsLockPrograms();
+  OsEnterLock(g_programsLock);
   std::vector<ProgramObject*>& list = OpenPrograms();
   for (size_t i = 0; i < list.size(); ++i) {
     if (list[i] == p) {
@@ -100,7 +105,7 @@ void CloseProgram(Program program) {
       break;
     }
   }
-  OsUnlockPrograms();
+  OsLeaveLock(g_programsLock);
   OsCloseProcess(p->process);
   delete p;
 }
@@ -108,10 +113,10 @@ void CloseProgram(Program program) {
 bool IsProgram(Program program) { return Find(program) != nullptr; }
 
 void ResetProcessRunner() {
-  OsLockPrograms();
+  OsEnterLock(g_programsLock);
   std::vector<ProgramObject*> list;
   list.swap(OpenPrograms());
-  OsUnlockPrograms();
+  OsLeaveLock(g_programsLock);
   for (ProgramObject* p : list) {
     OsCloseProcess(p->process);
     delete p;

@@ -1,4 +1,4 @@
-// The in-memory registry of the native build. Key paths compare without
+// The in-memory registry double. Key paths compare without
 // regard to ASCII case, as the real registry does; value names too.
 #include <cstring>
 #include <map>

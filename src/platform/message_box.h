@@ -1,5 +1,5 @@
-// Message boxes. The native build records every box and answers from a
-// script of button codes (dialog_double.h).
+// Message boxes. The native test double records every box and answers from
+// a script of button codes (message_box_double.h).
 #pragma once
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/dialog.h"
+#include "platform/message_box.h"
 
 static_assert(kMbOk == MB_OK && kMbOkCancel == MB_OKCANCEL && kMbYesNo == MB_YESNO, "buttons");
 static_assert(kMbIconError == MB_ICONERROR && kMbIconQuestion == MB_ICONQUESTION && kMbIconWarning == MB_ICONWARNING,

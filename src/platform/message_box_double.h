@@ -1,4 +1,4 @@
-// Inspection of the message boxes of the native build (tests only).
+// Inspection of the message box double (tests and the native test program).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,7 +10,7 @@ struct MessageBoxRecord {
   uint32_t flags = 0;
 };
 
-void ResetDialogDouble();
+void ResetMessageBoxDouble();
 // Answers for the next boxes, in order; once used up, boxes answer OK (1).
-void DialogDoubleQueueAnswer(int buttonCode);
-const std::vector<MessageBoxRecord>& DialogDoubleBoxes();
+void MessageBoxDoubleQueueAnswer(int buttonCode);
+const std::vector<MessageBoxRecord>& MessageBoxDoubleBoxes();

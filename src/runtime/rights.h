@@ -1,0 +1,20 @@
+// The login retry. An operation that may fail for want of rights is tried;
+// when it fails and the process lacks administrator rights, the login is
+// offered and the operation is tried exactly once more, whatever the login
+// gave. The installer puts its rights test and login in at start-up; a
+// program that installs none (the builder) keeps every first answer.
+#pragma once
+
+// Both or neither: SetLoginOffer(nullptr, nullptr) takes the login out again.
+void SetLoginOffer(bool (*hasRights)(), void (*offer)());
+// After a failed attempt: offers the login when one is installed and the
+// process lacks the rights; true when the attempt is then to be made again.
+bool OfferLoginAfterFailure();
+
+// attempt() answers true on success.
+template <class F>
+bool TryWithLogin(F attempt) {
+  if (attempt()) return true;
+  if (!OfferLoginAfterFailure()) return false;
+  return attempt();
+}
