@@ -25,6 +25,7 @@
 #include "platform/registry_double.h"
 #include "platform/system.h"
 #include "platform/system_double.h"
+#include "platform/window_double.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/program_runner.h"
@@ -222,17 +223,25 @@ TEST_F(StartupTest, LanguageFileIsChosenLoadedWithTheTitleAndItsNumberKept) {
     uint16_t langId;
     const char* titel;
     int32_t number;
+    bool asked;  // the choice dialog was shown
+    int choice;  // the line the user takes in it; -1 closes it
   };
   const Case cases[] = {
-      {"German user", "english.lng#9|deutsch.lng#7|", 0x0407, "Willkommen", 7},
-      {"English user", "english.lng#9|deutsch.lng#7|", 0x0409, "Hello\nWorld", 9},
-      {"no match, no choice dialog: defaults", "english.lng#9|deutsch.lng#7|", 0x040C,
-       "Welcome to the installation of\n'Viewer'", 12},
-      {"one entry: taken without the choice", "deutsch.lng#7|", 0x0409, "Willkommen", 0},
+      {"German user", "english.lng#9|deutsch.lng#7|", 0x0407, "Willkommen", 7, false, 0},
+      {"English user", "english.lng#9|deutsch.lng#7|", 0x0409, "Hello\nWorld", 9, false, 0},
+      {"no match, the choice dialog closed: defaults", "english.lng#9|deutsch.lng#7|", 0x040C,
+       "Welcome to the installation of\n'Viewer'", 12, true, -1},
+      {"no match, deutsch chosen in the dialog", "english.lng#9|deutsch.lng#7|", 0x040C, "Willkommen", 12, true, 1},
+      {"one entry: taken without the choice", "deutsch.lng#7|", 0x0409, "Willkommen", 0, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     ResetLanguageTexts();
+    ResetWindowDouble();
+    if (c.choice >= 0) {
+      WindowDoubleSelect(1, c.choice);  // the dialog's drop-down and OK button
+      WindowDoubleClick(2);
+    }
     std::string work = MakeWorkFolder();
     Write(work + "setup.ini", std::string("[Settings]\r\nLanguage=") + c.list +
                                   "\r\n[Info]\r\nTitel=Viewer\r\nVersion=2.1\r\n");
@@ -246,6 +255,7 @@ TEST_F(StartupTest, LanguageFileIsChosenLoadedWithTheTitleAndItsNumberKept) {
     EXPECT_EQ(Text(kTextPage01Titel), c.titel);
     EXPECT_EQ(Text(kTextPage01Msg1), "Zandor will now install 'Viewer' version 2.1 on your computer.");
     EXPECT_EQ(number, c.number);
+    EXPECT_EQ(WindowDoubleWindow(1) != nullptr, c.asked);
   }
 }
 

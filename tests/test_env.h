@@ -23,11 +23,13 @@
 #include "runtime/program_runner.h"
 #include "test_system.h"
 #include "ui/language.h"
+#include "ui/wizard.h"
 
 // Every process-wide record and double at its start: the run state, the
-// system, registry and dialog doubles with the temporary folder, the process
-// runner, the language texts, the package reader, the INI store and the
-// folder listings. A new singleton adds its reset here and nowhere else.
+// system, registry, dialog and window doubles with the temporary folder, the
+// process runner, the language texts, the package reader, the INI store, the
+// folder listings and the wizard window's fonts. A new singleton adds its
+// reset here and nowhere else.
 inline void ResetEverything() {
   ResetSetup();
   ResetTestSystem();
@@ -37,6 +39,7 @@ inline void ResetEverything() {
   ResetIni();
   ResetListings();
   SetLoginOffer(nullptr, nullptr);
+  ResetWizardWindow();
 }
 
 // Polls until the condition holds; a generous bound so that a loaded machine

@@ -7,7 +7,7 @@
 #include "platform/system.h"
 #include "runtime/filesys.h"
 
-// Puts the system, registry and dialog doubles and the temporary folder back
+// Puts the system, registry, dialog and link doubles and the temporary folder back
 // to their start; of the real system only the temporary folder.
 void ResetTestSystem();
 // Points the system's temporary folder at a path; empty gives back the

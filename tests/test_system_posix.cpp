@@ -1,15 +1,21 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include "platform/folder_browser_double.h"
 #include "platform/message_box_double.h"
 #include "platform/registry_double.h"
+#include "platform/shell_link_double.h"
 #include "platform/system_double.h"
+#include "platform/window_double.h"
 #include "test_system.h"
 
 void ResetTestSystem() {
   ResetSystemDouble();
   ResetRegistryDouble();
   ResetMessageBoxDouble();
+  ResetWindowDouble();
+  ResetFolderBrowserDouble();
+  ResetShellLinkDouble();
   SystemDoubleSetTempPath("");
 }
 

@@ -3,21 +3,10 @@
 #include <cstdint>
 
 #include "actions/folders.h"
+#include "actions/registry.h"
 #include "platform/registry.h"
 #include "runtime/ini.h"
 #include "runtime/text.h"
-
-namespace {
-
-// A text value stored with its terminating zero, so ReadRegistryString (which
-// drops the last byte) reads it back whole.
-void WriteStateValue(OsKey key, const char* name, const std::string& value) {
-  OsRegSetValue(key, name, kRegSz, value.c_str(), static_cast<uint32_t>(value.size() + 1));
-}
-
-}  // namespace
-
-std::string InstallStateKey(const std::string& guid) { return "SOFTWARE\\Zandor\\" + guid; }
 
 void ReadStartupConfig(const std::string& iniPath, ProductInfo* product) {
   IniOpen(iniPath);
@@ -87,19 +76,4 @@ void LoadSettings(const std::string& iniPath, const RunOptions& options, const P
   config->scriptFile = IniReadString("ScriptFile");
 
   IniClose();
-}
-
-void WriteInstallState(const std::string& guid, const std::string& installDir, const std::string& startMenu,
-                       const std::string& desktopIcon) {
-  if (guid.empty()) return;
-  std::string stateKey = InstallStateKey(guid);
-  const char* names[3] = {"InstallDir", "StartMenu", "DesktopIcon"};
-  const std::string* values[3] = {&installDir, &startMenu, &desktopIcon};
-  // One create per value, as each value is an independent registry write.
-  for (int i = 0; i < 3; i++) {
-    OsKey key = nullptr;
-    if (!OsRegCreateKey(kHkeyCurrentUser, stateKey, &key)) continue;
-    WriteStateValue(key, names[i], *values[i]);
-    OsRegCloseKey(key);
-  }
 }

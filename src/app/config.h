@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "actions/registry.h"  // the install state: InstallStateKey, WriteInstallState
 #include "app/command_line.h"
 
 // The title when setup.ini gives none, or is missing.
@@ -50,14 +51,6 @@ void ReadStartupConfig(const std::string& iniPath, ProductInfo* product);
 // desktop default. ProgLink defaults to product.title.
 void LoadSettings(const std::string& iniPath, const RunOptions& options, const ProductInfo& product,
                   SetupConfig* config);
-
-// HKEY_CURRENT_USER key of the install state: "SOFTWARE\Zandor\" + GUID.
-std::string InstallStateKey(const std::string& guid);
-
-// Stores the wizard's final choices for the next install; nothing is
-// written when the GUID is empty. desktopIcon is "1" or "0".
-void WriteInstallState(const std::string& guid, const std::string& installDir, const std::string& startMenu,
-                       const std::string& desktopIcon);
 
 // Last component of a configured default folder: %ProgramFiles%Tools\Viewer,
 // C:\Tools\Viewer\ and Viewer all give Viewer; %ProgramFiles% gives "".

@@ -1,5 +1,8 @@
 #include "app/install.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "actions/folders.h"
 #include "app/config.h"
 #include "app/finish.h"
@@ -10,6 +13,9 @@
 #include "platform/system.h"
 #include "runtime/filesys.h"
 #include "runtime/rights.h"
+#include "runtime/text.h"
+#include "ui/language.h"
+#include "ui/wizard.h"
 
 namespace {
 
@@ -108,4 +114,72 @@ void RunQuietInstall() {
   RunAfterHook(s.paths.workFolder, s.options.hookMode);
   DeleteWorkFolder(s.paths.workFolder);
   if (s.config.reboot) OsPromptReboot();
+}
+
+namespace {
+
+// The wizard window that the install page's sinks write to; the sinks are
+// plain functions, so it is kept here while the wizard install runs.
+OsWindow g_wizard = 0;
+
+void SetWizardProgressMax(uint32_t bytes) {
+  OsSetProgressMax(g_wizard, kWizardProgress, static_cast<int>(std::min<uint32_t>(bytes, INT32_MAX)));
+}
+void SetWizardProgress(uint32_t bytes) {
+  OsSetProgress(g_wizard, kWizardProgress, static_cast<int>(std::min<uint32_t>(bytes, INT32_MAX)));
+}
+void AddWizardLogLine(const std::string& line) { OsAddLine(g_wizard, kWizardInstallLog, line); }
+void ReplaceLastWizardLogLine(const std::string& line) {
+  int lines = OsCountLines(g_wizard, kWizardInstallLog);
+  if (lines > 0) OsSetLine(g_wizard, kWizardInstallLog, lines - 1, line);
+}
+
+}  // namespace
+
+bool IsExeProgram(const std::string& progExe) {
+  size_t cut = progExe.find_last_of(".\\/");
+  return cut != std::string::npos && progExe[cut] == '.' && EqualNoCase(progExe.substr(cut + 1), "exe");
+}
+
+void RunWizardInstall(OsWindow window) {
+  SetupState& s = Setup();
+  OsShowControl(window, kWizardInstallMessage, false);
+  OsShowControl(window, kWizardStatusLine, true);
+  OsShowControl(window, kWizardInstallLog, true);
+  OsShowControl(window, kWizardBack, false);
+  OsShowControl(window, kWizardInstall, false);
+  OsSetState(window, kWizardStartProgram, 0);
+  OsSetText(window, kWizardStatusLine, Text(kTextPage05Install) + " .....");
+  OsDrainEvents();
+
+  // Whatever the fields hold now is what the install uses.
+  s.choices.installDir = OsGetText(window, kWizardInstallDirField);
+  s.choices.startMenuFolder = OsGetText(window, kWizardStartMenuField);
+  s.choices.desktop = OsGetState(window, kWizardDesktop) == 1;
+  s.choices.startMenu = s.config.startMenu != 0 && OsGetState(window, kWizardNoStartMenu) != 1;
+
+  g_wizard = window;
+  const InstallProgress progress = {SetWizardProgressMax, SetWizardProgress};
+  const InstallLog log = {AddWizardLogLine, ReplaceLastWizardLogLine};
+  InstallContext context;
+  context.paths = &s.paths;
+  context.product = &s.product;
+  context.config = &s.config;
+  context.choices = &s.choices;
+  context.result = &s.installed;
+  context.progress = &progress;
+  context.log = &log;
+  context.drain = OsDrainEvents;
+  OsShowControl(window, kWizardProgress, true);
+  RunInstall(&context);
+  g_wizard = 0;
+
+  OsShowControl(window, kWizardProgress, false);
+  OsSetText(window, kWizardStatusLine, Text(kTextPage05Ready));
+  if (IsExeProgram(s.product.progExe)) {
+    OsSetState(window, kWizardStartProgram, s.flags.start ? 1 : 0);
+    OsShowControl(window, kWizardStartProgram, true);
+  }
+  OsShowControl(window, kWizardCancel, false);
+  OsShowControl(window, kWizardFinish, true);
 }

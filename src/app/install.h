@@ -8,6 +8,7 @@
 
 #include "app/config.h"
 #include "app/startup.h"
+#include "platform/window.h"
 #include "ui/language.h"
 
 // What the install is asked to do: the wizard's fields and boxes, or in the
@@ -66,6 +67,16 @@ struct InstallStep {
 
 // Runs every step of the table in its fixed order.
 void RunInstall(InstallContext* context);
+
+// The install of the wizard's Install button, on the run state and the
+// install page of the wizard window: the choices from the fields and boxes,
+// progress and log on the page, and the page left in its finished state
+// (Finish instead of Cancel, the start-program box for an "exe").
+void RunWizardInstall(OsWindow window);
+
+// ProgExe names a program that can be started: its extension, in any case,
+// is "exe". Anything else is neither started nor offered a desktop box.
+bool IsExeProgram(const std::string& progExe);
 
 // The install without wizard ("/Q") on the run state, including its own
 // after-hook, clean-up and restart prompt.

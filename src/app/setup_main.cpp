@@ -12,15 +12,16 @@
 #include "app/setup_state.h"
 #include "app/startup.h"
 #include "app/state_dump.h"
-#include "app/wizard.h"
+#include "app/wizard_flow.h"
+#include "ui/wizard.h"
 
 int SetupMain() {
   SetupState& s = Setup();
   InitRuntime(s.product);
   ReadRunOptions(&s.options);
   PrepareWorkFolderName(&s.paths);
-  // Step 4, the built-in header icon, belongs to the wizard window, which this
-  // build does not open.
+  // Step 4, the built-in header icon, is loaded into the wizard window when
+  // the wizard prepares its pages.
   CreateWorkFolder(s.paths.workFolder);
   UnpackSetupFiles(s.paths);
   ReadConfigurationAndLanguage(s.paths, &s.product, &s.languageNumber);
@@ -29,7 +30,10 @@ int SetupMain() {
     if (s.options.quiet) {
       RunQuietInstall();
     } else {
-      if (OpenWizardWindow(WizardWindowTitle(s.product))) RunWizard();
+      const ProductInfo& product = s.product;
+      OsWindow wizard = BuildWizardWindow(product.version.empty() ? product.title
+                                                                  : product.title + " " + product.version);
+      if (wizard != 0) RunWizard(wizard);
       RunFinalStage(s.options, s.paths, s.product, s.installed, s.flags);
     }
   }

@@ -22,12 +22,12 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/filetime.h"
 #include "platform/path_posix.h"
 #include "platform/real_posix.h"
 
 namespace {
 
-const uint64_t kEpochDifference = 116444736000000000ull;  // 1601 to 1970 in 100 ns
 
 struct PosixFile {
   int fd;
@@ -36,20 +36,20 @@ struct PosixFile {
 
 uint64_t ToFileTime(const struct timespec& ts) {
   if (ts.tv_sec < 0) return 0;
-  return static_cast<uint64_t>(ts.tv_sec) * 10000000ull + static_cast<uint64_t>(ts.tv_nsec) / 100 +
-         kEpochDifference;
+  return static_cast<uint64_t>(ts.tv_sec) * kFileTimeTicksPerSecond + static_cast<uint64_t>(ts.tv_nsec) / 100 +
+         kFileTimeUnixEpoch;
 }
 
 struct timespec FromFileTime(uint64_t ft) {
   struct timespec ts;
-  if (ft < kEpochDifference) {
+  if (ft < kFileTimeUnixEpoch) {
     ts.tv_sec = 0;
     ts.tv_nsec = 0;
     return ts;
   }
-  uint64_t rel = ft - kEpochDifference;
-  ts.tv_sec = static_cast<time_t>(rel / 10000000ull);
-  ts.tv_nsec = static_cast<long>((rel % 10000000ull) * 100);
+  uint64_t rel = ft - kFileTimeUnixEpoch;
+  ts.tv_sec = static_cast<time_t>(rel / kFileTimeTicksPerSecond);
+  ts.tv_nsec = static_cast<long>((rel % kFileTimeTicksPerSecond) * 100);
   return ts;
 }
 
@@ -360,8 +360,8 @@ bool OsFindNext(OsFind handle, OsFindData* data) {
 void OsFindClose(OsFind handle) { delete static_cast<PosixFind*>(handle); }
 
 bool OsFileTimeToLocalSeconds(uint64_t fileTime, int64_t* seconds) {
-  if (fileTime < kEpochDifference) return false;
-  time_t t = static_cast<time_t>((fileTime - kEpochDifference) / 10000000ull);
+  if (fileTime < kFileTimeUnixEpoch) return false;
+  time_t t = static_cast<time_t>((fileTime - kFileTimeUnixEpoch) / kFileTimeTicksPerSecond);
   struct tm local;
   if (!localtime_r(&t, &local)) return false;
   *seconds = static_cast<int64_t>(t) + local.tm_gmtoff;

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "platform/file.h"
+#include "platform/filetime.h"
 
 namespace {
 
@@ -217,9 +218,8 @@ bool OsFileTimeToLocalSeconds(uint64_t fileTime, int64_t* seconds) {
   SYSTEMTIME st;
   if (!FileTimeToSystemTime(&local, &st)) return false;
   uint64_t v = FromFt(local);
-  const uint64_t epoch = 116444736000000000ull;
-  if (v < epoch) return false;
-  *seconds = static_cast<int64_t>((v - epoch) / 10000000ull);
+  if (v < kFileTimeUnixEpoch) return false;
+  *seconds = static_cast<int64_t>((v - kFileTimeUnixEpoch) / kFileTimeTicksPerSecond);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/registry_double.h"
@@ -27,30 +28,33 @@ struct Key {
   std::map<std::string, RegistryDoubleValue> values;  // by folded name
 };
 
-std::map<std::string, Key>& Keys() {
-  static std::map<std::string, Key> keys;
-  return keys;
+struct RegistryDouble {
+  std::map<std::string, Key> keys;
+  std::vector<RegistryDoubleWrite> writes;
+  std::map<uint32_t, RegistryDoubleRefusal> refusals;
+};
+
+RegistryDouble& Double() {
+  static RegistryDouble registry;
+  return registry;
+}
+
+std::map<std::string, Key>& Keys() { return Double().keys; }
+
+RegistryDoubleRefusal RefusalOf(uint32_t root) {
+  auto it = Double().refusals.find(root);
+  return it == Double().refusals.end() ? kRegistryAllows : it->second;
 }
 
 struct OpenKey {
   std::string id;
   uint32_t access;
+  uint32_t root;
+  std::string subkey;  // as the caller named it
 };
 
-}  // namespace
-
-void ResetRegistryDouble() { Keys().clear(); }
-
-bool OsRegOpenKey(uint32_t root, const std::string& subkey, uint32_t access, OsKey* key) {
-  *key = nullptr;
-  std::string id = KeyId(root, subkey);
-  if (!subkey.empty() && Keys().find(id) == Keys().end()) return false;
-  *key = new OpenKey{id, access};
-  return true;
-}
-
-bool OsRegCreateKey(uint32_t root, const std::string& subkey, OsKey* key) {
-  // Every parent exists too, as after RegCreateKey.
+// Makes the key and every parent, as RegCreateKey does.
+void MakeKey(uint32_t root, const std::string& subkey) {
   std::string path;
   for (size_t i = 0; i <= subkey.size(); ++i) {
     if (i == subkey.size() || subkey[i] == '\\') {
@@ -58,8 +62,30 @@ bool OsRegCreateKey(uint32_t root, const std::string& subkey, OsKey* key) {
     }
     if (i < subkey.size()) path += subkey[i];
   }
-  *key = new OpenKey{KeyId(root, subkey), kKeyAllAccess};
   Keys()[KeyId(root, subkey)];
+}
+
+}  // namespace
+
+void ResetRegistryDouble() { Double() = RegistryDouble(); }
+
+const std::vector<RegistryDoubleWrite>& RegistryDoubleWrites() { return Double().writes; }
+
+void RegistryDoubleRefuse(uint32_t root, RegistryDoubleRefusal refusal) { Double().refusals[root] = refusal; }
+
+bool OsRegOpenKey(uint32_t root, const std::string& subkey, uint32_t access, OsKey* key) {
+  *key = nullptr;
+  std::string id = KeyId(root, subkey);
+  if (!subkey.empty() && Keys().find(id) == Keys().end()) return false;
+  *key = new OpenKey{id, access, root, subkey};
+  return true;
+}
+
+bool OsRegCreateKey(uint32_t root, const std::string& subkey, OsKey* key) {
+  *key = nullptr;
+  if (RefusalOf(root) == kRegistryRefusesKeys) return false;
+  MakeKey(root, subkey);
+  *key = new OpenKey{KeyId(root, subkey), kKeyAllAccess, root, subkey};
   return true;
 }
 
@@ -84,12 +110,13 @@ bool OsRegQueryValue(OsKey key, const std::string& name, uint32_t* type, void* d
 bool OsRegSetValue(OsKey key, const std::string& name, uint32_t type, const void* data,
                    uint32_t size) {
   OpenKey* k = static_cast<OpenKey*>(key);
-  if (!k) return false;
+  if (!k || RefusalOf(k->root) != kRegistryAllows) return false;
   RegistryDoubleValue v;
   v.type = type;
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
   v.data.assign(bytes, bytes + size);
   Keys()[k->id].values[Fold(name)] = v;
+  Double().writes.push_back(RegistryDoubleWrite{k->root, k->subkey, name, v});
   return true;
 }
 
@@ -111,10 +138,8 @@ bool RegistryDoubleGet(uint32_t root, const std::string& subkey, const std::stri
 
 void RegistryDoubleSet(uint32_t root, const std::string& subkey, const std::string& name,
                        uint32_t type, const std::vector<uint8_t>& data) {
-  OsKey key;
-  OsRegCreateKey(root, subkey, &key);
-  OsRegSetValue(key, name, type, data.data(), static_cast<uint32_t>(data.size()));
-  OsRegCloseKey(key);
+  MakeKey(root, subkey);
+  Keys()[KeyId(root, subkey)].values[Fold(name)] = RegistryDoubleValue{type, data};
 }
 
 void RegistryDoubleSetString(uint32_t root, const std::string& subkey, const std::string& name,

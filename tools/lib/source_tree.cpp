@@ -9,7 +9,7 @@
 #include "lib/names.h"
 #include "lib/package_writer.h"
 #include "platform/file.h"
-#include "runtime/filetime.h"
+#include "platform/filetime.h"
 
 namespace fs = std::filesystem;
 

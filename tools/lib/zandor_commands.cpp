@@ -15,7 +15,7 @@
 #include "package/extract.h"
 #include "package/package.h"
 #include "runtime/filesys.h"
-#include "runtime/filetime.h"
+#include "platform/filetime.h"
 
 namespace fs = std::filesystem;
 

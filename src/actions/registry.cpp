@@ -1,0 +1,87 @@
+#include "actions/registry.h"
+
+#include "platform/registry.h"
+#include "platform/system.h"
+#include "runtime/filesys.h"
+
+namespace {
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char kExplorerFileExtsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
+
+// The roots a write may name: a task line's root is any 32-bit number, and
+// only these three are the installer's to write.
+bool IsKnownRoot(uint32_t root) {
+  return root == kHkeyClassesRoot || root == kHkeyCurrentUser || root == kHkeyLocalMachine;
+}
+
+// The size handed to the platform counts the terminating zero.
+bool SetStringValue(OsKey key, const std::string& name, const std::string& text) {
+  return OsRegSetValue(key, name, kRegSz, text.c_str(), static_cast<uint32_t>(text.size() + 1));
+}
+
+}  // namespace
+
+int WriteRegistryString(uint32_t root, const std::string& subkey, const std::string& name,
+                        const std::string& text) {
+  if (!IsKnownRoot(root)) return kRegistryKeyFailed;
+  OsKey key = nullptr;
+  if (!OsRegCreateKey(root, subkey, &key)) return kRegistryKeyFailed;
+  bool set = SetStringValue(key, name, text);
+  OsRegCloseKey(key);
+  return set ? kRegistryWritten : kRegistryValueFailed;
+}
+
+void WriteUninstallEntry(const UninstallEntry& entry) {
+  const std::string& keyName = !entry.guid.empty() ? entry.guid : entry.progLink;
+  OsKey key = nullptr;
+  if (!OsRegCreateKey(kHkeyLocalMachine, kUninstallKey + keyName, &key)) return;
+  const struct {
+    const char* name;
+    std::string text;
+  } values[] = {
+      {"DisplayName", entry.title + "  " + entry.version},
+      {"DisplayIcon", entry.installDir + entry.progExe},
+      {"Publisher", entry.author},
+      {"URLInfoAbout", entry.web},
+      {"HelpLink", entry.web},
+      {"Contact", entry.email},
+      {"UninstallString", entry.installDir + "uninstall.exe"},
+  };
+  for (const auto& value : values) SetStringValue(key, value.name, value.text);
+  OsRegCloseKey(key);
+}
+
+void AssociateExtension(const std::string& extension, const std::string& description,
+                        const std::string& programPath, const std::string& iconLocation) {
+  const std::string fileName = FileNamePart(programPath);
+  const std::string openCommand = "\"" + programPath + "\" \"%1\"";
+  const std::string& typeName = !description.empty() ? description : fileName;
+  if (OsIsNtFamily()) {
+    const std::string autoFile = extension + "_auto_file";
+    WriteRegistryString(kHkeyClassesRoot, "Applications\\" + fileName + "\\shell\\open\\command", "", openCommand);
+    WriteRegistryString(kHkeyClassesRoot, "." + extension, "", autoFile);
+    WriteRegistryString(kHkeyClassesRoot, autoFile, "", typeName);
+    if (!iconLocation.empty()) WriteRegistryString(kHkeyClassesRoot, autoFile + "\\DefaultIcon", "", iconLocation);
+    WriteRegistryString(kHkeyCurrentUser, kExplorerFileExtsKey + extension, "Application", fileName);
+    return;
+  }
+  const std::string classes = "Software\\Classes\\";
+  WriteRegistryString(kHkeyLocalMachine, classes + "." + extension, "", fileName);
+  WriteRegistryString(kHkeyLocalMachine, classes + fileName, "", typeName);
+  if (!iconLocation.empty()) {
+    WriteRegistryString(kHkeyLocalMachine, classes + fileName + "\\DefaultIcon", "", iconLocation);
+  }
+  WriteRegistryString(kHkeyLocalMachine, classes + fileName + "\\shell\\open\\command", "", openCommand);
+}
+
+std::string InstallStateKey(const std::string& guid) { return "SOFTWARE\\Zandor\\" + guid; }
+
+void WriteInstallState(const std::string& guid, const std::string& installDir, const std::string& startMenu,
+                       const std::string& desktopIcon) {
+  if (guid.empty()) return;
+  const std::string key = InstallStateKey(guid);
+  WriteRegistryString(kHkeyCurrentUser, key, "InstallDir", installDir);
+  WriteRegistryString(kHkeyCurrentUser, key, "StartMenu", startMenu);
+  WriteRegistryString(kHkeyCurrentUser, key, "DesktopIcon", desktopIcon);
+}

@@ -1,0 +1,63 @@
+// Registry entries of the install: single text values (task lines and the
+// install state), the uninstall entry that lists the program among the
+// installed software, and file associations. Every value is a REG_SZ stored
+// with its terminating zero, so that ReadRegistryString, which drops the
+// last byte, reads it back whole. Nothing here reports a failure to the
+// user: an entry that cannot be written is left out and the install goes on.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Results of WriteRegistryString.
+enum : int {
+  kRegistryKeyFailed = 0,    // the key could not be created or opened
+  kRegistryValueFailed = 1,  // the key opened but took no value
+  kRegistryWritten = 2,
+};
+
+// Creates the key with its missing parents (or opens it) and sets the value
+// (empty name: the key's default value). A root other than
+// HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE gives
+// kRegistryKeyFailed without touching the registry.
+int WriteRegistryString(uint32_t root, const std::string& subkey, const std::string& name,
+                        const std::string& text);
+
+// What the uninstall entry says about the installed program.
+struct UninstallEntry {
+  std::string guid;        // Info GUID; names the key when not empty
+  std::string progLink;    // names the key when the GUID is empty
+  std::string title;       // Info Titel
+  std::string version;     // Info Version
+  std::string author;      // Info Author
+  std::string web;         // Info Web
+  std::string email;       // Info EMail
+  std::string installDir;  // ends in "\"
+  std::string progExe;     // relative to installDir
+};
+
+// HKEY_LOCAL_MACHINE "Software\Microsoft\Windows\CurrentVersion\Uninstall\"
+// + GUID (or ProgLink), with seven values in this order: DisplayName
+// (title, two blanks, version), DisplayIcon (installDir + progExe),
+// Publisher, URLInfoAbout and HelpLink (both the web address), Contact,
+// UninstallString (installDir + "uninstall.exe"). A key that cannot be
+// created writes nothing; a value that fails does not stop the next.
+void WriteUninstallEntry(const UninstallEntry& entry);
+
+// Associates "." + extension with the program (full path): the open
+// command is the quoted program path, a blank and "%1" in quotes; the type
+// name is the description, or the program's file name when that is empty;
+// an empty icon location ("file,index") writes no DefaultIcon key. The NT
+// family gets the Applications and _auto_file keys under
+// HKEY_CLASSES_ROOT and the Explorer choice under HKEY_CURRENT_USER; older
+// systems get the classes under HKEY_LOCAL_MACHINE. Every step is tried.
+void AssociateExtension(const std::string& extension, const std::string& description,
+                        const std::string& programPath, const std::string& iconLocation);
+
+// HKEY_CURRENT_USER key of the install state: "SOFTWARE\Zandor\" + GUID.
+std::string InstallStateKey(const std::string& guid);
+
+// Stores the wizard's final choices for the next install as the values
+// InstallDir, StartMenu and DesktopIcon ("1" or "0"); nothing is written
+// when the GUID is empty.
+void WriteInstallState(const std::string& guid, const std::string& installDir, const std::string& startMenu,
+                       const std::string& desktopIcon);

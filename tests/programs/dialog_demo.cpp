@@ -1,0 +1,181 @@
+// A Windows test program for the dialogs that the wizard opens: it shows a
+// stand-in for the wizard window and a second window of its own, opens one
+// dialog over them and checks from a timer, while the dialog is open, what
+// only the running system can tell (which windows are disabled, the owner,
+// size and place, the keyboard focus, the preselected tree item); a test
+// drives the dialog with real keys and reads the answer from the log.
+//   dialog_demo.exe LOG startmenu FIELD   the start-menu folder dialog
+//   dialog_demo.exe LOG browser START     the folder browser
+//   dialog_demo.exe LOG box               an error message box
+// Log lines: "ok: ..." and "FAIL: ..." for the checks, "info: ...", "open"
+// once the dialog has been checked, "box open" for a message box over the
+// start-menu dialog, "answer = ..." and "done". Exit code 0.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/window.h"
+#include "ui/dialogs.h"
+#include "ui/language.h"
+
+namespace {
+
+FILE* g_log = nullptr;
+std::string g_mode;
+HWND g_wizard = nullptr;
+HWND g_other = nullptr;
+HWND g_dialog = nullptr;  // the start-menu dialog once seen
+bool g_dialogChecked = false;
+bool g_boxChecked = false;
+
+void Log(const std::string& line) {
+  fprintf(g_log, "%s\n", line.c_str());
+  fflush(g_log);
+}
+
+void Check(const std::string& what, bool good) { Log((good ? "ok: " : "FAIL: ") + what); }
+
+void CheckEqual(const std::string& what, const std::string& got, const std::string& expected) {
+  Check(what + " (got '" + got + "', expected '" + expected + "')", got == expected);
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {0};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+bool OurMessageBox(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return window && pid == GetCurrentProcessId() && ClassOf(window) == "#32770";
+}
+
+POINT Centre(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+std::string SelectedTreeItem(HWND tree) {
+  HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (!item) return "(none)";
+  char text[260] = {0};
+  TVITEMA query = {};
+  query.mask = TVIF_TEXT;
+  query.hItem = item;
+  query.pszText = text;
+  query.cchTextMax = sizeof text;
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
+  return text;
+}
+
+void CheckStartMenuDialog(HWND dialog) {
+  Check("the wizard is disabled while the dialog is open", !IsWindowEnabled(g_wizard));
+  Check("the dialog is owned by the wizard", GetWindow(dialog, GW_OWNER) == g_wizard);
+  RECT client;
+  GetClientRect(dialog, &client);
+  CheckEqual("client area", std::to_string(client.right) + "x" + std::to_string(client.bottom), "220x300");
+  POINT dialogCentre = Centre(dialog), wizardCentre = Centre(g_wizard);
+  Check("centred on the wizard", std::abs(dialogCentre.x - wizardCentre.x) <= 1 &&
+                                     std::abs(dialogCentre.y - wizardCentre.y) <= 1);
+  Check("the dialog has a close box", (GetWindowLongA(dialog, GWL_STYLE) & WS_SYSMENU) != 0);
+  HWND tree = FindWindowExA(dialog, nullptr, WC_TREEVIEWA, nullptr);
+  Check("the tree has the keyboard focus", tree && GetFocus() == tree);
+  RECT place;
+  GetWindowRect(tree, &place);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+  CheckEqual("tree place", std::to_string(place.left) + "," + std::to_string(place.top) + " " +
+                               std::to_string(place.right - place.left) + "x" +
+                               std::to_string(place.bottom - place.top),
+             "10,10 200x260");
+  Log("selected = " + SelectedTreeItem(tree));
+}
+
+// A message box or the folder browser: the window in front owns it (and the
+// system disables it, as the owner of a modal dialog); the other visible
+// window of the thread is disabled by hand.
+void CheckMessageBox(HWND box, HWND front, HWND other) {
+  Check("the window in front owns the box", GetWindow(box, GW_OWNER) == front);
+  Check("the other window is disabled", !IsWindowEnabled(other));
+}
+
+void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+  HWND front = GetForegroundWindow();
+  if (g_mode == "startmenu") {
+    if (!g_dialogChecked) {
+      HWND dialog = FindWindowA(nullptr, " Select Directory");
+      if (!dialog || !IsWindowVisible(dialog)) return;
+      g_dialog = dialog;
+      g_dialogChecked = true;
+      CheckStartMenuDialog(dialog);
+      Log("open");
+    } else if (!g_boxChecked && OurMessageBox(front)) {
+      g_boxChecked = true;
+      CheckMessageBox(front, g_dialog, g_other);
+      Log("box open");
+    }
+    return;
+  }
+  if (g_dialogChecked || !OurMessageBox(front)) return;
+  g_dialogChecked = true;
+  CheckMessageBox(front, g_wizard, g_other);
+  Log("open");
+}
+
+OsWindow ShowPlainWindow(const char* title, int width, int height) {
+  WindowSpec spec;
+  spec.title = title;
+  spec.width = width;
+  spec.height = height;
+  spec.systemMenu = true;
+  OsWindow window = OsOpenWindow(spec);
+  ControlSpec button;
+  button.id = 1;
+  button.kind = kControlButton;
+  button.left = 10;
+  button.top = 10;
+  button.width = 80;
+  button.height = 24;
+  button.text = "Change";
+  OsAddControl(window, button);
+  OsShowWindow(window);
+  return window;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  if (__argc < 3) return 0;
+  g_log = fopen(__argv[1], "wb");
+  if (!g_log) return 0;
+  g_mode = __argv[2];
+  std::string argument = __argc > 3 ? __argv[3] : "";
+  LoadDefaultTexts("Demo", "1.0");
+
+  OsWindow other = ShowPlainWindow(" Other", 200, 80);
+  OsWindow wizard = ShowPlainWindow(" Demo Wizard", 480, 335);  // last shown: in front
+  g_other = reinterpret_cast<HWND>(OsWindowHandle(other));
+  g_wizard = reinterpret_cast<HWND>(OsWindowHandle(wizard));
+  SetTimer(nullptr, 0, 200, Tick);
+
+  std::string answer;
+  if (g_mode == "startmenu") {
+    answer = ChooseStartMenuFolder(wizard, argument);
+  } else if (g_mode == "browser") {
+    answer = BrowseForFolder(wizard, "Choose the installation folder", argument);
+  } else {
+    answer = std::to_string(ShowMessageBox(" Error", "Something failed.", kMessageError));
+  }
+  Check("the wizard is enabled again", IsWindowEnabled(g_wizard));
+  Check("the other window is enabled again", IsWindowEnabled(g_other));
+  Log("answer = " + answer);
+  OsCloseWindow(wizard);
+  OsCloseWindow(other);
+  Log("done");
+  fclose(g_log);
+  return 0;
+}
