@@ -28,6 +28,21 @@ USER_DIR="$DRIVE_C/users/$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)"
 USER_PROGRAMS="$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 COMMON_PROGRAMS="$DRIVE_C/ProgramData/Microsoft/Windows/Start Menu/Programs"
 
+# There is no window manager on the display: Wine draws the frames of this
+# test's installers (Demo.exe, Plain.exe) itself, so that the screenshots
+# show their title bars.
+frames() {  # frames add|delete
+  local exe
+  for exe in Demo.exe Plain.exe; do
+    if [ "$1" = add ]; then
+      "$WINE64" reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\X11 Driver" /v Managed /t REG_SZ /d N /f
+    else
+      "$WINE64" reg delete "HKCU\\Software\\Wine\\AppDefaults\\$exe" /f
+    fi
+  done >/dev/null 2>&1 || true
+}
+frames add
+
 # ------------------------------------------------------------- helpers --
 # Runs the driver with the given commands; its log is $T/STEP.log.
 drive() {  # drive STEP COMMAND...
@@ -107,12 +122,17 @@ end_setup() {
 stop_setup() {
   kill "$SETUP_PID" 2>/dev/null || true
   wait "$SETUP_PID" 2>/dev/null || true
+  frames delete
   e2e_end
 }
 
 dump() { ini_value "$T/state.ini" "$1"; }
 unix_path() { printf '%s/%s' "$DRIVE_C" "$(printf '%s' "${1#C:\\}" | tr '\\' '/')"; }
-probe_runs() { grep -ac "^exe = .*\\\\$1\$" <(tr -d '\r' <"$T/probe.log" 2>/dev/null) || true; }
+# How often the probe ran as the program NAME (the program, the after-hook).
+probe_runs() {
+  [ -f "$T/probe.log" ] || { echo 0; return; }
+  tr -d '\r' <"$T/probe.log" | grep -ac "^exe = .*\\\\$1\$" || true
+}
 
 # ------------------------------------------------------- the installers --
 # Demo: licence as text (with RTF markup that must show as text), readme as
@@ -326,9 +346,10 @@ drive menu-none-box "window  Select Start Menu Folder" "box  Select Start Menu F
   check "no folder chosen: the wizard is enabled again" "$(got menu-none-box winenabled)" 1
 # Apply with a folder: its path, and the configured folder below it.
 drive menu-apply "window $TITLE" "click Button:Change#2" "window  Select Directory" \
-  'select SysTreeView32#1|Alpha\Sub' "click Button:Apply" gone "window $TITLE" "text Edit#2" &&
+  'select SysTreeView32#1|Alpha\Sub' "click Button:Apply" gone "window $TITLE" "text Edit#2" winrect &&
   check "Apply: the chosen folder with the configured one below it" "$(got menu-apply "text Edit#2")" \
     'Alpha\Sub\Zandor Demo'
+shot 3-settings-chosen menu-apply
 
 INFORMATION="visible Static:Information = 1
 visible Static:A short description of the program = 1
@@ -406,13 +427,13 @@ visible Button:Cancel = 0
 visible Button:Install = 0
 visible Button:< Back = 0"
 # "line N" come from the lines command; the table's own lines go unread.
-expect finished "$(grep -v '^line ' <<<"$FINISHED")" "click Button:Install" \
+expect finished "$(grep -av '^line ' <<<"$FINISHED")" "click Button:Install" \
   "wait Button:Exit|visible|1|120000" "lines ListBox#1" "screen Button:Start program after closing Zandor." ||
   stop_setup
 shot 5-finished finished
 while IFS= read -r line; do
   check "install log: ${line%% = *}" "$(got finished "${line%% = *}")" "${line#* = }"
-done < <(grep '^line ' <<<"$FINISHED")
+done < <(grep -a '^line ' <<<"$FINISHED")
 check "the start-program box is white on the white panel" \
   "$(right_end_colour "$T/screen.png" "$(got finished "screen Button:Start program after closing Zandor.")")" FFFFFF
 
@@ -506,6 +527,7 @@ check "close: no after-hook" "$(probe_runs AfterZD.exe)" 0
 work=$(dump WorkFolder)
 check_true "close: the work folder is gone" test -n "$work" -a ! -e "$(unix_path "$work")"
 
+frames delete
 timeout 30 wineserver -w || true
 echo "screenshots: $SHOTS"
 e2e_end

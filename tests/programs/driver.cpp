@@ -31,7 +31,9 @@
 //   guifont                  the same of the system's default GUI font
 //   screen SEL               the control's rectangle on the screen
 //   image SEL                type of the image a picture control shows
-//   client / frame / winrect / winenabled   the current window itself
+//   client / frame / winenabled   the current window's client size, frame
+//                            styles and whether it is enabled
+//   winrect                  its rectangle on the screen
 //   wait SEL|WHAT|VALUE[|MS] wait until text/state/visible/enabled is VALUE
 //   sleep MS
 //
@@ -250,16 +252,68 @@ bool WindowShown(const std::string& caption) {
 
 bool WindowGone(const std::string&) { return !IsWindow(g_window); }
 
-// Lets the window's thread handle what was just done to it: the driver's
-// actions reach it as posted or sent messages, and the next reading must see
-// their effect. A sent message is only answered when the thread is back at
-// its message queue, so a few of them, spaced out, outlast the handling.
-void Settle(HWND window) {
-  for (int i = 0; i < 3; ++i) {
-    Sleep(60);
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored);
+// The hooks of driver_hook.dll, which lies beside this program, run inside
+// the window's process and answer through named shared memory.
+const char kFontMessage[] = "ZandorDriverFontQuestion";
+const char kFontMemory[] = "ZandorDriverFontAnswer";
+const char kMarkMessage[] = "ZandorDriverMark";
+const char kMarkMemory[] = "ZandorDriverMarkSeen";
+
+struct FontAnswer {  // as in driver_hook.cpp
+  LONG answered;
+  LONG hasFont;
+  LOGFONTA font;
+};
+
+HOOKPROC HookProc(const char* name, HMODULE* library) {
+  static HMODULE loaded = nullptr;
+  if (!loaded) {
+    char path[MAX_PATH] = {0};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    char* slash = strrchr(path, '\\');
+    if (slash) lstrcpyA(slash + 1, "driver_hook.dll");
+    loaded = LoadLibraryA(path);
   }
+  *library = loaded;
+  return loaded ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(loaded, name))) : nullptr;
+}
+
+// Shared memory of `bytes`, zeroed when made; the view lives until the end.
+void* SharedMemory(const char* name, DWORD bytes) {
+  HANDLE memory = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, bytes, name);
+  return memory ? MapViewOfFile(memory, FILE_MAP_WRITE, 0, 0, 0) : nullptr;
+}
+
+// Waits until the window's thread has handled what the driver just did to
+// it: a numbered mark posted behind the driver's messages comes out of the
+// thread's queue only after they have been handled (the mark hook reports
+// it). Also done when the window or its thread has ended.
+void Settle(HWND window) {
+  static volatile LONG* seen = nullptr;
+  static HHOOK hook = nullptr;
+  static DWORD hookedThread = 0;
+  static LONG mark = 0;
+  DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  if (!seen) seen = static_cast<volatile LONG*>(SharedMemory(kMarkMemory, 4096));
+  if (thread != hookedThread) {
+    if (hook) UnhookWindowsHookEx(hook);
+    HMODULE library = nullptr;
+    HOOKPROC proc = HookProc("MarkHook", &library);
+    hook = proc && thread ? SetWindowsHookExA(WH_GETMESSAGE, proc, library, thread) : nullptr;
+    hookedThread = hook ? thread : 0;
+  }
+  if (!seen || !hook) {
+    Sleep(500);  // no way to know: give the thread time
+    return;
+  }
+  HANDLE running = OpenThread(SYNCHRONIZE, FALSE, thread);
+  PostThreadMessageA(thread, RegisterWindowMessageA(kMarkMessage), static_cast<WPARAM>(++mark), 0);
+  DWORD start = GetTickCount();
+  while (*seen != mark && IsWindow(window) && GetTickCount() - start < 30000) {
+    if (running && WaitForSingleObject(running, 0) == WAIT_OBJECT_0) break;
+    Sleep(10);
+  }
+  if (running) CloseHandle(running);
 }
 
 // Clicks a button the way the mouse does, with the button pressed and
@@ -382,53 +436,22 @@ bool SelectTreeItem(HWND tree, const std::string& path) {
   return Fail("no tree item '" + path + "'");
 }
 
-// Fonts are read inside the window's process by the hook of driver_hook.dll,
-// which lies beside this program.
-const char kFontMessage[] = "ZandorDriverFontQuestion";
-const char kFontMemory[] = "ZandorDriverFontAnswer";
-
-struct FontAnswer {  // as in driver_hook.cpp
-  LONG answered;
-  LONG hasFont;
-  LOGFONTA font;
-};
-
-HMODULE HookLibrary() {
-  static HMODULE library = nullptr;
-  if (!library) {
-    char path[MAX_PATH] = {0};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    char* slash = strrchr(path, '\\');
-    if (slash) lstrcpyA(slash + 1, "driver_hook.dll");
-    library = LoadLibraryA(path);
-  }
-  return library;
-}
-
+// The font a control draws with, read inside its process by the font hook.
 std::string FontOf(HWND hwnd) {
-  HANDLE memory = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, kFontMemory);
-  FontAnswer* answer = memory ? static_cast<FontAnswer*>(MapViewOfFile(memory, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
-  HMODULE library = HookLibrary();
-  HOOKPROC proc = library ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(library, "FontHook")))
-                          : nullptr;
+  static FontAnswer* answer = static_cast<FontAnswer*>(SharedMemory(kFontMemory, 4096));
+  HMODULE library = nullptr;
+  HOOKPROC proc = HookProc("FontHook", &library);
   HHOOK hook = answer && proc ? SetWindowsHookExA(WH_CALLWNDPROC, proc, library, GetWindowThreadProcessId(hwnd, nullptr))
                               : nullptr;
-  std::string result = "unknown";
-  if (hook) {
-    answer->answered = 0;
-    DWORD_PTR ignored = 0;
-    SendMessageTimeoutA(hwnd, RegisterWindowMessageA(kFontMessage), 0, 0, SMTO_NORMAL, 10000, &ignored);
-    if (answer->answered && !answer->hasFont) result = "system";
-    if (answer->answered && answer->hasFont) {
-      result = std::string(answer->font.lfFaceName) + " " + Number(answer->font.lfHeight) + " " +
-               Number(answer->font.lfWeight);
-    }
-    UnhookWindowsHookEx(hook);
-  }
-  if (answer) UnmapViewOfFile(answer);
-  if (memory) CloseHandle(memory);
-  if (result == "unknown") Fail("cannot read the font");
-  return result;
+  if (!hook) return "unknown";
+  answer->answered = 0;
+  DWORD_PTR ignored = 0;
+  SendMessageTimeoutA(hwnd, RegisterWindowMessageA(kFontMessage), 0, 0, SMTO_NORMAL, 10000, &ignored);
+  UnhookWindowsHookEx(hook);
+  if (!answer->answered) return "unknown";
+  if (!answer->hasFont) return "system";
+  return std::string(answer->font.lfFaceName) + " " + Number(answer->font.lfHeight) + " " +
+         Number(answer->font.lfWeight);
 }
 
 // A list line. Wine answers LB_GETTEXT from another process in UTF-16 even
@@ -511,12 +534,12 @@ bool Run(const std::string& command) {
     g_failure.clear();
     return true;
   }
-  if (!g_window || !IsWindow(g_window)) return Fail("no current window for '" + command + "'");
-  if (name == "gone") {
+  if (name == "gone") {  // also when the window went before the driver looked
     if (!WaitFor(TimeoutOf(args, 0), WindowGone, "")) return Fail("the window is still there");
     Log("gone = 1");
     return true;
   }
+  if (!g_window || !IsWindow(g_window)) return Fail("no current window for '" + command + "'");
   if (name == "close") {
     PostMessageA(g_window, WM_CLOSE, 0, 0);
     Settle(g_window);
@@ -573,7 +596,7 @@ bool Run(const std::string& command) {
   }
   if (name == "font") {
     std::string font = FontOf(hwnd);
-    if (font == "unknown") return false;
+    if (font == "unknown") return Fail("cannot read the font");
     Log(key + " = " + font);
     return true;
   }
