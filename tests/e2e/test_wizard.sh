@@ -170,6 +170,10 @@ menu_folders=$( (cd "$USER_PROGRAMS" && find . -mindepth 1 -type d; cd "$COMMON_
   sort -u | wc -l)
 
 # ============================================ Demo: the whole walk ==
+# No earlier install in the prefix may preset the fields.
+key='HKCU\Software\Zandor\{5B0C7E1A-3D2F-4A6B-9C8D-7E6F5A4B3C2D}'
+"$WINE64" reg delete "$key" /f >/dev/null 2>&1 || true
+rm -rf "$DRIVE_C/Target"
 start_setup "$T/Demo.exe" " Demo 1.0"
 
 WELCOME="client = 480 335
@@ -453,7 +457,6 @@ check "Finish: start flag from the box" "$(dump Start)" 1
 check "Finish: reboot flag unchanged" "$(dump Reboot)" 0
 work=$(dump WorkFolder)
 check_true "Finish: the work folder is gone" test -n "$work" -a ! -e "$(unix_path "$work")"
-key='HKCU\SOFTWARE\Zandor\{5B0C7E1A-3D2F-4A6B-9C8D-7E6F5A4B3C2D}'
 reg_value() { "$WINE64" reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p"; }
 check "install state: the installation folder" "$(reg_value InstallDir)" 'C:\Target\Zandor Demo\'
 check "install state: the start-menu folder" "$(reg_value StartMenu)" 'Alpha\Sub\Zandor Demo\'
