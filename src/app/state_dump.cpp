@@ -61,7 +61,12 @@ void DumpInstalled(std::string* out, const InstallResult& installed) {
   Line(out, "InstallDir", installed.installDir);
 }
 
-void DumpFlags(std::string* out, const RunFlags& flags) { Flag(out, "ProgramRunning", flags.programRunning); }
+void DumpFlags(std::string* out, const RunFlags& flags) {
+  Flag(out, "ProgramRunning", flags.programRunning);
+  Flag(out, "Start", flags.start);
+  Flag(out, "Reboot", flags.reboot);
+  Flag(out, "Cancelled", flags.cancelled);
+}
 
 }  // namespace
 
