@@ -46,7 +46,7 @@ const WindowDoubleControlRecord* ControlOf(OsWindow window, int id) {
   const WindowDoubleWindowRecord* record = WindowDoubleWindow(window);
   if (!record) return nullptr;
   for (const WindowDoubleControlRecord& control : record->controls) {
-    if (control.spec.id == id) return &control;
+    if (control.shape.id == id) return &control;
   }
   return nullptr;
 }
@@ -274,8 +274,8 @@ TEST_F(DialogsTest, StartMenuFolderDialog) {
     const OsWindow dialog = wizard + 1;
     const WindowDoubleWindowRecord* window = WindowDoubleWindow(dialog);
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->spec.title, " Select Directory") << "RQ3_Titel; RQ1_Titel is the error's";
-    EXPECT_EQ(window->spec.owner, wizard);
+    EXPECT_EQ(window->shape.title, " Select Directory") << "RQ3_Titel; RQ1_Titel is the error's";
+    EXPECT_EQ(window->shape.owner, wizard);
     EXPECT_FALSE(window->open);
     EXPECT_EQ(window->focus, kTree);
     EXPECT_EQ(ControlOf(dialog, kApply)->text, "Apply");

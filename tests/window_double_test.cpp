@@ -16,12 +16,12 @@ enum {
   kOtherGroup = 22, kBox = 23, kField = 24, kLog = 25, kTree = 26, kOutside = 30,
 };
 
-ControlSpec Spec(int id, ControlKind kind, int parent = 0) {
-  ControlSpec spec;
-  spec.id = id;
-  spec.kind = kind;
-  spec.parent = parent;
-  return spec;
+ControlSpec MakeControl(int id, ControlKind kind, int parent = 0) {
+  ControlSpec shape;
+  shape.id = id;
+  shape.kind = kind;
+  shape.parent = parent;
+  return shape;
 }
 
 class WindowDoubleTest : public ::testing::Test {
@@ -30,18 +30,18 @@ class WindowDoubleTest : public ::testing::Test {
     ResetWindowDouble();
     window_ = OsOpenWindow(WindowSpec{" Test", 480, 335, false, 0});
     ASSERT_NE(window_, 0);
-    ControlSpec accept = Spec(kAccept, kControlOption, kPanel);
+    ControlSpec accept = MakeControl(kAccept, kControlOption, kPanel);
     accept.groupStart = true;
-    ControlSpec other = Spec(kOtherGroup, kControlOption, kPanel);
+    ControlSpec other = MakeControl(kOtherGroup, kControlOption, kPanel);
     other.groupStart = true;
-    ControlSpec hiddenLabel = Spec(kLabel, kControlText, kInner);
+    ControlSpec hiddenLabel = MakeControl(kLabel, kControlText, kInner);
     hiddenLabel.hidden = true;
-    for (const ControlSpec& spec :
-         {Spec(kPanel, kControlPanel), Spec(kInner, kControlPanel, kPanel), hiddenLabel,
-          Spec(kButton, kControlButton, kInner), accept, Spec(kRefuse, kControlOption, kPanel), other,
-          Spec(kBox, kControlCheckBox, kPanel), Spec(kField, kControlEdit, kPanel),
-          Spec(kLog, kControlList, kPanel), Spec(kTree, kControlTree, kPanel), Spec(kOutside, kControlButton)}) {
-      ASSERT_TRUE(OsAddControl(window_, spec)) << spec.id;
+    for (const ControlSpec& shape :
+         {MakeControl(kPanel, kControlPanel), MakeControl(kInner, kControlPanel, kPanel), hiddenLabel,
+          MakeControl(kButton, kControlButton, kInner), accept, MakeControl(kRefuse, kControlOption, kPanel), other,
+          MakeControl(kBox, kControlCheckBox, kPanel), MakeControl(kField, kControlEdit, kPanel),
+          MakeControl(kLog, kControlList, kPanel), MakeControl(kTree, kControlTree, kPanel), MakeControl(kOutside, kControlButton)}) {
+      ASSERT_TRUE(OsAddControl(window_, shape)) << shape.id;
     }
     OsShowWindow(window_);
   }
@@ -57,8 +57,8 @@ class WindowDoubleTest : public ::testing::Test {
 };
 
 TEST_F(WindowDoubleTest, HiddenPanelHidesWhatItHolds) {
-  EXPECT_FALSE(OsAddControl(window_, Spec(kPanel, kControlText))) << "duplicate id";
-  EXPECT_FALSE(OsAddControl(window_, Spec(99, kControlText, kButton))) << "parent is no panel";
+  EXPECT_FALSE(OsAddControl(window_, MakeControl(kPanel, kControlText))) << "duplicate id";
+  EXPECT_FALSE(OsAddControl(window_, MakeControl(99, kControlText, kButton))) << "parent is no panel";
   struct Case {
     bool panel, inner;
     bool button, label, outside;
@@ -148,7 +148,7 @@ TEST_F(WindowDoubleTest, ActionsNoUserCouldDoAreDropped) {
 TEST_F(WindowDoubleTest, EmptyScriptClosesTheTopWindowAndNeverHangs) {
   OsWindow dialog = OsOpenWindow(WindowSpec{" Dialog", 220, 300, true, window_});
   ASSERT_NE(dialog, 0);
-  ASSERT_TRUE(OsAddControl(dialog, Spec(kButton, kControlButton)));
+  ASSERT_TRUE(OsAddControl(dialog, MakeControl(kButton, kControlButton)));
   OsShowWindow(dialog);
   WindowDoubleClick(kButton);  // the dialog's, the most recent window holding the id
   OsDrainEvents();

@@ -136,9 +136,9 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   // Built and prepared.
   // Looked up afresh each time: a dialog opened meanwhile moves the records.
   auto frame = [w] { return WindowDoubleWindow(w); };
-  EXPECT_EQ(frame()->spec.title, " Demo 1.0");
-  EXPECT_EQ(frame()->spec.width * 1000 + frame()->spec.height, 480335);
-  EXPECT_FALSE(frame()->spec.systemMenu);
+  EXPECT_EQ(frame()->shape.title, " Demo 1.0");
+  EXPECT_EQ(frame()->shape.width * 1000 + frame()->shape.height, 480335);
+  EXPECT_FALSE(frame()->shape.systemMenu);
   EXPECT_TRUE(frame()->shown);
   EXPECT_EQ(Shown(), kPage1);
   EXPECT_TRUE(OsControlVisible(w, kWizardHomepage));
@@ -156,13 +156,13 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_EQ(WindowDoubleControl(kWizardHeaderIcon)->image, "#1") << "no header.ico: the built-in icon";
   const WindowDoubleControlRecord* line = WindowDoubleControl(kWizardSeparator);
   ASSERT_NE(line, nullptr);
-  EXPECT_EQ(std::vector<int>({line->spec.left, line->spec.top, line->spec.width, line->spec.height}),
+  EXPECT_EQ(std::vector<int>({line->shape.left, line->shape.top, line->shape.width, line->shape.height}),
             std::vector<int>({0, 300, 483, 2}));
   const WindowDoubleControlRecord* box = WindowDoubleControl(kWizardStartProgram);
   EXPECT_TRUE(box->coloured && box->textColour == 0 && box->backgroundColour == 0xFFFFFF);
-  EXPECT_EQ(WindowDoubleFonts()[WindowDoubleControl(kWizardNoStartMenu)->spec.font - 1].points, 8);
-  EXPECT_EQ(WindowDoubleFonts()[WindowDoubleControl(kWizardDesktop)->spec.font - 1].points, 9);
-  EXPECT_EQ(WindowDoubleFonts()[WindowDoubleControl(kWizardInstall)->spec.font - 1].face, "MS Sans Serif");
+  EXPECT_EQ(WindowDoubleFonts()[WindowDoubleControl(kWizardNoStartMenu)->shape.font - 1].points, 8);
+  EXPECT_EQ(WindowDoubleFonts()[WindowDoubleControl(kWizardDesktop)->shape.font - 1].points, 9);
+  EXPECT_EQ(WindowDoubleFonts()[WindowDoubleControl(kWizardInstall)->shape.font - 1].face, "MS Sans Serif");
   EXPECT_EQ(TextOf(kWizardInstallDirField), "C:\\Program Files\\Tools\\Viewer");
   EXPECT_EQ(TextOf(kWizardStartMenuField), "Vendor\\Viewer Group");
   EXPECT_EQ(OsGetState(w, kWizardDesktop), 1);

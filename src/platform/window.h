@@ -35,7 +35,7 @@ struct WindowSpec {
 
 // Opens a window of exactly the client size, not resizable, created hidden.
 // 0 when it cannot be made.
-OsWindow OsOpenWindow(const WindowSpec& spec);
+OsWindow OsOpenWindow(const WindowSpec& shape);
 // Shows the window, brings it to the front and gives the keyboard focus to
 // its first tab stop (when no control of it has the focus yet).
 void OsShowWindow(OsWindow window);
@@ -105,7 +105,7 @@ struct ControlSpec {
 // - The hyperlink shows a hand cursor, black text without underline that is
 //   drawn in 0x804000 while the mouse is over it; releasing the button over it
 //   is a click.
-bool OsAddControl(OsWindow window, const ControlSpec& spec);
+bool OsAddControl(OsWindow window, const ControlSpec& shape);
 
 // Text of any control that shows one (static, button, option, check box,
 // edit, link, frame, the rich text viewer's plain text). Changing a drop-down

@@ -47,7 +47,7 @@ WindowDoubleControlRecord* Find(OsWindow window, int id) {
   WindowDoubleWindowRecord* record = OpenWindow(window);
   if (!record || id == 0) return nullptr;
   for (WindowDoubleControlRecord& control : record->controls) {
-    if (control.spec.id == id) return &control;
+    if (control.shape.id == id) return &control;
   }
   return nullptr;
 }
@@ -61,9 +61,9 @@ OsWindow TopWindowHolding(int id) {
 
 bool ShownIn(OsWindow window, int id) {
   for (WindowDoubleControlRecord* control = Find(window, id); control;
-       control = Find(window, control->spec.parent)) {
+       control = Find(window, control->shape.parent)) {
     if (!control->visible) return false;
-    if (control->spec.parent == 0) return true;
+    if (control->shape.parent == 0) return true;
   }
   return false;
 }
@@ -74,8 +74,8 @@ void ClearOtherOptions(OsWindow window, const WindowDoubleControlRecord& ticked)
   std::vector<WindowDoubleControlRecord*> group;
   bool found = false;
   for (WindowDoubleControlRecord& control : OpenWindow(window)->controls) {
-    if (control.spec.kind != kControlOption || control.spec.parent != ticked.spec.parent) continue;
-    if (control.spec.groupStart) {
+    if (control.shape.kind != kControlOption || control.shape.parent != ticked.shape.parent) continue;
+    if (control.shape.groupStart) {
       if (found) break;
       group.clear();
     }
@@ -92,7 +92,7 @@ bool IsChoice(ControlKind kind) {
 }
 
 int ChoiceCount(const WindowDoubleControlRecord& control) {
-  return static_cast<int>(control.spec.kind == kControlTree ? control.items.size() : control.lines.size());
+  return static_cast<int>(control.shape.kind == kControlTree ? control.items.size() : control.lines.size());
 }
 
 // Applies a user action to its control; false when no user could do it now.
@@ -103,7 +103,7 @@ bool Apply(const Action& action, OsEvent* event) {
   if (!control || !record->shown || !record->enabled || !control->enabled || !ShownIn(window, action.id)) {
     return false;
   }
-  ControlKind kind = control->spec.kind;
+  ControlKind kind = control->shape.kind;
   event->kind = kEventControl;
   event->window = window;
   event->control = action.id;
@@ -229,10 +229,10 @@ int OsCreateFont(const std::string& face, int points, int weight) {
   return static_cast<int>(Double().fonts.size());
 }
 
-OsWindow OsOpenWindow(const WindowSpec& spec) {
-  if (spec.owner != 0 && !OpenWindow(spec.owner)) return 0;
+OsWindow OsOpenWindow(const WindowSpec& shape) {
+  if (shape.owner != 0 && !OpenWindow(shape.owner)) return 0;
   WindowDoubleWindowRecord record;
-  record.spec = spec;
+  record.shape = shape;
   Double().windows.push_back(record);
   return static_cast<OsWindow>(Double().windows.size());
 }
@@ -254,19 +254,19 @@ void OsEnableWindow(OsWindow window, bool enabled) {
 
 uintptr_t OsWindowHandle(OsWindow window) { return OpenWindow(window) ? static_cast<uintptr_t>(window) : 0; }
 
-bool OsAddControl(OsWindow window, const ControlSpec& spec) {
+bool OsAddControl(OsWindow window, const ControlSpec& shape) {
   WindowDoubleWindowRecord* record = OpenWindow(window);
-  if (!record || spec.id == 0 || Find(window, spec.id)) return false;
-  if (spec.parent != 0) {
-    WindowDoubleControlRecord* panel = Find(window, spec.parent);
-    if (!panel || panel->spec.kind != kControlPanel) return false;
+  if (!record || shape.id == 0 || Find(window, shape.id)) return false;
+  if (shape.parent != 0) {
+    WindowDoubleControlRecord* panel = Find(window, shape.parent);
+    if (!panel || panel->shape.kind != kControlPanel) return false;
   }
   WindowDoubleControlRecord control;
-  control.spec = spec;
+  control.shape = shape;
   control.window = window;
-  control.text = spec.kind == kControlRichText ? std::string() : spec.text;
-  control.state = IsChoice(spec.kind) ? -1 : 0;
-  control.visible = !spec.hidden;
+  control.text = shape.kind == kControlRichText ? std::string() : shape.text;
+  control.state = IsChoice(shape.kind) ? -1 : 0;
+  control.visible = !shape.hidden;
   record->controls.push_back(control);
   return true;
 }
@@ -287,7 +287,7 @@ std::string OsGetText(OsWindow window, int id) {
 bool OsSetState(OsWindow window, int id, int state) {
   WindowDoubleControlRecord* control = Find(window, id);
   if (!control) return false;
-  ControlKind kind = control->spec.kind;
+  ControlKind kind = control->shape.kind;
   if (kind == kControlCheckBox || kind == kControlOption) {
     control->state = state ? 1 : 0;
     if (state && kind == kControlOption) ClearOtherOptions(window, *control);
@@ -301,7 +301,7 @@ bool OsSetState(OsWindow window, int id, int state) {
 int OsGetState(OsWindow window, int id) {
   WindowDoubleControlRecord* control = Find(window, id);
   if (!control) return -1;
-  ControlKind kind = control->spec.kind;
+  ControlKind kind = control->shape.kind;
   return kind == kControlCheckBox || kind == kControlOption || IsChoice(kind) ? control->state : -1;
 }
 
@@ -330,7 +330,7 @@ uintptr_t OsControlHandle(OsWindow window, int id) {
 
 int OsAddLine(OsWindow window, int id, const std::string& text) {
   WindowDoubleControlRecord* control = Find(window, id);
-  if (!control || (control->spec.kind != kControlList && control->spec.kind != kControlDropDown)) return -1;
+  if (!control || (control->shape.kind != kControlList && control->shape.kind != kControlDropDown)) return -1;
   control->lines.push_back(text);
   return static_cast<int>(control->lines.size()) - 1;
 }
@@ -344,12 +344,12 @@ bool OsSetLine(OsWindow window, int id, int line, const std::string& text) {
 
 int OsCountLines(OsWindow window, int id) {
   WindowDoubleControlRecord* control = Find(window, id);
-  return control && IsChoice(control->spec.kind) ? ChoiceCount(*control) : 0;
+  return control && IsChoice(control->shape.kind) ? ChoiceCount(*control) : 0;
 }
 
 void OsClearLines(OsWindow window, int id) {
   WindowDoubleControlRecord* control = Find(window, id);
-  if (!control || !IsChoice(control->spec.kind)) return;
+  if (!control || !IsChoice(control->shape.kind)) return;
   control->lines.clear();
   control->items.clear();
   control->state = -1;
@@ -357,7 +357,7 @@ void OsClearLines(OsWindow window, int id) {
 
 int OsAddTreeItem(OsWindow window, int id, const std::string& text, int level) {
   WindowDoubleControlRecord* tree = Find(window, id);
-  if (!tree || tree->spec.kind != kControlTree) return -1;
+  if (!tree || tree->shape.kind != kControlTree) return -1;
   if (level < 0 || tree->items.empty()) level = 0;
   if (!tree->items.empty() && level > tree->items.back().level + 1) level = tree->items.back().level + 1;
   WindowDoubleTreeItem item;
@@ -381,26 +381,26 @@ int OsTreeItemLevel(OsWindow window, int id, int item) {
 
 void OsSetProgressMax(OsWindow window, int id, int maximum) {
   WindowDoubleControlRecord* bar = Find(window, id);
-  if (!bar || bar->spec.kind != kControlProgress) return;
+  if (!bar || bar->shape.kind != kControlProgress) return;
   bar->progressMax = maximum < 0 ? 0 : maximum;
   if (bar->progress > bar->progressMax) bar->progress = bar->progressMax;
 }
 
 void OsSetProgress(OsWindow window, int id, int value) {
   WindowDoubleControlRecord* bar = Find(window, id);
-  if (!bar || bar->spec.kind != kControlProgress) return;
+  if (!bar || bar->shape.kind != kControlProgress) return;
   bar->progress = value < 0 ? 0 : value > bar->progressMax ? bar->progressMax : value;
 }
 
 int OsGetProgress(OsWindow window, int id) {
   WindowDoubleControlRecord* bar = Find(window, id);
-  return bar && bar->spec.kind == kControlProgress ? bar->progress : 0;
+  return bar && bar->shape.kind == kControlProgress ? bar->progress : 0;
 }
 
 bool OsLoadImage(OsWindow window, int id, const std::string& path) {
   WindowDoubleControlRecord* control = Find(window, id);
   std::string bytes;
-  if (!control || control->spec.kind != kControlImage || !ReadWholeFile(path, &bytes) || bytes.empty()) {
+  if (!control || control->shape.kind != kControlImage || !ReadWholeFile(path, &bytes) || bytes.empty()) {
     return false;
   }
   control->image = path;
@@ -409,7 +409,7 @@ bool OsLoadImage(OsWindow window, int id, const std::string& path) {
 
 bool OsLoadResourceIcon(OsWindow window, int id, int resource) {
   WindowDoubleControlRecord* control = Find(window, id);
-  if (!control || control->spec.kind != kControlImage || resource != 1) return false;
+  if (!control || control->shape.kind != kControlImage || resource != 1) return false;
   control->image = "#" + std::to_string(resource);
   return true;
 }
@@ -421,7 +421,7 @@ void OsFreeImage(OsWindow window, int id) {
 bool OsLoadRichText(OsWindow window, int id, const std::string& path, bool rtf) {
   WindowDoubleControlRecord* viewer = Find(window, id);
   std::string bytes;
-  if (!viewer || viewer->spec.kind != kControlRichText || !ReadWholeFile(path, &bytes)) return false;
+  if (!viewer || viewer->shape.kind != kControlRichText || !ReadWholeFile(path, &bytes)) return false;
   viewer->text = bytes;
   viewer->richTextIsRtf = rtf;
   return true;

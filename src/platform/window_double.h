@@ -28,7 +28,7 @@ struct WindowDoubleTreeItem {
 };
 
 struct WindowDoubleControlRecord {
-  ControlSpec spec;
+  ControlSpec shape;
   OsWindow window = 0;
   std::string text;
   int state = 0;  // check 0/1; list, drop-down, tree: selected position or -1
@@ -46,7 +46,7 @@ struct WindowDoubleControlRecord {
 };
 
 struct WindowDoubleWindowRecord {
-  WindowSpec spec;
+  WindowSpec shape;
   bool open = true;
   bool shown = false;
   bool enabled = true;

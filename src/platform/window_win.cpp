@@ -38,7 +38,7 @@ struct TreeItem {
 };
 
 struct ControlSlot {
-  ControlFacts spec;
+  ControlFacts shape;
   HWND hwnd = nullptr;
   HANDLE image = nullptr;  // owned bitmap or icon of an image control
   UINT imageType = 0;
@@ -132,7 +132,7 @@ ControlSlot* FindControl(OsWindow window, int id) {
   WindowSlot* slot = FindWindowSlot(window);
   if (!slot || id == 0) return nullptr;
   for (ControlSlot& control : slot->controls) {
-    if (control.spec.id == id) return &control;
+    if (control.shape.id == id) return &control;
   }
   return nullptr;
 }
@@ -242,8 +242,8 @@ HFONT FontHandle(int font) {
 }
 
 bool ParentIsWhite(OsWindow window, const ControlSlot& control) {
-  ControlSlot* panel = FindControl(window, control.spec.parent);
-  return panel && panel->spec.white;
+  ControlSlot* panel = FindControl(window, control.shape.parent);
+  return panel && panel->shape.white;
 }
 
 // Options of one group: the options of the same panel from the group's first
@@ -254,8 +254,8 @@ void ClearOtherOptions(OsWindow window, const ControlSlot& ticked) {
   std::vector<ControlSlot*> group;
   bool found = false;
   for (ControlSlot& control : slot->controls) {
-    if (control.spec.kind != kControlOption || control.spec.parent != ticked.spec.parent) continue;
-    if (control.spec.groupStart) {
+    if (control.shape.kind != kControlOption || control.shape.parent != ticked.shape.parent) continue;
+    if (control.shape.groupStart) {
       if (found) break;
       group.clear();
     }
@@ -273,8 +273,8 @@ ControlSlot* TickedOptionOfGroup(OsWindow window, const ControlSlot& member) {
   ControlSlot* ticked = nullptr;
   bool found = false;
   for (ControlSlot& control : slot->controls) {
-    if (control.spec.kind != kControlOption || control.spec.parent != member.spec.parent) continue;
-    if (control.spec.groupStart) {
+    if (control.shape.kind != kControlOption || control.shape.parent != member.shape.parent) continue;
+    if (control.shape.groupStart) {
       if (found) break;
       ticked = nullptr;
     }
@@ -292,7 +292,7 @@ bool AnswerColour(HDC dc, HWND child, LRESULT* brush) {
   Tables& kit = TablesOf();
   for (int i = 0; i < kit.colourCount; ++i) {
     const ColourEntry& entry = kit.colours[i];
-    if (entry.window == window && entry.id == control->spec.id) {
+    if (entry.window == window && entry.id == control->shape.id) {
       SetTextColor(dc, entry.text);
       SetBkColor(dc, entry.background);
       SetBkMode(dc, OPAQUE);
@@ -300,8 +300,8 @@ bool AnswerColour(HDC dc, HWND child, LRESULT* brush) {
       return true;
     }
   }
-  ControlKind kind = control->spec.kind;
-  bool white = kind == kControlText ? control->spec.white
+  ControlKind kind = control->shape.kind;
+  bool white = kind == kControlText ? control->shape.white
                                      : (kind == kControlImage || kind == kControlLink) &&
                                            ParentIsWhite(window, *control);
   if (kind == kControlLink) {
@@ -324,7 +324,7 @@ bool HandleChildNotice(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* resu
       if (!control) return false;
       UINT code = HIWORD(wparam);
       OsEventDetail detail = kDetailNone;
-      switch (control->spec.kind) {
+      switch (control->shape.kind) {
         case kControlButton:
         case kControlCheckBox:
         case kControlOption:
@@ -342,7 +342,7 @@ bool HandleChildNotice(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* resu
         default:
           break;
       }
-      if (detail != kDetailNone) PushEvent(kEventControl, window, control->spec.id, detail);
+      if (detail != kDetailNone) PushEvent(kEventControl, window, control->shape.id, detail);
       *result = 0;
       return true;
     }
@@ -354,7 +354,7 @@ bool HandleChildNotice(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* resu
       OsWindow window = 0;
       ControlSlot* control = ControlOfHandle(header->hwndFrom, &window);
       if (!control) return false;
-      PushEvent(kEventControl, window, control->spec.id, kDetailSelectionChanged);
+      PushEvent(kEventControl, window, control->shape.id, kDetailSelectionChanged);
       *result = 0;
       return true;
     }
@@ -444,7 +444,7 @@ LRESULT CALLBACK LinkProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
         GetClientRect(hwnd, &area);
         POINT point = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
         if (control && PtInRect(&area, point)) {
-          PushEvent(kEventControl, window, control->spec.id, kDetailClicked);
+          PushEvent(kEventControl, window, control->shape.id, kDetailClicked);
         }
       }
       return 0;
@@ -495,7 +495,7 @@ bool SetImage(ControlSlot* control, HANDLE image, UINT type) {
   control->image = image;
   control->imageType = type;
   // The static fits itself to the picture; the control keeps its own size.
-  SetWindowPos(control->hwnd, nullptr, 0, 0, control->spec.width, control->spec.height,
+  SetWindowPos(control->hwnd, nullptr, 0, 0, control->shape.width, control->shape.height,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   InvalidateRect(control->hwnd, nullptr, TRUE);
   return true;
@@ -509,12 +509,12 @@ bool UsableControl(const ControlSlot* control) {
 // shows its whole text selected.
 void FocusByKeyboard(OsWindow window, HWND target) {
   ControlSlot* control = ControlOfHandle(target, nullptr);
-  if (control && control->spec.kind == kControlOption) {
+  if (control && control->shape.kind == kControlOption) {
     ControlSlot* ticked = TickedOptionOfGroup(window, *control);
     if (UsableControl(ticked)) target = ticked->hwnd;
   }
   SetFocus(target);
-  if (control && control->spec.kind == kControlEdit) SendMessageA(target, EM_SETSEL, 0, -1);
+  if (control && control->shape.kind == kControlEdit) SendMessageA(target, EM_SETSEL, 0, -1);
 }
 
 // Tab, Enter and Escape for the window that holds the keyboard focus; true
@@ -533,20 +533,20 @@ bool HandleKey(OsWindow window, const MSG& msg) {
     return true;
   }
   // An opened drop-down takes Enter and Escape itself.
-  if (focused && focused->spec.kind == kControlDropDown &&
+  if (focused && focused->shape.kind == kControlDropDown &&
       SendMessageA(focused->hwnd, CB_GETDROPPEDSTATE, 0, 0)) {
     return false;
   }
   if (key == VK_RETURN) {
-    ControlSlot* target = focused && focused->spec.kind == kControlButton
+    ControlSlot* target = focused && focused->shape.kind == kControlButton
                               ? focused
                               : FindControl(window, slot->defaultId);
-    if (UsableControl(target)) PushEvent(kEventControl, window, target->spec.id, kDetailClicked);
+    if (UsableControl(target)) PushEvent(kEventControl, window, target->shape.id, kDetailClicked);
     return true;
   }
   ControlSlot* cancel = FindControl(window, slot->cancelId);
   if (UsableControl(cancel)) {
-    PushEvent(kEventControl, window, cancel->spec.id, kDetailClicked);
+    PushEvent(kEventControl, window, cancel->shape.id, kDetailClicked);
   } else if (slot->systemMenu) {
     PushEvent(kEventClose, window, 0, kDetailNone);
   }
@@ -585,30 +585,30 @@ bool AnyWindowOpen() {
   return false;
 }
 
-HWND CreateChild(const ControlSpec& spec, HWND parent, const char* cls, DWORD style, DWORD exStyle) {
-  style |= WS_CHILD | WS_CLIPSIBLINGS | (spec.hidden ? 0 : WS_VISIBLE);
-  return CreateWindowExA(exStyle, cls, spec.text.c_str(), style, spec.left, spec.top, spec.width,
-                         spec.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+HWND CreateChild(const ControlSpec& shape, HWND parent, const char* cls, DWORD style, DWORD exStyle) {
+  style |= WS_CHILD | WS_CLIPSIBLINGS | (shape.hidden ? 0 : WS_VISIBLE);
+  return CreateWindowExA(exStyle, cls, shape.text.c_str(), style, shape.left, shape.top, shape.width,
+                         shape.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(shape.id)),
                          GetModuleHandleA(nullptr), nullptr);
 }
 
-HWND CreateControlWindow(const ControlSpec& spec, HWND parent) {
-  const DWORD align = spec.align == kAlignCentre ? SS_CENTER : spec.align == kAlignRight ? SS_RIGHT : SS_LEFT;
-  switch (spec.kind) {
+HWND CreateControlWindow(const ControlSpec& shape, HWND parent) {
+  const DWORD align = shape.align == kAlignCentre ? SS_CENTER : shape.align == kAlignRight ? SS_RIGHT : SS_LEFT;
+  switch (shape.kind) {
     case kControlPanel: {
-      DWORD exStyle = WS_EX_CONTROLPARENT | (spec.border == kBorderSunken ? WS_EX_STATICEDGE : 0);
-      HWND panel = CreateChild(spec, parent, kPanelClass, 0, exStyle);
-      if (panel) SetWindowLongPtrA(panel, GWLP_USERDATA, spec.white ? 1 : 0);
+      DWORD exStyle = WS_EX_CONTROLPARENT | (shape.border == kBorderSunken ? WS_EX_STATICEDGE : 0);
+      HWND panel = CreateChild(shape, parent, kPanelClass, 0, exStyle);
+      if (panel) SetWindowLongPtrA(panel, GWLP_USERDATA, shape.white ? 1 : 0);
       return panel;
     }
     case kControlText:
-      return CreateChild(spec, parent, "STATIC", align | SS_NOPREFIX, 0);
+      return CreateChild(shape, parent, "STATIC", align | SS_NOPREFIX, 0);
     case kControlImage:
-      return CreateChild(spec, parent, "STATIC", SS_BITMAP, 0);
+      return CreateChild(shape, parent, "STATIC", SS_BITMAP, 0);
     case kControlRichText: {
       const char* cls = RichEditClass();
       if (!cls) return nullptr;
-      HWND viewer = CreateChild(spec, parent, cls,
+      HWND viewer = CreateChild(shape, parent, cls,
                                 WS_TABSTOP | WS_GROUP | WS_VSCROLL | ES_MULTILINE | ES_READONLY,
                                 WS_EX_CLIENTEDGE);
       if (viewer) {
@@ -618,36 +618,36 @@ HWND CreateControlWindow(const ControlSpec& spec, HWND parent) {
       return viewer;
     }
     case kControlOption:
-      return CreateChild(spec, parent, "BUTTON",
-                         BS_AUTORADIOBUTTON | (spec.groupStart ? WS_GROUP | WS_TABSTOP : 0), 0);
+      return CreateChild(shape, parent, "BUTTON",
+                         BS_AUTORADIOBUTTON | (shape.groupStart ? WS_GROUP | WS_TABSTOP : 0), 0);
     case kControlCheckBox:
-      return CreateChild(spec, parent, "BUTTON", BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, 0);
+      return CreateChild(shape, parent, "BUTTON", BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, 0);
     case kControlButton:
-      return CreateChild(spec, parent, "BUTTON", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, 0);
+      return CreateChild(shape, parent, "BUTTON", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, 0);
     case kControlEdit:
-      return CreateChild(spec, parent, "EDIT",
-                         ES_AUTOHSCROLL | (spec.password ? ES_PASSWORD : 0) | WS_GROUP | WS_TABSTOP,
+      return CreateChild(shape, parent, "EDIT",
+                         ES_AUTOHSCROLL | (shape.password ? ES_PASSWORD : 0) | WS_GROUP | WS_TABSTOP,
                          WS_EX_CLIENTEDGE);
     case kControlList:
-      return CreateChild(spec, parent, "LISTBOX",
+      return CreateChild(shape, parent, "LISTBOX",
                          LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_GROUP | WS_TABSTOP,
                          WS_EX_CLIENTEDGE);
     case kControlDropDown:
-      return CreateChild(spec, parent, "COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_GROUP | WS_TABSTOP, 0);
+      return CreateChild(shape, parent, "COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_GROUP | WS_TABSTOP, 0);
     case kControlTree:
       if (!EnsureCommonControls()) return nullptr;
-      return CreateChild(spec, parent, WC_TREEVIEWA,
+      return CreateChild(shape, parent, WC_TREEVIEWA,
                          TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS |
                              WS_GROUP | WS_TABSTOP,
                          WS_EX_CLIENTEDGE);
     case kControlProgress: {
       if (!EnsureCommonControls()) return nullptr;
-      HWND bar = CreateChild(spec, parent, PROGRESS_CLASSA, 0, 0);
+      HWND bar = CreateChild(shape, parent, PROGRESS_CLASSA, 0, 0);
       if (bar) SendMessageA(bar, PBM_SETRANGE32, 0, 100);
       return bar;
     }
     case kControlLink: {
-      HWND link = CreateChild(spec, parent, "STATIC", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0);
+      HWND link = CreateChild(shape, parent, "STATIC", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0);
       if (link) {
         WNDPROC previous = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(link, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LinkProc)));
@@ -656,17 +656,17 @@ HWND CreateControlWindow(const ControlSpec& spec, HWND parent) {
       return link;
     }
     case kControlFrame: {
-      HWND frame = spec.border == kBorderSunken
-                       ? CreateChild(spec, parent, "STATIC", SS_LEFT, WS_EX_STATICEDGE)
-                       : CreateChild(spec, parent, "BUTTON", BS_GROUPBOX | WS_GROUP, 0);
-      if (frame && spec.border == kBorderSunken) SetWindowTextA(frame, "");
+      HWND frame = shape.border == kBorderSunken
+                       ? CreateChild(shape, parent, "STATIC", SS_LEFT, WS_EX_STATICEDGE)
+                       : CreateChild(shape, parent, "BUTTON", BS_GROUPBOX | WS_GROUP, 0);
+      if (frame && shape.border == kBorderSunken) SetWindowTextA(frame, "");
       return frame;
     }
     case kControlSeparator: {
-      HWND line = CreateChild(spec, parent, "STATIC", SS_ETCHEDHORZ, 0);
+      HWND line = CreateChild(shape, parent, "STATIC", SS_ETCHEDHORZ, 0);
       // The etched static widens itself by its edges; the line keeps the width asked for.
       if (line) {
-        SetWindowPos(line, nullptr, 0, 0, spec.width, spec.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(line, nullptr, 0, 0, shape.width, shape.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       }
       return line;
     }
@@ -701,28 +701,28 @@ int OsCreateFont(const std::string& face, int points, int weight) {
   return kit.fontCount;
 }
 
-OsWindow OsOpenWindow(const WindowSpec& spec) {
+OsWindow OsOpenWindow(const WindowSpec& shape) {
   if (!RegisterClasses()) return 0;
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | (spec.systemMenu ? WS_SYSMENU : 0);
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | (shape.systemMenu ? WS_SYSMENU : 0);
   const DWORD exStyle = WS_EX_CONTROLPARENT;
-  RECT frame = {0, 0, spec.width, spec.height};
+  RECT frame = {0, 0, shape.width, shape.height};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   int width = frame.right - frame.left;
   int height = frame.bottom - frame.top;
-  WindowSlot* ownerSlot = FindWindowSlot(spec.owner);
+  WindowSlot* ownerSlot = FindWindowSlot(shape.owner);
   RECT around;
   if (!ownerSlot || !GetWindowRect(ownerSlot->hwnd, &around)) {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &around, 0);
   }
   int left = around.left + (around.right - around.left - width) / 2;
   int top = around.top + (around.bottom - around.top - height) / 2;
-  HWND hwnd = CreateWindowExA(exStyle, kWindowClass, spec.title.c_str(), style, left, top, width, height,
+  HWND hwnd = CreateWindowExA(exStyle, kWindowClass, shape.title.c_str(), style, left, top, width, height,
                               ownerSlot ? ownerSlot->hwnd : nullptr, nullptr, GetModuleHandleA(nullptr),
                               nullptr);
   if (!hwnd) return 0;
   WindowSlot slot;
   slot.hwnd = hwnd;
-  slot.systemMenu = spec.systemMenu;
+  slot.systemMenu = shape.systemMenu;
   Kit().windows.push_back(slot);
   return static_cast<OsWindow>(Kit().windows.size());
 }
@@ -762,21 +762,21 @@ uintptr_t OsWindowHandle(OsWindow window) {
   return slot ? reinterpret_cast<uintptr_t>(slot->hwnd) : 0;
 }
 
-bool OsAddControl(OsWindow window, const ControlSpec& spec) {
+bool OsAddControl(OsWindow window, const ControlSpec& shape) {
   WindowSlot* slot = FindWindowSlot(window);
-  if (!slot || spec.id == 0 || FindControl(window, spec.id)) return false;
+  if (!slot || shape.id == 0 || FindControl(window, shape.id)) return false;
   HWND parent = slot->hwnd;
-  if (spec.parent != 0) {
-    ControlSlot* panel = FindControl(window, spec.parent);
-    if (!panel || panel->spec.kind != kControlPanel) return false;
+  if (shape.parent != 0) {
+    ControlSlot* panel = FindControl(window, shape.parent);
+    if (!panel || panel->shape.kind != kControlPanel) return false;
     parent = panel->hwnd;
   }
-  HWND hwnd = CreateControlWindow(spec, parent);
+  HWND hwnd = CreateControlWindow(shape, parent);
   if (!hwnd) return false;
-  SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(spec.font)), FALSE);
+  SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(shape.font)), FALSE);
   ControlSlot control;
-  control.spec = ControlFacts{spec.id, spec.kind, spec.parent, spec.width, spec.height, spec.white,
-                              spec.groupStart};
+  control.shape = ControlFacts{shape.id, shape.kind, shape.parent, shape.width, shape.height, shape.white,
+                              shape.groupStart};
   control.hwnd = hwnd;
   slot = FindWindowSlot(window);  // creating may have run window code; look again
   slot->controls.push_back(control);
@@ -784,7 +784,7 @@ bool OsAddControl(OsWindow window, const ControlSpec& spec) {
   // new controls come in at the bottom of their siblings, so the frames of
   // the parent go back below them.
   for (ControlSlot& frame : slot->controls) {
-    if (frame.spec.kind == kControlFrame && frame.spec.parent == spec.parent) {
+    if (frame.shape.kind == kControlFrame && frame.shape.parent == shape.parent) {
       SetWindowPos(frame.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
@@ -810,11 +810,11 @@ std::string OsGetText(OsWindow window, int id) {
 bool OsSetState(OsWindow window, int id, int state) {
   ControlSlot* control = FindControl(window, id);
   if (!control) return false;
-  switch (control->spec.kind) {
+  switch (control->shape.kind) {
     case kControlOption:
     case kControlCheckBox:
       SendMessageA(control->hwnd, BM_SETCHECK, state ? BST_CHECKED : BST_UNCHECKED, 0);
-      if (state && control->spec.kind == kControlOption) ClearOtherOptions(window, *control);
+      if (state && control->shape.kind == kControlOption) ClearOtherOptions(window, *control);
       return true;
     case kControlList:
       return SendMessageA(control->hwnd, LB_SETCURSEL, static_cast<WPARAM>(state), 0) != LB_ERR || state < 0;
@@ -833,7 +833,7 @@ bool OsSetState(OsWindow window, int id, int state) {
 int OsGetState(OsWindow window, int id) {
   ControlSlot* control = FindControl(window, id);
   if (!control) return -1;
-  switch (control->spec.kind) {
+  switch (control->shape.kind) {
     case kControlOption:
     case kControlCheckBox:
       return SendMessageA(control->hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0;
@@ -862,9 +862,9 @@ void OsEnableControl(OsWindow window, int id, bool enabled) {
 
 bool OsControlVisible(OsWindow window, int id) {
   for (ControlSlot* control = FindControl(window, id); control;
-       control = FindControl(window, control->spec.parent)) {
+       control = FindControl(window, control->shape.parent)) {
     if (!(GetWindowLongPtrA(control->hwnd, GWL_STYLE) & WS_VISIBLE)) return false;
-    if (control->spec.parent == 0) return true;
+    if (control->shape.parent == 0) return true;
   }
   return false;
 }
@@ -888,16 +888,16 @@ int OsAddLine(OsWindow window, int id, const std::string& text) {
   if (!control) return -1;
   LPARAM line = reinterpret_cast<LPARAM>(text.c_str());
   LRESULT at = -1;
-  if (control->spec.kind == kControlList) at = SendMessageA(control->hwnd, LB_ADDSTRING, 0, line);
-  if (control->spec.kind == kControlDropDown) at = SendMessageA(control->hwnd, CB_ADDSTRING, 0, line);
+  if (control->shape.kind == kControlList) at = SendMessageA(control->hwnd, LB_ADDSTRING, 0, line);
+  if (control->shape.kind == kControlDropDown) at = SendMessageA(control->hwnd, CB_ADDSTRING, 0, line);
   return at < 0 ? -1 : static_cast<int>(at);
 }
 
 bool OsSetLine(OsWindow window, int id, int line, const std::string& text) {
   ControlSlot* control = FindControl(window, id);
   if (!control || line < 0 || line >= OsCountLines(window, id)) return false;
-  const bool list = control->spec.kind == kControlList;
-  if (!list && control->spec.kind != kControlDropDown) return false;
+  const bool list = control->shape.kind == kControlList;
+  if (!list && control->shape.kind != kControlDropDown) return false;
   int selected = OsGetState(window, id);
   SendMessageA(control->hwnd, list ? LB_DELETESTRING : CB_DELETESTRING, static_cast<WPARAM>(line), 0);
   SendMessageA(control->hwnd, list ? LB_INSERTSTRING : CB_INSERTSTRING, static_cast<WPARAM>(line),
@@ -909,7 +909,7 @@ bool OsSetLine(OsWindow window, int id, int line, const std::string& text) {
 int OsCountLines(OsWindow window, int id) {
   ControlSlot* control = FindControl(window, id);
   if (!control) return 0;
-  switch (control->spec.kind) {
+  switch (control->shape.kind) {
     case kControlList:
       return static_cast<int>(SendMessageA(control->hwnd, LB_GETCOUNT, 0, 0));
     case kControlDropDown:
@@ -924,9 +924,9 @@ int OsCountLines(OsWindow window, int id) {
 void OsClearLines(OsWindow window, int id) {
   ControlSlot* control = FindControl(window, id);
   if (!control) return;
-  if (control->spec.kind == kControlList) SendMessageA(control->hwnd, LB_RESETCONTENT, 0, 0);
-  if (control->spec.kind == kControlDropDown) SendMessageA(control->hwnd, CB_RESETCONTENT, 0, 0);
-  if (control->spec.kind == kControlTree) {
+  if (control->shape.kind == kControlList) SendMessageA(control->hwnd, LB_RESETCONTENT, 0, 0);
+  if (control->shape.kind == kControlDropDown) SendMessageA(control->hwnd, CB_RESETCONTENT, 0, 0);
+  if (control->shape.kind == kControlTree) {
     SendMessageA(control->hwnd, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     control->items.clear();
   }
@@ -934,7 +934,7 @@ void OsClearLines(OsWindow window, int id) {
 
 int OsAddTreeItem(OsWindow window, int id, const std::string& text, int level) {
   ControlSlot* tree = FindControl(window, id);
-  if (!tree || tree->spec.kind != kControlTree) return -1;
+  if (!tree || tree->shape.kind != kControlTree) return -1;
   if (level < 0 || tree->items.empty()) level = 0;
   if (!tree->items.empty() && level > tree->items.back().level + 1) level = tree->items.back().level + 1;
   HTREEITEM parent = TVI_ROOT;
@@ -977,14 +977,14 @@ int OsTreeItemLevel(OsWindow window, int id, int item) {
 
 void OsSetProgressMax(OsWindow window, int id, int maximum) {
   ControlSlot* bar = FindControl(window, id);
-  if (!bar || bar->spec.kind != kControlProgress) return;
+  if (!bar || bar->shape.kind != kControlProgress) return;
   bar->progressMax = maximum < 0 ? 0 : maximum;
   SendMessageA(bar->hwnd, PBM_SETRANGE32, 0, bar->progressMax);
 }
 
 void OsSetProgress(OsWindow window, int id, int value) {
   ControlSlot* bar = FindControl(window, id);
-  if (!bar || bar->spec.kind != kControlProgress) return;
+  if (!bar || bar->shape.kind != kControlProgress) return;
   if (value < 0) value = 0;
   if (value > bar->progressMax) value = bar->progressMax;
   SendMessageA(bar->hwnd, PBM_SETPOS, static_cast<WPARAM>(value), 0);
@@ -992,25 +992,25 @@ void OsSetProgress(OsWindow window, int id, int value) {
 
 int OsGetProgress(OsWindow window, int id) {
   ControlSlot* bar = FindControl(window, id);
-  if (!bar || bar->spec.kind != kControlProgress) return 0;
+  if (!bar || bar->shape.kind != kControlProgress) return 0;
   return static_cast<int>(SendMessageA(bar->hwnd, PBM_GETPOS, 0, 0));
 }
 
 bool OsLoadImage(OsWindow window, int id, const std::string& path) {
   ControlSlot* control = FindControl(window, id);
-  if (!control || control->spec.kind != kControlImage) return false;
+  if (!control || control->shape.kind != kControlImage) return false;
   const bool icon = path.size() >= 4 && lstrcmpiA(path.c_str() + path.size() - 4, ".ico") == 0;
   UINT type = icon ? IMAGE_ICON : IMAGE_BITMAP;
-  HANDLE image = LoadImageA(nullptr, path.c_str(), type, icon ? control->spec.width : 0,
-                            icon ? control->spec.height : 0, LR_LOADFROMFILE);
+  HANDLE image = LoadImageA(nullptr, path.c_str(), type, icon ? control->shape.width : 0,
+                            icon ? control->shape.height : 0, LR_LOADFROMFILE);
   return SetImage(control, image, type);
 }
 
 bool OsLoadResourceIcon(OsWindow window, int id, int resource) {
   ControlSlot* control = FindControl(window, id);
-  if (!control || control->spec.kind != kControlImage) return false;
+  if (!control || control->shape.kind != kControlImage) return false;
   HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resource), IMAGE_ICON,
-                           control->spec.width, control->spec.height, 0);
+                           control->shape.width, control->shape.height, 0);
   return SetImage(control, icon, IMAGE_ICON);
 }
 
@@ -1033,7 +1033,7 @@ DWORD CALLBACK ReadNextChunk(DWORD_PTR cookie, LPBYTE buffer, LONG size, LONG* g
 
 bool OsLoadRichText(OsWindow window, int id, const std::string& path, bool rtf) {
   ControlSlot* viewer = FindControl(window, id);
-  if (!viewer || viewer->spec.kind != kControlRichText) return false;
+  if (!viewer || viewer->shape.kind != kControlRichText) return false;
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -1067,7 +1067,7 @@ void OsSetDefaultButton(OsWindow window, int id) {
   HWND old = ControlHwnd(window, slot->defaultId);
   if (old) SendMessageA(old, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
   ControlSlot* button = FindControl(window, id);
-  slot->defaultId = button && button->spec.kind == kControlButton ? id : 0;
+  slot->defaultId = button && button->shape.kind == kControlButton ? id : 0;
   if (slot->defaultId) SendMessageA(button->hwnd, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
 }
 

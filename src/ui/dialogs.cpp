@@ -33,15 +33,15 @@ const int32_t kUserProgramsFolder = 2;
 const int32_t kCommonProgramsFolder = 23;
 
 ControlSpec Control(int id, ControlKind kind, int left, int top, int width, int height, const std::string& text) {
-  ControlSpec spec;
-  spec.id = id;
-  spec.kind = kind;
-  spec.left = left;
-  spec.top = top;
-  spec.width = width;
-  spec.height = height;
-  spec.text = text;
-  return spec;
+  ControlSpec shape;
+  shape.id = id;
+  shape.kind = kind;
+  shape.left = left;
+  shape.top = top;
+  shape.width = width;
+  shape.height = height;
+  shape.text = text;
+  return shape;
 }
 
 std::string ProgramFolder(int32_t csidl) {

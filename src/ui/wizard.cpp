@@ -151,22 +151,22 @@ std::string RowText(TextId text) {
 }
 
 ControlSpec SpecOf(const WizardRow& row) {
-  ControlSpec spec;
-  spec.id = row.id;
-  spec.kind = row.kind;
-  spec.parent = row.parent;
-  spec.left = row.left;
-  spec.top = row.top;
-  spec.width = row.width;
-  spec.height = row.height;
-  spec.text = RowText(row.text);
-  spec.font = Fonts().number[row.font];
-  spec.align = row.align;
-  spec.border = row.border;
-  spec.white = row.white;
-  spec.groupStart = row.groupStart;
-  spec.hidden = row.hidden;
-  return spec;
+  ControlSpec shape;
+  shape.id = row.id;
+  shape.kind = row.kind;
+  shape.parent = row.parent;
+  shape.left = row.left;
+  shape.top = row.top;
+  shape.width = row.width;
+  shape.height = row.height;
+  shape.text = RowText(row.text);
+  shape.font = Fonts().number[row.font];
+  shape.align = row.align;
+  shape.border = row.border;
+  shape.white = row.white;
+  shape.groupStart = row.groupStart;
+  shape.hidden = row.hidden;
+  return shape;
 }
 
 }  // namespace

@@ -127,12 +127,12 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 OsWindow ShowPlainWindow(const char* title, int width, int height) {
-  WindowSpec spec;
-  spec.title = title;
-  spec.width = width;
-  spec.height = height;
-  spec.systemMenu = true;
-  OsWindow window = OsOpenWindow(spec);
+  WindowSpec shape;
+  shape.title = title;
+  shape.width = width;
+  shape.height = height;
+  shape.systemMenu = true;
+  OsWindow window = OsOpenWindow(shape);
   ControlSpec button;
   button.id = 1;
   button.kind = kControlButton;

@@ -54,17 +54,17 @@ void CheckNumber(const std::string& what, long got, long expected) {
 
 ControlSpec Control(int id, ControlKind kind, int parent, int left, int top, int width, int height,
                     const char* text = "", int font = 0) {
-  ControlSpec spec;
-  spec.id = id;
-  spec.kind = kind;
-  spec.parent = parent;
-  spec.left = left;
-  spec.top = top;
-  spec.width = width;
-  spec.height = height;
-  spec.text = text;
-  spec.font = font;
-  return spec;
+  ControlSpec shape;
+  shape.id = id;
+  shape.kind = kind;
+  shape.parent = parent;
+  shape.left = left;
+  shape.top = top;
+  shape.width = width;
+  shape.height = height;
+  shape.text = text;
+  shape.font = font;
+  return shape;
 }
 
 struct Fonts {
@@ -145,17 +145,17 @@ void CheckPlaces(OsWindow window, const std::vector<ControlSpec>& specs) {
   GetClientRect(top, &client);
   CheckNumber("client width", client.right, 480);
   CheckNumber("client height", client.bottom, 335);
-  for (const ControlSpec& spec : specs) {
-    HWND hwnd = Handle(window, spec.id);
-    HWND parent = spec.parent ? Handle(window, spec.parent) : top;
+  for (const ControlSpec& shape : specs) {
+    HWND hwnd = Handle(window, shape.id);
+    HWND parent = shape.parent ? Handle(window, shape.parent) : top;
     RECT r;
     GetWindowRect(hwnd, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-    std::string name = "control " + std::to_string(spec.id);
+    std::string name = "control " + std::to_string(shape.id);
     CheckEqual(name + " place", std::to_string(r.left) + "," + std::to_string(r.top) + "," +
                                     std::to_string(r.right - r.left),
-               std::to_string(spec.left) + "," + std::to_string(spec.top) + "," + std::to_string(spec.width));
-    if (spec.kind != kControlDropDown) CheckNumber(name + " height", r.bottom - r.top, spec.height);
+               std::to_string(shape.left) + "," + std::to_string(shape.top) + "," + std::to_string(shape.width));
+    if (shape.kind != kControlDropDown) CheckNumber(name + " height", r.bottom - r.top, shape.height);
   }
 }
 
@@ -356,7 +356,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   Check("window opened", window != 0);
   if (!window) return 0;
   std::vector<ControlSpec> specs = DemoControls(f);
-  for (const ControlSpec& spec : specs) Check("control " + std::to_string(spec.id) + " made", OsAddControl(window, spec));
+  for (const ControlSpec& shape : specs) Check("control " + std::to_string(shape.id) + " made", OsAddControl(window, shape));
   Check("a duplicate id is refused", !OsAddControl(window, specs[0]));
 
   Check("bitmap from a file", OsLoadImage(window, kSidePicture, __argv[4]));
