@@ -34,7 +34,10 @@ namespace {
 // entries, and longer lists only slow the fuzzer down.
 const size_t kMaxList = 4096;
 const int kMaxLanguages = 8;
+// A file may hold either marker as a value, but not both at once for one
+// key, so a key is missing only when each read gives its own marker back.
 const char kMissing[] = "\x01missing";
+const char kAbsent[] = "\x02" "absent";
 
 void Fail(const char* what, const std::string& detail) {
   std::fprintf(stderr, "language_fuzz: %s [%s]\n", what, detail.c_str());
@@ -131,7 +134,8 @@ void CheckLoad(const std::string& file) {
     TextId id = static_cast<TextId>(i);
     IniSelectGroup(TextGroup(id));
     std::string value = IniReadString(TextKey(id), kMissing);
-    std::string expected = value == kMissing ? defaults[static_cast<size_t>(i)] : value;
+    bool missing = value == kMissing && IniReadString(TextKey(id), kAbsent) == kAbsent;
+    std::string expected = missing ? defaults[static_cast<size_t>(i)] : value;
     if (IsTitleText(id)) expected = BreakLines(expected);
     if (loaded[static_cast<size_t>(i)] != expected) {
       Fail("text differs from the file or the default", std::string(TextGroup(id)) + "/" + TextKey(id));
