@@ -11,10 +11,14 @@
 #include "actions/running.h"
 #include "actions/script.h"
 #include "app/install.h"
+#include "app/startup.h"
+#include "platform/message_box_double.h"
 #include "platform/process_list_double.h"
 #include "platform/script.h"
 #include "platform/script_double.h"
+#include "platform/system_double.h"
 #include "test_env.h"
+#include "ui/dialogs.h"
 
 namespace {
 
@@ -189,6 +193,40 @@ TEST_F(ScriptTest, IsProgramRunningWalksTheWholeList) {
   EXPECT_FALSE(IsProgramRunning(""));
   ProcessListDoubleSetFails(true);
   EXPECT_FALSE(IsProgramRunning("viewer.exe")) << "an unreadable list: nothing runs";
+}
+
+// Start-up's check: the process list only when no mutex is named.
+TEST_F(ScriptTest, StartupCheckLooksAtTheNameOnlyWithoutAMutex) {
+  const struct {
+    const char* what;
+    const char* mutex;
+    bool held;
+    const char* process;
+    int answer;  // to the warning
+    bool running, goOn;
+  } cases[] = {
+      {"name found, OK", "", false, "C:\\Apps\\VIEWER.EXE", kAnswerOk, true, true},
+      {"name found, Cancel", " \t", false, "viewer.exe", kAnswerCancel, true, false},
+      {"name not found", "", false, "other.exe", kAnswerOk, false, true},
+      {"mutex named, not held: the name is not looked at", "ViewerMutex", false, "viewer.exe", kAnswerOk, false, true},
+      {"mutex held", "ViewerMutex", true, "other.exe", kAnswerCancel, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetTestSystem();
+    ProcessListDoubleSet({"explorer.exe", c.process});
+    if (c.held) SystemDoubleHoldMutex("ViewerMutex");
+    MessageBoxDoubleQueueAnswer(c.answer);
+    LoadDefaultTexts("Viewer", "");
+    ProductInfo product;
+    product.title = "Viewer";
+    product.progExe = "Viewer.exe";
+    product.mutexName = c.mutex;
+    bool running = false;
+    EXPECT_EQ(WarnIfProgramRunning(product, std::string(), &running), c.goOn);
+    EXPECT_EQ(running, c.running);
+    EXPECT_EQ(MessageBoxDoubleBoxes().size(), c.running ? 1u : 0u);
+  }
 }
 
 }  // namespace
