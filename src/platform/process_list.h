@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
-// Appends the name of every process, in the system's order, to *names.
-// False, with nothing appended, when the list cannot be read (no Toolhelp
-// in "Kernel32.dll", or no snapshot).
+// Appends the name of every process but the calling one, in the system's
+// order, to *names. The installer is never the program it installs, even
+// when its file carries that program's name (Viewer.exe installing
+// viewer.exe): it would warn about itself on every run. False, with nothing
+// appended, when the list cannot be read (no Toolhelp in "Kernel32.dll", or
+// no snapshot).
 bool OsListProcessNames(std::vector<std::string>* names);

@@ -38,7 +38,9 @@ bool OsListProcessNames(std::vector<std::string>* names) {
   PROCESSENTRY32 entry;
   ZeroMemory(&entry, sizeof entry);
   entry.dwSize = sizeof entry;
+  const DWORD self = GetCurrentProcessId();
   for (BOOL more = first(list, &entry); more; more = next(list, &entry)) {
+    if (entry.th32ProcessID == self) continue;
     // The name field is a fixed array; a name that fills it has no zero.
     names->push_back(std::string(entry.szExeFile, strnlen(entry.szExeFile, sizeof entry.szExeFile)));
   }

@@ -5,7 +5,8 @@
 # ProgExe=viewer.EXE. Cancel ends setup before the before-hook and removes
 # the work folder; OK goes on. With a mutex named in setup.ini the name is
 # not looked at, so a Viewer that does not hold that mutex is not found; and
-# once Viewer has ended there is no warning.
+# once Viewer has ended there is no warning, also from an installer that is
+# itself named Viewer.exe.
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
@@ -76,11 +77,14 @@ wait "$CLICKER_PID" || true
 check "mutex named: no warning" "$(boxes)" 0
 check "mutex named: the before-hook ran" "$(hook_runs)" 1
 
-# 4. Viewer has ended: nothing is running.
+# 4. Viewer has ended: nothing is running, not even the installer itself
+# when its file carries the program's name.
 wait "$viewer" || true
+mkdir -p "$T/self"
+cp "$T/Running.exe" "$T/self/Viewer.exe"
 rm -f "$T/probe.log"
 answer_boxes "Zandor - Warning" 1
-run_setup "$T/Running.exe" /Q
+run_setup "$T/self/Viewer.exe" /Q
 wait "$CLICKER_PID" || true
 check "Viewer ended: no warning" "$(boxes)" 0
 check "Viewer ended: the before-hook ran" "$(hook_runs)" 1
