@@ -12,7 +12,7 @@
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
-LINKINFO="$ZANDOR_WIN64_DIR/linkinfo.exe"
+LINKINFO="$WIN_DIR/linkinfo.exe"
 
 # Wine may link the prefix's desktop to the home folder's: the links of this
 # test go into a folder of the prefix instead.
@@ -64,7 +64,7 @@ for f in app.exe settings.ini tools/Helper.exe docs/guide.txt; do
   check_true "$f installed byte for byte" cmp -s "$T/program/$f" "$target/$f"
   check "$f keeps its last-write time" "$(stat -c %Y "$target/$f" 2>/dev/null)" "$(stat -c %Y "$T/program/$f")"
 done
-check_true "the configured folder is not used" test ! -e "$DRIVE_C/Program Files/Not Here"
+check_true "the configured folder is not used" test ! -e "$DRIVE_C/$PROGRAM_FILES/Not Here"
 
 # Registry values of one key in a Wine registry file, "\\" shown as "\".
 reg_values() {  # reg_values FILE 'KEY\PATH'
@@ -74,7 +74,7 @@ reg_values() {  # reg_values FILE 'KEY\PATH'
     sed 's/\\\\/\\/g'
 }
 guid='{6A1B2C3D-0000-4000-8000-00000000E2E1}'
-entry=$(reg_values "$WINEPREFIX/system.reg" "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$guid")
+entry=$(reg_values "$WINEPREFIX/system.reg" "$(hklm_software_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$guid")")
 expected_entry='"DisplayName"="Probe App  2.5"
 "DisplayIcon"="C:\Probe App\app.exe"
 "Publisher"="Probe Makers"

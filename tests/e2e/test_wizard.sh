@@ -12,8 +12,8 @@
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
-DRIVER="$ZANDOR_WIN64_DIR/driver.exe"
-for f in "$DRIVER" "$ZANDOR_WIN64_DIR/driver_hook.dll"; do
+DRIVER="$WIN_DIR/driver.exe"
+for f in "$DRIVER" "$WIN_DIR/driver_hook.dll"; do
   [ -f "$f" ] || { echo "missing $f"; exit 1; }
 done
 for tool in xdotool import convert; do
@@ -22,8 +22,7 @@ done
 SHOTS="$ZANDOR_E2E_WORK/wizard"
 mkdir -p "$SHOTS"
 rm -f "$SHOTS"/*.png
-export ZANDOR_STATE_DUMP
-ZANDOR_STATE_DUMP=$(winpath "$T/state.ini")
+use_state_dump "$T/state.ini"
 USER_DIR="$DRIVE_C/users/$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)"
 USER_PROGRAMS="$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 COMMON_PROGRAMS="$DRIVE_C/ProgramData/Microsoft/Windows/Start Menu/Programs"
@@ -264,7 +263,7 @@ visible ^Static:Install program in this directory: = 1
 rect Static:Install program in this directory: = 10 30 375 15
 font Static:Install program in this directory: = Arial -12 700
 rect Edit#1 = 10 55 300 20
-text Edit#1 = C:\\Program Files\\Zandor Demo
+text Edit#1 = C:\\$PROGRAM_FILES\\Zandor Demo
 rect Button:Change#1 = 315 55 65 20
 rect Static:StartMenu folder for Program Shortcuts: = 10 115 375 15
 font Static:StartMenu folder for Program Shortcuts: = Arial -12 700
@@ -481,7 +480,7 @@ visible Button:Change#2 = 0
 visible Button:Create no startmenu entry. = 0
 visible Button:Create a desktop icon = 1
 state Button:Create a desktop icon = 0
-text Edit#1 = C:\\Program Files\\Zandor Plain" "click Button:Next >" || stop_setup
+text Edit#1 = C:\\$PROGRAM_FILES\\Zandor Plain" "click Button:Next >" || stop_setup
 shot plain-3-settings plain-settings
 expect plain-install "visible ^ListBox#1 = 1
 visible ^Static:Install program in this directory: = 0
@@ -505,7 +504,7 @@ check "Cancel: cancelled flag set" "$(dump Cancelled)" 1
 check "Cancel: start flag cleared" "$(dump Start)" 0
 check "Cancel: reboot flag cleared" "$(dump Reboot)" 0
 check "Cancel: no after-hook" "$(probe_runs AfterZD.exe)" 0
-check_true "Cancel: nothing installed" test ! -e "$DRIVE_C/Program Files/Zandor Plain"
+check_true "Cancel: nothing installed" test ! -e "$DRIVE_C/$PROGRAM_FILES/Zandor Plain"
 work=$(dump WorkFolder)
 check_true "Cancel: the work folder is gone" test -n "$work" -a ! -e "$(unix_path "$work")"
 
