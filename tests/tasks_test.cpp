@@ -371,14 +371,15 @@ TEST_F(TasksTest, IniValuesAndComponents) {
   Script("inst/packed.exe", "args packed-ran.txt");
   Script("System/regsvr32.exe", "args registered.txt");
   const std::string lines =
-      "Number=7\r\n"
+      "Number=8\r\n"
       "Task1=8|conf.ini|Paths|All|%StartMenuDir%;%InstallDir%;%ProgDir%;%LanguageID%;%Windows%\r\n"
       "Task2=8|conf.ini||Top|1\r\n"
       "Task3=8|..\\out.ini|G|K|v\r\n"
       "Task4=8||G|K|v\r\n"
       "Task5=9|%Windows%|comp.exe|0\r\n"
       "Task6=9|%ProgDir%|packed.exe|1\r\n"
-      "Task7=6|2147483649|Software\\Zd|After|yes\r\n";
+      "Task7=6|2147483649|Software\\Zd|After|yes\r\n"
+      "Task8=9|%InstallDir%|comp.exe|0\r\n";  // no variable here: relative, refused
   EXPECT_EQ(Lines(Run(lines)),
             At("9|@System\\|@inst\\packed.exe\n6|2147483649|Software\\Zd|After\n"));
   EXPECT_EQ(IniValue(Win("inst\\conf.ini"), "Paths", "All"),
@@ -392,6 +393,7 @@ TEST_F(TasksTest, IniValuesAndComponents) {
   EXPECT_EQ(Read("Windows/comp-ran.txt"), "");
   EXPECT_FALSE(Exists("inst/packed-ran.txt"));
   EXPECT_EQ(Read("System/registered.txt"), "/S\n" + At("@inst\\packed.exe") + "\n");
+  EXPECT_FALSE(std::filesystem::exists("%InstallDir%comp.exe"));
 }
 
 // The install's task step: the list runs after the start-menu links with

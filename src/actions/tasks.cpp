@@ -38,11 +38,12 @@
 //
 // Type 7, negative types and types above 10 do nothing. Lines that would
 // write somewhere other than what they name are refused (nothing done, no
-// record): a type-5 target that is not a full file path, a type-6 root that
-// is none of the three predefined keys, a type-8 file name that is empty or
-// climbs out of the installation folder with "..", and a link whose folder
-// is unknown (types 1 and 3 without start-menu links, or a shell folder the
-// system does not name), which would otherwise land in the current folder.
+// record): a type-5 target or type-9 component that is not a full file path,
+// a type-6 root that is none of the three predefined keys, a type-8 file
+// name that is empty or climbs out of the installation folder with "..",
+// and a link whose folder is unknown (types 1 and 3 without start-menu
+// links, or a shell folder the system does not name), which would otherwise
+// land in whatever the current folder is.
 namespace {
 
 enum TaskType : int8_t {
@@ -208,6 +209,9 @@ void RunComponent(const TaskListRun& run, const TaskLine& line, std::vector<std:
   const bool packaged = folderField.find("%ProgDir%") != std::string::npos;
   const std::string folder = ReplaceAll(ExpandFolderVariables(folderField, false), "%ProgDir%", run.installDir);
   const std::string component = folder + line.field(3);
+  // A folder that did not expand to a full path ("%InstallDir%" is no
+  // variable here) would copy into, and start from, the current folder.
+  if (!IsFullFilePath(component)) return;
   const std::string systemFolder = GetFolderPath(kFolderSystem);
   if (packaged) {
     AddRecord(records, kTaskComponent, systemFolder + "|" + component);
