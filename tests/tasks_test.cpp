@@ -33,8 +33,12 @@ const char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 class TasksTest : public ProcessTest {
  protected:
+  // The test folder is the current folder, so that whatever a relative
+  // path would write lands where the test sees it.
   void SetUp() override {
     ProcessTest::SetUp();
+    oldFolder_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
     for (const char* folder : {"Desktop", "Startup", "System", "Windows", "PF", "inst", "work", "Menu"}) {
       MakeFolder(folder);
     }
@@ -100,7 +104,13 @@ class TasksTest : public ProcessTest {
     return value;
   }
 
+  void TearDown() override {
+    std::filesystem::current_path(oldFolder_);
+    ProcessTest::TearDown();
+  }
+
   TaskListRun run_;
+  std::filesystem::path oldFolder_;
 };
 
 std::string Lines(const std::vector<std::string>& records) {
@@ -371,7 +381,7 @@ TEST_F(TasksTest, IniValuesAndComponents) {
   Script("inst/packed.exe", "args packed-ran.txt");
   Script("System/regsvr32.exe", "args registered.txt");
   const std::string lines =
-      "Number=8\r\n"
+      "Number=9\r\n"
       "Task1=8|conf.ini|Paths|All|%StartMenuDir%;%InstallDir%;%ProgDir%;%LanguageID%;%Windows%\r\n"
       "Task2=8|conf.ini||Top|1\r\n"
       "Task3=8|..\\out.ini|G|K|v\r\n"
@@ -379,7 +389,8 @@ TEST_F(TasksTest, IniValuesAndComponents) {
       "Task5=9|%Windows%|comp.exe|0\r\n"
       "Task6=9|%ProgDir%|packed.exe|1\r\n"
       "Task7=6|2147483649|Software\\Zd|After|yes\r\n"
-      "Task8=9|%InstallDir%|comp.exe|0\r\n";  // no variable here: relative, refused
+      "Task8=9|%InstallDir%|comp.exe|0\r\n"  // no variable here: relative, refused
+      "Task9=9||comp.exe|0\r\n";
   EXPECT_EQ(Lines(Run(lines)),
             At("9|@System\\|@inst\\packed.exe\n6|2147483649|Software\\Zd|After\n"));
   EXPECT_EQ(IniValue(Win("inst\\conf.ini"), "Paths", "All"),
@@ -393,7 +404,7 @@ TEST_F(TasksTest, IniValuesAndComponents) {
   EXPECT_EQ(Read("Windows/comp-ran.txt"), "");
   EXPECT_FALSE(Exists("inst/packed-ran.txt"));
   EXPECT_EQ(Read("System/registered.txt"), "/S\n" + At("@inst\\packed.exe") + "\n");
-  EXPECT_FALSE(std::filesystem::exists("%InstallDir%comp.exe"));
+  EXPECT_FALSE(Exists("comp.exe"));  // the current folder
 }
 
 // The install's task step: the list runs after the start-menu links with
