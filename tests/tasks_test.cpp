@@ -4,6 +4,7 @@
 // install's task step that puts the records into uninstall.dat.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>

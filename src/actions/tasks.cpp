@@ -5,6 +5,7 @@
 #include "actions/links.h"
 #include "actions/registry.h"
 #include "platform/file.h"
+#include "platform/registry.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/program_runner.h"
@@ -58,13 +59,6 @@ enum TaskType : int8_t {
   kTaskComponent = 9,
   kTaskAssociation = 10,
 };
-
-// The three predefined keys a type-6 line may name; the line's number is
-// the key's 32-bit value, signed or not (2147483649 and -2147483647 are both
-// HKEY_CURRENT_USER).
-const uint32_t kClassesRoot = 0x80000000u;
-const uint32_t kCurrentUser = 0x80000001u;
-const uint32_t kLocalMachine = 0x80000002u;
 
 // The component registrar in the system folder, run silently.
 const char kRegistrar[] = "regsvr32.exe";
@@ -177,8 +171,11 @@ void CopyConfirmed(const TaskListRun& run, const TaskLine& line, std::vector<std
 }
 
 void WriteTaskRegistryValue(const TaskListRun& run, const TaskLine& line, std::vector<std::string>* records) {
+  // The key's 32-bit value, signed or not: 2147483649 and -2147483647 are
+  // both HKEY_CURRENT_USER. Only the three predefined keys of an install
+  // are taken.
   const uint32_t root = static_cast<uint32_t>(line.number(2));
-  if (root != kClassesRoot && root != kCurrentUser && root != kLocalMachine) return;
+  if (root != kHkeyClassesRoot && root != kHkeyCurrentUser && root != kHkeyLocalMachine) return;
   WriteRegistryString(root, line.field(3), line.field(4), ReplaceInstallDir(line.field(5), run.installDir));
   AddRecord(records, kTaskRegistry, std::to_string(root) + "|" + line.field(3) + "|" + line.field(4));
 }
