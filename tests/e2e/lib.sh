@@ -50,6 +50,7 @@ e2e_begin() {
   for f in "$STUB" "$PROBE" "$TOOL"; do
     [ -f "$f" ] || { echo "missing $f: build the native and win$E2E_ARCH presets first"; exit 1; }
   done
+  echo "build under test: $E2E_ARCH-bit, $WIN_DIR"
   T=$(mktemp -d "$ZANDOR_E2E_WORK/$(basename "$0" .sh).XXXXXX")
   export ZANDOR_PROBE_LOG
   ZANDOR_PROBE_LOG=$(winpath "$T/probe.log")
