@@ -600,6 +600,7 @@ check_true "Big: the window answered within 2 s all through the copy ($longest m
 expect big-finished "visible Static:Installation completed = 1
 visible Button:Exit = 1" || stop_setup
 shot big-3-after big-finished
+for name in big-1-before big-2-during big-3-after; do echo "Big: screenshot $SHOTS/$name.png"; done
 drive big-finish "window $TITLE" "click Button:Exit" gone || stop_setup
 end_setup
 installed=$(cd "$DRIVE_C/Big" 2>/dev/null && find . -type f ! -name uninstall.dat -printf '%s\n' | awk '{ s += $1 } END { print s }')
