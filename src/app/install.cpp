@@ -340,8 +340,9 @@ void RunWizardInstall(OsWindow window) {
   OsShowControl(window, kWizardProgress, true);
   RunInstall(&context);
   g_wizard = 0;
-  // The last steps (the uninstall record) leave no drain behind them; what
-  // arrived meanwhile is handled before the page changes to its end.
+  // The steps after the task list (the uninstall record) leave no drain
+  // behind them; what arrived meanwhile is handled before the page changes
+  // to its end.
   OsDrainEvents();
 
   OsShowControl(window, kWizardProgress, false);
