@@ -101,10 +101,10 @@ check "type 0: desktop link under the installation folder" "$(link_fields "$desk
   'C:\Tasks\tools\tool.exe|-d|C:\Tasks\tools\|C:\Tasks\app.ico,0'
 check "type 1: program menu link in its sub-folder, a folder variable" "$(link_fields "$menu/Sub/Tool Menu.lnk")" \
   'C:\windows\notepad.exe|-m|C:\windows\|C:\windows\notepad.exe,0'
-check "type 2: address link with the url.dll icon" "$(link_fields "$desk/Home Desk.lnk" | cut -d'|' -f4)" \
-  'C:\WINDOWS\system32\url.dll,0'
-check "type 3: address link with its own icon" "$(link_fields "$menu/Home Menu.lnk" | cut -d'|' -f4)" \
-  'C:\Tasks\app.ico,0'
+check "type 2: address link through the URL handler, with the url.dll icon" "$(link_fields "$desk/Home Desk.lnk")" \
+  'C:\windows\system32\RunDll32.exe|Url.dll,FileProtocolHandler https://example.org/d||C:\WINDOWS\system32\url.dll,0'
+check "type 3: address link through the URL handler, with its own icon" "$(link_fields "$menu/Home Menu.lnk")" \
+  'C:\windows\system32\RunDll32.exe|Url.dll,FileProtocolHandler https://example.org/m||C:\Tasks\app.ico,0'
 check "type 4: Startup link" "$(link_fields "$startup/Tool Start.lnk")" \
   'C:\Tasks\tools\tool.exe|-s|C:\Tasks\tools\|C:\Tasks\tools\tool.exe,0'
 
