@@ -9,6 +9,7 @@
 #include "platform/script_double.h"
 #include "platform/shell_link_double.h"
 #include "platform/system_double.h"
+#include "platform/version_double.h"
 #include "platform/window_double.h"
 #include "test_system.h"
 
@@ -22,6 +23,7 @@ void ResetTestSystem() {
   ResetScriptDouble();
   ResetProcessListDouble();
   ResetLogonDouble();
+  ResetVersionDouble();
   SystemDoubleSetTempPath("");
 }
 
