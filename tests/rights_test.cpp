@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "actions/confirmed_copy.h"
 #include "app/admin.h"
 #include "app/finish.h"
 #include "app/install.h"
@@ -222,14 +223,14 @@ void WriteTestPackage(const std::string& path, const std::vector<std::pair<std::
 }
 
 TEST_F(LoginTest, EachCallSiteRetriesOnceAfterTheLogin) {
-  enum Site { kWorkFolder, kInstallFolder, kExtractedFile };
+  enum Site { kWorkFolder, kInstallFolder, kExtractedFile, kConfirmedCopy };
   enum User { kLogsOn, kCloses, kAlreadyAdmin };
   const struct Case {
     Site site;
     User user;
     bool done;      // the operation succeeded in the end
     int dialogs;    // login dialogs shown
-    int copyBoxes;  // the work folder's site tells its failure
+    int copyBoxes;  // the copy-error boxes the site shows
   } cases[] = {
       {kWorkFolder, kLogsOn, true, 1, 0},       {kWorkFolder, kCloses, false, 1, 1},
       {kWorkFolder, kAlreadyAdmin, false, 0, 1}, {kInstallFolder, kLogsOn, true, 1, 0},
@@ -237,6 +238,9 @@ TEST_F(LoginTest, EachCallSiteRetriesOnceAfterTheLogin) {
       {kInstallFolder, kCloses, false, 2, 0},   {kInstallFolder, kAlreadyAdmin, false, 0, 0},
       {kExtractedFile, kLogsOn, true, 1, 0},    {kExtractedFile, kCloses, false, 1, 0},
       {kExtractedFile, kAlreadyAdmin, false, 0, 0},
+      // The confirmed copy tells a second failure, and keeps quiet with the rights.
+      {kConfirmedCopy, kLogsOn, true, 1, 0},    {kConfirmedCopy, kCloses, false, 1, 1},
+      {kConfirmedCopy, kAlreadyAdmin, false, 0, 0},
   };
   SetLoginOffer(HasAdminRights, OfferLogin);
   LogonDoubleOnLogon(ClearBlocker);
@@ -288,6 +292,16 @@ TEST_F(LoginTest, EachCallSiteRetriesOnceAfterTheLogin) {
         context.result = &result;
         RunInstall(&context);
         done = fs::is_regular_file(root + "/locked/inst/View.exe") && Read(root + "/locked/inst/View.exe") == "program";
+        break;
+      }
+      case kConfirmedCopy: {
+        // A file where the target's folder should be.
+        g_blocker = root + "/locked";
+        g_folderAfterLogin = true;
+        Write(g_blocker, "");
+        Write(root + "/source.txt", "copied");
+        done = CopyFileWithLogin(root + "/source.txt", root + "/locked/target.txt") &&
+               Read(root + "/locked/target.txt") == "copied";
         break;
       }
     }
