@@ -63,7 +63,7 @@ for exe in "${exes[@]}"; do
   check "$(basename "$(dirname "$exe")") is a GUI program" "$subsystem" 00000002
   check_true "carries no package of its own" bash -c "[ \"\$(tail -c 4 '$exe')\" != Pack ]"
   check_true "has the header icon resource" bash -c "'$objdump' -h '$exe' | grep -q '\.rsrc'"
-  manifest=$(manifest_of "$exe")
+  manifest=$(manifest_of "$exe") || true
   for element in 'requestedExecutionLevel level="asInvoker" uiAccess="false"' \
       'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' \
       '<supportedOS Id="{e2011457-1546-43c5-a5fe-008deee3d3f0}"/>' \
