@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "lib/names.h"
+#include "lib/package_writer.h"
+#include "lib/parallel_pack.h"
 #include "lib/source_tree.h"
 #include "lib/zandor_commands.h"
 #include "package/package.h"
@@ -117,6 +119,40 @@ TEST_F(ZandorToolTest, PackingTwiceGivesIdenticalBytes) {
     EXPECT_EQ(ReadBytes(root_ / "one.pck"), ReadBytes(root_ / "two.pck")) << level;
     EXPECT_EQ(Run({"verify", P("one.pck")}), kZandorOk) << level << err_.str();
   }
+}
+
+// Blocks are made on several threads but written in name order, so the
+// package and the installer are the same bytes for any thread count.
+TEST_F(ZandorToolTest, ThreadCountDoesNotChangeTheOutput) {
+  MakeTree(root_ / "src", 11);
+  std::mt19937 random(11);
+  std::vector<uint8_t> noise(40000), code(300000);
+  for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
+  for (size_t i = 0; i < code.size(); i++) code[i] = static_cast<uint8_t>(i % 251 < 40 ? random() : i * 13);
+  WriteBytes(root_ / "src" / "noise.bin", noise);  // stored raw
+  WriteBytes(root_ / "src" / "lib" / "big.dll", code);
+  for (int i = 0; i < 30; i++) Write(root_ / "src" / "many" / ("f" + std::to_string(i) + ".txt"), std::string(i * 97, 'a' + i % 26));
+  for (const char* level : {"fast", "default", "best"}) {
+    ASSERT_EQ(Run({"pack", P("src"), "-o", P("one.pck"), "--level", level, "--threads", "1"}), kZandorOk) << err_.str();
+    std::vector<uint8_t> serial = ReadBytes(root_ / "one.pck");
+    for (const char* threads : {"2", "5"}) {
+      ASSERT_EQ(Run({"pack", P("src"), "-o", P("n.pck"), "--level", level, "--threads", threads}), kZandorOk);
+      EXPECT_EQ(ReadBytes(root_ / "n.pck"), serial) << level << " on " << threads << " threads";
+    }
+    ASSERT_EQ(Run({"pack", P("src"), "-o", P("n.pck"), "--level", level}), kZandorOk);
+    EXPECT_EQ(ReadBytes(root_ / "n.pck"), serial) << level << " on every core";
+  }
+  ASSERT_EQ(Run({"verify", P("n.pck")}), kZandorOk) << err_.str();
+  // The installer: the program packed in memory, then the setup files.
+  Write(root_ / "stub.exe", "MZ stub");
+  Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
+  ASSERT_EQ(Run({"build", P("setup"), "-o", P("one.exe"), "--program", P("src"), "--stub", P("stub.exe"),
+                 "--threads", "1"}),
+            kZandorOk);
+  ASSERT_EQ(Run({"build", P("setup"), "-o", P("n.exe"), "--program", P("src"), "--stub", P("stub.exe"),
+                 "--threads", "3"}),
+            kZandorOk);
+  EXPECT_EQ(ReadBytes(root_ / "n.exe"), ReadBytes(root_ / "one.exe"));
 }
 
 TEST_F(ZandorToolTest, CompressibleFilesAreCompressedAndTheRestStoredRaw) {
@@ -271,6 +307,10 @@ TEST_F(ZandorToolTest, BadInputFailsClearly) {
       {"unknown command", {"frobnicate"}, kZandorUsage, "unknown command"},
       {"unknown option", {"pack", "@/src", "-o", "@/o.pck", "--fast"}, kZandorUsage, "unknown option"},
       {"unknown level", {"pack", "@/src", "-o", "@/o.pck", "--level", "max"}, kZandorUsage, "unknown level"},
+      {"no threads", {"pack", "@/src", "-o", "@/o.pck", "--threads", "0"}, kZandorUsage, "--threads takes"},
+      {"threads not a number", {"pack", "@/src", "-o", "@/o.pck", "--threads", "2x"}, kZandorUsage, "--threads takes"},
+      {"too many threads", {"pack", "@/src", "-o", "@/o.pck", "--threads", "257"}, kZandorUsage, "--threads takes"},
+      {"--threads without value", {"pack", "@/src", "-o", "@/o.pck", "--threads"}, kZandorUsage, "needs a value"},
       {"missing -o", {"pack", "@/src"}, kZandorUsage, "-o"},
       {"-o without value", {"pack", "@/src", "-o"}, kZandorUsage, "needs a value"},
       {"missing folder", {"pack", "@/nothing", "-o", "@/o.pck"}, kZandorFailed, "no such folder"},
@@ -325,6 +365,75 @@ TEST_F(ZandorToolTest, FailureKeepsThePreviousOutput) {
   EXPECT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorFailed);
   EXPECT_EQ(ReadBytes(root_ / "out.pck"), std::vector<uint8_t>({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
   EXPECT_EQ(std::distance(fs::directory_iterator(root_), fs::directory_iterator()), 2);
+}
+
+// PackInOrder against the serial path: the same blocks handed back in item
+// order, the read-ahead bound kept, and a failing read or write stopping it.
+TEST(ParallelPack, BlocksInOrderWithinTheBoundAndStopsAtAFailure) {
+  unsigned seed = std::random_device()();
+  std::printf("BlocksInOrderWithinTheBoundAndStopsAtAFailure seed %u\n", seed);
+  std::mt19937 random(seed);
+  std::vector<std::vector<uint8_t>> inputs(60);
+  for (size_t i = 0; i < inputs.size(); i++) {
+    // Empty (folders), small, and some larger than the bound on their own.
+    size_t size = i % 7 == 0 ? 0 : random() % (i % 5 == 0 ? 90000 : 6000);
+    int kinds = 2 + int(random() % 60);
+    for (size_t k = 0; k < size; k++) inputs[i].push_back(uint8_t(random() % kinds));
+  }
+  std::vector<std::vector<uint8_t>> expected(inputs.size());
+  for (size_t i = 0; i < inputs.size(); i++) PackBlock(inputs[i].data(), inputs[i].size(), kLevelDefault, &expected[i]);
+  const size_t maxInFlight = 20000;
+
+  struct Case {
+    int threads;
+    size_t failRead;   // the item whose read fails; inputs.size(): none
+    size_t failWrite;  // likewise for the write
+  };
+  const Case cases[] = {{1, 60, 60}, {2, 60, 60}, {4, 60, 60}, {8, 60, 60}, {3, 41, 60}, {3, 60, 17}, {1, 60, 17}};
+  for (const Case& c : cases) {
+    std::vector<size_t> written;
+    std::vector<std::vector<uint8_t>> blocks;
+    size_t inFlight = 0, lastRead = 0;
+    bool boundKept = true, readAhead = false;
+    auto read = [&](size_t i, PackInput* input, std::vector<uint8_t>* owned) {
+      lastRead = i;
+      if (i == c.failRead) return false;
+      // Nothing is read past the bound but while nothing is in flight.
+      if (inFlight >= maxInFlight && inFlight != 0) boundKept = false;
+      if (inFlight != 0) readAhead = true;
+      if (i % 2 == 0) {
+        input->data = inputs[i].data();  // kept alive by the caller
+      } else {
+        *owned = inputs[i];  // read into the pack's own buffer
+        input->data = owned->data();
+      }
+      input->size = inputs[i].size();
+      inFlight += input->size;
+      return true;
+    };
+    auto write = [&](size_t i, const PackInput& input, const std::vector<uint8_t>& block) {
+      written.push_back(i);
+      blocks.push_back(block);
+      inFlight -= input.size;
+      EXPECT_TRUE(input.size == 0 || std::equal(input.data, input.data + input.size, inputs[i].begin()));
+      return i != c.failWrite;
+    };
+    bool ok = PackInOrder(inputs.size(), c.threads, kLevelDefault, maxInFlight, read, write);
+    // A failed read ends the pack before the items read ahead are written.
+    EXPECT_EQ(ok, c.failRead == inputs.size() && c.failWrite == inputs.size()) << c.threads << " threads";
+    if (c.failRead < inputs.size()) {
+      EXPECT_EQ(lastRead, c.failRead) << c.threads << " threads";
+      ASSERT_LE(written.size(), c.failRead) << c.threads << " threads";
+    } else {
+      ASSERT_EQ(written.size(), std::min(c.failWrite + 1, inputs.size())) << c.threads << " threads";
+    }
+    for (size_t i = 0; i < written.size(); i++) {
+      EXPECT_EQ(written[i], i) << c.threads << " threads";
+      EXPECT_EQ(blocks[i], expected[i]) << "item " << i << " on " << c.threads << " threads";
+    }
+    EXPECT_TRUE(boundKept) << c.threads << " threads";
+    EXPECT_EQ(readAhead, c.threads > 1) << c.threads << " threads";
+  }
 }
 
 struct NameCase {

@@ -28,15 +28,11 @@ bool WriteBytes(PackageWriter* writer, const uint8_t* data, size_t size) {
 
 bool IsWriting(const PackageWriter* writer) { return writer->out != nullptr || writer->memory != nullptr; }
 
-bool AddEntry(PackageWriter* writer, PackageEntry entry, const uint8_t* data, size_t size) {
+bool AddEntry(PackageWriter* writer, PackageEntry entry, const std::vector<uint8_t>& block) {
   if (!IsWriting(writer)) return Fail(writer, "no package is being written");
   entry.offset = static_cast<int32_t>(writer->position);
-  if (entry.kind == kEntryKindFile && size > 0) {
-    std::vector<uint8_t> block;
-    PackBlock(data, size, writer->level, &block);
-    entry.storedSize = static_cast<int32_t>(block.size());
-    if (!WriteBytes(writer, block.data(), block.size())) return false;
-  }
+  entry.storedSize = static_cast<int32_t>(block.size());
+  if (!WriteBytes(writer, block.data(), block.size())) return false;
   writer->entries.push_back(entry);
   return true;
 }
@@ -108,11 +104,18 @@ bool AddFolderEntry(PackageWriter* writer, const std::string& name, uint64_t cre
   entry.kind = kEntryKindFolder;
   entry.creationTime = creationTime;
   entry.lastWriteTime = lastWriteTime;
-  return AddEntry(writer, entry, nullptr, 0);
+  return AddEntry(writer, entry, {});
 }
 
 bool AddFileEntry(PackageWriter* writer, const std::string& name, const uint8_t* data, size_t size,
                   uint64_t creationTime, uint64_t lastWriteTime) {
+  std::vector<uint8_t> block;
+  if (int64_t(size) < kMaxPackageBytes) PackBlock(data, size, writer->level, &block);
+  return AddPackedFileEntry(writer, name, size, block, creationTime, lastWriteTime);
+}
+
+bool AddPackedFileEntry(PackageWriter* writer, const std::string& name, size_t size,
+                        const std::vector<uint8_t>& block, uint64_t creationTime, uint64_t lastWriteTime) {
   if (int64_t(size) >= kMaxPackageBytes) return Fail(writer, name + ": files of 2 GiB or more cannot be packed");
   PackageEntry entry;
   entry.name = name;
@@ -120,7 +123,7 @@ bool AddFileEntry(PackageWriter* writer, const std::string& name, const uint8_t*
   entry.size = static_cast<int32_t>(size);
   entry.creationTime = creationTime;
   entry.lastWriteTime = lastWriteTime;
-  return AddEntry(writer, entry, data, size);
+  return AddEntry(writer, entry, block);
 }
 
 bool FinishPackage(PackageWriter* writer) {

@@ -46,6 +46,10 @@ bool AddFolderEntry(PackageWriter* writer, const std::string& name, uint64_t cre
                     uint64_t lastWriteTime);
 bool AddFileEntry(PackageWriter* writer, const std::string& name, const uint8_t* data, size_t size,
                   uint64_t creationTime, uint64_t lastWriteTime);
+// Adds a file whose block PackBlock has made already (on another thread):
+// the same bytes as AddFileEntry of the data.
+bool AddPackedFileEntry(PackageWriter* writer, const std::string& name, size_t size,
+                        const std::vector<uint8_t>& block, uint64_t creationTime, uint64_t lastWriteTime);
 // Writes the directory and the trailer and moves the file into place.
 bool FinishPackage(PackageWriter* writer);
 // Drops the temporary file, or empties the memory; the target is left as it
