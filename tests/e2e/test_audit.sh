@@ -93,7 +93,7 @@ check "log: the end is the last line" "$(log_of "$LOG" | tail -1)" 'end  exit co
 # The steps in the run's order.
 order=$(log_of "$LOG" | awk '{ print $1 }' | uniq | tr '\n' ' ')
 check "log: order of the steps" "$order" \
-  'start file start hook install file uninstall registry link registry task registry uninstall hook end '
+  'start file start hook install file uninstall registry link task registry uninstall hook end '
 
 # 2. Reinstall without "/E": the no-copy file is left alone and logged so.
 printf 'user=1\r\n' >"$DRIVE_C/Audit App/settings.ini"
