@@ -5,15 +5,22 @@
 // damaged block and a file that cannot be created.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/exit_code.h"
+#include "app/setup_main.h"
+#include "lib/package_writer.h"
+#include "platform/message_box_double.h"
+#include "platform/system_double.h"
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/system.h"
 #include "runtime/audit_log.h"
+#include "ui/dialogs.h"
 #include "stream_builder.h"
 #include "test_env.h"
 
@@ -161,6 +168,112 @@ TEST_F(AuditLogTest, ExtractionNamesEveryFileAndWhy) {
   EXPECT_EQ(lines[3], "file  skipped  NoCopyExt  " + dest + "keep.ini");
   EXPECT_EQ(lines[4], "file  written  " + dest + "new.ini");
   EXPECT_EQ(Read("dest/keep.ini"), "the user's");
+}
+
+// ------------------------------------------------ whole runs, native --
+
+// A setup "executable" of the native build: a few stub bytes with the
+// package behind them, as the builder appends it.
+void BuildPackage(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files,
+                  const std::vector<uint8_t>& prefix) {
+  PackageWriter writer;
+  ASSERT_TRUE(BeginPackage(&writer, path, prefix, kLevelDefault)) << writer.error;
+  for (const auto& f : files) {
+    ASSERT_TRUE(AddFileEntry(&writer, f.first, reinterpret_cast<const uint8_t*>(f.second.data()),
+                             f.second.size(), 0, 0))
+        << writer.error;
+  }
+  ASSERT_TRUE(FinishPackage(&writer)) << writer.error;
+}
+
+struct RunCase {
+  const char* what;
+  const char* switches;  // after the program path and "/P:<dir>/inst"
+  const char* taskLines;  // [Task] lines of setup.ini
+  bool blockInstallDir;   // a file stands where the installation folder goes
+  bool blockProgramFile;  // a file stands where a program file's folder goes
+  bool cancelWarning;     // the running warning comes and is answered Cancel
+  int exitCode;
+  const char* lastLogLine;
+};
+
+const RunCase kRunCases[] = {
+    {"quiet install", "/Q /E", "", false, false, false, 0, "end  exit code 0"},
+    {"wizard that ends without its install", "/E", "", false, false, false, 1, "end  exit code 1"},
+    {"running warning answered Cancel", "/Q /E", "MutexString=HeldMutex", false, false, true, 1,
+     "end  exit code 1"},
+    {"running warning, without /E", "/Q", "MutexString=HeldMutex", false, false, true, 0, "end  exit code 0"},
+    {"a program file that cannot be written", "/Q /E", "", false, true, false, 3, "end  exit code 3"},
+    {"the same without /E", "/Q", "", false, true, false, 0, "end  exit code 0"},
+    {"installation folder that cannot be made", "/Q /E", "", true, false, false, 4, "end  exit code 4"},
+};
+
+class AuditRunTest : public AuditLogTest {
+ protected:
+  void TearDown() override {
+    unsetenv("InstallDir");
+    unsetenv("SetupExeDir");
+    AuditLogTest::TearDown();
+  }
+};
+
+TEST_F(AuditRunTest, ExitCodesAndTheLogOfWholeRuns) {
+  for (const RunCase& c : kRunCases) {
+    SCOPED_TRACE(c.what);
+    ResetEverything();
+    std::filesystem::remove_all(dir_);
+    MakeFolder("");
+    SystemDoubleSetTempPath(dir_);
+    BuildPackage(Native("inner.pck"), {{"Prog.exe", "program"}, {"sub\\data.txt", "data"}}, {});
+    BuildPackage(Native("Install.exe"),
+                 {{"setup.ini", std::string("[Info]\r\nTitel=Audited\r\n[Settings]\r\nProgExe=Prog.exe\r\n"
+                                            "[Task]\r\n") + c.taskLines + "\r\n"},
+                  {"setup.pck", Read("inner.pck")}},
+                 {'M', 'Z'});
+    if (c.blockInstallDir) Write("inst", "a file");
+    if (c.blockProgramFile) Write("inst/sub", "a file");
+    if (c.cancelWarning) SystemDoubleHoldMutex("HeldMutex");
+    if (c.cancelWarning) MessageBoxDoubleQueueAnswer(kAnswerCancel);
+    SystemDoubleSetModuleFileName(Native("Install.exe"));
+    SystemDoubleSetCommandLine("Install.exe /P:" + Native("inst") + " " + c.switches + " /L:" + Native("run.log"));
+    EXPECT_EQ(SetupMain(), c.exitCode);
+    const std::vector<std::string> lines = Lines("run.log");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), c.lastLogLine);
+  }
+}
+
+TEST_F(AuditRunTest, QuietInstallLogsItsStepsInOrder) {
+  SystemDoubleSetTempPath(dir_);
+  BuildPackage(Native("inner.pck"), {{"Prog.exe", "program"}}, {});
+  BuildPackage(Native("Install.exe"),
+               {{"setup.ini", "[Info]\r\nTitel=Audited\r\nVersion=2\r\n[Settings]\r\nProgExe=Prog.exe\r\n"},
+                {"setup.pck", Read("inner.pck")}},
+               {'M', 'Z'});
+  SystemDoubleSetModuleFileName(Native("Install.exe"));
+  SystemDoubleSetCommandLine("Install.exe /Q /P:" + Native("inst") + " /L:" + Native("run.log"));
+  EXPECT_EQ(SetupMain(), 0);
+  std::vector<std::string> steps;
+  int registryValues = 0;
+  for (const std::string& line : Lines("run.log")) {
+    // The work folder's name is new each run; the uninstall entry's values
+    // are counted here and read one by one under Wine.
+    if (line.find(::Setup().paths.workFolder) != std::string::npos) continue;
+    if (line.rfind("registry  written  HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Audited  ", 0) == 0) {
+      ++registryValues;
+      continue;
+    }
+    steps.push_back(line);
+  }
+  EXPECT_EQ(registryValues, 7);
+  const std::string inst = Native("inst") + "\\";
+  EXPECT_EQ(steps, (std::vector<std::string>{
+                       "start  command line  Install.exe /Q /P:" + Native("inst") + " /L:" + Native("run.log"),
+                       "start  package  opened  " + Native("Install.exe"), "start  package  unpacked",
+                       "start  setup.ini  Audited  2", "start  language  built-in", "install  folder  " + inst,
+                       "install  folder made  " + inst, "install  program files  setup.pck",
+                       "file  written  " + inst + "Prog.exe", "uninstall  entry  Audited", "uninstall  record  written  " + inst + "uninstall.dat",
+                       "end  exit code 0"}));
 }
 
 }  // namespace
