@@ -7,6 +7,8 @@
 # exit code 3 under "/E". A before-hook that exits with 1 gives 2, Cancel
 # on the running-program warning gives 1, success 0; without "/E" every one
 # of these runs exits with 0. A log that cannot be made changes nothing.
+# The start-menu folders sort after those the wizard test lists, and go at
+# the end.
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
@@ -43,6 +45,7 @@ Author=Audit Makers
 EMail=audit@example.org
 Web=https://example.org/audit
 [StartMenue]
+DefaultDir=Zandor Audit
 ProgLink=Audit App
 Unistall=1
 [Task]
@@ -61,7 +64,7 @@ build_setup "$T/setup" "$T/Audit.exe" --program "$T/program"
 
 # 1. The whole quiet install with "/L" and "/E".
 LOG="$T/audit.log"
-check "installed: exit code 0" "$(exit_of "$T/Audit.exe" /Q '/P:C:\Audit App' '/S:Audit Menu' "/L:$(winpath "$LOG")" /E)" 0
+check "installed: exit code 0" "$(exit_of "$T/Audit.exe" /Q '/P:C:\Audit App' '/S:Zandor Audit Menu' "/L:$(winpath "$LOG")" /E)" 0
 wineserver -w
 check_true "the log was written" test -s "$LOG"
 for f in 'app.exe' 'settings.ini' 'docs\guide.txt'; do
@@ -97,7 +100,7 @@ check "log: order of the steps" "$order" \
 
 # 2. Reinstall without "/E": the no-copy file is left alone and logged so.
 printf 'user=1\r\n' >"$DRIVE_C/Audit App/settings.ini"
-check "reinstall: exit code 0" "$(exit_of "$T/Audit.exe" /Q '/P:C:\Audit App' '/S:Audit Menu' "/L:$(winpath "$LOG")")" 0
+check "reinstall: exit code 0" "$(exit_of "$T/Audit.exe" /Q '/P:C:\Audit App' '/S:Zandor Audit Menu' "/L:$(winpath "$LOG")")" 0
 check_true "log: no-copy file skipped" has_line "$LOG" 'file  skipped  NoCopyExt  C:\Audit App\settings.ini'
 check "settings.ini kept" "$(tr -d '\r' <"$DRIVE_C/Audit App/settings.ini")" 'user=1'
 
@@ -159,5 +162,9 @@ check "unwritable log: exit code 0" \
   "$(exit_of "$T/Audit.exe" /Q '/P:C:\Audit Two' '/L:Q:\no such drive\audit.log' /E)" 0
 check_true "unwritable log: installed all the same" test -f "$DRIVE_C/Audit Two/docs/guide.txt"
 
+# The prefix is shared with the other tests that show windows: the menu
+# folders and the desktop link of this test go again.
 timeout 30 wineserver -w || true
+find "$DRIVE_C/users/$user" -depth \( -path '*Programs/Zandor Audit*' -o -path '*Desktop/Audit App.lnk' \) \
+  -exec rm -rf {} + 2>/dev/null || true
 e2e_end
