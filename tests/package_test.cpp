@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "package/block.h"
 #include "package/extract.h"
 #include "package/package.h"
 #include "stream_builder.h"
@@ -283,6 +285,95 @@ TEST_F(PackageTest, RandomDamageNeverReadsOutsideTheFile) {
     }
     EXPECT_LE(end, static_cast<int64_t>(bytes.size()) - 16) << "seed " << seed << " round " << round;
   }
+}
+
+// Signed programs: the trailer is looked for before the certificate table.
+struct SignedCase {
+  const char* why;
+  bool pe32plus;
+  size_t padding;
+  void (*change)(std::vector<uint8_t>* bytes, size_t directory);  // may be null
+  PackageOpenResult expected;
+};
+
+const SignedCase kSignedCases[] = {
+    {"PE32, table right after the trailer", false, 0, nullptr, kPackageOpened},
+    {"PE32+, seven alignment zeros", true, 7, nullptr, kPackageOpened},
+    {"PE32, three alignment zeros", false, 3, nullptr, kPackageOpened},
+    {"eight zeros are more than alignment", true, 8, nullptr, kPackageNoMagic},
+    {"non-zero padding", false, 4, [](std::vector<uint8_t>* b, size_t d) { (*b)[LoadLE32(b->data() + d) - 2] = 1; },
+     kPackageNoMagic},
+    {"not signed: empty security directory", false, 0,
+     [](std::vector<uint8_t>* b, size_t d) { SetLE32(b, d, 0), SetLE32(b, d + 4, 0); }, kPackageNoMagic},
+    {"table of size zero", true, 0, [](std::vector<uint8_t>* b, size_t d) { SetLE32(b, d + 4, 0); },
+     kPackageBadSignature},
+    {"table size past the end of the file", false, 0,
+     [](std::vector<uint8_t>* b, size_t d) { SetLE32(b, d + 4, 25); }, kPackageBadSignature},
+    {"table that stops before the end of the file", true, 0,
+     [](std::vector<uint8_t>* b, size_t d) { SetLE32(b, d + 4, 23); }, kPackageBadSignature},
+    {"table position plus size wraps around", false, 0,
+     [](std::vector<uint8_t>* b, size_t d) { SetLE32(b, d, 0xFFFFFFF0), SetLE32(b, d + 4, 0x20); },
+     kPackageBadSignature},
+    {"table position beyond the file", true, 0, [](std::vector<uint8_t>* b, size_t d) { SetLE32(b, d, 0x7FFFFFF0); },
+     kPackageBadSignature},
+    {"table position inside the headers", false, 0, [](std::vector<uint8_t>* b, size_t d) { SetLE32(b, d, 8); },
+     kPackageBadSignature},
+    {"only four data directories", false, 0,
+     [](std::vector<uint8_t>* b, size_t) { SetLE32(b, kSignedOptionalAt + 92, 4); }, kPackageNoMagic},
+    {"optional header too short for directory 4", true, 0,
+     [](std::vector<uint8_t>* b, size_t) { (*b)[kSignedPeAt + 20] = 0x90; }, kPackageNoMagic},
+    {"unknown optional header", false, 0, [](std::vector<uint8_t>* b, size_t) { (*b)[kSignedOptionalAt] = 0x07; },
+     kPackageNoMagic},
+    {"PE header beyond the file", true, 0, [](std::vector<uint8_t>* b, size_t) { SetLE32(b, 0x3C, 0xFFFFFFF0); },
+     kPackageNoMagic},
+    {"no \"PE\" signature", false, 0, [](std::vector<uint8_t>* b, size_t) { (*b)[kSignedPeAt] = 'X'; },
+     kPackageNoMagic},
+    {"signed trailer that points outside the file", true, 0,
+     [](std::vector<uint8_t>* b, size_t d) { SetLE32(b, LoadLE32(b->data() + d) - 12, 0x10000); },
+     kPackageBadTrailer},
+};
+
+TEST_F(PackageTest, SignedProgramsCarryThePackageBeforeTheCertificateTable) {
+  const std::vector<uint8_t> package = MakePackage({RawFile("a.txt", "hello")}, kSignedPrefix);
+  for (const SignedCase& c : kSignedCases) {
+    SCOPED_TRACE(c.why);
+    SignedLayout layout;
+    layout.pe32plus = c.pe32plus;
+    layout.padding = c.padding;
+    std::vector<uint8_t> bytes = SignPackage(package, layout);
+    if (c.change) c.change(&bytes, SecurityDirectoryAt(c.pe32plus));
+    OpenSomethingFirst();
+    Write(bytes);
+    EXPECT_EQ(OpenPackage(path_, nullptr), c.expected == kPackageOpened);
+    EXPECT_EQ(Package().lastResult, c.expected) << PackageOpenResultText(Package().lastResult);
+    // A damaged table is a failed extraction; no package extracts nothing.
+    EXPECT_EQ(PackageIsDamaged(), c.expected != kPackageOpened && c.expected != kPackageNoMagic);
+    std::error_code ignored;
+    std::filesystem::remove_all(Native("out"), ignored);
+    EXPECT_EQ(ExtractPackage(Native("out"), ""), !PackageIsDamaged());
+    ClosePackage();
+    if (c.expected != kPackageOpened) {
+      EXPECT_TRUE(Package().entries.empty());
+      continue;
+    }
+    ASSERT_EQ(Package().entries.size(), 1u);
+    EXPECT_EQ(Package().dataStart, int32_t(kSignedPrefix));
+    EXPECT_EQ(Package().directoryPosition + Package().directoryStoredSize + 16, int64_t(package.size()));
+    const std::vector<uint8_t> written = ReadBytes("out/a.txt");
+    EXPECT_EQ(std::string(written.begin(), written.end()), "hello");
+  }
+}
+
+// An unsigned program with a package appended opens as before, whatever its
+// headers say: the security directory is read only when "Pack" is missing.
+TEST_F(PackageTest, UnsignedProgramIgnoresTheSecurityDirectory) {
+  SignedLayout layout;
+  layout.tableSize = 0;
+  std::vector<uint8_t> bytes = SignPackage(MakePackage({RawFile("a.txt", "hello")}, kSignedPrefix), layout);
+  SetLE32(&bytes, SecurityDirectoryAt(false), 0x7FFFFFF0);
+  Write(bytes);
+  EXPECT_TRUE(OpenPackage(path_, nullptr));
+  EXPECT_EQ(Package().entries.size(), 1u);
 }
 
 }  // namespace

@@ -256,3 +256,36 @@ inline std::vector<uint8_t> MakePackage(const std::vector<TestEntry>& entries, s
   layout.prefix = prefix;
   return MakePackage(entries, layout);
 }
+
+// A signed program as Authenticode leaves it: a PE header in the prefix
+// whose security directory (a file offset and a size) names a certificate
+// table appended after the package and its alignment zeros.
+const size_t kSignedPrefix = 0x200;  // room for the headers that SignPackage writes
+const size_t kSignedPeAt = 0x80;
+const size_t kSignedOptionalAt = kSignedPeAt + 24;
+
+struct SignedLayout {
+  bool pe32plus = false;
+  size_t padding = 0;     // zero bytes between "Pack" and the table
+  size_t tableSize = 24;  // bytes of the certificate table, written as 0xC5
+};
+
+// Where the security directory's position and size fields are.
+inline size_t SecurityDirectoryAt(bool pe32plus) { return kSignedOptionalAt + (pe32plus ? 112 : 96) + 4 * 8; }
+
+// Signs a package made with a prefix of at least kSignedPrefix bytes.
+inline std::vector<uint8_t> SignPackage(std::vector<uint8_t> file, const SignedLayout& layout) {
+  SetLE32(&file, 0x3C, uint32_t(kSignedPeAt));
+  SetLE32(&file, kSignedPeAt, 0x00004550);  // "PE\0\0"
+  const uint32_t optionalSize = layout.pe32plus ? 0xF0 : 0xE0;
+  file[kSignedPeAt + 20] = uint8_t(optionalSize);
+  file[kSignedPeAt + 21] = 0;
+  file[kSignedOptionalAt] = 0x0B;
+  file[kSignedOptionalAt + 1] = layout.pe32plus ? 0x02 : 0x01;
+  SetLE32(&file, kSignedOptionalAt + (layout.pe32plus ? 108 : 92), 16);  // data directories
+  file.insert(file.end(), layout.padding, 0);
+  SetLE32(&file, SecurityDirectoryAt(layout.pe32plus), uint32_t(file.size()));
+  SetLE32(&file, SecurityDirectoryAt(layout.pe32plus) + 4, uint32_t(layout.tableSize));
+  file.insert(file.end(), layout.tableSize, 0xC5);
+  return file;
+}

@@ -87,6 +87,64 @@ PackageOpenResult ParseDirectory(const uint8_t* directory, uint32_t size) {
   return kPackageOpened;
 }
 
+// A signed installer: Authenticode appends the certificate table after the
+// package, so the trailer sits just before it.
+//   0x3C  e_lfanew             uint32, position of "PE\0\0"
+//   +4    COFF header          20 bytes; +16 of it: size of the optional header
+//   +24   optional header      magic 0x10B (PE32) or 0x20B (PE32+); the number
+//                              of data directories at +92 / +108 and the
+//                              directories at +96 / +112, 8 bytes each
+//   directory 4 (security): position of the certificate table (a FILE
+//                              offset, not an address) and its size
+// A table that is there must end exactly at the end of the file and be
+// preceded by the trailer and at most 7 zero bytes of alignment. Answers the
+// end of the package (the position after "Pack"), kPackageNoMagic for a file
+// that is no signed program or carries no package before its table, and
+// kPackageBadSignature for a table that cannot be right.
+PackageOpenResult FindSignedPackageEnd(OsFile file, int64_t fileSize, int64_t* packageEnd) {
+  uint8_t dos[64];
+  if (fileSize < int64_t(sizeof dos) || !ReadAt(file, 0, dos, sizeof dos)) return kPackageNoMagic;
+  if (dos[0] != 'M' || dos[1] != 'Z') return kPackageNoMagic;
+  const uint32_t header = LoadLE32(dos + 0x3C);
+  // The signature, the COFF header and the optional header up to the end of
+  // the PE32+ data directory 4.
+  uint8_t pe[24 + 112 + 5 * 8];
+  if (uint64_t(header) + sizeof pe > uint64_t(fileSize)) return kPackageNoMagic;
+  if (!ReadAt(file, header, pe, sizeof pe)) return kPackageUnreadable;
+  if (LoadLE32(pe) != 0x00004550) return kPackageNoMagic;
+  const uint32_t optionalSize = pe[20] | uint32_t(pe[21]) << 8;
+  const uint8_t* optional = pe + 24;
+  const uint32_t optionalMagic = optional[0] | uint32_t(optional[1]) << 8;
+  uint32_t countAt = 0;
+  if (optionalMagic == 0x10B) {
+    countAt = 92;
+  } else if (optionalMagic == 0x20B) {
+    countAt = 108;
+  } else {
+    return kPackageNoMagic;
+  }
+  const uint32_t securityAt = countAt + 4 + 4 * 8;
+  if (optionalSize < securityAt + 8 || LoadLE32(optional + countAt) < 5) return kPackageNoMagic;
+  const uint32_t tableAt = LoadLE32(optional + securityAt);
+  const uint32_t tableSize = LoadLE32(optional + securityAt + 4);
+  if (tableAt == 0 && tableSize == 0) return kPackageNoMagic;  // not signed
+  if (tableSize == 0 || tableAt < kPackageTrailerSize) return kPackageBadSignature;
+  if (uint64_t(tableAt) + tableSize != uint64_t(fileSize)) return kPackageBadSignature;
+
+  const uint32_t kMaxPadding = 7;
+  uint8_t before[kPackageTrailerSize + kMaxPadding];
+  const uint32_t lookBack = tableAt < sizeof before ? tableAt : uint32_t(sizeof before);
+  if (!ReadAt(file, tableAt - lookBack, before, lookBack)) return kPackageUnreadable;
+  uint32_t padding = 0;
+  while (padding < kMaxPadding && padding < lookBack && before[lookBack - 1 - padding] == 0) padding++;
+  const uint32_t end = lookBack - padding;
+  // Whatever else precedes the table (the program's last section, non-zero
+  // padding) means a signed program that carries no package.
+  if (end < 4 || LoadLE32(before + end - 4) != kPackageMagic) return kPackageNoMagic;
+  *packageEnd = int64_t(tableAt) - padding;
+  return kPackageOpened;
+}
+
 // The trailer, the last 16 bytes of the host file:
 //   -16  directory unpacked size   uint32
 //   -12  directory stored size     uint32, the block just before the trailer
@@ -105,7 +163,13 @@ PackageOpenResult LoadPackage(const std::string& path) {
 
   uint8_t trailer[kPackageTrailerSize];
   if (!ReadAt(file, fileSize - kPackageTrailerSize, trailer, sizeof trailer)) return kPackageUnreadable;
-  if (LoadLE32(trailer + 12) != kPackageMagic) return kPackageNoMagic;
+  if (LoadLE32(trailer + 12) != kPackageMagic) {
+    // From here on the package ends where the certificate table begins.
+    PackageOpenResult signedResult = FindSignedPackageEnd(file, fileSize, &fileSize);
+    if (signedResult != kPackageOpened) return signedResult;
+    if (fileSize < kPackageTrailerSize) return kPackageNoMagic;
+    if (!ReadAt(file, fileSize - kPackageTrailerSize, trailer, sizeof trailer)) return kPackageUnreadable;
+  }
   if (fileSize > INT32_MAX) return kPackageBadTrailer;
   uint32_t unpackedSize = LoadLE32(trailer);
   uint32_t storedSize = LoadLE32(trailer + 4);
@@ -151,6 +215,7 @@ const char* PackageOpenResultText(PackageOpenResult result) {
     case kPackageBadDirectory: return "the package directory is damaged";
     case kPackageBadEntry: return "a directory entry has impossible sizes";
     case kPackageDataOverrun: return "the file blocks run into the directory";
+    case kPackageBadSignature: return "the certificate table of the signed program is damaged";
   }
   return "unknown";
 }
@@ -178,6 +243,7 @@ bool PackageIsDamaged() {
     case kPackageBadDirectory:
     case kPackageBadEntry:
     case kPackageDataOverrun:
+    case kPackageBadSignature:
       return true;
     default:
       return false;

@@ -27,6 +27,7 @@ enum PackageOpenResult {
   kPackageBadDirectory,    // the directory does not expand or ends inside an entry
   kPackageBadEntry,        // an entry's sizes cannot be right
   kPackageDataOverrun,     // the blocks run past the directory
+  kPackageBadSignature,    // a signed program whose certificate table cannot be right
 };
 struct PackageEntry {
   std::string name;

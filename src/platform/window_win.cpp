@@ -73,6 +73,7 @@ struct Toolkit {
   bool richEditTried = false;
   const char* richEditClass = nullptr;
   WNDPROC staticProc = nullptr;  // the system's static procedure under the hyperlinks
+  int pixelsPerInch = 0;         // of the screen, read once; 0 until then
 };
 
 Toolkit& Kit() {
@@ -585,10 +586,27 @@ bool AnyWindowOpen() {
   return false;
 }
 
+// The program declares itself DPI-aware (system-wide) in its manifest, so
+// Windows no longer stretches its windows: every position and size that the
+// callers give in 96-DPI pixels is scaled here, when a window, a control or
+// an image is made, by the screen's pixels per inch / 96. The fonts already
+// follow the screen (OsCreateFont), so text and boxes grow together.
+int ScaleForScreen(int pixels) {
+  Toolkit& kit = Kit();
+  if (kit.pixelsPerInch == 0) {
+    HDC screen = GetDC(nullptr);
+    kit.pixelsPerInch = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    if (kit.pixelsPerInch <= 0) kit.pixelsPerInch = 96;
+  }
+  return MulDiv(pixels, kit.pixelsPerInch, 96);
+}
+
 HWND CreateChild(const ControlSpec& shape, HWND parent, const char* cls, DWORD style, DWORD exStyle) {
   style |= WS_CHILD | WS_CLIPSIBLINGS | (shape.hidden ? 0 : WS_VISIBLE);
-  return CreateWindowExA(exStyle, cls, shape.text.c_str(), style, shape.left, shape.top, shape.width,
-                         shape.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(shape.id)),
+  return CreateWindowExA(exStyle, cls, shape.text.c_str(), style, ScaleForScreen(shape.left),
+                         ScaleForScreen(shape.top), ScaleForScreen(shape.width), ScaleForScreen(shape.height),
+                         parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(shape.id)),
                          GetModuleHandleA(nullptr), nullptr);
 }
 
@@ -666,7 +684,8 @@ HWND CreateControlWindow(const ControlSpec& shape, HWND parent) {
       HWND line = CreateChild(shape, parent, "STATIC", SS_ETCHEDHORZ, 0);
       // The etched static widens itself by its edges; the line keeps the width asked for.
       if (line) {
-        SetWindowPos(line, nullptr, 0, 0, shape.width, shape.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(line, nullptr, 0, 0, ScaleForScreen(shape.width), ScaleForScreen(shape.height),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
       }
       return line;
     }
@@ -705,7 +724,7 @@ OsWindow OsOpenWindow(const WindowSpec& shape) {
   if (!RegisterClasses()) return 0;
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | (shape.systemMenu ? WS_SYSMENU : 0);
   const DWORD exStyle = WS_EX_CONTROLPARENT;
-  RECT frame = {0, 0, shape.width, shape.height};
+  RECT frame = {0, 0, ScaleForScreen(shape.width), ScaleForScreen(shape.height)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   int width = frame.right - frame.left;
   int height = frame.bottom - frame.top;
@@ -775,8 +794,9 @@ bool OsAddControl(OsWindow window, const ControlSpec& shape) {
   if (!hwnd) return false;
   SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(shape.font)), FALSE);
   ControlSlot control;
-  control.shape = ControlFacts{shape.id, shape.kind, shape.parent, shape.width, shape.height, shape.white,
-                              shape.groupStart};
+  // The control's size on the screen, for its pictures.
+  control.shape = ControlFacts{shape.id, shape.kind, shape.parent, ScaleForScreen(shape.width),
+                               ScaleForScreen(shape.height), shape.white, shape.groupStart};
   control.hwnd = hwnd;
   slot = FindWindowSlot(window);  // creating may have run window code; look again
   slot->controls.push_back(control);
@@ -1003,6 +1023,14 @@ bool OsLoadImage(OsWindow window, int id, const std::string& path) {
   UINT type = icon ? IMAGE_ICON : IMAGE_BITMAP;
   HANDLE image = LoadImageA(nullptr, path.c_str(), type, icon ? control->shape.width : 0,
                             icon ? control->shape.height : 0, LR_LOADFROMFILE);
+  // A bitmap keeps its own size in 96-DPI pixels: on a larger screen it is
+  // stretched by the same factor as the control around it.
+  BITMAP bitmap;
+  if (image && !icon && ScaleForScreen(96) != 96 && GetObjectA(image, sizeof bitmap, &bitmap)) {
+    HANDLE scaled = CopyImage(image, IMAGE_BITMAP, ScaleForScreen(bitmap.bmWidth), ScaleForScreen(bitmap.bmHeight),
+                              LR_COPYDELETEORG);
+    if (scaled) image = scaled;
+  }
   return SetImage(control, image, type);
 }
 
