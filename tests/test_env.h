@@ -17,6 +17,7 @@
 
 #include "app/setup_state.h"
 #include "package/package.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/rights.h"
@@ -28,7 +29,7 @@
 // Every process-wide record and double at its start: the run state, the
 // system, registry, dialog and window doubles with the temporary folder, the
 // process runner, the language texts, the package reader, the INI store, the
-// folder listings and the wizard window's fonts. A new singleton adds its
+// folder listings, the wizard window's fonts and the audit log. A new singleton adds its
 // reset here and nowhere else.
 inline void ResetEverything() {
   ResetSetup();
@@ -40,6 +41,7 @@ inline void ResetEverything() {
   ResetListings();
   SetLoginOffer(nullptr, nullptr);
   ResetWizardWindow();
+  CloseAuditLog();
 }
 
 // Polls until the condition holds; a generous bound so that a loaded machine

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "actions/folders.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/text.h"
@@ -73,7 +74,7 @@ void CreateShellLink(const ShellLinkFields& link) {
     shown.arguments = kUrlHandlerArguments + shown.target;
     shown.target = GetFolderPath(kFolderSystem) + kUrlHandlerProgram;
   }
-  OsCreateShellLink(shown);
+  AuditStep("link", "made", OsCreateShellLink(shown), shown.linkFile + "  ->  " + shown.target);
 }
 
 std::string ProgramLinkName(const ProgramLink& program) {

@@ -2,6 +2,7 @@
 
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 
 namespace {
@@ -15,9 +16,21 @@ bool IsKnownRoot(uint32_t root) {
   return root == kHkeyClassesRoot || root == kHkeyCurrentUser || root == kHkeyLocalMachine;
 }
 
-// The size handed to the platform counts the terminating zero.
-bool SetStringValue(OsKey key, const std::string& name, const std::string& text) {
-  return OsRegSetValue(key, name, kRegSz, text.c_str(), static_cast<uint32_t>(text.size() + 1));
+const char* RootName(uint32_t root) {
+  switch (root) {
+    case kHkeyClassesRoot: return "HKCR\\";
+    case kHkeyCurrentUser: return "HKCU\\";
+    case kHkeyLocalMachine: return "HKLM\\";
+  }
+  return "?\\";
+}
+
+// The size handed to the platform counts the terminating zero. The audit
+// line names the value as root\key  name = text.
+bool SetStringValue(OsKey key, const std::string& name, const std::string& text, const std::string& where) {
+  const bool set = OsRegSetValue(key, name, kRegSz, text.c_str(), static_cast<uint32_t>(text.size() + 1));
+  AuditStep("registry", "written", set, where + "  " + (name.empty() ? "@" : name) + " = " + text);
+  return set;
 }
 
 }  // namespace
@@ -26,8 +39,11 @@ int WriteRegistryString(uint32_t root, const std::string& subkey, const std::str
                         const std::string& text) {
   if (!IsKnownRoot(root)) return kRegistryKeyFailed;
   OsKey key = nullptr;
-  if (!OsRegCreateKey(root, subkey, &key)) return kRegistryKeyFailed;
-  bool set = SetStringValue(key, name, text);
+  if (!OsRegCreateKey(root, subkey, &key)) {
+    AuditStep("registry", "", false, RootName(root) + subkey);
+    return kRegistryKeyFailed;
+  }
+  bool set = SetStringValue(key, name, text, RootName(root) + subkey);
   OsRegCloseKey(key);
   return set ? kRegistryWritten : kRegistryValueFailed;
 }
@@ -35,7 +51,8 @@ int WriteRegistryString(uint32_t root, const std::string& subkey, const std::str
 void WriteUninstallEntry(const UninstallEntry& entry) {
   const std::string& keyName = !entry.guid.empty() ? entry.guid : entry.progLink;
   OsKey key = nullptr;
-  if (!OsRegCreateKey(kHkeyLocalMachine, kUninstallKey + keyName, &key)) return;
+  const std::string where = RootName(kHkeyLocalMachine) + (kUninstallKey + keyName);
+  if (!OsRegCreateKey(kHkeyLocalMachine, kUninstallKey + keyName, &key)) return AuditStep("registry", "", false, where);
   const struct {
     const char* name;
     std::string text;
@@ -48,7 +65,7 @@ void WriteUninstallEntry(const UninstallEntry& entry) {
       {"Contact", entry.email},
       {"UninstallString", entry.installDir + "uninstall.exe"},
   };
-  for (const auto& value : values) SetStringValue(key, value.name, value.text);
+  for (const auto& value : values) SetStringValue(key, value.name, value.text, where);
   OsRegCloseKey(key);
 }
 

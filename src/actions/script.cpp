@@ -2,6 +2,7 @@
 
 #include "platform/file.h"
 #include "platform/script.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 
 namespace {
@@ -99,9 +100,10 @@ std::string ScriptCodeText(ScriptLanguage language, const ScriptValues& values, 
 
 void RunScript(const std::string& path, const ScriptValues& values) {
   std::string bytes;
-  if (!ReadScriptFile(path, &bytes)) return;
+  if (!ReadScriptFile(path, &bytes)) return AuditStep("script", "", false, path);
   const ScriptLanguage language = ScriptLanguageOf(path);
   const std::string code = ScriptCodeText(language, values, bytes);
-  if (language == kScriptNone || !OsScriptControlPresent()) return;
-  OsRunScriptCode(language == kScriptVbs ? "VBScript" : "JScript", kScriptTimeoutMs, code);
+  if (language == kScriptNone || !OsScriptControlPresent()) return AuditLine("script  not run  " + path);
+  const bool ran = OsRunScriptCode(language == kScriptVbs ? "VBScript" : "JScript", kScriptTimeoutMs, code);
+  AuditStep("script", "run", ran, path);
 }

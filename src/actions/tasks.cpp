@@ -6,6 +6,7 @@
 #include "actions/registry.h"
 #include "platform/file.h"
 #include "platform/registry.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/program_runner.h"
@@ -277,6 +278,7 @@ std::vector<std::string> RunTaskList(const TaskListRun& run) {
   for (int32_t index = 1; index <= count; ++index) {
     TaskLine line;
     line.text = IniReadString("Task" + std::to_string(index));
+    if (!line.text.empty()) AuditLine("task  " + std::to_string(index) + "  " + line.text);
     if (!line.text.empty()) RunTask(run, line, &records);
   }
   IniClose();

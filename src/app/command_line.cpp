@@ -50,6 +50,8 @@ void ReadCommandLine(const std::string& line, RunOptions* options) {
       case 'P': options->installDirOverride = value; break;
       case 'S': options->startMenuOverride = value; break;
       case 'R': options->hookMode = static_cast<int8_t>(static_cast<uint8_t>(TextToInt(value) & 0xFF)); break;
+      case 'L': options->auditLogPath = value; break;
+      case 'E': options->honestExitCode = true; break;
       default: break;
     }
   }

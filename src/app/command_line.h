@@ -1,4 +1,4 @@
-// The setup command line: "/Q", "/P", "/S", "/R", and the run options it
+// The setup command line: "/Q", "/P", "/S", "/R", "/L", "/E", and the run options it
 // fixes before anything else is read.
 #pragma once
 #include <cstdint>
@@ -15,6 +15,8 @@ struct RunOptions {
   std::string installDirOverride;  // "/P"; empty: not given
   std::string startMenuOverride;   // "/S"; empty: not given
   int8_t hookMode = kHookModeBoth;  // "/R", kept in 8 bits
+  std::string auditLogPath;         // "/L"; empty: no audit log
+  bool honestExitCode = false;      // "/E": the exit code tells how the run ended
 };
 
 // Reads a whole command line (program path first) into options, which the

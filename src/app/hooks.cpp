@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "platform/process.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 
 const char* const kBeforeHook = "BeforeZD.exe";
@@ -23,15 +24,19 @@ bool HookModeAllows(int8_t mode, bool before) {
 uint32_t RunBeforeHook(const std::string& workFolder, int8_t hookMode) {
   if (!HookModeAllows(hookMode, true) || !HookPresent(workFolder, kBeforeHook)) return 0;
   Program hook = RunProgram(workFolder + kBeforeHook, "", workFolder, kRunWait | kRunOpen);
+  if (!hook) AuditStep("hook", "", false, kBeforeHook);
   if (!hook) return 0;
   uint32_t code = ProgramExitCode(hook);
   CloseProgram(hook);
+  AuditLine(std::string("hook  ") + kBeforeHook + "  exit " + std::to_string(code));
   return code;
 }
 
 Program StartWhileHook(const std::string& workFolder) {
   if (!HookPresent(workFolder, kWhileHook)) return 0;
-  return RunProgram(workFolder + kWhileHook, "", workFolder, kRunOpen);
+  Program hook = RunProgram(workFolder + kWhileHook, "", workFolder, kRunOpen);
+  AuditStep("hook", "started", hook != 0, kWhileHook);
+  return hook;
 }
 
 void TerminateWhileHook(Program* hook) {
@@ -45,5 +50,7 @@ void TerminateWhileHook(Program* hook) {
 void RunAfterHook(const std::string& workFolder, int8_t hookMode) {
   if (!HookModeAllows(hookMode, false) || !HookPresent(workFolder, kAfterHook)) return;
   Program hook = RunProgram(workFolder + kAfterHook, "", workFolder, kRunWait | kRunOpen);
+  if (!hook) AuditStep("hook", "", false, kAfterHook);
+  if (hook) AuditLine(std::string("hook  ") + kAfterHook + "  exit " + std::to_string(ProgramExitCode(hook)));
   CloseProgram(hook);
 }

@@ -15,6 +15,7 @@
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/system.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/rights.h"
@@ -70,6 +71,8 @@ uint64_t CountedPackageBytes() {
 void PublishInstallDir(InstallContext* context) {
   context->result->installDir = AddBackslash(context->choices->installDir);
   OsSetEnvironment("InstallDir", context->result->installDir);
+  context->result->ran = true;
+  AuditLine("install  folder  " + context->result->installDir);
 }
 
 // setup.pck from the work folder into the installation folder, leaving
@@ -79,7 +82,10 @@ void CopyProgramFiles(InstallContext* context) {
   AddLogLine(context, copying + " .....");
   Drain(context);
   const std::string& target = context->result->installDir;
-  if (!FolderExists(target)) TryWithLogin([&] { return EnsureFolderExists(target); });
+  if (!FolderExists(target)) {
+    context->result->installDirFailed = !TryWithLogin([&] { return EnsureFolderExists(target); });
+    AuditStep("install", "folder made", !context->result->installDirFailed, target);
+  }
   g_copy = CopyProgress();
   g_copy.sink = context->progress;
   const bool opened = OpenPackage(context->paths->workFolder + "setup.pck", g_copy.sink ? CountCopiedFile : nullptr);
@@ -89,7 +95,9 @@ void CopyProgramFiles(InstallContext* context) {
   // an opened package that did not go down whole is told after the step.
   // The drain runs between files and between the pieces of a large one, so
   // the wizard keeps answering during a long copy.
+  AuditLine(std::string("install  program files  ") + (opened ? "setup.pck" : "none"));
   context->copyFailed = opened && !ExtractPackage(target, context->config->noCopyExt, context->drain);
+  if (context->copyFailed) context->result->stepFailed = true;
   ClosePackage();
   g_copy = CopyProgress();
   if (context->log) {
@@ -136,6 +144,7 @@ void MakeUninstallEntry(InstallContext* context) {
   entry.email = context->email;
   entry.installDir = context->result->installDir;
   entry.progExe = context->product->progExe;
+  AuditLine("uninstall  entry  " + (entry.guid.empty() ? entry.progLink : entry.guid));
   WriteUninstallEntry(entry);
 }
 
@@ -173,6 +182,7 @@ void MakeStartMenuLinks(InstallContext* context) {
 bool WantsInstallState(const InstallContext& context) { return context.wizard && !context.product->guid.empty(); }
 void SaveInstallState(InstallContext* context) {
   const std::string startMenu = context->choices->startMenu ? StartMenuFolderName(*context) : std::string();
+  AuditLine("install  state  " + InstallStateKey(context->product->guid));
   WriteInstallState(context->product->guid, context->result->installDir, startMenu,
                     context->choices->desktop ? "1" : "0");
 }
@@ -206,6 +216,12 @@ void SaveUninstallRecord(InstallContext* context) {
   record.loginAdmin = context->loggedInAsAdmin && *context->loggedInAsAdmin != 0;
   record.taskRecords = context->result->taskRecords;
   WriteUninstallRecord(record);
+  const std::string recordPath = UninstallRecordPath(record.installDir);
+  // The store reports no failure of its own: a record that is not there
+  // afterwards did not go down.
+  const bool written = FileExists(recordPath);
+  if (!written) context->result->stepFailed = true;
+  AuditLine(std::string("uninstall  record  ") + (written ? "written  " : "failed  ") + recordPath);
 }
 
 // The setup author's script from the work folder, when setup.ini names one

@@ -28,6 +28,9 @@ struct InstallResult {
   std::string programMenuFolder;  // fixed by the start-menu shortcuts; empty when none were made
   std::vector<std::string> startMenuLinkFiles;  // the start-menu links asked of the shell, in order
   std::vector<std::string> taskRecords;  // "type|..." lines for the uninstall record
+  bool ran = false;               // the install's steps ran
+  bool installDirFailed = false;  // the installation folder could not be made
+  bool stepFailed = false;        // a program file or the uninstall record did not go down
 };
 
 // The install page's progress bar, in the units of ProgressBarUnits.

@@ -9,6 +9,7 @@
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/system.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 #include "runtime/rights.h"
 #include "runtime/text.h"
@@ -54,15 +55,22 @@ void PrepareWorkFolderName(RunPaths* paths) {
   OsSetEnvironment("SetupExeDir", paths->setupFolder);
 }
 
-void CreateWorkFolder(const std::string& work) {
-  if (work.empty() || !TryWithLogin([&] { return CreateFolder(work); })) ShowCopyError();
+bool CreateWorkFolder(const std::string& work) {
+  const bool made = !work.empty() && TryWithLogin([&] { return CreateFolder(work); });
+  AuditStep("start", "work folder", made, work);
+  if (!made) ShowCopyError();
+  return made;
 }
 
-void UnpackSetupFiles(const RunPaths& paths) {
-  if (paths.workFolder.empty()) return;
-  OpenPackage(paths.exePath, nullptr);
-  if (!ExtractPackage(paths.workFolder, "")) ShowCopyError();
+bool UnpackSetupFiles(const RunPaths& paths) {
+  if (paths.workFolder.empty()) return false;
+  const bool opened = OpenPackage(paths.exePath, nullptr);
+  AuditLine(std::string("start  package  ") + (opened ? "opened  " : "refused  ") + paths.exePath);
+  const bool unpacked = ExtractPackage(paths.workFolder, "");
+  AuditLine(std::string("start  package  ") + (unpacked ? "unpacked" : "failed"));
+  if (!unpacked) ShowCopyError();
   ClosePackage();
+  return opened && unpacked;
 }
 
 void ReadConfigurationAndLanguage(const RunPaths& paths, ProductInfo* product, int32_t* languageNumber) {
@@ -75,6 +83,8 @@ void ReadConfigurationAndLanguage(const RunPaths& paths, ProductInfo* product, i
   } else {
     file = LanguageFileFromList(list);
   }
+  AuditLine("start  setup.ini  " + product->title + "  " + product->version);
+  AuditLine("start  language  " + (file.empty() ? std::string("built-in") : file));
   LoadLanguageTexts(file.empty() ? std::string() : paths.workFolder + file, product->title, product->version);
 }
 
@@ -86,8 +96,11 @@ bool WarnIfProgramRunning(const ProductInfo& product, const std::string& workFol
     *programRunning = !product.progExe.empty() && IsProgramRunning(product.progExe);
   }
   if (!*programRunning) return true;
+  AuditLine("start  program running  " + (mutex.empty() ? product.progExe : mutex));
   std::string text = ReplaceAll(Text(kTextRq4Msg), "$Titel", product.title) + "\n" + Text(kTextRq4Msg2);
-  if (ShowMessageBox(Text(kTextRq4Titel), text, kMessageWarningOkCancel) == kAnswerOk) return true;
+  const bool goOn = ShowMessageBox(Text(kTextRq4Titel), text, kMessageWarningOkCancel) == kAnswerOk;
+  AuditLine(goOn ? "start  running warning  OK" : "start  running warning  Cancel");
+  if (goOn) return true;
   DeleteWorkFolder(workFolder);
   return false;
 }

@@ -25,9 +25,9 @@ void ReadRunOptions(RunOptions* options);
 void PrepareWorkFolderName(RunPaths* paths);
 // Creates the work folder (one retry after the login); the copy-error box
 // when that fails.
-void CreateWorkFolder(const std::string& work);
+bool CreateWorkFolder(const std::string& work);
 // Extracts the package appended to the executable into the work folder.
-void UnpackSetupFiles(const RunPaths& paths);
+bool UnpackSetupFiles(const RunPaths& paths);
 // Start-up read of setup.ini, then the language: chosen from the list (the
 // choice dialog when the user's language is not listed) and loaded.
 void ReadConfigurationAndLanguage(const RunPaths& paths, ProductInfo* product, int32_t* languageNumber);

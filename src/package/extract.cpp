@@ -6,6 +6,8 @@
 
 #include "package/entry_block.h"
 #include "package/package.h"
+#include "platform/system.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 #include "runtime/rights.h"
 
@@ -86,6 +88,19 @@ ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEnt
   if (CheckEntryBlock(entry, block, stored, &expanded) != kEntryBlockGood) return kExtractBadBlock;
   const uint8_t* data = expanded ? expanded.get() : block;
   return WriteEntryFile(destination + entry.name, entry, data, size, true, drain);
+}
+
+// The audit line of one file entry; a write the system refused carries its
+// error code, read before anything else can change it.
+void AuditFile(const std::string& path, ExtractOutcome outcome, bool leftAlone) {
+  if (!AuditLogOpen()) return;
+  if (leftAlone) return AuditLine("file  skipped  NoCopyExt  " + path);
+  if (outcome == kExtractWritten) return AuditLine("file  written  " + path);
+  std::string line = std::string("file  failed  ") + ExtractOutcomeText(outcome);
+  if (outcome == kExtractNotCreated || outcome == kExtractNotReplaced || outcome == kExtractWriteFailed) {
+    line += "  error " + std::to_string(OsLastError());
+  }
+  AuditLine(line + "  " + path);
 }
 
 }  // namespace
@@ -227,6 +242,7 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
       if (IsSafeEntryName(entry.name, true)) {
         CreateFolderPath(folder + entry.name);
       } else {
+        AuditLine("folder  failed  " + std::string(ExtractOutcomeText(kExtractUnsafeName)) + "  " + entry.name);
         complete = false;
       }
     } else if (entry.kind == kEntryKindFile) {
@@ -235,10 +251,12 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
       if (safe && listed && FileExists(folder + entry.name)) {
         outcome = ExtractCurrentEntry(folder, false, drain);
         if (entry.size > 0) complete = false;
+        AuditFile(folder + entry.name, outcome, true);
       } else {
         if (safe) CreateFolderPath(folder + FolderPart(entry.name));
         outcome = ExtractCurrentEntry(folder, true, drain);
         if (outcome != kExtractWritten) complete = false;
+        AuditFile(folder + entry.name, outcome, false);
       }
       if (outcome == kExtractReadFailed) {
         complete = false;

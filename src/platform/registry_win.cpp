@@ -19,7 +19,11 @@ bool OsRegOpenKey(uint32_t root, const std::string& subkey, uint32_t access, OsK
 
 bool OsRegCreateKey(uint32_t root, const std::string& subkey, OsKey* key) {
   HKEY h = nullptr;
-  if (RegCreateKeyA(Root(root), subkey.c_str(), &h) != ERROR_SUCCESS) {
+  LONG r = RegCreateKeyA(Root(root), subkey.c_str(), &h);
+  if (r != ERROR_SUCCESS) {
+    // The registry answers with its code instead of the thread's last
+    // error; the caller's report reads it from there like any other.
+    SetLastError(static_cast<DWORD>(r));
     *key = nullptr;
     return false;
   }
@@ -39,8 +43,10 @@ bool OsRegQueryValue(OsKey key, const std::string& name, uint32_t* type, void* d
 
 bool OsRegSetValue(OsKey key, const std::string& name, uint32_t type, const void* data, uint32_t size) {
   if (!key) return false;
-  return RegSetValueExA(static_cast<HKEY>(key), name.empty() ? nullptr : name.c_str(), 0, type,
-                        static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+  LONG r = RegSetValueExA(static_cast<HKEY>(key), name.empty() ? nullptr : name.c_str(), 0, type,
+                          static_cast<const BYTE*>(data), size);
+  if (r != ERROR_SUCCESS) SetLastError(static_cast<DWORD>(r));
+  return r == ERROR_SUCCESS;
 }
 
 void OsRegCloseKey(OsKey key) {

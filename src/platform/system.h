@@ -39,5 +39,10 @@ uint16_t OsGetUserDefaultLangID();
 bool OsHasAdminRights();
 // True when standard error is a terminal (progress displays of the tools).
 bool OsStderrIsTerminal();
+// The system's error code of the calling thread's last failed call
+// (GetLastError; errno natively), and setting it back, so that a report
+// written between a failure and its reader leaves the code as it was.
+uint32_t OsLastError();
+void OsSetLastError(uint32_t code);
 // The system's restart prompt (no file queue, no owner, not scan-only).
 void OsPromptReboot();

@@ -2,6 +2,7 @@
 // of the running program, a GUID from the system's random source, the clock
 // and the terminal test. What only Windows has lives in the test double
 // (system_double.cpp).
+#include <errno.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -87,3 +88,6 @@ std::string OsGetEnvironment(const std::string& name) {
 }
 
 bool OsStderrIsTerminal() { return isatty(2) != 0; }
+
+uint32_t OsLastError() { return static_cast<uint32_t>(errno); }
+void OsSetLastError(uint32_t code) { errno = static_cast<int>(code); }

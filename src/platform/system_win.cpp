@@ -117,3 +117,6 @@ bool OsStderrIsTerminal() {
 }
 
 void OsPromptReboot() { SetupPromptReboot(nullptr, nullptr, FALSE); }
+
+uint32_t OsLastError() { return GetLastError(); }
+void OsSetLastError(uint32_t code) { SetLastError(code); }
