@@ -143,7 +143,7 @@ void RemoveAssociation(Removal* r, const std::string& extension, const std::stri
     const std::string exts = kExplorerFileExts + extension;
     if (EqualNoCase(ReadValue(kHkeyCurrentUser, exts, "Application"), program)) {
       DeleteValue(r, kHkeyCurrentUser, exts, "Application");
-      PruneEmptyKeys(r, kHkeyCurrentUser, exts, 6);
+      PruneEmptyKeys(r, kHkeyCurrentUser, exts, 1);
     }
   }
   // The older layout under HKEY_LOCAL_MACHINE.
@@ -209,7 +209,7 @@ void UndoTask(Removal* r, const std::string& task) {
       uint32_t root = static_cast<uint32_t>(TextToInt(field2));
       std::string subkey = Field(task, '|', 3);
       if (!IsTaskRegistryRoot(root) || !IsSafeSubkey(subkey)) break;
-      if (DeleteValue(r, root, subkey, Field(task, '|', 4))) PruneEmptyKeys(r, root, subkey, 2);
+      if (DeleteValue(r, root, subkey, Field(task, '|', 4))) PruneEmptyKeys(r, root, subkey, 1);
       return;
     }
     case 9:
