@@ -19,6 +19,7 @@
 #include "runtime/ini.h"
 #include "test_env.h"
 #include "uninstall/record.h"
+#include "uninstall/removal.h"
 #include "uninstall/safety.h"
 #include "uninstall/uninstall_data.h"
 #include "uninstall/uninstall_dialog.h"
@@ -247,7 +248,7 @@ class UninstallRunTest : public TempFolderTest {
     RegistryDoubleSetString(kHkeyLocalMachine, kUninstallKey + std::string(kGuid), "DisplayName", "Viewer  2.1");
     RegistryDoubleSetString(kHkeyCurrentUser, std::string("SOFTWARE\\Zandor\\") + kGuid, "InstallDir", inst_);
     RegistryDoubleSetString(kHkeyCurrentUser, "Software\\Vendor\\App", "Opt", "1");
-    RegistryDoubleSetString(kHkeyCurrentUser, "Software\\Vendor\\Keep", "Opt", "1");
+    RegistryDoubleSetString(kHkeyUsers, "Software\\Vendor\\Keep", "Opt", "1");
     // The association of "zdt" as the install made it; "foreign" was taken
     // over by another program since.
     const std::string command = "\"" + inst_ + "app.exe\" \"%1\"";
@@ -283,7 +284,8 @@ class UninstallRunTest : public TempFolderTest {
     EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, "SOFTWARE\\Zandor"));
     EXPECT_FALSE(Value(kHkeyCurrentUser, "Software\\Vendor\\App", "Opt"));
     EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, "Software\\Vendor\\App"));
-    EXPECT_TRUE(Value(kHkeyCurrentUser, "Software\\Vendor\\Keep", "Opt"));
+    EXPECT_TRUE(Value(kHkeyUsers, "Software\\Vendor\\Keep", "Opt"));
+    EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, "Software\\Vendor"));  // left empty
     for (const char* key : {".zdt", "zdt_auto_file", "Applications\\app.exe"}) {
       EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyClassesRoot, key)) << key;
     }
@@ -306,6 +308,53 @@ TEST_F(UninstallRunTest, QuietRemovesWhatTheInstallMadeAndNothingElse) {
   EXPECT_TRUE(Exists("Programs"));
   EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
   EXPECT_EQ(WindowDoubleTopWindow(), 0);
+}
+
+// Tasks last first, then the start-menu links, the desktop link, the files,
+// the folders deepest first, the registry entries, the record: no link is
+// ever left pointing at a file already gone.
+TEST_F(UninstallRunTest, RemovalOrder) {
+  Lay("");
+  UninstallData data;
+  ASSERT_EQ(ReadUninstallData(Win("inst\\uninstall.dat"), &data), kDataRead);
+  RemovalChoices choices;
+  choices.quiet = true;
+  choices.ownExeName = "Uninstall.exe";
+  RemovalReport report;
+  RemoveInstallation(data, choices, &report);
+  auto at = [&](const std::string& part) {
+    for (size_t i = 0; i < report.lines.size(); ++i) {
+      if (report.lines[i].find(part) != std::string::npos) return static_cast<int>(i);
+    }
+    ADD_FAILURE() << "no line with " << part;
+    return -1;
+  };
+  const std::string order[] = {
+      "skipped 10|..\\x|app.exe",         // task 11
+      "skipped 9|",                         // task 10: outside the folder
+      "value HKCR\\.zdt|",                // task 6 (task 7 found .foreign taken over)
+      "unregister ",                        // task 5
+      "value HKCU\\Software\\Vendor\\App|Opt",  // task 4
+      "kept ",                              // task 3, quiet
+      "Site.lnk",                           // task 2
+      "Task.lnk",                           // task 1
+      "value HKCR\\Applications\\app.exe\\shell\\open\\command|",  // the program's class, after its extensions
+      "Menu\\Prog.lnk",
+      "Desktop\\Prog.lnk",
+      "inst\\app.exe",
+      "inst\\sub\\deep\\x.txt",
+  };
+  for (size_t i = 1; i < std::size(order); ++i) EXPECT_LT(at(order[i - 1]), at(order[i])) << order[i];
+  const std::string dir = NormaliseFolder(inst_);
+  auto line = [&](const std::string& text) {
+    auto it = std::find(report.lines.begin(), report.lines.end(), text);
+    EXPECT_NE(it, report.lines.end()) << text;
+    return it - report.lines.begin();
+  };
+  EXPECT_LT(line("file " + dir + "sub\\deep\\x.txt"), line("folder " + dir + "sub\\deep\\"));
+  EXPECT_LT(line("folder " + dir + "sub\\deep\\"), line("folder " + dir + "sub\\"));
+  EXPECT_LT(line("folder " + dir + "sub\\"), at("key HKLM\\"));
+  EXPECT_EQ(report.lines.back().substr(report.lines.back().size() - 13), "uninstall.dat");
 }
 
 TEST_F(UninstallRunTest, DialogWithDelAllTakesEverythingButItself) {
