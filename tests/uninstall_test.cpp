@@ -329,16 +329,19 @@ TEST_F(UninstallRunTest, RemovalOrder) {
     ADD_FAILURE() << "no line with " << part;
     return -1;
   };
+  // Task 11 (hostile), task 10 (outside the folder), task 6 (task 7 found
+  // .foreign taken over), 5, 4, 3 (kept when quiet), 2, 1, the program's
+  // class after all its extensions, then the links and files.
   const std::string order[] = {
-      "skipped 10|..\\x|app.exe",         // task 11
-      "skipped 9|",                         // task 10: outside the folder
-      "value HKCR\\.zdt|",                // task 6 (task 7 found .foreign taken over)
-      "unregister ",                        // task 5
-      "value HKCU\\Software\\Vendor\\App|Opt",  // task 4
-      "kept ",                              // task 3, quiet
-      "Site.lnk",                           // task 2
-      "Task.lnk",                           // task 1
-      "value HKCR\\Applications\\app.exe\\shell\\open\\command|",  // the program's class, after its extensions
+      "skipped 10|..\\x|app.exe",
+      "skipped 9|",
+      "value HKCR\\.zdt|",
+      "unregister ",
+      "value HKCU\\Software\\Vendor\\App|Opt",
+      "kept ",
+      "Site.lnk",
+      "Task.lnk",
+      "value HKCR\\Applications\\app.exe\\shell\\open\\command|",
       "Menu\\Prog.lnk",
       "Desktop\\Prog.lnk",
       "inst\\app.exe",
