@@ -221,6 +221,7 @@ class UninstallRunTest : public TempFolderTest {
         "9|C:\\WINDOWS\\system32\\|" + inst_ + "comp.dll",
         "10|zdt|app.exe",
         "10|foreign|app.exe",
+        "10|zdo|app.exe",
         // Hostile records: none of these may touch anything.
         "0|" + Win("Desktop\\mine.txt"),
         "6|2147483651|Software\\Vendor\\Keep|Opt",
@@ -259,6 +260,11 @@ class UninstallRunTest : public TempFolderTest {
     RegistryDoubleSetString(kHkeyCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zdt",
                             "Application", "app.exe");
     RegistryDoubleSetString(kHkeyClassesRoot, ".foreign", "", "Other.File");
+    // "zdo" in the layout of the older systems.
+    RegistryDoubleSetString(kHkeyLocalMachine, "Software\\Classes\\.zdo", "", "app.exe");
+    RegistryDoubleSetString(kHkeyLocalMachine, "Software\\Classes\\app.exe", "", "Viewer file");
+    RegistryDoubleSetString(kHkeyLocalMachine, "Software\\Classes\\app.exe\\shell\\open\\command", "", command);
+    RegistryDoubleSetString(kHkeyLocalMachine, "Software\\Classes\\Other", "", "kept");
   }
 
   int Run(const std::string& switches) {
@@ -293,6 +299,9 @@ class UninstallRunTest : public TempFolderTest {
     EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser,
                                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zdt"));
     EXPECT_TRUE(Value(kHkeyClassesRoot, ".foreign", ""));
+    EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyLocalMachine, "Software\\Classes\\.zdo"));
+    EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyLocalMachine, "Software\\Classes\\app.exe"));
+    EXPECT_TRUE(Value(kHkeyLocalMachine, "Software\\Classes\\Other", ""));
   }
 
   std::string inst_;
@@ -329,7 +338,7 @@ TEST_F(UninstallRunTest, RemovalOrder) {
     ADD_FAILURE() << "no line with " << part;
     return -1;
   };
-  // Task 11 (hostile), task 10 (outside the folder), task 6 (task 7 found
+  // Task 12 (hostile), task 11 (outside the folder), task 6 (task 7 found
   // .foreign taken over), 5, 4, 3 (kept when quiet), 2, 1, the program's
   // class after all its extensions, then the links and files.
   const std::string order[] = {
@@ -356,7 +365,7 @@ TEST_F(UninstallRunTest, RemovalOrder) {
   };
   EXPECT_LT(line("file " + dir + "sub\\deep\\x.txt"), line("folder " + dir + "sub\\deep\\"));
   EXPECT_LT(line("folder " + dir + "sub\\deep\\"), line("folder " + dir + "sub\\"));
-  EXPECT_LT(line("folder " + dir + "sub\\"), at("key HKLM\\"));
+  EXPECT_LT(line("folder " + dir + "sub\\"), at(std::string("key HKLM\\") + kUninstallKey));
   EXPECT_EQ(report.lines.back().substr(report.lines.back().size() - 13), "uninstall.dat");
 }
 
