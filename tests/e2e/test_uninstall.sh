@@ -41,7 +41,7 @@ MUTEX=ZandorUninstallTest
 mkdir -p "$T/setup" "$T/program/docs" "$T/program/tools"
 printf '%s\r\n' '[Settings]' 'ProgExe=app.exe' "DefaultDir=$APP" \
   '[Info]' 'Titel=Probe App' 'Version=2.5' "GUID=$GUID" \
-  '[StartMenue]' 'DefaultDir=Uninst Menu\Sub' 'ProgLink=Probe App' 'Help=docs\guide.txt' \
+  '[StartMenue]' 'DefaultDir=Uninst Menu\Sub' 'ProgLink=Uninst Probe' 'Help=docs\guide.txt' \
   'URL=https://example.org/probe' 'Exe=tools\Helper.exe' 'Unistall=1' \
   '[Task]' 'Desktop=1' 'StartMenu=1' "MutexString=$MUTEX" \
   '[UserTask]' 'Number=5' 'Task1=0|Probe Guide|docs\guide.txt|-1||' 'Task2=1|Extra\Helper|tools\Helper.exe|-1||' \

@@ -153,7 +153,10 @@ cp "$PROBE" "$T/demo-files/demo.exe"
 head -c 150000 /dev/urandom >"$T/demo-files/data.bin"
 printf 'a file in a sub-folder\r\n' >"$T/demo-files/sub/notes.txt"
 build_setup "$T/demo" "$T/Demo.exe" --program "$T/demo-files"
-demo_bytes=$(find "$T/demo-files" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+# The bytes the install copies: the program files and the uninstall record
+# that the build prepared beside them.
+"$TOOL" extract "$T/Demo.exe" "$T/demo-package" >/dev/null
+demo_bytes=$("$TOOL" list "$T/demo-package/setup.pck" | awk -F'\t' '$1 == "file" { s += $2 } END { print s }')
 
 # Plain: nothing optional, no start-menu links, no version.
 mkdir -p "$T/plain"
