@@ -21,7 +21,7 @@ for tool in xdotool import convert; do
 done
 # Wine mirrors associations and links into its own keys and the desktop
 # when its menu builder runs; that is Wine's work, not the installer's.
-export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 SHOTS="$ZANDOR_E2E_WORK/uninstall"
 mkdir -p "$SHOTS"
 rm -f "$SHOTS"/*.png
