@@ -69,7 +69,7 @@ snapshot() {  # snapshot FILE
   for reg in system.reg user.reg; do
     awk -v f="$reg" '/^\[/ { key = $0; sub(/\] [0-9]+$/, "]", key); print f " " key; next }
       /^#/ || /^$/ { next } { print f " " key " " $0 }' "$WINEPREFIX/$reg"
-  done | grep -v -e 'ShutdownTime' -e 'DriverDateData' -e 'Software\\\\Wine\\\\' -e 'DynData' -e 'PerfData' -e 'TimeZoneInformation' \
+  done | grep -v -e 'ShutdownTime' -e 'DriverDateData' -e 'CurrentControlSet\\\\Control\\\\Class\\\\' -e 'Software\\\\Wine\\\\' -e 'DynData' -e 'PerfData' -e 'TimeZoneInformation' \
     -e 'Volatile Environment' | LC_ALL=C sort >>"$1"
 }
 
@@ -121,6 +121,10 @@ quiet_install() {
 # ---------------------------------------- 1. quiet install, quiet removal --
 rm -rf "$APP_DIR"
 printf 'windows file\r\n' >"$DRIVE_C/windows/zandor-kept.opt"
+# Wine registers its display devices when the first windowed program of a
+# prefix starts: an uninstaller without a record (refused, no window) does
+# that before the first snapshot.
+check "an uninstaller without a record is refused" "$(exit_code "$(winpath "$UNINSTALLER")" /Q)" 1
 snapshot "$T/before.txt"
 quiet_install
 check_true "installed: Uninstall.exe" test -f "$APP_DIR/Uninstall.exe"
