@@ -27,6 +27,10 @@ add_executable(unit_tests
 target_include_directories(unit_tests PRIVATE "${CMAKE_SOURCE_DIR}/tests")
 target_link_libraries(unit_tests PRIVATE zandor_toollib zandor_app gtest_win)
 target_link_options(unit_tests PRIVATE -static)
+# The version resource tests read the test component beside them.
+if(TARGET regtest)
+  add_dependencies(unit_tests regtest)
+endif()
 
 # The child program of the process tests; a GUI program, because Wine keeps a
 # console program's working folder busy for a moment after it ended.

@@ -6,6 +6,7 @@
 #include "platform/registry_double.h"
 #include "platform/shell_link_double.h"
 #include "platform/system_double.h"
+#include "platform/version_double.h"
 #include "platform/window_double.h"
 #include "test_system.h"
 
@@ -16,6 +17,7 @@ void ResetTestSystem() {
   ResetWindowDouble();
   ResetFolderBrowserDouble();
   ResetShellLinkDouble();
+  ResetVersionDouble();
   SystemDoubleSetTempPath("");
 }
 

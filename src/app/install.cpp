@@ -6,6 +6,7 @@
 #include "actions/folders.h"
 #include "actions/links.h"
 #include "actions/registry.h"
+#include "actions/tasks.h"
 #include "app/config.h"
 #include "app/finish.h"
 #include "app/hooks.h"
@@ -156,8 +157,18 @@ void SaveInstallState(InstallContext* context) {
                     context->choices->desktop ? "1" : "0");
 }
 
-// The task list's place: for now the step only logs its line.
-void LeaveTaskListOut(InstallContext*) {}
+// The task lines of setup.ini, after the start-menu links have fixed the
+// program menu folder; their records go into the uninstall record.
+void RunUserTasks(InstallContext* context) {
+  TaskListRun run;
+  run.iniPath = context->paths->iniPath;
+  run.installDir = context->result->installDir;
+  run.workFolder = context->paths->workFolder;
+  run.programMenuFolder = context->result->programMenuFolder;
+  run.languageNumber = context->languageNumber;
+  run.owner = context->window;
+  context->result->taskRecords = RunTaskList(run);
+}
 
 bool WantsUninstallRecord(const InstallContext& context) { return context.config->noUninstall == 0; }
 void SaveUninstallRecord(InstallContext* context) {
@@ -191,7 +202,7 @@ const InstallStep kInstallSteps[] = {
     {kTextInstallMsg2, WantsDesktopLink, MakeDesktopLink, true},
     {kTextInstallMsg3, WantsStartMenuLinks, MakeStartMenuLinks, true},
     {kNoLogLine, WantsInstallState, SaveInstallState, false},
-    {kTextInstallMsg6, nullptr, LeaveTaskListOut, true},
+    {kTextInstallMsg6, nullptr, RunUserTasks, true},
     {kNoLogLine, WantsUninstallRecord, SaveUninstallRecord, false},
 };
 
@@ -239,6 +250,7 @@ void RunQuietInstall() {
   context.choices = &s.choices;
   context.result = &s.installed;
   context.loggedInAsAdmin = &s.login.loggedInAsAdmin;
+  context.languageNumber = s.languageNumber;
   RunInstall(&context);
   RunAfterHook(s.paths.workFolder, s.options.hookMode);
   DeleteWorkFolder(s.paths.workFolder);
@@ -301,6 +313,8 @@ void RunWizardInstall(OsWindow window) {
   context.drain = OsDrainEvents;
   context.wizard = true;
   context.loggedInAsAdmin = &s.login.loggedInAsAdmin;
+  context.window = window;
+  context.languageNumber = s.languageNumber;
   OsShowControl(window, kWizardProgress, true);
   RunInstall(&context);
   g_wizard = 0;

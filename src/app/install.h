@@ -55,6 +55,8 @@ struct InstallContext {
   // error; the quiet install does neither.
   bool wizard = false;
   const uint8_t* loggedInAsAdmin = nullptr;  // the run's login flag, read when the record is written
+  OsWindow window = 0;         // the wizard window, over which the task list's dialogs open; 0: quiet
+  int32_t languageNumber = 0;  // %LanguageID% of the task list
 
   // Filled by the steps for the steps after them.
   std::string author;       // Info Author

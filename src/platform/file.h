@@ -78,3 +78,7 @@ std::string OsGetTempPath();
 // id mixed with a tick count and a count of the calls, so that two processes,
 // and two calls within one tick, get different numbers.
 uint32_t OsNameSeed();
+// A path that names one place whatever the current drive and folder are:
+// Windows "X:\" or "X:/" and "\\server\share"; POSIX a leading "/" (after
+// "\" became "/").
+bool OsIsFullPath(const std::string& path);

@@ -391,3 +391,5 @@ uint32_t OsNameSeed() {
   uint32_t ticks = static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
   return static_cast<uint32_t>(getpid()) * 2654435761u ^ ticks ^ (++calls * 40503u);
 }
+
+bool OsIsFullPath(const std::string& path) { return !path.empty() && (path[0] == '/' || path[0] == '\\'); }

@@ -248,3 +248,12 @@ uint32_t OsNameSeed() {
   static uint32_t calls = 0;
   return GetCurrentProcessId() * 2654435761u ^ GetTickCount() ^ (++calls * 40503u);
 }
+
+bool OsIsFullPath(const std::string& path) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 3 && path[1] == ':' && separator(path[2])) {
+    const char drive = path[0];
+    return (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+  }
+  return path.size() > 2 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+}

@@ -1,0 +1,232 @@
+#!/usr/bin/env bash
+# The task list under Wine, one scenario: a quiet install whose setup.ini
+# carries task lines of every type. Links of the desktop, program menu and
+# Startup kinds (address links among them) read back through the shell;
+# confirmed copies land where their folders say; registry values and the
+# associations (the question answered Yes for one extension and No for
+# another) are read from the prefix's registry files; the INI value is in
+# its file; a component is copied and run, and a packaged test DLL is
+# registered through regsvr32.exe (its DllRegisterServer leaves a marker);
+# lines that would write elsewhere are refused; uninstall.dat's UserTask
+# group holds the records in order. A second setup copies over the files
+# now present: the version dialog shows the installed and the new file's
+# version resource (or creation time), No keeps the file and Yes replaces
+# it. Screenshots of the dialogs stay in the build folder.
+source "$(dirname "$0")/lib.sh"
+run_under_xvfb "$@"
+e2e_begin
+LINKINFO="$ZANDOR_WIN64_DIR/linkinfo.exe"
+REGTEST="$ZANDOR_WIN64_DIR/regtest.dll"
+for f in "$LINKINFO" "$REGTEST" "$CLICKER"; do [ -f "$f" ] || { echo "missing $f"; exit 1; }; done
+for tool in xdotool import; do
+  command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/deps.sh"; exit 1; }
+done
+SHOTS="$ZANDOR_E2E_WORK"
+
+# Wine may link the prefix's desktop to the home folder's: the links of this
+# test go into a folder of the prefix instead.
+user=$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)
+for folder in "$DRIVE_C/users/$user"/*; do
+  if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
+done
+WIN="$DRIVE_C/windows"
+rm -f "$WIN/zdopt.txt" "$WIN/zdcomp.exe"
+rm -rf "$DRIVE_C/Tasks"
+
+mkdir -p "$T/setup" "$T/program/tools"
+cat >"$T/setup/setup.ini" <<'EOF'
+[Settings]
+ProgExe=app.exe
+[Info]
+Titel=Task Probe
+GUID={6A1B2C3D-0000-4000-8000-00000000E2E7}
+[StartMenue]
+ProgLink=Task Probe
+[Task]
+StartMenu=1
+[UserTask]
+Number=17
+Task1=0|Tool Desk|tools\tool.exe|0|app.ico|-d
+Task2=1|Sub\Tool Menu.lnk|%Windows%notepad.exe|-1||-m
+Task3=2|Home Desk|https://example.org/d
+Task4=3|Home Menu|https://example.org/m|0|app.ico
+Task5=4|Tool Start|tools\tool.exe|||-s
+Task6=5|zdopt.txt|opt.txt|%Windows%
+Task7=5|zdver.dll|zdreg.dll|%InstallDir%lib\
+Task8=6|2147483649|Software\Zandor Tasks|Path|%InstallDir%bin
+Task9=6|-2147483646|Software\Zandor Tasks|Machine|m
+Task10=8|app.ini|Paths|Dir|%ProgDir%;%LanguageID%;%Windows%
+Task11=9|%ProgDir%|regtest.dll|1
+Task12=9|%Windows%|zdcomp.exe|0
+Task13=10|app.exe|zdy|Zandor Yes|0|app.ico|1
+Task14=10|app.exe|zdn|Zandor No|0|app.ico|1
+Task15=266|app.exe|zdq||-1||
+Task16=6|2147483651|Software\Zandor Tasks|Refused|x
+Task17=5|..\zdout.txt|opt.txt|%Windows%
+EOF
+printf 'option file\r\n' >"$T/setup/opt.txt"
+cp "$REGTEST" "$T/setup/zdreg.dll"
+cp "$PROBE" "$T/setup/zdcomp.exe"
+seq 1 500 >"$T/program/app.exe"
+printf 'not really an icon\r\n' >"$T/program/app.ico"
+printf 'tool\r\n' >"$T/program/tools/tool.exe"
+cp "$REGTEST" "$T/program/regtest.dll"
+build_setup "$T/setup" "$T/Tasks.exe" --program "$T/program"
+
+# 1. The install: the association question comes twice, Yes then No.
+timeout 120 "$WINE64" "$T/Tasks.exe" /Q '/P:C:\Tasks' '/S:Task Menu' >"$T/wine.out" 2>&1 &
+SETUP_PID=$!
+timeout 90 "$WINE64" "$CLICKER" "Associate File Extension" 6 "$(winpath "$T/boxes.txt")" 60000 >/dev/null 2>&1 || true
+timeout 90 "$WINE64" "$CLICKER" "Associate File Extension" 7 "$(winpath "$T/boxes.txt")" 60000 >/dev/null 2>&1 || true
+wait "$SETUP_PID" || { echo "FAIL: Tasks.exe did not finish"; failures=$((failures + 1)); }
+wineserver -w
+check "the question names the extension" "$(grep -a '^text = ' "$T/boxes.txt" | tr -d '\r')" \
+  "text = Associate File Extension '*.zdy' with the program?  
+text = Associate File Extension '*.zdn' with the program?  "
+
+# Links, read back through the shell.
+link_fields() {  # link_fields LINK: target|arguments|workdir|icon,index
+  rm -f "$T/link.txt"
+  "$WINE64" "$LINKINFO" "$(winpath "$1")" "$(winpath "$T/link.txt")" >/dev/null 2>&1 || true
+  tr -d '\r' <"$T/link.txt" 2>/dev/null | awk -F= '{ v[$1] = substr($0, length($1) + 2) }
+    END { printf "%s|%s|%s|%s,%s", v["target"], v["arguments"], v["workdir"], v["icon"], v["iconindex"] }'
+}
+win_of() { printf 'C:\\%s' "${1#"$DRIVE_C/"}" | sed 's|/|\\|g'; }
+home="$DRIVE_C/users/$user"
+desk=$(find "$home" -type d -name Desktop | head -1)
+menu=$(find "$home" -type d -path '*Programs/Task Menu' | head -1)
+startup=$(find "$home" -type d -ipath '*Programs/Startup' | head -1)
+check_true "program menu folder made" test -n "$menu"
+check "type 0: desktop link under the installation folder" "$(link_fields "$desk/Tool Desk.lnk")" \
+  'C:\Tasks\tools\tool.exe|-d|C:\Tasks\tools\|C:\Tasks\app.ico,0'
+check "type 1: program menu link in its sub-folder, a folder variable" "$(link_fields "$menu/Sub/Tool Menu.lnk")" \
+  'C:\windows\notepad.exe|-m|C:\windows\|C:\windows\notepad.exe,0'
+check "type 2: address link with the url.dll icon" "$(link_fields "$desk/Home Desk.lnk" | cut -d'|' -f4)" \
+  'C:\WINDOWS\system32\url.dll,0'
+check "type 3: address link with its own icon" "$(link_fields "$menu/Home Menu.lnk" | cut -d'|' -f4)" \
+  'C:\Tasks\app.ico,0'
+check "type 4: Startup link" "$(link_fields "$startup/Tool Start.lnk")" \
+  'C:\Tasks\tools\tool.exe|-s|C:\Tasks\tools\|C:\Tasks\tools\tool.exe,0'
+
+# Copies, the component run and the registration.
+check_true "type 5: copied into the Windows folder" cmp -s "$T/setup/opt.txt" "$WIN/zdopt.txt"
+check_true "type 5: copied into a new folder of the installation" cmp -s "$REGTEST" "$DRIVE_C/Tasks/lib/zdver.dll"
+check_true "type 5 with a way up: refused" test ! -e "$DRIVE_C/zdout.txt"
+check_true "type 9: the component copied" cmp -s "$PROBE" "$WIN/zdcomp.exe"
+check "type 9: the component ran in its folder" \
+  "$(grep -a -E '^(exe|cwd) = ' "$T/probe.log" | tr -d '\r' | tr '\n' ' ')" \
+  'exe = C:\windows\zdcomp.exe cwd = C:\windows '
+check "type 9: the packaged DLL registered through regsvr32" \
+  "$(tr -d '\r' <"$DRIVE_C/Tasks/regtest.dll.registered" 2>/dev/null)" registered
+
+# Registry values and associations, as the prefix's files hold them.
+reg_key() {  # reg_key FILE 'KEY\PATH': its value lines, "\\" shown as "\"
+  local header
+  header="[$(printf '%s' "$2" | sed 's/\\/\\\\\\\\/g')]"
+  awk -v h="$header" 'index($0, h) == 1 { on = 1; found = 1; next } on && /^$/ { exit }
+    on && /^[@"]/ { print } END { if (!found) print "(no key)" }' "$1" | sed 's/\\\\/\\/g'
+}
+U="$WINEPREFIX/user.reg"
+S="$WINEPREFIX/system.reg"
+check "type 6: HKEY_CURRENT_USER value" "$(reg_key "$U" 'Software\Zandor Tasks')" '"Path"="C:\Tasks\bin"'
+check "type 6: HKEY_LOCAL_MACHINE value" "$(reg_key "$S" 'Software\Zandor Tasks')" '"Machine"="m"'
+check "type 10 Yes: extension" "$(reg_key "$S" 'Software\Classes\.zdy')" '@="zdy_auto_file"'
+check "type 10 Yes: type" "$(reg_key "$S" 'Software\Classes\zdy_auto_file')" '@="Zandor Yes"'
+check "type 10 Yes: icon" "$(reg_key "$S" 'Software\Classes\zdy_auto_file\DefaultIcon')" '@="C:\Tasks\app.ico,0"'
+check "type 10 Yes: open command" "$(reg_key "$S" 'Software\Classes\Applications\app.exe\shell\open\command')" \
+  '@="\"C:\Tasks\app.exe\" \"%1\""'
+check "type 10 Yes: the user's choice" \
+  "$(reg_key "$U" 'Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts\.zdy')" '"Application"="app.exe"'
+check "type 10 No: no extension key" "$(reg_key "$S" 'Software\Classes\.zdn')" '(no key)'
+check "type 10 No: no type key" "$(reg_key "$S" 'Software\Classes\zdn_auto_file')" '(no key)'
+check "type 266 as 10, unasked: type named after the program" "$(reg_key "$S" 'Software\Classes\zdq_auto_file')" \
+  '@="app.exe"'
+check "type 266 without icon: no DefaultIcon" "$(reg_key "$S" 'Software\Classes\zdq_auto_file\DefaultIcon')" \
+  '(no key)'
+check "type 8: INI value" "$(tr -d '\r' <"$DRIVE_C/Tasks/app.ini")" '[Paths]
+Dir = C:\Tasks\;0;C:\windows\'
+
+# The records, in the order the tasks ran.
+D="$(win_of "$desk")"
+M="$(win_of "$menu")"
+printf '%s\r\n' '[UserTask]' 'Number = 12' \
+  "Task1 = 0|$D\\Tool Desk.lnk" "Task2 = 1|$M\\Sub\\Tool Menu.lnk" "Task3 = 2|$D\\Home Desk.lnk" \
+  "Task4 = 3|$M\\Home Menu.lnk" "Task5 = 4|$(win_of "$startup")\\Tool Start.lnk" \
+  'Task6 = 5|C:\windows\zdopt.txt' 'Task7 = 5|C:\Tasks\lib\zdver.dll' \
+  'Task8 = 6|2147483649|Software\Zandor Tasks|Path' 'Task9 = 6|2147483650|Software\Zandor Tasks|Machine' \
+  'Task10 = 9|C:\windows\system32\|C:\Tasks\regtest.dll' 'Task11 = 10|zdy|app.exe' 'Task12 = 10|zdq|app.exe' \
+  >"$T/expected_tasks.txt"
+awk '/^\[/ { on = ($0 ~ /^\[UserTask\]/) } on' "$DRIVE_C/Tasks/uninstall.dat" >"$T/tasks.txt"
+check_true "uninstall.dat UserTask records one by one" diff <(tr -d '\r' <"$T/expected_tasks.txt") \
+  <(tr -d '\r' <"$T/tasks.txt")
+
+# 2. Copies over files that are there now: the version dialog asks.
+mkdir -p "$T/again"
+printf '%s\r\n' '[Settings]' 'ProgExe=app.exe' '[Info]' 'Titel=Again' '[Task]' 'NoUninstall=1' '[UserTask]' \
+  'Number=2' 'Task1=5|zdver.dll|zdreg.dll|%InstallDir%lib\' 'Task2=5|zdopt.txt|opt.txt|%Windows%' \
+  >"$T/again/setup.ini"
+printf 'changed option file\r\n' >"$T/again/opt.txt"
+cp "$REGTEST" "$T/again/zdreg.dll"
+build_setup "$T/again" "$T/Again.exe"
+printf 'old\r\n' >"$WIN/zdopt.txt"
+printf 'kept' >>"$DRIVE_C/Tasks/lib/zdver.dll"  # still carries its version resource
+cp "$DRIVE_C/Tasks/lib/zdver.dll" "$T/zdver.before"
+
+# Waits for the dialog titled $1, takes its screenshot $2, has the clicker
+# record its texts and clicks the button at client position $3 $4 with the
+# mouse (the toolkit takes clicks from its controls, not bare commands).
+answer_dialog() {
+  local id=""
+  for _ in $(seq 1 300); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1) && [ -n "$id" ] && break
+    sleep 0.2
+  done
+  if [ -z "$id" ]; then
+    echo "FAIL: no dialog '$1'"
+    failures=$((failures + 1))
+    return
+  fi
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$SHOTS/$2" || true
+  timeout 60 "$WINE64" "$CLICKER" "$1" 0 "$(winpath "$T/dialogs.txt")" 20000 >/dev/null 2>&1 &
+  local clicker=$!
+  sleep 1.5
+  # Wine draws the frame itself without a window manager: an even border
+  # around, the caption above the 340 x 236 client area.
+  local border=$(((WIDTH - 340) / 2))
+  xdotool mousemove $((X + border + $3)) $((Y + HEIGHT - 236 - border + $4)) click 1
+  wait "$clicker" || true
+}
+timeout 120 "$WINE64" "$T/Again.exe" /Q '/P:C:\Tasks' >"$T/wine.out" 2>&1 &
+SETUP_PID=$!
+answer_dialog " Copy File  'zdreg.dll'" version_dialog_versions.png 210 220  # No
+answer_dialog " Copy File  'opt.txt'" version_dialog_times.png 130 220     # Yes
+wait "$SETUP_PID" || { echo "FAIL: Again.exe did not finish"; failures=$((failures + 1)); }
+texts=$(tr -d '\r' <"$T/dialogs.txt" | grep -a '^text = ' | sed 's/^text = //')
+language=$(printf '%s\n' "$texts" | sed -n 4p)
+check "version dialog over two versioned files" "$(printf '%s\n' "$texts" | sed -n 1,13p)" \
+  "Version:
+1.2.3.4
+Language:
+$language
+Description:
+Zandor test component
+Replace the current file with this file version?
+Version:
+1.2.3.4
+Language:
+$language
+Description:
+Zandor test component"
+check_true "the translation's language is named" test -n "$language"
+stamp='[0-9]{4}-[0-9]{2}-[0-9]{2}  [0-9]{2}:[0-9]{2}'
+check_true "files without versions show their creation times" bash -c \
+  "printf '%s\n' \"\$1\" | sed -n '15p;22p' | grep -cxE '$stamp' | grep -qx 2" _ "$texts"
+check "and no language or description" "$(printf '%s\n' "$texts" | sed -n '17p;19p;24p;26p' | sort -u)" \
+  '--- not available ---'
+check_true "No keeps the installed file" cmp -s "$T/zdver.before" "$DRIVE_C/Tasks/lib/zdver.dll"
+check_true "Yes replaces it" cmp -s "$T/again/opt.txt" "$WIN/zdopt.txt"
+
+rm -f "$WIN/zdopt.txt" "$WIN/zdcomp.exe"
+e2e_end
