@@ -39,15 +39,15 @@ APP_DIR="$DRIVE_C/Uninst App"
 GUID='{6A1B2C3D-0000-4000-8000-00000000E3E1}'
 MUTEX=ZandorUninstallTest
 mkdir -p "$T/setup" "$T/program/docs" "$T/program/tools"
-printf '%s\r\n' '[Settings]' 'ProgExe=app.exe' "DefaultDir=$APP" \
+printf '%s\r\n' '[Settings]' 'ProgExe=uninstapp.exe' "DefaultDir=$APP" \
   '[Info]' 'Titel=Probe App' 'Version=2.5' "GUID=$GUID" \
   '[StartMenue]' 'DefaultDir=Uninst Menu\Sub' 'ProgLink=Uninst Probe' 'Help=docs\guide.txt' \
   'URL=https://example.org/probe' 'Exe=tools\Helper.exe' 'Unistall=1' \
   '[Task]' 'Desktop=1' 'StartMenu=1' "MutexString=$MUTEX" \
   '[UserTask]' 'Number=5' 'Task1=0|Probe Guide|docs\guide.txt|-1||' 'Task2=1|Extra\Helper|tools\Helper.exe|-1||' \
   'Task3=6|2147483649|Software\ZandorUninstallTest\Lines|Opt|%InstallDir%' \
-  'Task4=9|%ProgDir%|comp.dll|1' 'Task5=10|app.exe|zdl|Probe lines|-1||0' >"$T/setup/setup.ini"
-seq 1 2000 >"$T/program/app.exe"
+  'Task4=9|%ProgDir%|comp.dll|1' 'Task5=10|uninstapp.exe|zdl|Probe lines|-1||0' >"$T/setup/setup.ini"
+seq 1 2000 >"$T/program/uninstapp.exe"
 seq 1 400 >"$T/program/docs/guide.txt"
 printf 'helper\r\n' >"$T/program/tools/Helper.exe"
 printf 'not really a dll\r\n' >"$T/program/comp.dll"
@@ -133,6 +133,13 @@ menu=$(ini_value "$APP_DIR/uninstall.dat" StartMenu)
 desktop=$(ini_value "$APP_DIR/uninstall.dat" DesktopIcon)
 check_true "start-menu links made" test -f "$(unix_of "$menu")Uninstall.lnk"
 check_true "desktop link made" test -f "$(unix_of "$desktop")"
+# The install's own task records: two links, a registry value, the
+# component in the folder and the association.
+check "the install recorded its five tasks" "$(ini_value "$APP_DIR/uninstall.dat" Number)" 5
+check_true "task link on the desktop" test -f "$(dirname "$(unix_of "$desktop")")/Probe Guide.lnk"
+check_true "task link in a folder of the start menu" test -f "$(unix_of "$menu")Extra/Helper.lnk"
+check_true "task registry value" reg_has user.reg 'Software\ZandorUninstallTest\Lines'
+check_true "task association" reg_has system.reg 'Software\Classes\.zdl'
 
 # Task records of every kind, with their effects made here, whether or not
 # the install's task list made its own: the record is input anybody can
@@ -143,17 +150,17 @@ cp "$T/program/comp.dll" "$APP_DIR/comp2.dll"
 cp "$DRIVE_C/windows/zandor-kept.opt" "$DRIVE_C/windows/zandor-copied.opt"
 {
   "$WINE64" reg add 'HKCU\Software\ZandorUninstallTest\Sub' /v Opt /t REG_SZ /d 1 /f
-  "$WINE64" reg add 'HKCR\Applications\app.exe\shell\open\command' /ve /t REG_SZ /d "\"$APP\\app.exe\" \"%1\"" /f
+  "$WINE64" reg add 'HKCR\Applications\uninstapp.exe\shell\open\command' /ve /t REG_SZ /d "\"$APP\\uninstapp.exe\" \"%1\"" /f
   "$WINE64" reg add 'HKCR\.zdu' /ve /t REG_SZ /d zdu_auto_file /f
   "$WINE64" reg add 'HKCR\zdu_auto_file' /ve /t REG_SZ /d 'Probe file' /f
-  "$WINE64" reg add 'HKCR\zdu_auto_file\DefaultIcon' /ve /t REG_SZ /d "$APP\\app.exe,0" /f
+  "$WINE64" reg add 'HKCR\zdu_auto_file\DefaultIcon' /ve /t REG_SZ /d "$APP\\uninstapp.exe,0" /f
   "$WINE64" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts\.zdu' /v Application \
-    /t REG_SZ /d app.exe /f
+    /t REG_SZ /d uninstapp.exe /f
 } >/dev/null 2>&1
 record="$APP_DIR/uninstall.dat"
 n=$(ini_value "$record" Number)
 extra=("0|$(win_of "$desktop_dir")\\Extra Task.lnk"
-  '6|2147483649|Software\ZandorUninstallTest\Sub|Opt' '10|zdu|app.exe' "9|C:\\windows\\system32\\|$APP\\comp2.dll"
+  '6|2147483649|Software\ZandorUninstallTest\Sub|Opt' '10|zdu|uninstapp.exe' "9|C:\\windows\\system32\\|$APP\\comp2.dll"
   '5|C:\windows\zandor-copied.opt' '0|C:\windows\win.ini' '9|C:\windows\system32\|C:\windows\system.ini'
   '6|2147483651|.DEFAULT\Control Panel|Zandor')
 lines=()
@@ -208,7 +215,7 @@ timeout 60 "$WINE64" "$CLICKER" "uninstall Program" 2 "$(winpath "$T/mutex1.txt"
 wait "$pid" || true
 check "the Mutex text" "$(tr -d '\r' <"$T/mutex1.txt" 2>/dev/null | tr '\n' '|')" \
   "caption = uninstall Program|text = Close Program 'Probe App' first!|Then press OK!|"
-check_true "Cancel removes nothing" test -f "$APP_DIR/app.exe"
+check_true "Cancel removes nothing" test -f "$APP_DIR/uninstapp.exe"
 rm -f "$T/holder.held"
 wait "$holder" || true
 # The probe holds the mutex again; the box is answered with OK once it has
@@ -225,7 +232,7 @@ dialog=$(timeout 30 xdotool search --sync --onlyvisible --name '^ uninstall Prog
 check_true "OK after the program ended opens the dialog" test -n "$dialog"
 xdotool key Escape 2>/dev/null || true  # Cancel
 wait "$pid" || true
-check_true "the dialog's Cancel removes nothing" test -f "$APP_DIR/app.exe"
+check_true "the dialog's Cancel removes nothing" test -f "$APP_DIR/uninstapp.exe"
 
 # ------------------------------------------------------ 4. hostile records --
 good=$(cat "$APP_DIR/uninstall.dat")
@@ -239,7 +246,7 @@ check "a record without ProgDir is refused" "$(exit_code "$UNINSTALL" /Q)" 1
 rm "$APP_DIR/uninstall.dat"
 check "a missing record is refused" "$(exit_code "$UNINSTALL" /Q)" 1
 wineserver -w
-for f in app.exe docs/guide.txt tools/Helper.exe Uninstall.exe; do
+for f in uninstapp.exe docs/guide.txt tools/Helper.exe Uninstall.exe; do
   check_true "refused runs kept $f" test -f "$APP_DIR/$f"
 done
 check_true "refused runs kept the uninstall entry" reg_has system.reg \
