@@ -193,11 +193,20 @@ LC_ALL=C comm -3 "$T/before.txt" "$T/after.txt" | grep -v 'PendingFileRenameOper
 check "the prefix is as before the install" "$(cat "$T/diff.txt")" ""
 
 # ------------------------------------------------- 2. a user file survives --
+# A component that tells its unregistration: regsvr32 /u runs before it is
+# deleted, and the marker it writes stays beside the user file.
 quiet_install
 printf 'mine\r\n' >"$APP_DIR/user.txt"
+cp "$ZANDOR_WIN64_DIR/regtest.dll" "$APP_DIR/parts.dll"
+record="$APP_DIR/uninstall.dat"
+n=$(ini_value "$record" Number)
+sed -i "s/^Number = $n\r\$/Number = $((n + 1))\r/" "$record"
+ini_add "$record" UserTask "Task$((n + 1)) = 9|C:\\windows\\system32\\|$APP\\parts.dll"
 check "quiet uninstall with a user file" "$(exit_code "$UNINSTALL" /Q)" 0
 wait_cleanup "$APP_DIR"
-check "only the user file is left" "$(cd "$APP_DIR" && find . | sort | tr '\n' ' ')" ". ./user.txt "
+check "only the user file and the marker are left" "$(cd "$APP_DIR" && find . | sort | tr '\n' ' ')" \
+  ". ./parts.dll.unregistered ./user.txt "
+check "the component was unregistered" "$(tr -d '\r' <"$APP_DIR/parts.dll.unregistered" 2>/dev/null)" unregistered
 rm -rf "$APP_DIR"
 
 # ------------------------------------------ 3. the running-program check --
