@@ -1,6 +1,11 @@
 # End-to-end tests: the x86_64 Install.exe of the win64 build runs under
 # Wine in a private prefix made once per test run (the e2e_prefix fixture);
-# the win64 build's unit tests run there too.
+# the win64 build's unit tests run there too. The same scripts run again as
+# e2e32_* against the shipped 32-bit build, in a WoW64 prefix of their own
+# (the e2e32_prefix fixture, which also finds out whether 32-bit programs
+# run here at all and else has every e2e32_* test skip with its reason).
+set(ZANDOR_WIN32_DIR "${CMAKE_SOURCE_DIR}/build/win32" CACHE PATH
+    "Build folder of the shipped i686 Windows build that the 32-bit end-to-end run tests")
 find_program(WINE64 NAMES wine64 PATHS /usr/lib/wine NO_DEFAULT_PATH)
 if(NOT WINE64)
   find_program(WINE64 NAMES wine64 wine)
@@ -15,13 +20,19 @@ set(E2E_WORK "${CMAKE_BINARY_DIR}/e2e")
 set(E2E_ENV
     "ZANDOR_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
     "ZANDOR_WIN64_DIR=${ZANDOR_WIN64_DIR}"
+    "ZANDOR_WIN32_DIR=${ZANDOR_WIN32_DIR}"
     "ZANDOR_TOOL=$<TARGET_FILE:zandor>"
     "ZANDOR_E2E_WORK=${E2E_WORK}"
     "WINE64=${WINE64}"
     "XVFB_RUN=${XVFB_RUN}")
+set(E2E32_ENV ${E2E_ENV})
+list(FILTER E2E32_ENV EXCLUDE REGEX "^ZANDOR_E2E_WORK=")
+list(APPEND E2E32_ENV "ZANDOR_E2E_WORK=${CMAKE_BINARY_DIR}/e2e32" "ZANDOR_E2E_ARCH=32")
 
 add_test(NAME e2e_prefix COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/make_prefix.sh")
 set_tests_properties(e2e_prefix PROPERTIES FIXTURES_SETUP wine_prefix ENVIRONMENT "${E2E_ENV}" TIMEOUT 300)
+add_test(NAME e2e32_prefix COMMAND bash "${CMAKE_SOURCE_DIR}/tests/e2e/make_prefix.sh")
+set_tests_properties(e2e32_prefix PROPERTIES FIXTURES_SETUP wine_prefix32 ENVIRONMENT "${E2E32_ENV}" TIMEOUT 300)
 
 file(GLOB E2E_SCRIPTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/e2e/test_*.sh")
 foreach(script ${E2E_SCRIPTS})
@@ -33,8 +44,12 @@ foreach(script ${E2E_SCRIPTS})
   # Tests with windows share the prefix for windows, whose server lives on
   # one display at a time.
   file(STRINGS "${script}" shows_windows REGEX "^run_under_xvfb")
+  add_test(NAME e2e32_${name} COMMAND bash "${script}")
+  set_tests_properties(e2e32_${name} PROPERTIES FIXTURES_REQUIRED wine_prefix32
+      ENVIRONMENT "${E2E32_ENV}" TIMEOUT 600 SKIP_RETURN_CODE 77)
   if(shows_windows)
     set_tests_properties(e2e_${name} PROPERTIES RESOURCE_LOCK wine_gui_prefix)
+    set_tests_properties(e2e32_${name} PROPERTIES RESOURCE_LOCK wine_gui_prefix32)
   endif()
 endforeach()
 

@@ -3,6 +3,7 @@
 // and record they leave, and the copy error of a damaged package.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,17 @@ std::vector<std::string> g_log;
 void LogAdd(const std::string& line) { g_log.push_back(line); }
 void LogReplace(const std::string& line) { g_log.back() = line; }
 
+// The bar as the install sets it, and where it stood at each drain while the
+// copy's running line was the log's last.
+uint32_t g_barMax = 0;
+uint32_t g_barPosition = 0;
+std::vector<uint32_t> g_copyDrains;
+void BarMax(uint32_t units) { g_barMax = units; }
+void BarPosition(uint32_t units) { g_barPosition = units; }
+void CopyDrain() {
+  if (!g_log.empty() && g_log.back() == "Copy Program Files .....") g_copyDrains.push_back(g_barPosition);
+}
+
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 class InstallTest : public TempFolderTest {
@@ -45,12 +57,15 @@ class InstallTest : public TempFolderTest {
   // setup.pck in the work folder; a damaged one has a byte of its first
   // block flipped.
   void WritePackage(bool damaged) {
+    WriteFiles({{"View.exe", std::string(2000, 'v')}, {"read.txt", "read me"}}, damaged);
+  }
+  void WriteFiles(const std::vector<std::pair<std::string, std::string>>& files, bool damaged) {
     PackageWriter writer;
     const std::string path = Native("work/setup.pck");
     ASSERT_TRUE(BeginPackage(&writer, path, {}, kLevelDefault)) << writer.error;
-    const std::string files[][2] = {{"View.exe", std::string(2000, 'v')}, {"read.txt", "read me"}};
     for (const auto& f : files) {
-      ASSERT_TRUE(AddFileEntry(&writer, f[0], reinterpret_cast<const uint8_t*>(f[1].data()), f[1].size(), 0, 0))
+      ASSERT_TRUE(AddFileEntry(&writer, f.first, reinterpret_cast<const uint8_t*>(f.second.data()), f.second.size(),
+                               0, 0))
           << writer.error;
     }
     ASSERT_TRUE(FinishPackage(&writer)) << writer.error;
@@ -62,7 +77,8 @@ class InstallTest : public TempFolderTest {
 
   // Runs the install as the drivers do: start-up read and settings load of
   // setup.ini, then the table.
-  void Install(const std::string& ini, bool wizard, bool desktop, bool startMenu) {
+  void Install(const std::string& ini, bool wizard, bool desktop, bool startMenu,
+               const InstallProgress* progress = nullptr, void (*drain)() = nullptr) {
     Write("work/setup.ini", ini);
     LoadDefaultTexts("Viewer", "");
     ReadStartupConfig(paths_.iniPath, &product_);
@@ -80,6 +96,8 @@ class InstallTest : public TempFolderTest {
     context.choices = &choices;
     context.result = &result_;
     context.log = wizard ? &log : nullptr;
+    context.progress = progress;
+    context.drain = drain;
     context.wizard = wizard;
     context.loggedInAsAdmin = &login_;
     RunInstall(&context);
@@ -224,6 +242,52 @@ TEST_F(InstallTest, DamagedPackageIsToldOnceInTheWizardAndNeverWhenQuiet) {
     // The rest of the package is installed and the later steps run.
     EXPECT_EQ(Read("inst/read.txt"), "read me");
     EXPECT_TRUE(FileExists(Win("inst\\uninstall.dat")));
+  }
+}
+
+// The copy drains through the install's context, not behind its back:
+// between the 1 MiB pieces of a large file's read and write, and after
+// every file with the bar at that file's end.
+TEST_F(InstallTest, CopyDrainsBetweenPiecesAndFiles) {
+  std::mt19937 random(7);
+  std::string big(2621440, '\0');  // 2.5 MiB that do not compress, so they are stored as they are
+  for (char& c : big) c = static_cast<char>(random());
+  WriteFiles({{"big.bin", big}, {"small.txt", "abc"}}, false);
+  g_barMax = g_barPosition = 0;
+  g_copyDrains.clear();
+  const InstallProgress progress = {BarMax, BarPosition};
+  Install(std::string(kFullInfo) + kSettings, true, false, false, &progress, CopyDrain);
+  EXPECT_EQ(Read("inst/big.bin"), big);
+  EXPECT_EQ(g_barMax, 2621443u);
+  EXPECT_EQ(g_barPosition, 2621443u);
+  // Before the package opens; two between the three pieces read; two
+  // between the three pieces written; after each of the two files.
+  EXPECT_EQ(g_copyDrains, std::vector<uint32_t>({0, 0, 0, 0, 0, 2621440, 2621443}));
+}
+
+// The bar's range is a signed 32-bit number: below 2 GiB it counts bytes,
+// above it both numbers are halved as often as the total needs, and a count
+// past the total stays at the end.
+TEST_F(InstallTest, ProgressBarUnitsStayInRangeAndNeverRunBack) {
+  const uint64_t GiB = 1ull << 30;
+  const struct {
+    uint64_t count, total;
+    uint32_t units;
+  } cases[] = {
+      {0, 0, 0},
+      {7, 12, 7},
+      {12, 12, 12},
+      {13, 12, 12},
+      {2147483647, 2147483647, 2147483647},
+      {2 * GiB, 2 * GiB, 1073741824},
+      {GiB + 1, 2 * GiB, 536870912},
+      {4 * GiB + 4, 5 * GiB, 1073741825},  // past 4 GiB, where a 32-bit count starts again from 4
+      {5 * GiB, 5 * GiB, 1342177280},
+      {6 * GiB, 5 * GiB, 1342177280},
+      {64 * GiB, 64 * GiB, 1073741824},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProgressBarUnits(c.count, c.total), c.units) << c.count << " of " << c.total;
   }
 }
 

@@ -63,6 +63,42 @@ TEST_F(LinksTest, IconMarkerStandsForTheTarget) {
   }
 }
 
+// The link object holds paths only, so an address becomes the URL handler
+// of the system folder with the address as its argument; paths, drive
+// letters included, stay as they are.
+TEST_F(LinksTest, AddressLinksStartTheUrlHandler) {
+  SystemDoubleSetSystemDirectory("D:\\OS\\sys\\");
+  const struct {
+    const char* target;
+    const char* link;
+  } cases[] = {
+      {"http://example.org/a?b=c", "D:\\OS\\sys\\RunDll32.exe | Url.dll,FileProtocolHandler http://example.org/a?b=c"},
+      {"mailto:ann@example.com", "D:\\OS\\sys\\RunDll32.exe | Url.dll,FileProtocolHandler mailto:ann@example.com"},
+      {"svn+ssh://host/repo", "D:\\OS\\sys\\RunDll32.exe | Url.dll,FileProtocolHandler svn+ssh://host/repo"},
+      {"C:\\v.exe", "C:\\v.exe | -x"},
+      {"C:/v.exe", "C:/v.exe | -x"},
+      {"v.exe", "v.exe | -x"},
+      {"\\\\host\\share\\v.exe", "\\\\host\\share\\v.exe | -x"},
+      {"1http://x", "1http://x | -x"},
+      {"my file:x", "my file:x | -x"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    ResetShellLinkDouble();
+    ShellLinkFields link;
+    link.target = c.target;
+    link.arguments = "-x";
+    link.linkFile = Win("Desktop\\v.lnk");
+    link.iconFile = kAddressIconFile;
+    CreateShellLink(link);
+    ASSERT_EQ(ShellLinkDoubleLinks().size(), 1u);
+    const ShellLinkFields& made = ShellLinkDoubleLinks()[0];
+    EXPECT_EQ(made.target + " | " + made.arguments, c.link);
+    EXPECT_EQ(made.iconFile, kAddressIconFile);
+    EXPECT_EQ(made.linkFile, Win("Desktop\\v.lnk"));
+  }
+}
+
 TEST_F(LinksTest, DesktopLinkNamedAfterTheLinkOrTheProgram) {
   EXPECT_EQ(CreateDesktopLink({"C:\\V\\", "Viewer.v2.exe", "Viewer Link", "-fast"}), Win("Desktop\\Viewer Link.lnk"));
   EXPECT_EQ(CreateDesktopLink({"C:\\V\\", "Viewer.v2.exe", "", ""}), Win("Desktop\\Viewer.lnk"));
@@ -85,7 +121,8 @@ TEST_F(LinksTest, StartMenuLinksByTheirConditions) {
        "Programs\\Viewer Group\\Viewer Link.lnk > C:\\V\\Viewer.exe | C:\\V\\ | -fast | C:\\V\\Viewer.exe,0\n"
        "Programs\\Viewer Group\\conv.lnk > C:\\V\\tools\\conv.x.exe | C:\\V\\tools\\ |  | C:\\V\\tools\\conv.x.exe,0\n"
        "Programs\\Viewer Group\\Hilfe.lnk > C:\\V\\doc\\help.chm | C:\\V\\ |  | C:\\V\\doc\\help.chm,0\n"
-       "Programs\\Viewer Group\\Im Netz.lnk > http://example.org/ |  |  | C:\\WINDOWS\\system32\\url.dll,0\n"
+       "Programs\\Viewer Group\\Im Netz.lnk > C:\\WINDOWS\\system32\\RunDll32.exe |  | "
+       "Url.dll,FileProtocolHandler http://example.org/ | C:\\WINDOWS\\system32\\url.dll,0\n"
        "Programs\\Viewer Group\\Entfernen.lnk > C:\\V\\Uninstall.exe | C:\\V\\ |  | C:\\V\\Uninstall.exe,0\n",
        "conv.lnk"},
       // An empty folder name and link name come from ProgExe; Unistall 0 and

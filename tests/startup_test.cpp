@@ -658,8 +658,8 @@ TEST_F(StartupTest, InstallWithAPageLogsTheCopyAndMovesTheBarByBytes) {
   unsetenv("InstallDir");
   RunInstall(&context);
   // The running line shows before the copy starts; the bar's end is the
-  // total of the entry sizes; a file left alone by the no-copy list does not
-  // move the bar.
+  // total of the entry sizes; each file with data drains after it moves the
+  // bar; a file left alone by the no-copy list neither moves nor drains.
   const std::vector<std::string> expected = {
       "add --- unkown ---",  // no setup.ini: the default title and no author line
       "add ",
@@ -668,7 +668,9 @@ TEST_F(StartupTest, InstallWithAPageLogsTheCopyAndMovesTheBarByBytes) {
       "drain",
       "maximum 3013",
       "position 7",
+      "drain",
       "position 3007",
+      "drain",
       "replace Copy Program Files   -->   *** Completed ***",
       "add ",
       "drain",

@@ -169,15 +169,18 @@ TEST_F(TasksTest, TaskLinesByTheirFields) {
        "@Desktop\\m.lnk > @inst\\app.exe | @inst\\ |  | @Windows\\w.ico,1\n",
        ""},
       // The program menu (its sub-folder made), the address links with the
-      // address as written and url.dll unless an icon is given, Startup.
+      // address as written (given to the URL handler, as every address
+      // link is) and url.dll unless an icon is given, Startup.
       {"Number=5\r\nTask1=1|Sub\\n|app.exe|0||-x\r\nTask2=2|Home|http://e.org/a b|0||ignored\r\n"
        "Task3=2|Home2|http://e.org/|3|app.ico\r\nTask4=3|Web.lnk|http://e.org/|-1|app.ico\r\n"
        "Task5=4|auto|app.exe|||/min\r\n",
        "1|@Menu\\Sub\\n.lnk\n2|@Desktop\\Home.lnk\n2|@Desktop\\Home2.lnk\n3|@Menu\\Web.lnk\n4|@Startup\\auto.lnk\n",
        "@Menu\\Sub\\n.lnk > @inst\\app.exe | @inst\\ | -x | @inst\\app.exe,0\n"
-       "@Desktop\\Home.lnk > http://e.org/a b |  |  | C:\\WINDOWS\\system32\\url.dll,0\n"
-       "@Desktop\\Home2.lnk > http://e.org/ |  |  | @inst\\app.ico,3\n"
-       "@Menu\\Web.lnk > http://e.org/ |  |  | C:\\WINDOWS\\system32\\url.dll,0\n"
+       "@Desktop\\Home.lnk > @System\\RunDll32.exe |  | Url.dll,FileProtocolHandler http://e.org/a b | "
+       "C:\\WINDOWS\\system32\\url.dll,0\n"
+       "@Desktop\\Home2.lnk > @System\\RunDll32.exe |  | Url.dll,FileProtocolHandler http://e.org/ | @inst\\app.ico,3\n"
+       "@Menu\\Web.lnk > @System\\RunDll32.exe |  | Url.dll,FileProtocolHandler http://e.org/ | "
+       "C:\\WINDOWS\\system32\\url.dll,0\n"
        "@Startup\\auto.lnk > @inst\\app.exe | @inst\\ | /min | @inst\\app.exe,0\n",
        ""},
       // Registry values: the three roots by either form of their number;

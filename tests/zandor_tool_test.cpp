@@ -263,6 +263,41 @@ TEST_F(ZandorToolTest, BuildTakesSetupPckAsItIsWithoutProgram) {
   EXPECT_EQ(ReadBytes(root_ / "work" / "setup.pck"), ReadBytes(root_ / "setup" / "setup.pck"));
 }
 
+// A build names the stub it took and the Windows it is for, read from the
+// stub's PE header: the shipped 32-bit one beside the tool by default.
+TEST_F(ZandorToolTest, BuildNamesTheStubItTook) {
+  struct Case {
+    const char* why;
+    uint32_t header;  // offset of "PE\0\0", stored at 0x3C
+    uint16_t machine;
+    size_t size;
+    const char* kind;
+  } cases[] = {
+      {"i386 stub", 0x80, 0x014C, 0x200, "(32-bit Windows)"},
+      {"x86_64 stub", 0x80, 0x8664, 0x200, "(64-bit Windows)"},
+      {"ARM stub", 0x80, 0x01C4, 0x200, "(unknown Windows machine)"},
+      {"header offset past the end", 0x1FC, 0x014C, 0x200, "(not a Windows program)"},
+      {"too short for a header", 0x80, 0x014C, 0x3F, "(not a Windows program)"},
+  };
+  Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
+  Write(root_ / "setup" / "setup.pck", "x");
+  for (const Case& c : cases) {
+    std::vector<uint8_t> stub(0x200);
+    stub[0] = 'M';
+    stub[1] = 'Z';
+    for (int i = 0; i < 4; i++) stub[0x3C + i] = static_cast<uint8_t>(c.header >> (8 * i));
+    const char pe[] = {'P', 'E', 0, 0, static_cast<char>(c.machine & 0xFF), static_cast<char>(c.machine >> 8)};
+    for (size_t i = 0; i < sizeof pe && c.header + i < stub.size(); i++) stub[c.header + i] = static_cast<uint8_t>(pe[i]);
+    stub.resize(c.size);
+    WriteBytes(root_ / "bin" / "Install.exe", stub);
+    ASSERT_EQ(Run({"build", P("setup"), "-o", P("Default.exe")}), kZandorOk) << c.why << err_.str();
+    EXPECT_EQ(out_.str(), "zandor: stub " + P("bin/Install.exe") + " " + c.kind + "\n") << c.why;
+  }
+  WriteBytes(root_ / "other.exe", {'M', 'Z'});
+  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Chosen.exe"), "--stub", P("other.exe")}), kZandorOk) << err_.str();
+  EXPECT_EQ(out_.str(), "zandor: stub " + P("other.exe") + " (not a Windows program)\n");
+}
+
 TEST_F(ZandorToolTest, BuildWithoutStubSaysToPassOne) {
   Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
   Write(root_ / "setup" / "setup.pck", "x");

@@ -1,5 +1,7 @@
 #include "actions/links.h"
 
+#include <cctype>
+
 #include "actions/folders.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
@@ -46,10 +48,31 @@ StartMenuSettings ReadStartMenuSettings(const std::string& iniPath) {
 
 }  // namespace
 
+bool IsWebAddress(const std::string& target) {
+  const size_t colon = target.find(':');
+  if (colon == std::string::npos || colon < 2 || !isalpha(static_cast<unsigned char>(target[0]))) return false;
+  for (size_t i = 1; i < colon; ++i) {
+    const unsigned char c = static_cast<unsigned char>(target[i]);
+    if (!isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+  }
+  return true;
+}
+
 void CreateShellLink(const ShellLinkFields& link) {
   ShellLinkFields shown = link;
   if (shown.iconFile == kTargetIconMarker) shown.iconFile = shown.target;
   if (shown.iconIndex == -1) shown.iconIndex = 0;
+  // The shell's link object holds a file path, not an address: given
+  // "https://..." it stores a path made of it (Wine puts the working folder
+  // in front), and the link opens nothing. So an address link starts the
+  // URL handler with the address, as the wizard's homepage link does. It
+  // stays a ".lnk" file under its own name, so the uninstall record names
+  // what was written, and keeps the icon it was given (url.dll). Address
+  // links have no arguments of their own.
+  if (IsWebAddress(shown.target)) {
+    shown.arguments = kUrlHandlerArguments + shown.target;
+    shown.target = GetFolderPath(kFolderSystem) + kUrlHandlerProgram;
+  }
   OsCreateShellLink(shown);
 }
 

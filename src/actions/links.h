@@ -14,9 +14,21 @@ inline constexpr char kTargetIconMarker[] = "|";
 // Windows folder is.
 inline constexpr char kAddressIconFile[] = "C:\\WINDOWS\\system32\\url.dll";
 
+// The system's URL handler, which opens a web address in the user's
+// browser: the program in the system folder and the text before the address.
+inline constexpr char kUrlHandlerProgram[] = "RunDll32.exe";
+inline constexpr char kUrlHandlerArguments[] = "Url.dll,FileProtocolHandler ";
+
+// True when target is a web address rather than a path: a scheme of two or
+// more letters, digits, "+", "-" or "." that begins with a letter, then ":"
+// ("http:", "mailto:"). A drive letter is one letter, so "C:\..." is a path.
+bool IsWebAddress(const std::string& target);
+
 // Writes link.linkFile, overwriting a link of that name. The target-icon
-// marker takes the target as icon file; an icon index of -1 becomes 0.
-// Nothing is reported: a link that cannot be made is missing.
+// marker takes the target as icon file; an icon index of -1 becomes 0. A
+// web address as target makes a link that starts the URL handler with that
+// address (see links.cpp). Nothing is reported: a link that cannot be made
+// is missing.
 void CreateShellLink(const ShellLinkFields& link);
 
 // The program that the program links start, as the settings load settled it.

@@ -26,10 +26,14 @@
 namespace {
 
 // The package reader calls back without any context, so the copy step
-// leaves its progress bar here for the length of the extraction.
+// leaves its progress bar here for the length of the extraction. Both
+// counts are 64-bit: entries are below 2 GiB each, but a package of
+// compressed blocks may expand to more than 4 GiB in all, and a 32-bit
+// count would wrap and send the bar back to its start.
 struct CopyProgress {
   const InstallProgress* sink = nullptr;
-  uint32_t bytes = 0;
+  uint64_t total = 0;  // the sizes of the file entries that the callback counts
+  uint64_t bytes = 0;
 };
 CopyProgress g_copy;
 
@@ -44,8 +48,20 @@ void Drain(const InstallContext* context) {
 // Each file adds the size the package directory records for it, so large
 // files move the bar in proportion.
 void CountCopiedFile() {
-  g_copy.bytes += static_cast<uint32_t>(CurrentPackageEntry().size);
-  g_copy.sink->setPosition(g_copy.bytes);
+  const int32_t size = CurrentPackageEntry().size;
+  if (size > 0) g_copy.bytes += static_cast<uint64_t>(size);
+  g_copy.sink->setPosition(ProgressBarUnits(g_copy.bytes, g_copy.total));
+}
+
+// What the callback will add up: the sizes of the files with data. Folder
+// entries carry size fields that nothing reads; counting them in the
+// maximum would leave the bar short of its end after a whole copy.
+uint64_t CountedPackageBytes() {
+  uint64_t total = 0;
+  for (const PackageEntry& entry : Package().entries) {
+    if (entry.kind == kEntryKindFile && entry.size > 0) total += static_cast<uint64_t>(entry.size);
+  }
+  return total;
 }
 
 // The installation folder with its "\", published to every child process
@@ -66,10 +82,13 @@ void CopyProgramFiles(InstallContext* context) {
   g_copy = CopyProgress();
   g_copy.sink = context->progress;
   const bool opened = OpenPackage(context->paths->workFolder + "setup.pck", g_copy.sink ? CountCopiedFile : nullptr);
-  if (g_copy.sink) g_copy.sink->setMaximum(PackageTotalSize());
+  g_copy.total = CountedPackageBytes();
+  if (g_copy.sink) g_copy.sink->setMaximum(ProgressBarUnits(g_copy.total, g_copy.total));
   // A missing or refused package copies nothing and says nothing; a file of
   // an opened package that did not go down whole is told after the step.
-  context->copyFailed = opened && !ExtractPackage(target, context->config->noCopyExt);
+  // The drain runs between files and between the pieces of a large one, so
+  // the wizard keeps answering during a long copy.
+  context->copyFailed = opened && !ExtractPackage(target, context->config->noCopyExt, context->drain);
   ClosePackage();
   g_copy = CopyProgress();
   if (context->log) {
@@ -208,6 +227,12 @@ const InstallStep kInstallSteps[] = {
 
 }  // namespace
 
+uint32_t ProgressBarUnits(uint64_t count, uint64_t total) {
+  int shift = 0;
+  while ((total >> shift) > static_cast<uint64_t>(INT32_MAX)) ++shift;
+  return static_cast<uint32_t>(std::min(count, total) >> shift);
+}
+
 std::vector<std::string> InstallHeaderLines(const std::string& title, const std::string& version,
                                             const std::string& date, const std::string& author,
                                             const std::string& email) {
@@ -263,12 +288,9 @@ namespace {
 // plain functions, so it is kept here while the wizard install runs.
 OsWindow g_wizard = 0;
 
-void SetWizardProgressMax(uint32_t bytes) {
-  OsSetProgressMax(g_wizard, kWizardProgress, static_cast<int>(std::min<uint32_t>(bytes, INT32_MAX)));
-}
-void SetWizardProgress(uint32_t bytes) {
-  OsSetProgress(g_wizard, kWizardProgress, static_cast<int>(std::min<uint32_t>(bytes, INT32_MAX)));
-}
+// The units of ProgressBarUnits fit the bar's signed range as they come.
+void SetWizardProgressMax(uint32_t units) { OsSetProgressMax(g_wizard, kWizardProgress, static_cast<int>(units)); }
+void SetWizardProgress(uint32_t units) { OsSetProgress(g_wizard, kWizardProgress, static_cast<int>(units)); }
 void AddWizardLogLine(const std::string& line) { OsAddLine(g_wizard, kWizardInstallLog, line); }
 void ReplaceLastWizardLogLine(const std::string& line) {
   int lines = OsCountLines(g_wizard, kWizardInstallLog);
@@ -318,6 +340,10 @@ void RunWizardInstall(OsWindow window) {
   OsShowControl(window, kWizardProgress, true);
   RunInstall(&context);
   g_wizard = 0;
+  // The steps after the task list (the uninstall record) leave no drain
+  // behind them; what arrived meanwhile is handled before the page changes
+  // to its end.
+  OsDrainEvents();
 
   OsShowControl(window, kWizardProgress, false);
   OsSetText(window, kWizardStatusLine, Text(kTextPage05Ready));

@@ -30,11 +30,18 @@ struct InstallResult {
   std::vector<std::string> taskRecords;  // "type|..." lines for the uninstall record
 };
 
-// The install page's progress bar, counted in bytes of the inner package.
+// The install page's progress bar, in the units of ProgressBarUnits.
 struct InstallProgress {
-  void (*setMaximum)(uint32_t bytes);
-  void (*setPosition)(uint32_t bytes);
+  void (*setMaximum)(uint32_t units);
+  void (*setPosition)(uint32_t units);
 };
+
+// A count of copied bytes on the progress bar, whose range is a signed
+// 32-bit number: the count itself while the total stays below 2 GiB, beyond
+// that count and total halved as often as the total needs. A count above
+// the total shows as the total, so the bar never runs past its end nor,
+// by wrapping, back to its start.
+uint32_t ProgressBarUnits(uint64_t count, uint64_t total);
 
 // The install page's log list.
 struct InstallLog {
@@ -50,7 +57,10 @@ struct InstallContext {
   InstallResult* result = nullptr;
   const InstallProgress* progress = nullptr;  // null: no progress bar (quiet)
   const InstallLog* log = nullptr;            // null: no install log (quiet)
-  void (*drain)() = nullptr;                  // handles pending window events; null: none
+  // Handles pending window events: after the steps that ask for it and
+  // during the copy, between files and between the pieces of a large one.
+  // Null: none (the quiet install).
+  void (*drain)() = nullptr;
   // The wizard install: it writes the install state and shows the copy
   // error; the quiet install does neither.
   bool wizard = false;

@@ -1,11 +1,11 @@
 #include "package/extract.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
 #include "package/entry_block.h"
 #include "package/package.h"
-#include "platform/system.h"
 #include "runtime/filesys.h"
 #include "runtime/rights.h"
 
@@ -13,24 +13,42 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-bool ReadBlock(uint32_t size, std::unique_ptr<uint8_t[]>* block) {
+void Drain(ExtractDrain drain) {
+  if (drain) drain();
+}
+
+// The block in pieces of kExtractChunk bytes, draining between them, so a
+// block of hundreds of megabytes does not hold the caller's window still.
+bool ReadBlock(uint32_t size, std::unique_ptr<uint8_t[]>* block, ExtractDrain drain) {
   OsFile file = Package().dataFile;
   if (file == nullptr) return false;
   block->reset(new (std::nothrow) uint8_t[size_t(size) + 1]);
   if (!*block) return false;
-  uint32_t got = 0;
-  return OsReadFile(file, block->get(), size, &got) && got == size;
+  for (uint32_t done = 0; done < size;) {
+    const uint32_t piece = std::min(size - done, kExtractChunk);
+    uint32_t got = 0;
+    if (!OsReadFile(file, block->get() + done, piece, &got) || got != piece) return false;
+    done += piece;
+    if (done < size) Drain(drain);
+  }
+  return true;
 }
 
-// One whole write of a file: created beside its final name, filled, and put
-// in place over any file of that name.
+// One whole write of a file: created beside its final name, filled in
+// pieces with drains between them, and put in place over any file of that
+// name.
 ExtractOutcome WriteEntryFileOnce(const std::string& path, const PackageEntry& entry, const uint8_t* data,
-                                  uint32_t size) {
+                                  uint32_t size, ExtractDrain drain) {
   ReplacingFile file;
   if (!BeginReplacingFile(path, &file)) return kExtractNotCreated;
-  if (size > 0 && !OsWriteFile(file.file, data, size)) {
-    AbandonReplacingFile(&file);
-    return kExtractWriteFailed;
+  for (uint32_t done = 0; done < size;) {
+    const uint32_t piece = std::min(size - done, kExtractChunk);
+    if (!OsWriteFile(file.file, data + done, piece)) {
+      AbandonReplacingFile(&file);
+      return kExtractWriteFailed;
+    }
+    done += piece;
+    if (done < size) Drain(drain);
   }
   if (!FinishReplacingFile(&file, entry.creationTime, entry.lastWriteTime)) {
     return file.placeRefused ? kExtractNotReplaced : kExtractWriteFailed;
@@ -43,21 +61,22 @@ struct EntryWrite {
   const PackageEntry* entry;
   const uint8_t* data;
   uint32_t size;
+  ExtractDrain drain;
 };
 
 ExtractOutcome WriteEntryJob(void* job) {
   const EntryWrite* w = static_cast<const EntryWrite*>(job);
-  return WriteEntryFileOnce(*w->path, *w->entry, w->data, w->size);
+  return WriteEntryFileOnce(*w->path, *w->entry, w->data, w->size, w->drain);
 }
 
 ExtractOutcome WriteEntryFile(const std::string& path, const PackageEntry& entry, const uint8_t* data,
-                              uint32_t size, bool loginRetry) {
-  EntryWrite job = {&path, &entry, data, size};
+                              uint32_t size, bool loginRetry, ExtractDrain drain) {
+  EntryWrite job = {&path, &entry, data, size, drain};
   return loginRetry ? RetryWithLogin(WriteEntryJob, &job) : WriteEntryJob(&job);
 }
 
 ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEntry& entry,
-                                const uint8_t* block) {
+                                const uint8_t* block, ExtractDrain drain) {
   if (!IsSafeEntryName(entry.name, false)) return kExtractUnsafeName;
   uint32_t size = static_cast<uint32_t>(entry.size);
   uint32_t stored = static_cast<uint32_t>(entry.storedSize);
@@ -66,7 +85,7 @@ ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEnt
   // packed, must not replace a good file.
   if (CheckEntryBlock(entry, block, stored, &expanded) != kEntryBlockGood) return kExtractBadBlock;
   const uint8_t* data = expanded ? expanded.get() : block;
-  return WriteEntryFile(destination + entry.name, entry, data, size, true);
+  return WriteEntryFile(destination + entry.name, entry, data, size, true, drain);
 }
 
 }  // namespace
@@ -151,23 +170,24 @@ bool IsListedExtension(const std::string& extension, const std::string& noCopyLi
 // Reads the current entry's block from the package file (which must be
 // positioned at it) and writes the file when write is true. The block is
 // consumed in every case, so the entries after it stay in step.
-ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write) {
+ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write, ExtractDrain drain) {
   const PackageEntry& entry = CurrentPackageEntry();
   std::string folder = AddBackslash(destination);
   if (entry.size <= 0) {
     if (!write) return kExtractPassedOver;
     if (!IsSafeEntryName(entry.name, false)) return kExtractUnsafeName;
-    return WriteEntryFile(folder + entry.name, entry, nullptr, 0, false);
+    return WriteEntryFile(folder + entry.name, entry, nullptr, 0, false, nullptr);
   }
   if (entry.storedSize <= 0) return kExtractReadFailed;
   std::unique_ptr<uint8_t[]> block;
-  if (!ReadBlock(static_cast<uint32_t>(entry.storedSize), &block)) return kExtractReadFailed;
+  if (!ReadBlock(static_cast<uint32_t>(entry.storedSize), &block, drain)) return kExtractReadFailed;
   if (!write) return kExtractPassedOver;
-  ExtractOutcome outcome = ExtractFileBlock(folder, entry, block.get());
+  ExtractOutcome outcome = ExtractFileBlock(folder, entry, block.get(), drain);
   // The progress bar counts every file that was meant to be written, so it
-  // still reaches its end when some of them fail.
+  // still reaches its end when some of them fail; the drain then lets the
+  // window show the new position.
   if (Package().progress != nullptr) Package().progress();
-  OsPumpEvents();
+  Drain(drain);
   return outcome;
 }
 
@@ -184,7 +204,7 @@ bool ExtractEntry(const std::string& destination, bool write) {
 //    after the login, or not written,
 //  - the package was damaged, could not be opened or ended early.
 // A package with no entries extracts to nothing and answers true.
-bool ExtractPackage(const std::string& destination, const std::string& noCopyList) {
+bool ExtractPackage(const std::string& destination, const std::string& noCopyList, ExtractDrain drain) {
   PackageReader& package = Package();
   // A package that is there but damaged extracts nothing and must not pass
   // for an empty one.
@@ -213,11 +233,11 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
       bool safe = IsSafeEntryName(entry.name, false);
       ExtractOutcome outcome;
       if (safe && listed && FileExists(folder + entry.name)) {
-        outcome = ExtractCurrentEntry(folder, false);
+        outcome = ExtractCurrentEntry(folder, false, drain);
         if (entry.size > 0) complete = false;
       } else {
         if (safe) CreateFolderPath(folder + FolderPart(entry.name));
-        outcome = ExtractCurrentEntry(folder, true);
+        outcome = ExtractCurrentEntry(folder, true, drain);
         if (outcome != kExtractWritten) complete = false;
       }
       if (outcome == kExtractReadFailed) {

@@ -1,11 +1,20 @@
 // Extraction of the open package into a destination folder.
 #pragma once
+#include <cstdint>
 #include <string>
+
+// Called between the pieces of an extraction: after each file that was
+// tried, and between the chunks of a large file's read and write. A caller
+// with a window passes its drain, so that the window keeps answering during
+// a long copy; the extraction itself never touches the window system.
+typedef void (*ExtractDrain)();
+// The piece of a file's block read or written between two drains.
+const uint32_t kExtractChunk = 1u << 20;
 
 // Extracts every entry; false when something was not written as it should
 // be (see extract.cpp). The no-copy list names extensions ("opt|ini|") whose
-// existing files are left alone.
-bool ExtractPackage(const std::string& destination, const std::string& noCopyList);
+// existing files are left alone. drain may be null.
+bool ExtractPackage(const std::string& destination, const std::string& noCopyList, ExtractDrain drain = nullptr);
 // Extracts the current entry, or only reads past its block when write is
 // false. Nothing in the installer calls it: ExtractPackage needs the outcome
 // that ExtractCurrentEntry tells apart. It stays as the one-entry step for a
@@ -29,7 +38,7 @@ const char* ExtractOutcomeText(ExtractOutcome outcome);
 // existing one, and the process lacks administrator rights, the login is
 // offered and the write runs exactly once more, from the start.
 ExtractOutcome RetryWithLogin(ExtractOutcome (*write)(void* job), void* job);
-ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write);
+ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write, ExtractDrain drain = nullptr);
 // True when name, joined to a destination folder, stays inside it: a
 // relative path without "..", ":", leading separators or empty parts.
 bool IsSafeEntryName(const std::string& name, bool folder);

@@ -37,8 +37,6 @@ MutexProbe OsProbeNamedMutex(const std::string& name);
 uint16_t OsGetUserDefaultLangID();
 // The administrator test: the service manager opens with all access.
 bool OsHasAdminRights();
-// Handles every pending window event of the thread without waiting.
-void OsPumpEvents();
 // True when standard error is a terminal (progress displays of the tools).
 bool OsStderrIsTerminal();
 // The system's restart prompt (no file queue, no owner, not scan-only).

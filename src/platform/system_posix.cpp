@@ -86,7 +86,4 @@ std::string OsGetEnvironment(const std::string& name) {
   return v ? v : "";
 }
 
-// No windows natively, so no events to handle.
-void OsPumpEvents() {}
-
 bool OsStderrIsTerminal() { return isatty(2) != 0; }

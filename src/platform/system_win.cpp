@@ -111,14 +111,6 @@ bool OsHasAdminRights() {
   return true;
 }
 
-void OsPumpEvents() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
 bool OsStderrIsTerminal() {
   HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
   return h && h != INVALID_HANDLE_VALUE && GetFileType(h) == FILE_TYPE_CHAR;

@@ -1,8 +1,22 @@
 # Shared by the end-to-end tests: the private Wine prefix, paths, and runs of
-# the x86_64 installer. Each test sources this file and calls e2e_begin.
+# the installer. Each test sources this file and calls e2e_begin.
+#
+# Every test runs twice: against the x86_64 build, and (ZANDOR_E2E_ARCH=32)
+# against the shipped i686 build in a WoW64 prefix, where the installer and
+# the test programs are 32-bit programs on 64-bit Windows. A test takes every
+# Windows program from $WIN_DIR, the Program Files folder from
+# $PROGRAM_FILES, the system.reg key of an HKLM\Software write from
+# hklm_software_key, and, when it reads the run-state dump, calls
+# use_state_dump before it builds an installer. "$WINE64" starts programs of
+# either kind (it hands a 32-bit one to the 32-bit loader).
 set -euo pipefail
 
 : "${ZANDOR_E2E_WORK:?run through ctest}"
+E2E_ARCH=${ZANDOR_E2E_ARCH:-64}
+if [ "$E2E_ARCH" = 32 ] && [ -f "$ZANDOR_E2E_WORK/skipped" ]; then
+  echo "skipped: $(cat "$ZANDOR_E2E_WORK/skipped")"
+  exit 77
+fi
 export WINEPREFIX="$ZANDOR_E2E_WORK/prefix"
 # Tests that show windows run in their own copy of the prefix (see make_prefix.sh).
 [ "${E2E_KEEP_DISPLAY:-}" = 1 ] && WINEPREFIX="$ZANDOR_E2E_WORK/prefix-gui"
@@ -12,17 +26,31 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 [ "${E2E_KEEP_DISPLAY:-}" = 1 ] || unset DISPLAY
 unset WAYLAND_DISPLAY
 
-STUB="$ZANDOR_WIN64_DIR/Install.exe"
-PROBE="$ZANDOR_WIN64_DIR/probe.exe"
-CLICKER="$ZANDOR_WIN64_DIR/clicker.exe"
+if [ "$E2E_ARCH" = 32 ]; then
+  WIN_DIR=$ZANDOR_WIN32_DIR
+  # What a 32-bit program sees of 64-bit Windows: its own Program Files
+  # folder, and HKLM\Software redirected into Wow6432Node.
+  PROGRAM_FILES="Program Files (x86)"
+  # The shipped build writes no run-state dump; its twin with the dump
+  # serves the tests that read one.
+  DUMP_STUB="$WIN_DIR/Install-dump.exe"
+else
+  WIN_DIR=$ZANDOR_WIN64_DIR
+  PROGRAM_FILES="Program Files"
+  DUMP_STUB="$WIN_DIR/Install.exe"
+fi
+STUB="$WIN_DIR/Install.exe"
+PROBE="$WIN_DIR/probe.exe"
+CLICKER="$WIN_DIR/clicker.exe"
 TOOL="$ZANDOR_TOOL"
 DRIVE_C="$WINEPREFIX/drive_c"
 failures=0
 
 e2e_begin() {
   for f in "$STUB" "$PROBE" "$TOOL"; do
-    [ -f "$f" ] || { echo "missing $f: build the native and win64 presets first"; exit 1; }
+    [ -f "$f" ] || { echo "missing $f: build the native and win$E2E_ARCH presets first"; exit 1; }
   done
+  echo "build under test: $E2E_ARCH-bit, $WIN_DIR"
   T=$(mktemp -d "$ZANDOR_E2E_WORK/$(basename "$0" .sh).XXXXXX")
   export ZANDOR_PROBE_LOG
   ZANDOR_PROBE_LOG=$(winpath "$T/probe.log")
@@ -34,6 +62,25 @@ run_under_xvfb() {
     [ -n "${XVFB_RUN:-}" ] || { echo "xvfb-run not found"; exit 1; }
     E2E_KEEP_DISPLAY=1 exec "$XVFB_RUN" -a -s "-screen 0 1024x768x24" bash "$0" "$@"
   fi
+}
+
+# The key in system.reg that an HKLM write of KEY (under "Software\") lands
+# in: the 32-bit view for a 32-bit installer. File associations under
+# "Software\Classes" (HKCR) are shared by both views.
+hklm_software_key() {
+  if [ "$E2E_ARCH" = 32 ] && ! [[ "${1,,}" == software\\classes\\* ]]; then
+    printf 'Software\\Wow6432Node\\%s' "${1#[Ss][Oo][Ff][Tt][Ww][Aa][Rr][Ee]\\}"
+  else
+    printf '%s' "$1"
+  fi
+}
+
+# Lets the setup runs of this test write their run state to FILE, and
+# builds the installers from now on on a stub that writes it.
+use_state_dump() {
+  export ZANDOR_STATE_DUMP
+  ZANDOR_STATE_DUMP=$(winpath "$1")
+  STUB=$DUMP_STUB
 }
 
 # A POSIX path as Wine's Z: drive sees it.

@@ -10,10 +10,8 @@ mkdir -p "$T/a" "$T/b"
 printf '[Info]\r\nTitel=Options\r\n' >"$T/a/setup.ini"
 cp "$PROBE" "$T/a/BeforeZD.exe"
 printf '1' >"$T/a/BeforeZD.code"
+use_state_dump "$T/state.ini"
 build_setup "$T/a" "$T/A.exe"
-
-export ZANDOR_STATE_DUMP
-ZANDOR_STATE_DUMP=$(winpath "$T/state.ini")
 
 row() {  # row EXPECTED_KEY EXPECTED_VALUE ARGS...
   local key=$1 value=$2

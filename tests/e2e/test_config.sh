@@ -15,19 +15,17 @@ printf '%s\r\n' '[Settings]' 'Language=english.lng#9|deutsch.lng#7|' 'ProgExe=vi
 # UTF-8 with byte-order mark: "Grüße|Welt" and an empty Next.
 printf '\xef\xbb\xbf[Page01]\r\nTitel=Gr\xc3\xbc\xc3\x9fe|Welt\r\n[Buttons]\r\nNext=\r\n' >"$T/setup/english.lng"
 printf '[Page01]\r\nTitel=Willkommen\r\n' >"$T/setup/deutsch.lng"
+use_state_dump "$T/state.ini"
 build_setup "$T/setup" "$T/Viewer.exe"
-
-export ZANDOR_STATE_DUMP
-ZANDOR_STATE_DUMP=$(winpath "$T/state.ini")
 S="$T/state.ini"
 LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 run_setup "$T/Viewer.exe" /Q
 
 user=$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)
-check "%ProgramFiles%" "$(ini_value "$S" %ProgramFiles%)" 'C:\Program Files\'
+check "%ProgramFiles%" "$(ini_value "$S" %ProgramFiles%)" "C:\\$PROGRAM_FILES\\"
 check "%Windows%" "$(ini_value "$S" %Windows%)" 'C:\windows\'
 check "%System%" "$(ini_value "$S" %System%)" 'C:\windows\system32\'
 check "%Fonts%" "$(ini_value "$S" %Fonts%)" 'C:\windows\Fonts\'
-check "%CommonFiles%" "$(ini_value "$S" %CommonFiles%)" 'C:\Program Files\Common Files\'
+check "%CommonFiles%" "$(ini_value "$S" %CommonFiles%)" "C:\\$PROGRAM_FILES\\Common Files\\"
 check "%AppData%" "$(ini_value "$S" %AppData%)" "C:\\users\\$user\\AppData\\Roaming\\"
 check "%QuickLaunch%" "$(ini_value "$S" %QuickLaunch%)" \
   "C:\\users\\$user\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\"
@@ -44,7 +42,7 @@ check "UTF-8 text with | as a line feed" "$(ini_value "$S" Page01/Titel)" "$(pri
 check "an empty value stays empty" "$(ini_value "$S" Buttons/Next)" ''
 check "defaults carry title and version" "$(ini_value "$S" Page01/Msg1)" \
   "Zandor will now install 'Zandor Viewer' version 2.1 on your computer."
-check "installation folder from DefaultDir" "$(ini_value "$S" InstallDir)" 'C:\Program Files\Zandor Viewer\'
+check "installation folder from DefaultDir" "$(ini_value "$S" InstallDir)" "C:\\$PROGRAM_FILES\\Zandor Viewer\\"
 check "program folder name" "$(ini_value "$S" ProgFolderName)" 'Zandor Viewer'
 check "start-menu folder from setup.ini" "$(ini_value "$S" StartMenuConfigured)" 'Zandor\Viewer'
 check "desktop default from setup.ini" "$(ini_value "$S" DesktopDefault)" 1

@@ -23,9 +23,8 @@ mkdir -p "$T/setup"
 printf '%s\r\n' '[Settings]' 'Language=deutsch.lng#7|francais.lng#12|' '[Info]' 'Titel=Dialogs' >"$T/setup/setup.ini"
 printf '[Page01]\r\nTitel=Willkommen\r\n' >"$T/setup/deutsch.lng"
 printf '[Page01]\r\nTitel=Bienvenue\r\n' >"$T/setup/francais.lng"
+use_state_dump "$T/state.ini"
 build_setup "$T/setup" "$T/Languages.exe"
-export ZANDOR_STATE_DUMP
-ZANDOR_STATE_DUMP=$(winpath "$T/state.ini")
 S="$T/state.ini"
 
 # Starts the installer quietly without hooks and waits for the dialog; sets
@@ -96,7 +95,7 @@ fi
 
 # The dialogs behind the wizard's Change buttons and a message box, opened by
 # dialog_demo.exe over a stand-in wizard window and a second window.
-DEMO="$ZANDOR_WIN64_DIR/dialog_demo.exe"
+DEMO="$WIN_DIR/dialog_demo.exe"
 [ -f "$DEMO" ] || { echo "missing $DEMO"; exit 1; }
 LOG="$T/demo.log"
 

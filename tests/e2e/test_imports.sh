@@ -9,8 +9,11 @@ source "$(dirname "$0")/lib.sh"
 e2e_begin
 
 known=" advapi32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll setupapi.dll shell32.dll shlwapi.dll user32.dll "
-win32_dir="$(dirname "$ZANDOR_WIN64_DIR")/win32"
-for exe in "$STUB" "$win32_dir/Install.exe" "$ZANDOR_WIN64_DIR/Uninstall.exe" "$win32_dir/Uninstall.exe"; do
+win32_dir=${ZANDOR_WIN32_DIR:-$(dirname "$ZANDOR_WIN64_DIR")/win32}
+exes=("$ZANDOR_WIN64_DIR/Install.exe" "$win32_dir/Install.exe" "$ZANDOR_WIN64_DIR/Uninstall.exe" "$win32_dir/Uninstall.exe")
+# The 32-bit run checks the shipped stub's twin with the dump as well.
+[ "$DUMP_STUB" = "$STUB" ] || exes+=("$DUMP_STUB")
+for exe in "${exes[@]}"; do
   if [ ! -f "$exe" ]; then
     echo "skip: $exe not built"
     continue
@@ -27,7 +30,7 @@ for exe in "$STUB" "$win32_dir/Install.exe" "$ZANDOR_WIN64_DIR/Uninstall.exe" "$
   check_true "carries no package of its own" bash -c "[ \"\$(tail -c 4 '$exe')\" != Pack ]"
   check_true "has the header icon resource" bash -c "'$objdump' -h '$exe' | grep -q '\.rsrc'"
 done
-check_true "the test build knows the state dump" grep -aq ZANDOR_STATE_DUMP "$STUB"
+check_true "the test build knows the state dump" grep -aq ZANDOR_STATE_DUMP "$DUMP_STUB"
 if [ -f "$win32_dir/Install.exe" ]; then
   check_true "the shipped build has no state dump" bash -c "! grep -aq ZANDOR_STATE_DUMP '$win32_dir/Install.exe'"
 fi

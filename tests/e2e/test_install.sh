@@ -2,9 +2,10 @@
 # The quiet install under Wine, whole: "/P" and "/S" choose the folders; the
 # program files land with their times; the uninstall entry is in the
 # registry and no install state is; the desktop and start-menu links read
-# back through the shell; uninstall.dat holds exactly the record the
-# uninstaller reads; the hooks run before and after with what they should
-# see; the work folder is gone. A reinstall keeps a no-copy file, and a
+# back through the shell (the homepage link through the URL handler);
+# uninstall.dat holds exactly the record the uninstaller reads; the hooks run
+# before and after with what they should see; the work folder is gone. The
+# hook modes of "/R" choose the hooks, each waited for, never the while-hook. A reinstall keeps a no-copy file, and a
 # damaged block costs its one file and shows no window. The wizard install,
 # walked with the Enter key under Xvfb, writes the install state and tells
 # a damaged block once, in the copy-error box. The quiet runs have a display
@@ -12,7 +13,7 @@
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
-LINKINFO="$ZANDOR_WIN64_DIR/linkinfo.exe"
+LINKINFO="$WIN_DIR/linkinfo.exe"
 
 # Wine may link the prefix's desktop to the home folder's: the links of this
 # test go into a folder of the prefix instead.
@@ -64,7 +65,7 @@ for f in app.exe settings.ini tools/Helper.exe docs/guide.txt; do
   check_true "$f installed byte for byte" cmp -s "$T/program/$f" "$target/$f"
   check "$f keeps its last-write time" "$(stat -c %Y "$target/$f" 2>/dev/null)" "$(stat -c %Y "$T/program/$f")"
 done
-check_true "the configured folder is not used" test ! -e "$DRIVE_C/Program Files/Not Here"
+check_true "the configured folder is not used" test ! -e "$DRIVE_C/$PROGRAM_FILES/Not Here"
 
 # Registry values of one key in a Wine registry file, "\\" shown as "\".
 reg_values() {  # reg_values FILE 'KEY\PATH'
@@ -74,7 +75,7 @@ reg_values() {  # reg_values FILE 'KEY\PATH'
     sed 's/\\\\/\\/g'
 }
 guid='{6A1B2C3D-0000-4000-8000-00000000E2E1}'
-entry=$(reg_values "$WINEPREFIX/system.reg" "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$guid")
+entry=$(reg_values "$WINEPREFIX/system.reg" "$(hklm_software_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$guid")")
 expected_entry='"DisplayName"="Probe App  2.5"
 "DisplayIcon"="C:\Probe App\app.exe"
 "Publisher"="Probe Makers"
@@ -106,7 +107,10 @@ check "start-menu help link" "$(link_fields "$menu/Help.lnk")" \
   'C:\Probe App\docs\guide.txt||C:\Probe App\|C:\Probe App\docs\guide.txt,0|show 1'
 check "start-menu uninstall link" "$(link_fields "$menu/Uninstall.lnk")" \
   'C:\Probe App\Uninstall.exe||C:\Probe App\|C:\Probe App\Uninstall.exe,0|show 1'
-check_true "start-menu homepage link made" test -f "$menu/Homepage.lnk"
+# The link object holds paths only: the homepage link starts the system's
+# URL handler with the address.
+check "start-menu homepage link" "$(link_fields "$menu/Homepage.lnk")" \
+  'C:\windows\system32\RunDll32.exe|Url.dll,FileProtocolHandler https://example.org/probe||C:\WINDOWS\system32\url.dll,0|show 1'
 check "links in the start-menu folder" "$(ls "$menu" | tr '\n' ' ')" \
   'Help.lnk Helper.lnk Homepage.lnk Probe App.lnk Uninstall.lnk '
 
@@ -204,5 +208,37 @@ for f in settings.ini tools/Helper.exe docs/guide.txt; do
   check_true "wizard: $f installed beside the damaged file" cmp -s "$T/program/$f" "$DRIVE_C/Wizard App/$f"
 done
 check_true "wizard: uninstall.dat written" test -f "$DRIVE_C/Wizard App/uninstall.dat"
+
+# 5. The hook modes of a quiet install: 0 runs neither the before- nor the
+#    after-hook, 1 both, 2 the before-hook, 3 the after-hook, 257 as 1; the
+#    while-hook belongs to the wizard and never runs. Each hook sleeps 1.5 s
+#    before it lists its working folder: setup.ini still there shows that
+#    the install waited for it (it deletes the work folder at its end), and
+#    the before-hook sees no InstallDir, so it ran before the copy.
+mkdir -p "$T/hooks" "$T/hooks-program"
+printf '%s\r\n' '[Settings]' 'ProgExe=hooked.exe' 'DefaultDir=C:\Hooked' '[Info]' 'Titel=Hooked' >"$T/hooks/setup.ini"
+for hook in BeforeZD AfterZD WhileZD; do cp "$PROBE" "$T/hooks/$hook.exe"; done
+printf 1500 >"$T/hooks/BeforeZD.sleep"
+printf 1500 >"$T/hooks/AfterZD.sleep"
+printf 'hooked\r\n' >"$T/hooks-program/hooked.exe"
+build_setup "$T/hooks" "$T/Hooks.exe" --program "$T/hooks-program"
+# One entry per hook run: its name, whether setup.ini was in its folder, its InstallDir.
+hook_runs() {
+  [ -f "$T/probe.log" ] || return 0
+  tr -d '\r' <"$T/probe.log" | awk '
+    /^\[run\]/ { if (name) print name, ini, dir; name = ""; ini = "no-ini"; dir = "-" }
+    /^exe = / { n = $0; sub(/.*\\/, "", n); name = n }
+    /^file = setup.ini\|/ { ini = "ini" }
+    /^env = InstallDir=/ { dir = substr($0, 18) }
+    END { if (name) print name, ini, dir }' | tr '\n' ';'
+}
+for mode_case in '0|' '1|BeforeZD.exe ini -;AfterZD.exe ini C:\Hooked\;' '2|BeforeZD.exe ini -;' \
+  '3|AfterZD.exe ini C:\Hooked\;' '257|BeforeZD.exe ini -;AfterZD.exe ini C:\Hooked\;'; do
+  mode=${mode_case%%|*}
+  rm -rf "$T/probe.log" "$DRIVE_C/Hooked"
+  run_setup "$T/Hooks.exe" /Q "/R:$mode"
+  check "hook mode $mode: the hooks that ran, in order" "$(hook_runs)" "${mode_case#*|}"
+  check_true "hook mode $mode: installed" test -f "$DRIVE_C/Hooked/hooked.exe"
+done
 
 e2e_end

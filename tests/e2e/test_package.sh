@@ -39,7 +39,7 @@ rm -rf "$work"
 # 2. A quiet install unpacks the program files.
 build_setup "$T/setup" "$T/Install.exe" --program "$T/program"
 run_setup "$T/Install.exe" /Q
-target="$DRIVE_C/Program Files/Zandor Demo"
+target="$DRIVE_C/$PROGRAM_FILES/Zandor Demo"
 (cd "$T/program" && find . -type f | sort) >"$T/expected.txt"
 (cd "$target" 2>/dev/null && find . -type f | sort) >"$T/installed.txt" || true
 check "installed file list" "$(cat "$T/installed.txt")" "$(cat "$T/expected.txt")"
@@ -53,7 +53,7 @@ prepared=$(tr -d '\r' <"$T/program/uninstall.dat" | sed 's/^\([A-Za-z0-9]*\)=/\1
 installed=$(tr -d '\r' <"$target/uninstall.dat" | grep -x -F -f <(printf '%s\n' "$prepared") || true)
 check "prepared uninstall.dat lines kept in order" "$installed" "$prepared"
 check "uninstall.dat gets the installation folder" "$(ini_value "$target/uninstall.dat" ProgDir)" \
-  'C:\Program Files\Zandor Demo\'
+  "C:\\$PROGRAM_FILES\\Zandor Demo\\"
 check "manual.txt keeps its last-write time" "$(stat -c %Y "$target/docs/manual.txt")" \
   "$(date -u -d '2019-03-04 05:06:07' +%s)"
 

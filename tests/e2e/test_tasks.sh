@@ -15,8 +15,8 @@
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
-LINKINFO="$ZANDOR_WIN64_DIR/linkinfo.exe"
-REGTEST="$ZANDOR_WIN64_DIR/regtest.dll"
+LINKINFO="$WIN_DIR/linkinfo.exe"
+REGTEST="$WIN_DIR/regtest.dll"
 for f in "$LINKINFO" "$REGTEST" "$CLICKER"; do [ -f "$f" ] || { echo "missing $f"; exit 1; }; done
 for tool in xdotool import; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/deps.sh"; exit 1; }
@@ -101,10 +101,10 @@ check "type 0: desktop link under the installation folder" "$(link_fields "$desk
   'C:\Tasks\tools\tool.exe|-d|C:\Tasks\tools\|C:\Tasks\app.ico,0'
 check "type 1: program menu link in its sub-folder, a folder variable" "$(link_fields "$menu/Sub/Tool Menu.lnk")" \
   'C:\windows\notepad.exe|-m|C:\windows\|C:\windows\notepad.exe,0'
-check "type 2: address link with the url.dll icon" "$(link_fields "$desk/Home Desk.lnk" | cut -d'|' -f4)" \
-  'C:\WINDOWS\system32\url.dll,0'
-check "type 3: address link with its own icon" "$(link_fields "$menu/Home Menu.lnk" | cut -d'|' -f4)" \
-  'C:\Tasks\app.ico,0'
+check "type 2: address link through the URL handler, with the url.dll icon" "$(link_fields "$desk/Home Desk.lnk")" \
+  'C:\windows\system32\RunDll32.exe|Url.dll,FileProtocolHandler https://example.org/d||C:\WINDOWS\system32\url.dll,0'
+check "type 3: address link through the URL handler, with its own icon" "$(link_fields "$menu/Home Menu.lnk")" \
+  'C:\windows\system32\RunDll32.exe|Url.dll,FileProtocolHandler https://example.org/m||C:\Tasks\app.ico,0'
 check "type 4: Startup link" "$(link_fields "$startup/Tool Start.lnk")" \
   'C:\Tasks\tools\tool.exe|-s|C:\Tasks\tools\|C:\Tasks\tools\tool.exe,0'
 
@@ -129,7 +129,7 @@ reg_key() {  # reg_key FILE 'KEY\PATH': its value lines, "\\" shown as "\"
 U="$WINEPREFIX/user.reg"
 S="$WINEPREFIX/system.reg"
 check "type 6: HKEY_CURRENT_USER value" "$(reg_key "$U" 'Software\Zandor Tasks')" '"Path"="C:\Tasks\bin"'
-check "type 6: HKEY_LOCAL_MACHINE value" "$(reg_key "$S" 'Software\Zandor Tasks')" '"Machine"="m"'
+check "type 6: HKEY_LOCAL_MACHINE value" "$(reg_key "$S" "$(hklm_software_key 'Software\Zandor Tasks')")" '"Machine"="m"'
 check "type 10 Yes: extension" "$(reg_key "$S" 'Software\Classes\.zdy')" '@="zdy_auto_file"'
 check "type 10 Yes: type" "$(reg_key "$S" 'Software\Classes\zdy_auto_file')" '@="Zandor Yes"'
 check "type 10 Yes: icon" "$(reg_key "$S" 'Software\Classes\zdy_auto_file\DefaultIcon')" '@="C:\Tasks\app.ico,0"'

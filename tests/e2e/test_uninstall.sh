@@ -14,7 +14,7 @@
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
-UNINSTALLER="$ZANDOR_WIN64_DIR/Uninstall.exe"
+UNINSTALLER="$WIN_DIR/Uninstall.exe"
 [ -f "$UNINSTALLER" ] || { echo "missing $UNINSTALLER"; exit 1; }
 for tool in xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/deps.sh"; exit 1; }
@@ -197,7 +197,7 @@ check "the prefix is as before the install" "$(cat "$T/diff.txt")" ""
 # deleted, and the marker it writes stays beside the user file.
 quiet_install
 printf 'mine\r\n' >"$APP_DIR/user.txt"
-cp "$ZANDOR_WIN64_DIR/regtest.dll" "$APP_DIR/parts.dll"
+cp "$WIN_DIR/regtest.dll" "$APP_DIR/parts.dll"
 record="$APP_DIR/uninstall.dat"
 n=$(ini_value "$record" Number)
 sed -i "s/^Number = $n\r\$/Number = $((n + 1))\r/" "$record"
@@ -259,7 +259,7 @@ for f in uninstapp.exe docs/guide.txt tools/Helper.exe Uninstall.exe; do
   check_true "refused runs kept $f" test -f "$APP_DIR/$f"
 done
 check_true "refused runs kept the uninstall entry" reg_has system.reg \
-  "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$GUID"
+  "$(hklm_software_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$GUID")"
 check_true "refused runs kept win.ini" test -f "$DRIVE_C/windows/win.ini"
 printf '%s' "$good" >"$APP_DIR/uninstall.dat"
 

@@ -9,7 +9,7 @@
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
-DEMO="$ZANDOR_WIN64_DIR/window_demo.exe"
+DEMO="$WIN_DIR/window_demo.exe"
 [ -f "$DEMO" ] || { echo "missing $DEMO"; exit 1; }
 for tool in xdotool import convert; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/deps.sh"; exit 1; }

@@ -7,13 +7,17 @@
 # (closed, applied without a choice, applied with one); the install with its
 # log and progress; Finish starting the program. A second installer without
 # licence, readme, picture, icon or homepage skips the pages both ways; Cancel,
-# Escape and a close request end the loop with their flags. Screenshots of
-# every page and dialog stay in the build folder (e2e/wizard/).
+# Escape and a close request end the loop with their flags. A package of
+# more than 100 MB moves the bar part-way and to its end while the window
+# keeps answering, with hook mode 0 (the while-hook still runs, until
+# Finish ends it); with hook mode 2 the before-hook runs before the window,
+# and a close request ends the while-hook. Screenshots of every page and
+# dialog stay in the build folder (e2e/wizard/).
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
-DRIVER="$ZANDOR_WIN64_DIR/driver.exe"
-for f in "$DRIVER" "$ZANDOR_WIN64_DIR/driver_hook.dll"; do
+DRIVER="$WIN_DIR/driver.exe"
+for f in "$DRIVER" "$WIN_DIR/driver_hook.dll"; do
   [ -f "$f" ] || { echo "missing $f"; exit 1; }
 done
 for tool in xdotool import convert; do
@@ -22,18 +26,16 @@ done
 SHOTS="$ZANDOR_E2E_WORK/wizard"
 mkdir -p "$SHOTS"
 rm -f "$SHOTS"/*.png
-export ZANDOR_STATE_DUMP
-ZANDOR_STATE_DUMP=$(winpath "$T/state.ini")
+use_state_dump "$T/state.ini"
 USER_DIR="$DRIVE_C/users/$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)"
 USER_PROGRAMS="$USER_DIR/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
 COMMON_PROGRAMS="$DRIVE_C/ProgramData/Microsoft/Windows/Start Menu/Programs"
 
 # There is no window manager on the display: Wine draws the frames of this
-# test's installers (Demo.exe, Plain.exe) itself, so that the screenshots
-# show their title bars.
+# test's installers itself, so that the screenshots show their title bars.
 frames() {  # frames add|delete
   local exe
-  for exe in Demo.exe Plain.exe; do
+  for exe in Demo.exe Plain.exe Big.exe Hooked.exe; do
     if [ "$1" = add ]; then
       "$WINE64" reg add "HKCU\\Software\\Wine\\AppDefaults\\$exe\\X11 Driver" /v Managed /t REG_SZ /d N /f
     else
@@ -97,10 +99,10 @@ right_end_colour() {  # right_end_colour SHOT "X Y W H"
   convert "$T/screen.png" -format "%[hex:p{$((x + w - 3)),$((y + h / 2))}]" info:
 }
 
-start_setup() {  # start_setup INSTALLER TITLE
+start_setup() {  # start_setup INSTALLER TITLE [ARGUMENT...]
   TITLE=$2
   rm -f "$T/state.ini"
-  timeout 300 "$WINE64" "$1" >"$T/wine.out" 2>&1 &
+  timeout 300 "$WINE64" "$1" "${@:3}" >"$T/wine.out" 2>&1 &
   SETUP_PID=$!
 }
 # The run must end within 30 s of its wizard's end.
@@ -267,7 +269,7 @@ visible ^Static:Install program in this directory: = 1
 rect Static:Install program in this directory: = 10 30 375 15
 font Static:Install program in this directory: = Arial -12 700
 rect Edit#1 = 10 55 300 20
-text Edit#1 = C:\\Program Files\\Zandor Demo
+text Edit#1 = C:\\$PROGRAM_FILES\\Zandor Demo
 rect Button:Change#1 = 315 55 65 20
 rect Static:StartMenu folder for Program Shortcuts: = 10 115 375 15
 font Static:StartMenu folder for Program Shortcuts: = Arial -12 700
@@ -484,7 +486,7 @@ visible Button:Change#2 = 0
 visible Button:Create no startmenu entry. = 0
 visible Button:Create a desktop icon = 1
 state Button:Create a desktop icon = 0
-text Edit#1 = C:\\Program Files\\Zandor Plain" "click Button:Next >" || stop_setup
+text Edit#1 = C:\\$PROGRAM_FILES\\Zandor Plain" "click Button:Next >" || stop_setup
 shot plain-3-settings plain-settings
 expect plain-install "visible ^ListBox#1 = 1
 visible ^Static:Install program in this directory: = 0
@@ -508,7 +510,7 @@ check "Cancel: cancelled flag set" "$(dump Cancelled)" 1
 check "Cancel: start flag cleared" "$(dump Start)" 0
 check "Cancel: reboot flag cleared" "$(dump Reboot)" 0
 check "Cancel: no after-hook" "$(probe_runs AfterZD.exe)" 0
-check_true "Cancel: nothing installed" test ! -e "$DRIVE_C/Program Files/Zandor Plain"
+check_true "Cancel: nothing installed" test ! -e "$DRIVE_C/$PROGRAM_FILES/Zandor Plain"
 work=$(dump WorkFolder)
 check_true "Cancel: the work folder is gone" test -n "$work" -a ! -e "$(unix_path "$work")"
 
@@ -532,6 +534,108 @@ check "close: reboot flag unchanged" "$(dump Reboot)" 0
 check "close: no after-hook" "$(probe_runs AfterZD.exe)" 0
 work=$(dump WorkFolder)
 check_true "close: the work folder is gone" test -n "$work" -a ! -e "$(unix_path "$work")"
+
+# ================ Big: more than 100 MB, the bar and the window on the way ==
+# Random files that do not compress and text that does, 1 to 4 MiB each.
+mkdir -p "$T/big" "$T/big-files/text"
+printf '%s\r\n' '[Settings]' 'ProgExe=big.exe' 'DefaultDir=C:\Big' '[Info]' 'Titel=Big' '[Task]' 'Desktop=0' \
+  >"$T/big/setup.ini"
+for hook in BeforeZD WhileZD AfterZD; do cp "$PROBE" "$T/big/$hook.exe"; done
+printf 600000 >"$T/big/WhileZD.sleep"  # runs until it is ended, and logs only if it is not
+cp "$PROBE" "$T/big-files/big.exe"
+for i in $(seq 1 24); do head -c $(((i % 4 + 1) * 1048576)) /dev/urandom >"$T/big-files/random$i.bin"; done
+for i in $(seq 1 10); do seq -f "line %.0f of text file $i" 1 150000 >"$T/big-files/text/text$i.txt"; done
+build_start=$(date +%s)
+build_setup "$T/big" "$T/Big.exe" --program "$T/big-files" --level fast
+big_bytes=$(find "$T/big-files" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+echo "Big: $big_bytes bytes in $(find "$T/big-files" -type f | wc -l) files, installer of $(stat -c %s "$T/Big.exe") bytes" \
+  "built in $(($(date +%s) - build_start)) s"
+check_true "Big: the package holds more than 100 MB" test "$big_bytes" -gt 100000000
+while_hooks() { pgrep -fc 'WhileZD\.exe' || true; }
+# An ended process may linger a moment in the process list; a hook that was
+# not ended sleeps for minutes.
+while_hooks_ended() {
+  for _ in $(seq 1 50); do [ "$(while_hooks)" = 0 ] && break; sleep 0.1; done
+  while_hooks
+}
+
+rm -f "$T/probe.log"
+rm -rf "$DRIVE_C/Big"
+start_setup "$T/Big.exe" " Big" /R:0
+expect big-install "visible ^ListBox#1 = 1
+visible Button:Install = 1
+visible msctls_progress32#1 = 0" "click Button:Next >" "click Button:Next >" || stop_setup
+shot big-1-before big-install
+check "Big, hook mode 0: the while-hook runs beside the wizard" "$(while_hooks)" 1
+# The driver presses Install and reads the bar until Exit shows; at its
+# first reading part-way it leaves a flag, the screenshot is taken, and the
+# driver reads the bar once more to tell where it stood then.
+rm -f "$T/midway.flag" "$T/shot.flag"
+drive big-watch "window $TITLE" "click Button:Install" \
+  "watch msctls_progress32#1|Button:Exit|$(winpath "$T/midway.flag")|$(winpath "$T/shot.flag")|240000" &
+watch_pid=$!
+for _ in $(seq 1 2400); do
+  [ -f "$T/midway.flag" ] && break
+  kill -0 "$watch_pid" 2>/dev/null || break
+  sleep 0.05
+done
+if [ -f "$T/midway.flag" ]; then
+  import -window root "$T/screen.png"
+  touch "$T/shot.flag"
+  read -r x y w h <<<"$(got big-install winrect)"
+  convert "$T/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$SHOTS/big-2-during.png"
+fi
+if ! wait "$watch_pid"; then
+  failures=$((failures + 1))  # the failure counted in the background is lost
+  stop_setup
+fi
+midway=$(got big-watch "watch midway")
+read -r position _ low _ high <<<"$midway"
+check_true "Big: the bar stood part-way at least once ($midway)" test "${low:-x}" = 0 -a "${position:-0}" -gt 0 -a \
+  "${position:-0}" -lt "${high:-0}"
+read -r position _ low _ high <<<"$(got big-watch "watch at shot")"
+check_true "Big: the screenshot shows the copy under way ($position of $high)" test "${position:-0}" -lt "${high:-0}"
+check "Big: the bar ends at the total of the file sizes" "$(got big-watch "watch last")" "$big_bytes of 0 to $big_bytes"
+longest=$(got big-watch "watch longest wait")
+echo "Big: $(got big-watch "watch readings") readings of the bar, the longest wait for an answer $longest ms"
+check_true "Big: the window answered within 2 s all through the copy ($longest ms)" test "${longest:-99999}" -lt 2000
+expect big-finished "visible Static:Installation completed = 1
+visible Button:Exit = 1" || stop_setup
+shot big-3-after big-finished
+for name in big-1-before big-2-during big-3-after; do echo "Big: screenshot $SHOTS/$name.png"; done
+drive big-finish "window $TITLE" "click Button:Exit" gone || stop_setup
+end_setup
+installed=$(cd "$DRIVE_C/Big" 2>/dev/null && find . -type f ! -name uninstall.dat -printf '%s\n' | awk '{ s += $1 } END { print s }')
+check "Big: every byte installed" "$installed" "$big_bytes"
+check_true "Big: a random file byte for byte" cmp -s "$T/big-files/random7.bin" "$DRIVE_C/Big/random7.bin"
+check_true "Big: a text file byte for byte" cmp -s "$T/big-files/text/text3.txt" "$DRIVE_C/Big/text/text3.txt"
+check "Big: Finish ended the while-hook" "$(while_hooks_ended)" 0
+rm -rf "$DRIVE_C/Big"
+check "Big, hook mode 0: neither the before- nor the after-hook, and the while-hook never got to log" \
+  "$(probe_runs BeforeZD.exe) $(probe_runs AfterZD.exe) $(probe_runs WhileZD.exe)" "0 0 0"
+
+# =========== Hooked: hook mode 2, a close request ends the while-hook ==
+# The close request ends a running while-hook whatever the work folder holds
+# (no "StartZD.exe" test), then deletes the work folder.
+mkdir -p "$T/hooked"
+printf '%s\r\n' '[Settings]' 'ProgExe=hooked.exe' 'DefaultDir=C:\Hooked' '[Info]' 'Titel=Hooked' \
+  >"$T/hooked/setup.ini"
+for hook in BeforeZD WhileZD AfterZD; do cp "$PROBE" "$T/hooked/$hook.exe"; done
+printf 600000 >"$T/hooked/WhileZD.sleep"
+printf 1500 >"$T/hooked/BeforeZD.sleep"
+build_setup "$T/hooked" "$T/Hooked.exe"
+rm -f "$T/probe.log"
+start_setup "$T/Hooked.exe" " Hooked" /R:2
+expect hooked-welcome "visible Button:Next > = 1" || stop_setup
+check "Hooked, hook mode 2: the before-hook ended before the window showed" "$(probe_runs BeforeZD.exe)" 1
+check "Hooked: the while-hook runs beside the wizard" "$(while_hooks)" 1
+drive hooked-close "window $TITLE" close gone || stop_setup
+end_setup
+check "Hooked: the close request ended the while-hook" "$(while_hooks_ended)" 0
+check "Hooked: the while-hook never got to log, and no after-hook" \
+  "$(probe_runs WhileZD.exe) $(probe_runs AfterZD.exe)" "0 0"
+work=$(dump WorkFolder)
+check_true "Hooked: the work folder is gone" test -n "$work" -a ! -e "$(unix_path "$work")"
 
 frames delete
 timeout 30 wineserver -w || true

@@ -21,6 +21,17 @@
 //   text SEL / state SEL / visible SEL / enabled SEL
 //   lines SEL                list lines ("line N = TEXT")
 //   progress SEL             position and range of a progress bar
+//   watch SEL|DONE|FLAG|SHOT[|MS]
+//                            read the progress bar SEL over and over until
+//                            the control DONE shows: logs the first reading
+//                            strictly between the ends ("watch midway"), the
+//                            one after DONE shows ("watch last"), the count
+//                            of readings
+//                            and the longest wait for an answer in ms. At
+//                            the first midway reading it creates the file
+//                            FLAG and, once the file SHOT appears (a
+//                            screenshot was taken), logs the bar again
+//                            ("watch at shot")
 //   tree SEL                 tree items ("item N = LEVEL TEXT")
 //   select SEL|A\B           select a tree item by the texts on its path
 //   rect SEL                 left top width height relative to the parent's
@@ -496,6 +507,62 @@ std::string Property(HWND hwnd, const std::string& what) {
   return "?";
 }
 
+bool FileThere(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// One reading of a progress bar: position, low and high end. Each message
+// waits at most 10 s for the window's thread; *waited is the longest wait.
+bool ReadBar(HWND bar, long reading[3], DWORD* waited) {
+  const UINT messages[3][2] = {{PBM_GETPOS, 0}, {PBM_GETRANGE, TRUE}, {PBM_GETRANGE, FALSE}};
+  for (int i = 0; i < 3; ++i) {
+    DWORD start = GetTickCount();
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(bar, messages[i][0], messages[i][1], 0, SMTO_NORMAL, 10000, &answer)) return false;
+    DWORD took = GetTickCount() - start;
+    if (took > *waited) *waited = took;
+    reading[i] = static_cast<long>(answer);
+  }
+  return true;
+}
+
+std::string BarText(const long reading[3]) {
+  return Number(reading[0]) + " of " + Number(reading[1]) + " to " + Number(reading[2]);
+}
+
+// The bar read while the window's thread is busy copying: each reading is
+// answered only when the install drains, so the longest wait says how long
+// the window went without answering.
+bool WatchBar(HWND bar, const std::vector<std::string>& args) {
+  if (args.size() < 4) return Fail("watch needs SEL|DONE|FLAG|SHOT");
+  HWND done = Find(args[1]);
+  if (!done) return false;
+  DWORD start = GetTickCount(), timeout = TimeoutOf(args, 4), waited = 0;
+  long reading[3] = {0, 0, 0};
+  long readings = 0;
+  bool midway = false, shot = false;
+  while (!Shown(done)) {
+    if (GetTickCount() - start > timeout) return Fail("'" + args[1] + "' did not show");
+    if (!ReadBar(bar, reading, &waited)) return Fail("the bar did not answer within 10 s");
+    ++readings;
+    if (!midway && reading[0] > reading[1] && reading[0] < reading[2]) {
+      midway = true;
+      Log("watch midway = " + BarText(reading));
+      if (FILE* flag = fopen(args[2].c_str(), "wb")) fclose(flag);
+    }
+    if (midway && !shot && FileThere(args[3])) {
+      shot = true;
+      Log("watch at shot = " + BarText(reading));
+    }
+    Sleep(20);
+  }
+  if (!midway) Log("watch midway = none");
+  // Once DONE shows the copy is over: this reading is where the bar ended.
+  if (!ReadBar(bar, reading, &waited)) return Fail("the bar did not answer within 10 s");
+  Log("watch last = " + BarText(reading));
+  Log("watch readings = " + Number(readings));
+  Log("watch longest wait = " + Number(static_cast<long>(waited)));
+  return true;
+}
+
 std::string RectText(const RECT& r) {
   return Number(r.left) + " " + Number(r.top) + " " + Number(r.right - r.left) + " " + Number(r.bottom - r.top);
 }
@@ -617,6 +684,7 @@ bool Run(const std::string& command) {
     Log(key + " = " + Number(position) + " of " + Number(low) + " to " + Number(high));
     return true;
   }
+  if (name == "watch") return WatchBar(hwnd, args);
   if (name == "tree") {
     std::vector<TreeLine> lines;
     if (!ReadTree(hwnd, &lines)) return false;

@@ -33,7 +33,8 @@ const char kHelp[] =
     "      Packs DIR into setup.pck, adds it to the files of SETUPDIR (setup.ini,\n"
     "      language files, licence, readme, pictures, hooks, script) and appends\n"
     "      that package to the installer stub. Without --program, a setup.pck in\n"
-    "      SETUPDIR is taken as it is. The default stub is Install.exe beside zandor.\n"
+    "      SETUPDIR is taken as it is. The default stub is Install.exe beside zandor\n"
+    "      (the shipped 32-bit stub); the build names the stub it took.\n"
     "      Unless DIR has them, the program files get the uninstaller (the default\n"
     "      is Uninstall.exe beside zandor) and a prepared uninstall.dat: its Files\n"
     "      and Dirs list what DIR holds, ProgName, Version and MutexString come\n"
@@ -193,8 +194,21 @@ int CommandPack(const ZandorContext& context, const Options& options) {
   return ExitCode(PackFolder(context, options));
 }
 
-// The installer stub: --stub, or Install.exe beside zandor. It must not
-// carry a package already, since the new one would hide it.
+// Which Windows the stub is built for, from the machine field of its PE
+// header: "MZ", the header offset at 0x3C, "PE\0\0", then the machine.
+std::string StubKind(const std::vector<uint8_t>& stub) {
+  if (stub.size() < 0x40 || stub[0] != 'M' || stub[1] != 'Z') return "not a Windows program";
+  uint32_t header = LoadLE32(stub.data() + 0x3C);
+  if (header > stub.size() - 6 || LoadLE32(stub.data() + header) != 0x00004550) return "not a Windows program";
+  uint32_t machine = stub[header + 4] | (stub[header + 5] << 8);
+  if (machine == 0x014C) return "32-bit Windows";
+  if (machine == 0x8664) return "64-bit Windows";
+  return "unknown Windows machine";
+}
+
+// The installer stub: --stub, or Install.exe beside zandor, where the
+// shipped 32-bit stub sits in a distribution. It must not carry a package
+// already, since the new one would hide it.
 bool ReadStub(const ZandorContext& context, const Options& options, std::string* stubPath,
               std::vector<uint8_t>* stub) {
   std::error_code error;
@@ -214,6 +228,8 @@ bool ReadStub(const ZandorContext& context, const Options& options, std::string*
   if (stub->size() >= 4 && LoadLE32(stub->data() + stub->size() - 4) == kPackageMagic) {
     return Fail(context, *stubPath + " already carries a package; use the bare installer stub");
   }
+  // Which stub a build took is not otherwise visible in its output.
+  *context.out << "zandor: stub " << *stubPath << " (" << StubKind(*stub) << ")\n";
   return true;
 }
 
