@@ -1,8 +1,38 @@
 // The login retry: one more attempt after a failure, and only after the
-// login was offered to a process without the rights.
+// login was offered to a process without the rights. Then the login itself
+// over the window, message box and logon doubles: the dialog's answers one
+// table, the logon kept in the run state and ended by the
+// final stage, the retry at each call site one table, and a whole quiet run
+// that needs the login before its work folder exists.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "actions/confirmed_copy.h"
+#include "app/admin.h"
+#include "app/finish.h"
+#include "app/install.h"
+#include "app/setup_main.h"
+#include "app/setup_state.h"
+#include "app/startup.h"
+#include "lib/package_writer.h"
+#include "package/extract.h"
+#include "package/package.h"
+#include "platform/logon_double.h"
+#include "platform/message_box_double.h"
+#include "platform/script_double.h"
+#include "platform/system_double.h"
+#include "platform/window_double.h"
+#include "runtime/filesys.h"
+#include "runtime/ini.h"
 #include "runtime/rights.h"
+#include "test_env.h"
+#include "ui/language.h"
+#include "ui/login_dialog.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -56,6 +86,274 @@ TEST(TryWithLogin, RetriesOnceAfterTheLoginOnlyWithoutRights) {
   EXPECT_FALSE(TryWithLogin([&] { return ++attempts == 2; }));
   EXPECT_EQ(attempts, 1);
   SetLoginOffer(nullptr, nullptr);
+}
+
+// ------------------------------------------------------------ the login --
+
+const char kLoginTitle[] = " Login as administrator";
+
+// The windows of the login dialog opened since the window double's reset.
+int LoginDialogsOpened() {
+  int count = 0;
+  for (OsWindow w = 1; WindowDoubleWindow(w); ++w) count += WindowDoubleWindow(w)->shape.title == kLoginTitle;
+  return count;
+}
+
+// The user's part: what is typed and pressed, in order.
+struct Typed {
+  const char* user;      // null: the field is left as it is
+  const char* password;
+  bool login;            // press Login, else close the dialog
+};
+
+void Script(const std::vector<Typed>& steps) {
+  for (const Typed& step : steps) {
+    if (step.user) WindowDoubleType(kLoginUser, step.user);
+    if (step.password) WindowDoubleType(kLoginPassword, step.password);
+    if (step.login) {
+      WindowDoubleClick(kLoginButton);
+    } else {
+      WindowDoubleCloseRequest();
+    }
+  }
+}
+
+class LoginTest : public TempFolderTest {
+ protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    LoadDefaultTexts("Viewer", "");
+    LogonDoubleAccept("admin", "secret");
+  }
+};
+
+TEST_F(LoginTest, DialogAnswers) {
+  const struct Case {
+    const char* what;
+    std::vector<Typed> script;
+    bool loggedOn;
+    int errorBoxes;
+    std::vector<std::string> attempts;  // user|domain|password
+  } cases[] = {
+      {"right at once", {{"admin", "secret", true}}, true, 0, {"admin|.|secret"}},
+      {"two failures, then right",
+       {{"admin", "wrong", true}, {nullptr, nullptr, true}, {"admin", "secret", true}},
+       true,
+       2,
+       {"admin|.|wrong", "|.|", "admin|.|secret"}},  // the fields are empty after a failure
+      {"closed", {{"admin", "secret", false}}, false, 0, {}},
+      {"a failure, then closed", {{"guest", "guest", true}, {nullptr, nullptr, false}}, false, 1, {"guest|.|guest"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetWindowDouble();
+    ResetMessageBoxDouble();
+    ResetLogonDouble();
+    LogonDoubleAccept("admin", "secret");
+    Script(c.script);
+    const OsLogon logon = ShowLoginDialog();
+    EXPECT_EQ(logon != 0, c.loggedOn);
+    EXPECT_EQ(LogonDoubleActingAs(), logon);
+    std::vector<std::string> attempts;
+    for (const LogonDoubleAttempt& a : LogonDoubleAttempts()) attempts.push_back(a.user + "|" + a.domain + "|" + a.password);
+    EXPECT_EQ(attempts, c.attempts);
+    ASSERT_EQ(MessageBoxDoubleBoxes().size(), static_cast<size_t>(c.errorBoxes));
+    for (const MessageBoxRecord& box : MessageBoxDoubleBoxes()) {
+      EXPECT_EQ(box.caption, "Error - Login");
+      EXPECT_EQ(box.text, "Login failed.");
+      EXPECT_EQ(box.flags, 0x10u);
+    }
+    EXPECT_EQ(WindowDoubleScriptLeft(), 0u);
+    EXPECT_EQ(WindowDoubleDroppedActions(), 0);
+
+    // The layout is checked in a real window (tests/e2e/test_login.sh).
+    ASSERT_EQ(LoginDialogsOpened(), 1);
+    EXPECT_FALSE(WindowDoubleWindow(1)->open);
+  }
+}
+
+TEST_F(LoginTest, LogonIsKeptInTheRunStateAndEndedByTheFinalStage) {
+  LogonDoubleAccept("other", "pw");
+  SetupState& s = ::Setup();
+  Script({{"admin", "secret", true}});
+  OfferLogin();
+  const OsLogon first = s.login.logonToken;
+  EXPECT_NE(first, 0u);
+  EXPECT_EQ(s.login.loggedInAsAdmin, 1);
+  // A later login replaces the token; the first is closed, the process acts
+  // as the second.
+  Script({{"other", "pw", true}});
+  OfferLogin();
+  EXPECT_NE(s.login.logonToken, first);
+  EXPECT_EQ(LogonDoubleActingAs(), s.login.logonToken);
+  EXPECT_EQ(LogonDoubleOpenTokens(), 1);
+  // Closing the dialog changes nothing.
+  Script({{nullptr, nullptr, false}});
+  const OsLogon second = s.login.logonToken;
+  OfferLogin();
+  EXPECT_EQ(s.login.logonToken, second);
+
+  RunFinalStage(s.options, s.paths, s.product, s.installed, s.flags, &s.login);
+  EXPECT_EQ(LogonDoubleActingAs(), 0u) << "back to the program's own identity";
+  EXPECT_EQ(LogonDoubleOpenTokens(), 0);
+  EXPECT_EQ(s.login.logonToken, 0u);
+  EXPECT_EQ(s.login.loggedInAsAdmin, 1) << "the flag stays for the run";
+  EXPECT_EQ(LoginDialogsOpened(), 3);
+}
+
+// What stands in the way of a call site until the login: removed by the
+// logon, and a folder put in its place when the site needs one there.
+std::string g_blocker;
+bool g_folderAfterLogin = false;
+void ClearBlocker() {
+  fs::remove_all(g_blocker);
+  if (g_folderAfterLogin) fs::create_directory(g_blocker);
+}
+
+void WriteTestPackage(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files,
+                      const std::vector<uint8_t>& prefix) {
+  PackageWriter writer;
+  ASSERT_TRUE(BeginPackage(&writer, path, prefix, kLevelDefault)) << writer.error;
+  for (const auto& f : files) {
+    ASSERT_TRUE(AddFileEntry(&writer, f.first, reinterpret_cast<const uint8_t*>(f.second.data()), f.second.size(),
+                             0, 0))
+        << writer.error;
+  }
+  ASSERT_TRUE(FinishPackage(&writer)) << writer.error;
+}
+
+TEST_F(LoginTest, EachCallSiteRetriesOnceAfterTheLogin) {
+  enum Site { kWorkFolder, kInstallFolder, kExtractedFile, kConfirmedCopy };
+  enum User { kLogsOn, kCloses, kAlreadyAdmin };
+  const struct Case {
+    Site site;
+    User user;
+    bool done;      // the operation succeeded in the end
+    int dialogs;    // login dialogs shown
+    int copyBoxes;  // the copy-error boxes the site shows
+  } cases[] = {
+      {kWorkFolder, kLogsOn, true, 1, 0},       {kWorkFolder, kCloses, false, 1, 1},
+      {kWorkFolder, kAlreadyAdmin, false, 0, 1}, {kInstallFolder, kLogsOn, true, 1, 0},
+      // The folder's own offer, then the file's: the file has a retry of its own.
+      {kInstallFolder, kCloses, false, 2, 0},   {kInstallFolder, kAlreadyAdmin, false, 0, 0},
+      {kExtractedFile, kLogsOn, true, 1, 0},    {kExtractedFile, kCloses, false, 1, 0},
+      {kExtractedFile, kAlreadyAdmin, false, 0, 0},
+      // The confirmed copy tells a second failure, and keeps quiet with the rights.
+      {kConfirmedCopy, kLogsOn, true, 1, 0},    {kConfirmedCopy, kCloses, false, 1, 1},
+      {kConfirmedCopy, kAlreadyAdmin, false, 0, 0},
+  };
+  SetLoginOffer(HasAdminRights, OfferLogin);
+  LogonDoubleOnLogon(ClearBlocker);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "site " << c.site << ", user " << c.user);
+    const std::string root = Native("case" + std::to_string(&c - cases));
+    fs::create_directories(root);
+    ResetWindowDouble();
+    ResetMessageBoxDouble();
+    ResetSetup();
+    SystemDoubleSetAdminRights(c.user == kAlreadyAdmin);
+    if (c.user == kLogsOn) Script({{"admin", "secret", true}});
+    if (c.user == kCloses) Script({{nullptr, nullptr, false}});
+    bool done = false;
+    switch (c.site) {
+      case kWorkFolder: {
+        // A file where the temporary folder should be.
+        g_blocker = root + "/tmp";
+        g_folderAfterLogin = true;
+        Write(g_blocker, "");
+        SystemDoubleSetTempPath(g_blocker);
+        RunPaths paths;
+        PrepareWorkFolderName(&paths);
+        CreateWorkFolder(paths.workFolder);
+        done = FolderExists(paths.workFolder);
+        break;
+      }
+      case kInstallFolder:
+      case kExtractedFile: {
+        // A file where a parent of the installation folder should be, or a
+        // folder where the program file goes.
+        g_blocker = c.site == kInstallFolder ? root + "/locked" : root + "/locked/inst/View.exe";
+        g_folderAfterLogin = false;
+        if (c.site == kInstallFolder) Write(g_blocker, "");
+        if (c.site == kExtractedFile) fs::create_directories(g_blocker);
+        WriteTestPackage(root + "/setup.pck", {{"View.exe", "program"}}, {});
+        RunPaths paths;
+        paths.workFolder = root + "/";
+        SetupConfig config;
+        config.noUninstall = 1;
+        InstallChoices choices;
+        choices.installDir = root + "/locked/inst";
+        InstallResult result;
+        InstallContext context;
+        context.paths = &paths;
+        context.product = &::Setup().product;
+        context.config = &config;
+        context.choices = &choices;
+        context.result = &result;
+        RunInstall(&context);
+        done = fs::is_regular_file(root + "/locked/inst/View.exe") && Read(root + "/locked/inst/View.exe") == "program";
+        break;
+      }
+      case kConfirmedCopy: {
+        // A file where the target's folder should be.
+        g_blocker = root + "/locked";
+        g_folderAfterLogin = true;
+        Write(g_blocker, "");
+        Write(root + "/source.txt", "copied");
+        done = CopyFileWithLogin(root + "/source.txt", root + "/locked/target.txt") &&
+               Read(root + "/locked/target.txt") == "copied";
+        break;
+      }
+    }
+    EXPECT_EQ(done, c.done);
+    EXPECT_EQ(LoginDialogsOpened(), c.dialogs);
+    EXPECT_EQ(::Setup().login.loggedInAsAdmin, c.user == kLogsOn ? 1 : 0);
+    EXPECT_EQ(MessageBoxDoubleBoxes().size(), static_cast<size_t>(c.copyBoxes));
+  }
+  SystemDoubleSetTempPath("");
+}
+
+// A whole quiet run on a machine where the user may not make the work
+// folder: the login comes up before any language file is read, the run goes
+// on as the administrator, the record says so, and the script at the end gets
+// the four constants.
+TEST_F(LoginTest, QuietRunLogsOnForItsWorkFolderAndRunsItsScript) {
+  WriteTestPackage(Native("inner.pck"), {{"View.exe", "program"}}, {});
+  WriteTestPackage(Native("Install.exe"),
+                   {{"setup.ini", "[Info]\r\nTitel=Viewer\r\nGUID={G-7}\r\n[Settings]\r\nProgExe=View.exe\r\n"
+                                  "[Task]\r\nScriptFile=Post.vbs\r\n"},
+                    {"Post.vbs", "WScript.Echo zdProgDir"},
+                    {"setup.pck", Read("inner.pck")}},
+                   {'M', 'Z'});
+  g_blocker = Native("tmp");
+  g_folderAfterLogin = true;
+  Write(g_blocker, "");
+  SystemDoubleSetTempPath(g_blocker);
+  SystemDoubleSetModuleFileName(Native("Install.exe"));
+  SystemDoubleSetCommandLine("Install.exe /Q /R:0 \"/P:" + Win("inst") + "\"");
+  SystemDoubleSetAdminRights(false);
+  LogonDoubleOnLogon(ClearBlocker);
+  Script({{"admin", "wrong", true}, {"admin", "secret", true}});
+
+  EXPECT_EQ(SetupMain(), 0);
+  const SetupState& s = ::Setup();
+  EXPECT_EQ(LoginDialogsOpened(), 1);
+  ASSERT_EQ(MessageBoxDoubleBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxDoubleBoxes()[0].caption, "Error - Login") << "the built-in text: no language file yet";
+  EXPECT_EQ(s.login.loggedInAsAdmin, 1);
+  EXPECT_NE(LogonDoubleActingAs(), 0u) << "a quiet run ends without reverting";
+  EXPECT_EQ(Read("inst/View.exe"), "program");
+  IniOpen(Win("inst\\uninstall.dat"));
+  IniSelectGroup("Settings");
+  EXPECT_EQ(IniReadString("LoginAdmin"), "1");
+  IniClose();
+  ASSERT_EQ(ScriptDoubleRuns().size(), 1u);
+  EXPECT_EQ(ScriptDoubleRuns()[0].code, "Const zdProgDir = \"" + Win("inst") + "\\\"\r\nConst zdSetupDir = \"" +
+                                            s.paths.workFolder + "\"\r\nConst zdStartMenuDir = \"\"\r\n" +
+                                            "Const zdGUID = \"{G-7}\"\r\nWScript.Echo zdProgDir\r\n");
+  EXPECT_EQ(ScriptDoubleReleases(), 1) << "the control is released on the exit path";
+  EXPECT_FALSE(fs::exists(Native(s.paths.workFolder)));
+  SystemDoubleSetTempPath("");
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 #include <time.h>
 
 #include "platform/folder_browser_double.h"
+#include "platform/logon_double.h"
 #include "platform/message_box_double.h"
+#include "platform/process_list_double.h"
 #include "platform/registry_double.h"
+#include "platform/script_double.h"
 #include "platform/shell_link_double.h"
 #include "platform/system_double.h"
 #include "platform/version_double.h"
@@ -17,6 +20,9 @@ void ResetTestSystem() {
   ResetWindowDouble();
   ResetFolderBrowserDouble();
   ResetShellLinkDouble();
+  ResetScriptDouble();
+  ResetProcessListDouble();
+  ResetLogonDouble();
   ResetVersionDouble();
   SystemDoubleSetTempPath("");
 }

@@ -1,5 +1,6 @@
 #include "app/finish.h"
 
+#include "app/admin.h"
 #include "app/hooks.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
@@ -17,8 +18,10 @@ void StartInstalledProgram(const std::string& installDir, const std::string& pro
 }
 
 void RunFinalStage(const RunOptions& options, const RunPaths& paths, const ProductInfo& product,
-                   const InstallResult& installed, const RunFlags& flags) {
-  // The login keeps no logon handle, so there is no logon to end first.
+                   const InstallResult& installed, const RunFlags& flags, LoginState* login) {
+  // The wizard window is closed by now; what follows runs as the program's
+  // own account again.
+  if (login) EndAdminLogin(login);
   if (!flags.cancelled) RunAfterHook(paths.workFolder, options.hookMode);
   DeleteWorkFolder(paths.workFolder);
   if (flags.reboot) {

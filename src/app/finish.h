@@ -15,7 +15,8 @@ void DeleteWorkFolder(const std::string& workFolder);
 // Starts installDir + progExe when that file exists, without waiting.
 void StartInstalledProgram(const std::string& installDir, const std::string& progExe);
 // The final stage of a wizard run (also when the wizard could not open):
-// the after-hook unless cancelled, the work folder, then the restart prompt
-// or the installed program.
+// the end of an administrator logon that *login holds, the after-hook
+// unless cancelled, the work folder, then the restart prompt or the
+// installed program.
 void RunFinalStage(const RunOptions& options, const RunPaths& paths, const ProductInfo& product,
-                   const InstallResult& installed, const RunFlags& flags);
+                   const InstallResult& installed, const RunFlags& flags, LoginState* login = nullptr);

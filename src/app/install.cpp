@@ -6,6 +6,7 @@
 #include "actions/folders.h"
 #include "actions/links.h"
 #include "actions/registry.h"
+#include "actions/script.h"
 #include "actions/tasks.h"
 #include "app/config.h"
 #include "app/finish.h"
@@ -207,9 +208,23 @@ void SaveUninstallRecord(InstallContext* context) {
   WriteUninstallRecord(record);
 }
 
+// The setup author's script from the work folder, when setup.ini names one
+// that is there, with the folders this install used.
+bool WantsScript(const InstallContext& context) {
+  return !context.config->scriptFile.empty() && FileExists(context.paths->workFolder + context.config->scriptFile);
+}
+void RunSetupScript(InstallContext* context) {
+  ScriptValues values;
+  values.installDir = context->result->installDir;
+  values.workFolder = context->paths->workFolder;
+  values.programMenuFolder = context->result->programMenuFolder;
+  values.guid = context->product->guid;
+  RunScript(context->paths->workFolder + context->config->scriptFile, values);
+}
+
 // The install's steps in their fixed order: installation folder, log
 // header, copy, copy error, uninstall entry, desktop shortcut, start-menu
-// shortcuts, install state, task list, uninstall record. A step is
+// shortcuts, install state, task list, uninstall record, script. A step is
 // one line: its log text, when it applies, what it does, and whether window
 // events drain after it.
 const InstallStep kInstallSteps[] = {
@@ -223,6 +238,7 @@ const InstallStep kInstallSteps[] = {
     {kNoLogLine, WantsInstallState, SaveInstallState, false},
     {kTextInstallMsg6, nullptr, RunUserTasks, true},
     {kNoLogLine, WantsUninstallRecord, SaveUninstallRecord, false},
+    {kNoLogLine, WantsScript, RunSetupScript, false},
 };
 
 }  // namespace

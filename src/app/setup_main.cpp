@@ -13,11 +13,15 @@
 #include "app/startup.h"
 #include "app/state_dump.h"
 #include "app/wizard_flow.h"
+#include "platform/script.h"
 #include "ui/wizard.h"
 
 int SetupMain() {
   SetupState& s = Setup();
   InitRuntime(s.product);
+  // The script control lives from here to the exit path; without it the
+  // install runs no script.
+  OsCreateScriptControl();
   ReadRunOptions(&s.options);
   PrepareWorkFolderName(&s.paths);
   // Step 4, the built-in header icon, is loaded into the wizard window when
@@ -34,10 +38,11 @@ int SetupMain() {
       OsWindow wizard = BuildWizardWindow(product.version.empty() ? product.title
                                                                   : product.title + " " + product.version);
       if (wizard != 0) RunWizard(wizard);
-      RunFinalStage(s.options, s.paths, s.product, s.installed, s.flags);
+      RunFinalStage(s.options, s.paths, s.product, s.installed, s.flags, &s.login);
     }
   }
   // Exit path: what the run resolved goes to the diagnostic dump (test builds).
   DumpRunState(s);
+  OsReleaseScriptControl();
   return 0;
 }

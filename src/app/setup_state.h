@@ -9,6 +9,7 @@
 #include "app/config.h"
 #include "app/install.h"
 #include "app/startup.h"
+#include "platform/logon.h"
 #include "runtime/program_runner.h"
 
 // The flags of the wizard loop and the final stage.
@@ -23,7 +24,7 @@ struct RunFlags {
 
 // The administrator login, when one was made.
 struct LoginState {
-  void* logonToken = nullptr;
+  OsLogon logonToken = 0;  // the process acts as it while non-zero
   uint8_t loggedInAsAdmin = 0;
 };
 

@@ -7,6 +7,8 @@
 //   dialog_demo.exe LOG startmenu FIELD   the start-menu folder dialog
 //   dialog_demo.exe LOG browser START     the folder browser
 //   dialog_demo.exe LOG box               an error message box
+//   dialog_demo.exe LOG login             the administrator login dialog
+//                                         (answer: "logged on" or "none")
 // Log lines: "ok: ..." and "FAIL: ..." for the checks, "info: ...", "open"
 // once the dialog has been checked, "box open" for a message box over the
 // start-menu dialog, "answer = ..." and "done". Exit code 0.
@@ -20,6 +22,7 @@
 #include "platform/window.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
+#include "ui/login_dialog.h"
 
 namespace {
 
@@ -103,8 +106,77 @@ void CheckMessageBox(HWND box, HWND front, HWND other) {
   Check("the other window is disabled", !IsWindowEnabled(other));
 }
 
+// Left,top widthxheight of a control in its dialog's client area.
+std::string PlaceOf(HWND control, HWND dialog) {
+  RECT place;
+  GetWindowRect(control, &place);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+  return std::to_string(place.left) + "," + std::to_string(place.top) + " " + std::to_string(place.right - place.left) +
+         "x" + std::to_string(place.bottom - place.top);
+}
+
+// The child of the dialog with the class and, when given, the text.
+HWND ChildOf(HWND dialog, const char* cls, const char* text, int skip = 0) {
+  for (HWND child = FindWindowExA(dialog, nullptr, cls, text); child;
+       child = FindWindowExA(dialog, child, cls, text)) {
+    if (skip-- == 0) return child;
+  }
+  return nullptr;
+}
+
+void CheckLoginDialog(HWND dialog) {
+  RECT client;
+  GetClientRect(dialog, &client);
+  CheckEqual("client area", std::to_string(client.right) + "x" + std::to_string(client.bottom), "260x135");
+  RECT work;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  POINT centre = Centre(dialog);
+  Check("centred on the screen", std::abs(centre.x - (work.left + work.right) / 2) <= 1 &&
+                                     std::abs(centre.y - (work.top + work.bottom) / 2) <= 1);
+  Check("the dialog has a close box", (GetWindowLongA(dialog, GWL_STYLE) & WS_SYSMENU) != 0);
+  HWND user = ChildOf(dialog, "Edit", nullptr, 0);
+  HWND password = ChildOf(dialog, "Edit", nullptr, 1);
+  Check("two edit fields", user && password);
+  if (!user || !password) return;
+  CheckEqual("user field place", PlaceOf(user, dialog), "115,25 120x20");
+  CheckEqual("password field place", PlaceOf(password, dialog), "115,60 120x20");
+  Check("the user field is plain", (GetWindowLongA(user, GWL_STYLE) & ES_PASSWORD) == 0);
+  Check("the password field masks its characters", (GetWindowLongA(password, GWL_STYLE) & ES_PASSWORD) != 0);
+  Check("the user field has the keyboard focus", GetFocus() == user);
+  HWND userLabel = ChildOf(dialog, "Static", "Username:");
+  HWND passwordLabel = ChildOf(dialog, "Static", "Password:");
+  Check("both labels", userLabel && passwordLabel);
+  if (userLabel && passwordLabel) {
+    CheckEqual("user label place", PlaceOf(userLabel, dialog), "20,27 90x15");
+    CheckEqual("password label place", PlaceOf(passwordLabel, dialog), "20,62 90x15");
+    Check("labels are right-aligned", (GetWindowLongA(userLabel, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT &&
+                                          (GetWindowLongA(passwordLabel, GWL_STYLE) & SS_TYPEMASK) == SS_RIGHT);
+  }
+  HWND frame = nullptr;
+  for (HWND child = ChildOf(dialog, "Static", ""); child; child = FindWindowExA(dialog, child, "Static", "")) {
+    if (GetWindowLongA(child, GWL_EXSTYLE) & WS_EX_STATICEDGE) frame = child;
+  }
+  Check("a sunken frame", frame != nullptr);
+  if (frame) CheckEqual("frame place", PlaceOf(frame, dialog), "10,10 240x85");
+  HWND login = ChildOf(dialog, "Button", "Login");
+  Check("the Login button", login != nullptr);
+  if (!login) return;
+  CheckEqual("Login button place", PlaceOf(login, dialog), "90,104 80x22");
+  LOGFONTA font = {};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(login, WM_GETFONT, 0, 0)), sizeof font, &font);
+  CheckEqual("Login button font", std::string(font.lfFaceName) + " " + std::to_string(font.lfWeight), "System 700");
+}
+
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
   HWND front = GetForegroundWindow();
+  if (g_mode == "login") {
+    HWND dialog = FindWindowA(nullptr, " Login as administrator");
+    if (g_dialogChecked || !dialog || !IsWindowVisible(dialog)) return;
+    g_dialogChecked = true;
+    CheckLoginDialog(dialog);
+    Log("open");
+    return;
+  }
   if (g_mode == "startmenu") {
     if (!g_dialogChecked) {
       HWND dialog = FindWindowA(nullptr, " Select Directory");
@@ -165,6 +237,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::string answer;
   if (g_mode == "startmenu") {
     answer = ChooseStartMenuFolder(wizard, argument);
+  } else if (g_mode == "login") {
+    OsLogon logon = ShowLoginDialog();
+    answer = logon != 0 ? "logged on" : "none";
+    if (logon != 0) OsEndLogon(logon);
   } else if (g_mode == "browser") {
     answer = BrowseForFolder(wizard, "Choose the installation folder", argument);
   } else {
