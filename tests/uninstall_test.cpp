@@ -11,6 +11,7 @@
 
 #include "actions/folders.h"
 #include "platform/message_box.h"
+#include "platform/logon_double.h"
 #include "platform/message_box_double.h"
 #include "platform/registry.h"
 #include "platform/registry_double.h"
@@ -18,6 +19,7 @@
 #include "platform/window_double.h"
 #include "runtime/ini.h"
 #include "test_env.h"
+#include "ui/login_dialog.h"
 #include "uninstall/record.h"
 #include "uninstall/removal.h"
 #include "uninstall/safety.h"
@@ -428,6 +430,43 @@ TEST_F(UninstallRunTest, CancelAndARunningProgramRemoveNothing) {
   EXPECT_TRUE(Exists("inst/app.exe"));
   EXPECT_TRUE(Exists("inst/uninstall.dat"));
   EXPECT_TRUE(RegistryDoubleKeyExists(kHkeyLocalMachine, kUninstallKey + std::string(kGuid)));
+}
+
+// LoginAdmin = 1 without the rights: the login dialog in the record's texts
+// first (a wrong password, then the right one), then the uninstaller's own.
+TEST_F(UninstallRunTest, LoginInTheRecordsTextsWhenTheInstallNeededOne) {
+  auto layNeedingLogin = [&](const std::string& texts) {
+    Lay("");
+    std::string record = Read("inst/uninstall.dat");
+    record.replace(record.find("LoginAdmin = 0"), 14, "LoginAdmin = 1");
+    Write("inst/uninstall.dat", record + texts);
+  };
+  layNeedingLogin("[Language]\r\nLogon = Anmelden\r\nRQ_Msg = Falsch\r\n");
+  SystemDoubleSetAdminRights(false);
+  LogonDoubleAccept("admin", "secret");
+  WindowDoubleType(kLoginUser, "admin");
+  WindowDoubleType(kLoginPassword, "wrong");
+  WindowDoubleClick(kLoginButton);
+  WindowDoubleType(kLoginUser, "admin");
+  WindowDoubleType(kLoginPassword, "secret");
+  WindowDoubleClick(kLoginButton);
+  WindowDoubleClick(kUnDialogOk);
+  WindowDoubleClick(kUnDialogOk);
+  EXPECT_EQ(Run(""), kUninstallDone);
+  EXPECT_EQ(LogonDoubleAttempts().size(), 2u);
+  EXPECT_EQ(LogonDoubleActingAs(), 0u);  // the logon ended with the run
+  ASSERT_NE(WindowDoubleWindow(1), nullptr);
+  EXPECT_EQ(WindowDoubleWindow(1)->shape.title, " Anmelden");
+  EXPECT_EQ(WindowDoubleWindow(2)->shape.title, " uninstall Program");
+  ASSERT_FALSE(MessageBoxDoubleBoxes().empty());
+  EXPECT_EQ(MessageBoxDoubleBoxes()[0].text, "Falsch");
+  EXPECT_FALSE(Exists("inst/app.exe"));
+  // A quiet run shows no login.
+  layNeedingLogin("");
+  size_t windows = 2;
+  EXPECT_EQ(Run(" /Q"), kUninstallDone);
+  EXPECT_EQ(WindowDoubleWindow(static_cast<OsWindow>(windows + 1)), nullptr);
+  EXPECT_EQ(LogonDoubleAttempts().size(), 2u);
 }
 
 // A record that names another folder, a root or a system folder as ProgDir,

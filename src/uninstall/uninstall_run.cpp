@@ -7,6 +7,8 @@
 #include "runtime/filesys.h"
 #include "runtime/text.h"
 #include "ui/dialogs.h"
+#include "ui/language.h"
+#include "ui/login_dialog.h"
 #include "uninstall/removal.h"
 #include "uninstall/safety.h"
 #include "uninstall/uninstall_data.h"
@@ -50,11 +52,19 @@ void ShowError(const UninstallData& data, bool quiet) {
   if (!quiet) ShowMessageBox(data.texts[kUnTitel], data.texts[kUnError], kMessageError);
 }
 
-// The administrator login of the install has no dialog in this program
-// yet: a record that needed one runs with the rights the uninstaller has,
-// and what those cannot remove stays, step by step, as it would after a
-// cancelled login.
-void OfferAdminLogin(const UninstallData&) {}
+// The install's administrator login, in the record's texts. The thread acts
+// as the account logged on until the run ends; a closed dialog leaves the
+// uninstaller's own rights, and what those cannot remove stays.
+OsLogon OfferAdminLogin(const UninstallData& data) {
+  const struct {
+    TextId id;
+    UninstallText text;
+  } texts[] = {{kTextLoginAdminWindow, kUnLogon}, {kTextLoginAdminUser, kUnUser},
+               {kTextLoginAdminPassword, kUnPassword}, {kTextRq7Titel, kUnRqTitel},
+               {kTextRq7Msg, kUnRqMsg}, {kTextButtonLogin, kUnLogin}};
+  for (const auto& t : texts) SetText(t.id, data.texts[t.text]);
+  return ShowLoginDialog();
+}
 
 // True to go on: the program does not hold its mutex (any more).
 bool WaitUntilProgramEnds(const UninstallData& data, bool quiet) {
@@ -118,6 +128,28 @@ int RunCleanup(const UninstallOptions& options, const std::string& modulePath) {
   return kUninstallDone;
 }
 
+// Everything after the checks and the login: the running program, the
+// dialog or the quiet run, the removal and the cleanup copy.
+int RunWithRights(const UninstallData& data, const UninstallOptions& options, const std::string& modulePath,
+                  bool startCleanup) {
+  if (!WaitUntilProgramEnds(data, options.quiet)) return kUninstallCancelled;
+
+  RemovalChoices choices;
+  choices.quiet = options.quiet;
+  choices.ownExeName = FileNamePart(modulePath);
+  RemovalReport report;
+  if (options.quiet) {
+    RemoveInstallation(data, choices, &report);
+  } else if (!RunUninstallDialog(data, [&](bool deleteAll) {
+               choices.deleteAll = deleteAll;
+               RemoveInstallation(data, choices, &report);
+             })) {
+    return kUninstallCancelled;
+  }
+  if (startCleanup) StartCleanupCopy(modulePath, NormaliseFolder(data.progDir));
+  return kUninstallDone;
+}
+
 }  // namespace
 
 UninstallOptions ReadUninstallOptions(const std::string& commandLine) {
@@ -160,21 +192,8 @@ int RunUninstaller(const std::string& commandLine, const std::string& modulePath
     ShowError(data, options.quiet);
     return kUninstallRefused;
   }
-  if (data.loginAdmin && !options.quiet && !OsHasAdminRights()) OfferAdminLogin(data);
-  if (!WaitUntilProgramEnds(data, options.quiet)) return kUninstallCancelled;
-
-  RemovalChoices choices;
-  choices.quiet = options.quiet;
-  choices.ownExeName = FileNamePart(modulePath);
-  RemovalReport report;
-  if (options.quiet) {
-    RemoveInstallation(data, choices, &report);
-  } else if (!RunUninstallDialog(data, [&](bool deleteAll) {
-               choices.deleteAll = deleteAll;
-               RemoveInstallation(data, choices, &report);
-             })) {
-    return kUninstallCancelled;
-  }
-  if (startCleanup) StartCleanupCopy(modulePath, NormaliseFolder(data.progDir));
-  return kUninstallDone;
+  OsLogon logon = data.loginAdmin && !options.quiet && !OsHasAdminRights() ? OfferAdminLogin(data) : 0;
+  int result = RunWithRights(data, options, modulePath, startCleanup);
+  if (logon != 0) OsEndLogon(logon);
+  return result;
 }
