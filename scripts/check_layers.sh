@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks that every include in src/ and tools/ goes down the layers:
 #
-#   platform <- runtime <- package, ui <- actions, uninstall <- app
+#   platform <- runtime <- package, ui <- actions <- uninstall <- app
 #
 # Each layer may include itself and the layers below it:
 #   platform   platform
@@ -9,7 +9,7 @@
 #   package    package runtime platform
 #   ui         ui runtime platform
 #   actions    actions package ui runtime platform
-#   uninstall  uninstall package ui runtime platform
+#   uninstall  uninstall actions package ui runtime platform
 #   app        app actions uninstall package ui runtime platform
 #   tools      lib package runtime platform   (the builder; lib/ is its own)
 # Every layer reaches platform/ directly, app for the system services
@@ -30,7 +30,7 @@ declare -A allowed=(
   [package]="package runtime platform"
   [ui]="ui runtime platform"
   [actions]="actions package ui runtime platform"
-  [uninstall]="uninstall package ui runtime platform"
+  [uninstall]="uninstall actions package ui runtime platform"
   [app]="app actions uninstall package ui runtime platform"
   [tools]="lib package runtime platform"
 )

@@ -3,7 +3,8 @@
 # examples/demo (its program demo.exe built in the win64 preset, its side
 # picture and header icon drawn here with ImageMagick), installs it quietly
 # under Wine in a fresh private prefix (build/demo/prefix) and prints what the
-# install left: files, links, registry values and the uninstall record.
+# install left: files, links, registry values and the uninstall record, then
+# removes it again with its Uninstall.exe /Q and says what is left.
 # ZANDOR_DEMO_LANG names the locale Wine runs in (default C.UTF-8, English);
 # de_DE.UTF-8, where the machine has it (locale -a), installs with German texts.
 set -euo pipefail
@@ -35,6 +36,7 @@ convert -size 32x32 xc:none -fill '#1d4e89' -draw 'roundrectangle 0,0 31,31 7,7'
 
 echo "== zandor build examples/demo"
 build/native/zandor build "$out/setup" --program "$out/program" --stub build/win64/Install.exe \
+  --uninstaller build/win64/Uninstall.exe \
   -o "$out/Install.exe" >/dev/null
 echo "Install.exe: $(stat -c %s "$out/Install.exe") bytes, carrying" \
   "$(build/native/zandor list "$out/Install.exe" | awk -F'\t' 'NR > 1 && NF > 5 { printf "%s ", $6 }')"
@@ -131,3 +133,14 @@ if [ -f "$record" ]; then
 else
   echo "  (none)"
 fi
+
+echo "== Uninstall.exe /Q under Wine"
+rc=0
+timeout 120 "$wine" 'C:\Program Files\Zandor Demo\Uninstall.exe' /Q || rc=$?
+# Its cleanup copy removes the uninstaller and the folder once it has ended.
+for _ in $(seq 1 100); do [ -e "$target" ] || break; sleep 0.2; done
+wineserver -w
+echo "exit code $rc; C:\\Program Files\\Zandor Demo $([ -e "$target" ] && echo "still holds: $(cd "$target" && find . -type f | tr '\n' ' ')" || echo "is gone")"
+left=$(cd "$drive_c" && find users -name '*.lnk' | sort)
+echo "links left: ${left:-none}"
+echo "uninstall entry: $(grep -qiF "Uninstall\\\\$guid" "$WINEPREFIX/system.reg" && echo "still there" || echo "gone")"

@@ -2,6 +2,7 @@
 // determinism, build onto a stub, and clear failures on bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -235,6 +236,56 @@ TEST_F(ZandorToolTest, BuildAppendsToTheStub) {
   EXPECT_EQ(Run({"build", P("setup"), "-o", P("Twice.exe"), "--stub", P("Install.exe")}), kZandorFailed);
   EXPECT_NE(err_.str().find("already carries a package"), std::string::npos) << err_.str();
   EXPECT_FALSE(fs::exists(root_ / "Twice.exe"));
+}
+
+// The program files get the uninstaller and a prepared uninstall.dat that
+// lists them, unless the author ships either.
+TEST_F(ZandorToolTest, BuildAddsTheUninstallerAndItsRecord) {
+  Write(root_ / "stub.exe", "MZ stub");
+  Write(root_ / "Uninstall.exe", "MZ uninstaller");
+  Write(root_ / "setup" / "setup.ini",
+        "[Info]\r\nTitel=Viewer\r\nVersion=2.1\r\n[Task]\r\nMutexString=ViewerRuns\r\n");
+  Write(root_ / "program" / "View.exe", "view");
+  Write(root_ / "program" / "docs" / "deep" / "a.txt", "a");
+  std::string buildErr;
+  auto build = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"build", P("setup"), "-o", P("Install.exe"), "--program", P("program"),
+                                     "--stub", P("stub.exe")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    fs::remove_all(root_ / "work");
+    fs::remove_all(root_ / "installed");
+    if (Run(args) != kZandorOk) return std::vector<std::string>{"failed: " + err_.str()};
+    buildErr = err_.str();
+    Run({"extract", P("Install.exe"), P("work")});
+    Run({"extract", P("work/setup.pck"), P("installed")});
+    std::vector<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(root_ / "installed")) {
+      names.push_back(entry.path().lexically_relative(root_ / "installed").generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  EXPECT_EQ(build({"--uninstaller", P("Uninstall.exe")}),
+            (std::vector<std::string>{"Uninstall.exe", "View.exe", "docs", "docs/deep", "docs/deep/a.txt",
+                                      "uninstall.dat"}));
+  EXPECT_EQ(Read(root_ / "installed" / "Uninstall.exe"), "MZ uninstaller");
+  EXPECT_EQ(Read(root_ / "installed" / "uninstall.dat"),
+            "[Settings]\r\nProgName = Viewer\r\nVersion = 2.1\r\nMutexString = ViewerRuns\r\n"
+            "[Files]\r\nF0001 = Uninstall.exe\r\nF0002 = View.exe\r\nF0003 = docs\\deep\\a.txt\r\n"
+            "[Dirs]\r\nD0001 = docs\\\r\nD0002 = docs\\deep\\\r\n");
+  // Without --uninstaller the one beside zandor is taken; there is none
+  // here, so only the record goes in, and a note says so.
+  EXPECT_EQ(build({}), (std::vector<std::string>{"View.exe", "docs", "docs/deep", "docs/deep/a.txt",
+                                                 "uninstall.dat"}));
+  EXPECT_NE(buildErr.find("--uninstaller"), std::string::npos) << buildErr;
+  EXPECT_EQ(build({"--uninstaller", P("none.exe")}).front().substr(0, 7), "failed:");
+  // The author's own files are packed as they are.
+  Write(root_ / "program" / "uninstall.dat", "[Settings]\r\nNoDelAll = 1\r\n");
+  Write(root_ / "program" / "uninstall.exe", "author's");
+  EXPECT_EQ(build({"--uninstaller", P("Uninstall.exe")}),
+            (std::vector<std::string>{"View.exe", "docs", "docs/deep", "docs/deep/a.txt", "uninstall.dat",
+                                      "uninstall.exe"}));
+  EXPECT_EQ(Read(root_ / "installed" / "uninstall.dat"), "[Settings]\r\nNoDelAll = 1\r\n");
 }
 
 TEST_F(ZandorToolTest, BuildTakesSetupPckAsItIsWithoutProgram) {

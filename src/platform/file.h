@@ -45,6 +45,10 @@ bool OsMoveFileNew(const std::string& from, const std::string& to);
 bool OsCopyFile(const std::string& source, const std::string& target, bool replace);
 bool OsCreateDirectory(const std::string& path);
 bool OsRemoveDirectory(const std::string& path);
+// Asks the system to delete the file at the next restart (Windows: a
+// delayed move to nowhere, which needs the rights to write the machine's
+// pending-rename list); false where it cannot, and always on POSIX.
+bool OsDeleteFileAtRestart(const std::string& path);
 bool OsSetNormalAttributes(const std::string& path);
 // Drive type of a root such as "C:\": 0 unknown, 1 no such root, above 1 a drive.
 int OsDriveType(const std::string& root);
@@ -53,6 +57,7 @@ struct OsFindData {
   std::string name;  // without folder
   bool isFolder = false;
   bool readOnly = false;
+  bool isLink = false;  // a reparse point (junction, symbolic link): Windows only
   int64_t size = 0;
   uint64_t creationTime = 0;  // FILETIME values
   uint64_t accessTime = 0;

@@ -287,6 +287,8 @@ bool OsRemoveDirectory(const std::string& path) {
   return rmdir(ToPosixPath(path).c_str()) == 0;
 }
 
+bool OsDeleteFileAtRestart(const std::string&) { return false; }
+
 bool OsSetNormalAttributes(const std::string& path) {
   std::string p = ToPosixPath(path);
   struct stat st;

@@ -21,6 +21,7 @@ void Fill(const WIN32_FIND_DATAA& fd, OsFindData* data) {
   data->name = fd.cFileName;
   data->isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   data->readOnly = (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  data->isLink = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   data->size = (static_cast<int64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
   data->creationTime = FromFt(fd.ftCreationTime);
   data->accessTime = FromFt(fd.ftLastAccessTime);
@@ -182,6 +183,9 @@ bool OsCopyFile(const std::string& source, const std::string& target, bool repla
 
 bool OsCreateDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
 bool OsRemoveDirectory(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+bool OsDeleteFileAtRestart(const std::string& path) {
+  return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
 bool OsSetNormalAttributes(const std::string& path) {
   return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) != 0;
 }

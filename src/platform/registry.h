@@ -26,3 +26,11 @@ bool OsRegQueryValue(OsKey key, const std::string& name, uint32_t* type, void* d
 bool OsRegSetValue(OsKey key, const std::string& name, uint32_t type, const void* data,
                    uint32_t size);
 void OsRegCloseKey(OsKey key);
+
+// Removal, for the uninstaller. A value by name (empty: the default value);
+// a key with its values, refused while it has subkeys; and the counts of a
+// key's subkeys and values. Each opens and closes the key itself; false when
+// the key or value is not there or the system refuses.
+bool OsRegDeleteValue(uint32_t root, const std::string& subkey, const std::string& name);
+bool OsRegDeleteKey(uint32_t root, const std::string& subkey);
+bool OsRegKeyCounts(uint32_t root, const std::string& subkey, uint32_t* subkeys, uint32_t* values);

@@ -148,3 +148,33 @@ void RegistryDoubleSetString(uint32_t root, const std::string& subkey, const std
   data.push_back(0);
   RegistryDoubleSet(root, subkey, name, kRegSz, data);
 }
+
+bool OsRegDeleteValue(uint32_t root, const std::string& subkey, const std::string& name) {
+  auto kit = Keys().find(KeyId(root, subkey));
+  if (kit == Keys().end() || RefusalOf(root) != kRegistryAllows) return false;
+  return kit->second.values.erase(Fold(name)) != 0;
+}
+
+bool OsRegKeyCounts(uint32_t root, const std::string& subkey, uint32_t* subkeys, uint32_t* values) {
+  std::string id = KeyId(root, subkey);
+  auto kit = Keys().find(id);
+  if (kit == Keys().end()) return false;
+  *values = static_cast<uint32_t>(kit->second.values.size());
+  *subkeys = 0;
+  const std::string prefix = id + "\\";
+  for (auto it = Keys().lower_bound(prefix); it != Keys().end() && it->first.compare(0, prefix.size(), prefix) == 0;
+       ++it) {
+    if (it->first.find('\\', prefix.size()) == std::string::npos) ++*subkeys;
+  }
+  return true;
+}
+
+bool OsRegDeleteKey(uint32_t root, const std::string& subkey) {
+  uint32_t subkeys = 0, values = 0;
+  if (subkey.empty() || RefusalOf(root) != kRegistryAllows || !OsRegKeyCounts(root, subkey, &subkeys, &values) ||
+      subkeys != 0) {
+    return false;
+  }
+  Keys().erase(KeyId(root, subkey));
+  return true;
+}

@@ -52,3 +52,31 @@ bool OsRegSetValue(OsKey key, const std::string& name, uint32_t type, const void
 void OsRegCloseKey(OsKey key) {
   if (key) RegCloseKey(static_cast<HKEY>(key));
 }
+
+bool OsRegDeleteValue(uint32_t root, const std::string& subkey, const std::string& name) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExA(Root(root), subkey.c_str(), 0, KEY_SET_VALUE, &h) != ERROR_SUCCESS) return false;
+  bool deleted = RegDeleteValueA(h, name.empty() ? nullptr : name.c_str()) == ERROR_SUCCESS;
+  RegCloseKey(h);
+  return deleted;
+}
+
+bool OsRegDeleteKey(uint32_t root, const std::string& subkey) {
+  // RegDeleteKeyA on the NT family refuses a key with subkeys itself; the
+  // count first keeps the 9x family, which would take the subtree, alike.
+  uint32_t subkeys = 0, values = 0;
+  if (subkey.empty() || !OsRegKeyCounts(root, subkey, &subkeys, &values) || subkeys != 0) return false;
+  return RegDeleteKeyA(Root(root), subkey.c_str()) == ERROR_SUCCESS;
+}
+
+bool OsRegKeyCounts(uint32_t root, const std::string& subkey, uint32_t* subkeys, uint32_t* values) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExA(Root(root), subkey.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  DWORD keys = 0, vals = 0;
+  bool ok = RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &vals, nullptr, nullptr,
+                             nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(h);
+  *subkeys = keys;
+  *values = vals;
+  return ok;
+}

@@ -208,3 +208,7 @@ const char* TextGroup(TextId id) { return IsTextId(id) ? kTexts[id].group : ""; 
 const char* TextKey(TextId id) { return IsTextId(id) ? kTexts[id].key : ""; }
 
 void ResetLanguageTexts() { g_language = LanguageTable(); }
+
+void SetText(TextId id, const std::string& text) {
+  if (IsTextId(id) && !g_language.texts.empty()) StoreText(id, text);
+}

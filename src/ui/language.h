@@ -123,3 +123,7 @@ const char* TextGroup(TextId id);
 const char* TextKey(TextId id);
 
 void ResetLanguageTexts();
+// Replaces one text of a loaded table, as a language file would give it (the
+// uninstaller puts its record's texts in for the dialogs it shares with
+// setup). Nothing happens before a load.
+void SetText(TextId id, const std::string& text);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Install.exe of both Windows builds is statically linked and imports only
-# DLLs that Windows protects as known DLLs, so nothing can be planted beside
-# it in a downloads folder; it carries the built-in header icon as icon 1
-# and an application manifest (resource type 24, id 1), read back here from
-# the resource directory.
+# Install.exe and Uninstall.exe of both Windows builds are statically linked
+# and import only DLLs that Windows protects as known DLLs, so nothing can be
+# planted beside them in a downloads folder; both carry the built-in header
+# icon as icon 1 and an application manifest (resource type 24, id 1), read
+# back here from the resource directory.
 # Only the test build reads the run-state dump variable: the shipped 32-bit
 # installer writes no file whose path an environment variable names.
 source "$(dirname "$0")/lib.sh"
@@ -11,7 +11,7 @@ e2e_begin
 
 known=" advapi32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll setupapi.dll shell32.dll shlwapi.dll user32.dll "
 win32_dir=${ZANDOR_WIN32_DIR:-$(dirname "$ZANDOR_WIN64_DIR")/win32}
-exes=("$ZANDOR_WIN64_DIR/Install.exe" "$win32_dir/Install.exe")
+exes=("$ZANDOR_WIN64_DIR/Install.exe" "$win32_dir/Install.exe" "$ZANDOR_WIN64_DIR/Uninstall.exe" "$win32_dir/Uninstall.exe")
 # The 32-bit run checks the shipped stub's twin with the dump as well.
 [ "$DUMP_STUB" = "$STUB" ] || exes+=("$DUMP_STUB")
 # The application manifest: resource type 24, name 1, first language.
@@ -60,7 +60,7 @@ for exe in "${exes[@]}"; do
     check_true "$(basename "$(dirname "$exe")")/$(basename "$exe") imports $dll, a known DLL" grep -q " $dll " <<<"$known"
   done
   subsystem=$("$objdump" -p "$exe" | awk '/^Subsystem/ { print $2 }')
-  check "$(basename "$(dirname "$exe")") is a GUI program" "$subsystem" 00000002
+  check "$(basename "$(dirname "$exe")")/$(basename "$exe") is a GUI program" "$subsystem" 00000002
   check_true "carries no package of its own" bash -c "[ \"\$(tail -c 4 '$exe')\" != Pack ]"
   check_true "has the header icon resource" bash -c "'$objdump' -h '$exe' | grep -q '\.rsrc'"
   manifest=$(manifest_of "$exe") || true

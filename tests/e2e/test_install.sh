@@ -118,8 +118,13 @@ check "links in the start-menu folder" "$(ls "$menu" | tr '\n' ' ')" \
 win_of() { printf 'C:\\%s' "${1#"$DRIVE_C/"}" | sed 's|/|\\|g'; }
 M="$(win_of "$menu")\\"
 D="$(win_of "$desktop_link")"
-printf '%s\r\n' '[Settings]' 'ProgDir = C:\Probe App\' 'ProgExe = app.exe' "GUID = $guid" 'ProgLink = Probe App' \
+# zandor build prepared it with the product's keys and what the program
+# files hold; the install adds its own keys.
+printf '%s\r\n' '[Settings]' 'ProgName = Probe App' 'Version = 2.5' 'MutexString = ' \
+  'ProgDir = C:\Probe App\' 'ProgExe = app.exe' "GUID = $guid" 'ProgLink = Probe App' \
   "StartMenu = $M" "DesktopIcon = $D" 'LoginAdmin = 0' \
+  '[Files]' 'F0001 = app.exe' 'F0002 = docs\guide.txt' 'F0003 = settings.ini' 'F0004 = tools\Helper.exe' \
+  '[Dirs]' 'D0001 = docs\' 'D0002 = tools\' \
   '[Language]' 'Titel = uninstall Program' 'Msg = Program files And registry entries will be removed.' \
   'Version = Version' 'UninstInfo = Remove the following Program from your computer:' \
   'DelAll = Delete all(!) files in the directory (including user files).' \

@@ -39,8 +39,10 @@ rc=0
 check "zandor verify on the signed installer" "$rc" 0
 
 # A quiet install of the signed installer installs every file.
-run_setup "$T/Install.exe" /Q
-target="$DRIVE_C/$PROGRAM_FILES/Zandor Demo"
+# Into a folder of its own: other tests install the demo into the shared prefix.
+target="$DRIVE_C/Signed Demo"
+rm -rf "$target"
+run_setup "$T/Install.exe" /Q '/P:C:\Signed Demo'
 (cd "$T/program" && find . -type f | sort) >"$T/expected.txt"
 (cd "$target" 2>/dev/null && find . -type f | sort) >"$T/installed.txt" || true
 check "signed installer installs every file" "$(cat "$T/installed.txt")" "$(cat "$T/expected.txt")"
@@ -67,7 +69,7 @@ check_true "zandor names the damaged certificate table" grep -q "certificate tab
 # The installer itself: no files, no crash (the copy-error requester it
 # shows has no display to appear on here, and passes).
 rm -rf "$target"
-run_setup "$T/Damaged.exe" /Q
+run_setup "$T/Damaged.exe" /Q '/P:C:\Signed Demo'
 check_true "the damaged signed installer installs nothing" test ! -e "$target"
 
 e2e_end

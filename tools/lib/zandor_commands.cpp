@@ -16,6 +16,7 @@
 #include "package/extract.h"
 #include "package/package.h"
 #include "runtime/filesys.h"
+#include "runtime/ini.h"
 #include "platform/filetime.h"
 
 namespace fs = std::filesystem;
@@ -28,13 +29,17 @@ const char kHelp[] =
     "Usage:\n"
     "  zandor pack DIR -o FILE.pck [--level fast|default|best] [--threads N]\n"
     "      Packs the folder DIR into a stand-alone package.\n"
-    "  zandor build SETUPDIR -o Install.exe [--program DIR] [--stub STUB.exe] [--level ...]\n"
-    "               [--threads N]\n"
+    "  zandor build SETUPDIR -o Install.exe [--program DIR] [--stub STUB.exe]\n"
+    "               [--uninstaller Uninstall.exe] [--level ...] [--threads N]\n"
     "      Packs DIR into setup.pck, adds it to the files of SETUPDIR (setup.ini,\n"
     "      language files, licence, readme, pictures, hooks, script) and appends\n"
     "      that package to the installer stub. Without --program, a setup.pck in\n"
     "      SETUPDIR is taken as it is. The default stub is Install.exe beside zandor\n"
     "      (the shipped 32-bit stub); the build names the stub it took.\n"
+    "      Unless DIR has them, the program files get the uninstaller (the default\n"
+    "      is Uninstall.exe beside zandor) and a prepared uninstall.dat: its Files\n"
+    "      and Dirs list what DIR holds, ProgName, Version and MutexString come\n"
+    "      from setup.ini.\n"
     "  zandor list FILE          Lists the entries of a package or installer.\n"
     "  zandor extract FILE DIR   Extracts a package with the installer's own code.\n"
     "  zandor verify FILE        Checks the layout, every block and every checksum.\n"
@@ -54,6 +59,7 @@ struct Options {
   std::string output;
   std::string program;
   std::string stub;
+  std::string uninstaller;
   CompressLevel level = kLevelDefault;
   int threads = 0;  // 0: one per core
 };
@@ -161,7 +167,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
   for (size_t i = 1; i < args.size(); i++) {
     const std::string& arg = args[i];
     bool takesValue = arg == "-o" || arg == "--output" || arg == "--level" || arg == "--program" || arg == "--stub" ||
-                      arg == "--threads";
+                      arg == "--threads" || arg == "--uninstaller";
     if (takesValue) {
       if (i + 1 >= args.size()) {
         *message = arg + " needs a value";
@@ -179,6 +185,8 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
           *message = "--threads takes a number from 1 to 256, not \"" + value + "\"";
           return false;
         }
+      } else if (arg == "--uninstaller") {
+        options->uninstaller = value;
       } else if (!ParseLevel(value, &options->level)) {
         *message = "unknown level \"" + value + "\" (fast, default or best)";
         return false;
@@ -208,7 +216,9 @@ bool PackFolder(const ZandorContext& context, const Options& options) {
 int CommandPack(const ZandorContext& context, const Options& options) {
   if (options.operands.size() != 1) return Usage(context, "pack takes one folder");
   if (options.output.empty()) return Usage(context, "pack needs -o FILE.pck");
-  if (!options.program.empty() || !options.stub.empty()) return Usage(context, "--program and --stub belong to build");
+  if (!options.program.empty() || !options.stub.empty() || !options.uninstaller.empty()) {
+    return Usage(context, "--program, --stub and --uninstaller belong to build");
+  }
   return ExitCode(PackFolder(context, options));
 }
 
@@ -256,6 +266,96 @@ bool HasFile(const std::vector<SourceItem>& items, const std::string& name) {
                      [&](const SourceItem& item) { return !item.folder && SameWindowsName(item.name, name); });
 }
 
+// What the build adds to the program files: the uninstaller and the
+// prepared uninstall record. The items point at these bytes.
+struct AddedFiles {
+  std::vector<uint8_t> uninstaller;
+  std::vector<uint8_t> record;
+};
+
+uint64_t NewestTime(const std::vector<SourceItem>& items) {
+  uint64_t newest = 0;
+  for (const SourceItem& item : items) newest = std::max(newest, item.lastWriteTime);
+  return newest;
+}
+
+SourceItem MemoryItem(const std::string& name, const std::vector<uint8_t>* bytes, uint64_t time) {
+  SourceItem item;
+  item.name = name;
+  item.bytes = bytes;
+  item.size = static_cast<int64_t>(bytes->size());
+  item.creationTime = time;
+  item.lastWriteTime = time;
+  return item;
+}
+
+// The uninstaller: --uninstaller, or Uninstall.exe beside zandor. A default
+// that is not there leaves the installer without one, with a note.
+bool ReadUninstaller(const ZandorContext& context, const Options& options, std::vector<uint8_t>* bytes) {
+  std::error_code error;
+  std::string path = options.uninstaller;
+  if (path.empty()) {
+    path = (fs::path(context.selfPath).parent_path() / "Uninstall.exe").string();
+    if (context.selfPath.empty() || !fs::is_regular_file(path, error)) {
+      Err(context) << "zandor: note: no Uninstall.exe beside zandor, so the program files carry no uninstaller; "
+                      "pass --uninstaller FILE\n";
+      return true;
+    }
+  }
+  uintmax_t size = fs::file_size(path, error);
+  if (error || size == 0 || size >= uintmax_t(kMaxPackageBytes) ||
+      !ReadFileBytes(path, static_cast<int64_t>(size), bytes)) {
+    return Fail(context, path + ": cannot read the uninstaller, or it is empty");
+  }
+  return true;
+}
+
+// The prepared uninstall record, in the INI store's layout: what the
+// uninstaller removes (every file and folder of the program files) and the
+// product's name, version and mutex from setup.ini. The install adds its
+// own keys to it.
+std::vector<uint8_t> PreparedRecord(const std::string& setupIni, const std::vector<SourceItem>& items) {
+  IniOpen(setupIni);
+  IniSelectGroup("Info");
+  std::string name = IniReadString("Titel");
+  std::string version = IniReadString("Version");
+  IniSelectGroup("Task");
+  std::string mutex = IniReadString("MutexString");
+  IniClose();
+  std::string text = "[Settings]\r\nProgName = " + name + "\r\nVersion = " + version + "\r\nMutexString = " + mutex +
+                     "\r\n";
+  std::string files = "[Files]\r\n", dirs = "[Dirs]\r\n";
+  size_t fileCount = 0, dirCount = 0;
+  auto numbered = [](char prefix, size_t number) {
+    std::string digits = std::to_string(number);
+    return std::string(1, prefix) + std::string(digits.size() < 4 ? 4 - digits.size() : 0, '0') + digits;
+  };
+  for (const SourceItem& item : items) {
+    if (item.folder) dirs += numbered('D', ++dirCount) + " = " + item.name + "\r\n";
+    else files += numbered('F', ++fileCount) + " = " + item.name + "\r\n";
+  }
+  text += files + dirs;
+  return std::vector<uint8_t>(text.begin(), text.end());
+}
+
+// Adds the uninstaller and the prepared record to the program files unless
+// the author ships them.
+bool AddUninstallFiles(const ZandorContext& context, const Options& options, std::vector<SourceItem>* items,
+                       AddedFiles* added) {
+  uint64_t time = NewestTime(*items);
+  if (!HasFile(*items, "Uninstall.exe")) {
+    if (!ReadUninstaller(context, options, &added->uninstaller)) return false;
+    if (!added->uninstaller.empty()) items->push_back(MemoryItem("Uninstall.exe", &added->uninstaller, time));
+  }
+  if (!HasFile(*items, "uninstall.dat")) {
+    SortByName(items);
+    added->record = PreparedRecord((fs::path(options.operands[0]) / "setup.ini").string(), *items);
+    items->push_back(MemoryItem("uninstall.dat", &added->record, time));
+  }
+  SortByName(items);
+  return true;
+}
+
 // Packs the program folder into *inner and describes it as the setup.pck
 // entry of the installer.
 bool PackProgramToMemory(const ZandorContext& context, const Options& options, std::vector<uint8_t>* inner,
@@ -265,6 +365,8 @@ bool PackProgramToMemory(const ZandorContext& context, const Options& options, s
   if (!CollectTree(options.program, &items, &error) || !CheckDuplicates(items, &error)) {
     return Fail(context, error);
   }
+  AddedFiles added;
+  if (!AddUninstallFiles(context, options, &items, &added)) return false;
   PackageWriter writer;
   BeginPackageInMemory(&writer, inner, options.level);
   Progress progress = StartProgress(context, "packing program files", TotalBytes(items));

@@ -1,0 +1,364 @@
+#include "uninstall/removal.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "actions/folders.h"
+#include "actions/registry.h"
+#include "platform/registry.h"
+#include "runtime/filesys.h"
+#include "runtime/program_runner.h"
+#include "runtime/text.h"
+#include "ui/dialogs.h"
+#include "uninstall/safety.h"
+
+namespace {
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char kExplorerFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
+const char kRecordName[] = "uninstall.dat";
+// Lines of the copied-files question before "...".
+const size_t kMaxListedFiles = 12;
+
+struct Removal {
+  const UninstallData* data = nullptr;
+  const RemovalChoices* choices = nullptr;
+  RemovalReport* report = nullptr;
+  std::string progDir;  // normalised, "\" at the end
+  bool deleteCopies = false;
+  // Programs whose association keys (NT family, older layout) open the
+  // program in this installation folder.
+  std::vector<std::string> ntPrograms;
+  std::vector<std::string> oldPrograms;
+};
+
+void Note(Removal* r, const std::string& what, const std::string& path) { r->report->lines.push_back(what + " " + path); }
+
+bool DeleteOneFile(const std::string& path) {
+  if (OsDeleteFile(path)) return true;
+  // A read-only file refuses to go until its attribute is cleared.
+  return OsSetNormalAttributes(path) && OsDeleteFile(path);
+}
+
+void DeleteIfFile(Removal* r, const char* what, const std::string& path) {
+  if (FileExists(path) && DeleteOneFile(path)) Note(r, what, path);
+}
+
+// Removes folder when empty, then each parent while it is empty and still
+// strictly inside stop.
+void RemoveEmptyFolders(Removal* r, std::string folder, const std::string& stop) {
+  while (IsInsideFolder(folder.substr(0, folder.size() - 1), stop)) {
+    if (!OsRemoveDirectory(folder.substr(0, folder.size() - 1))) return;
+    Note(r, "folder", folder);
+    folder = FolderPart(folder.substr(0, folder.size() - 1));
+  }
+}
+
+std::string RootName(uint32_t root) {
+  switch (root) {
+    case kHkeyClassesRoot: return "HKCR";
+    case kHkeyCurrentUser: return "HKCU";
+    default: return "HKLM";
+  }
+}
+
+bool DeleteValue(Removal* r, uint32_t root, const std::string& subkey, const std::string& name) {
+  if (!OsRegDeleteValue(root, subkey, name)) return false;
+  Note(r, "value", RootName(root) + "\\" + subkey + "|" + name);
+  return true;
+}
+
+// Deletes the key while it holds nothing, then its parents while they hold
+// nothing, keeping the top minDepth components (so "Software" itself, or a
+// class key of the shell, is never taken).
+void PruneEmptyKeys(Removal* r, uint32_t root, std::string subkey, int minDepth) {
+  while (CountChar(subkey, '\\') + 1 > minDepth) {
+    uint32_t subkeys = 0, values = 0;
+    if (!OsRegKeyCounts(root, subkey, &subkeys, &values) || subkeys != 0 || values != 0) return;
+    if (!OsRegDeleteKey(root, subkey)) return;
+    Note(r, "key", RootName(root) + "\\" + subkey);
+    size_t parent = subkey.rfind('\\');
+    if (parent == std::string::npos) return;
+    subkey.resize(parent);
+  }
+}
+
+std::string ReadValue(uint32_t root, const std::string& subkey, const std::string& name) {
+  return ReadRegistryString(root, subkey, name);
+}
+
+// Paths compared as Windows compares them: "/" is "\\", letters in any case.
+bool SamePath(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i] == '/' ? '\\' : a[i], y = b[i] == '/' ? '\\' : b[i];
+    if (LowerAscii(x) != LowerAscii(y)) return false;
+  }
+  return true;
+}
+
+// The open command the install wrote points into the installation folder:
+// a quote, then ProgDir.
+bool OpensFromProgDir(const Removal& r, const std::string& command) {
+  return command.size() > r.progDir.size() + 1 && command[0] == '"' &&
+         SamePath(command.substr(1, r.progDir.size()), r.progDir);
+}
+
+void AddOnce(std::vector<std::string>* list, const std::string& item) {
+  if (std::find(list->begin(), list->end(), item) == list->end()) list->push_back(item);
+}
+
+bool Holds(const std::vector<std::string>& list, const std::string& item) {
+  return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+std::string ApplicationCommand(const std::string& program) {
+  return "Applications\\" + program + "\\shell\\open\\command";
+}
+const char kClasses[] = "Software\\Classes\\";
+
+// Type 10: both layouts of the install, each extension removed only while
+// it still sends its files to the program in this installation folder. The
+// program's own keys serve every extension associated with it, so they go
+// once all tasks are undone (RemoveProgramClasses).
+void RemoveAssociation(Removal* r, const std::string& extension, const std::string& program) {
+  if (!IsSafeName(extension) || !IsSafeName(program)) {
+    Note(r, "skipped", "10|" + extension + "|" + program);
+    return;
+  }
+  const std::string dotKey = "." + extension;
+  // The layout of the NT family.
+  if (Holds(r->ntPrograms, program) ||
+      OpensFromProgDir(*r, ReadValue(kHkeyClassesRoot, ApplicationCommand(program), ""))) {
+    AddOnce(&r->ntPrograms, program);
+    const std::string autoFile = extension + "_auto_file";
+    if (EqualNoCase(ReadValue(kHkeyClassesRoot, dotKey, ""), autoFile)) {
+      DeleteValue(r, kHkeyClassesRoot, dotKey, "");
+      PruneEmptyKeys(r, kHkeyClassesRoot, dotKey, 0);
+      DeleteValue(r, kHkeyClassesRoot, autoFile + "\\DefaultIcon", "");
+      PruneEmptyKeys(r, kHkeyClassesRoot, autoFile + "\\DefaultIcon", 1);
+      DeleteValue(r, kHkeyClassesRoot, autoFile, "");
+      PruneEmptyKeys(r, kHkeyClassesRoot, autoFile, 0);
+    }
+    const std::string exts = kExplorerFileExts + extension;
+    if (EqualNoCase(ReadValue(kHkeyCurrentUser, exts, "Application"), program)) {
+      DeleteValue(r, kHkeyCurrentUser, exts, "Application");
+      PruneEmptyKeys(r, kHkeyCurrentUser, exts, 1);
+    }
+  }
+  // The older layout under HKEY_LOCAL_MACHINE.
+  const std::string command = kClasses + program + "\\shell\\open\\command";
+  if (Holds(r->oldPrograms, program) || OpensFromProgDir(*r, ReadValue(kHkeyLocalMachine, command, ""))) {
+    AddOnce(&r->oldPrograms, program);
+    if (EqualNoCase(ReadValue(kHkeyLocalMachine, kClasses + dotKey, ""), program)) {
+      DeleteValue(r, kHkeyLocalMachine, kClasses + dotKey, "");
+      PruneEmptyKeys(r, kHkeyLocalMachine, kClasses + dotKey, 2);
+    }
+  }
+}
+
+void RemoveProgramClasses(Removal* r) {
+  for (const std::string& program : r->ntPrograms) {
+    DeleteValue(r, kHkeyClassesRoot, ApplicationCommand(program), "");
+    PruneEmptyKeys(r, kHkeyClassesRoot, ApplicationCommand(program), 1);
+  }
+  for (const std::string& program : r->oldPrograms) {
+    const std::string key = kClasses + program;
+    DeleteValue(r, kHkeyLocalMachine, key + "\\shell\\open\\command", "");
+    PruneEmptyKeys(r, kHkeyLocalMachine, key + "\\shell\\open\\command", 3);
+    DeleteValue(r, kHkeyLocalMachine, key + "\\DefaultIcon", "");
+    PruneEmptyKeys(r, kHkeyLocalMachine, key + "\\DefaultIcon", 3);
+    DeleteValue(r, kHkeyLocalMachine, key, "");
+    PruneEmptyKeys(r, kHkeyLocalMachine, key, 2);
+  }
+}
+
+void UnregisterComponent(Removal* r, const std::string& path) {
+  if (!IsInsideFolder(path, r->progDir) || !FileExists(path)) {
+    Note(r, "skipped", "9|" + path);
+    return;
+  }
+  std::string system = GetFolderPath(kFolderSystem);
+  Program run = RunProgram(system + "regsvr32.exe", "/u /s \"" + path + "\"", FolderPart(path), kRunWait | kRunOpen);
+  CloseProgram(run);
+  Note(r, "unregister", path);
+  DeleteIfFile(r, "file", path);
+}
+
+void UndoTask(Removal* r, const std::string& task) {
+  int type = static_cast<int8_t>(TextToInt(Field(task, '|', 1)));
+  std::string field2 = Field(task, '|', 2);
+  switch (type) {
+    case 0: case 1: case 2: case 3: case 4: {
+      if (!IsLinkPath(field2)) break;
+      DeleteIfFile(r, "link", field2);
+      // Start-menu links may sit in folders of their own below the program
+      // menu folder, which step 2 takes.
+      const std::string& menu = r->data->startMenu;
+      if ((type == 1 || type == 3) && !menu.empty() && IsInsideFolder(field2, menu)) {
+        RemoveEmptyFolders(r, FolderPart(field2), menu);
+      }
+      return;
+    }
+    case 5:
+      if (!IsFullPath(field2) || !FileExists(field2)) break;
+      if (r->deleteCopies) DeleteIfFile(r, "file", field2);
+      else Note(r, "kept", field2);
+      return;
+    case 6: {
+      uint32_t root = static_cast<uint32_t>(TextToInt(field2));
+      std::string subkey = Field(task, '|', 3);
+      if (!IsTaskRegistryRoot(root) || !IsSafeSubkey(subkey)) break;
+      if (DeleteValue(r, root, subkey, Field(task, '|', 4))) PruneEmptyKeys(r, root, subkey, 1);
+      return;
+    }
+    case 9:
+      UnregisterComponent(r, Field(task, '|', 3));
+      return;
+    case 10:
+      RemoveAssociation(r, field2, Field(task, '|', 3));
+      return;
+    default:
+      break;
+  }
+  Note(r, "skipped", task);
+}
+
+// The files that type-5 tasks copied and that are still there.
+std::vector<std::string> CopiedFiles(const UninstallData& data) {
+  std::vector<std::string> files;
+  for (const std::string& task : data.tasks) {
+    std::string path = Field(task, '|', 2);
+    if (static_cast<int8_t>(TextToInt(Field(task, '|', 1))) == 5 && IsFullPath(path) && FileExists(path) &&
+        std::find(files.begin(), files.end(), path) == files.end()) {
+      files.push_back(path);
+    }
+  }
+  return files;
+}
+
+bool AskToDeleteCopies(const UninstallData& data, const std::vector<std::string>& files) {
+  std::string text = data.texts[kUnDelFiles] + "\n";
+  for (size_t i = 0; i < files.size() && i < kMaxListedFiles; ++i) text += "\n" + files[i];
+  if (files.size() > kMaxListedFiles) text += "\n...";
+  return ShowMessageBox(data.texts[kUnTitel], text, kMessageQuestionYesNo) == kAnswerYes;
+}
+
+// The user's and the all-users' start-menu Programs folder that holds the
+// program menu folder, or empty.
+std::string ProgramsFolderOf(const std::string& menu) {
+  for (int32_t id : {kFolderPrograms, kFolderCommonPrograms}) {
+    std::string programs = GetFolderPath(id);
+    if (!programs.empty() && IsInsideFolder(menu.substr(0, menu.size() - 1), programs)) return programs;
+  }
+  return std::string();
+}
+
+void RemoveStartMenu(Removal* r) {
+  const std::string& menu = r->data->startMenu;
+  if (menu.empty() || !IsFullPath(menu)) return;
+  std::string folder = NormaliseFolder(menu);
+  for (const std::string& link : r->data->startMenuLinks) {
+    if (IsLinkPath(link) && SameFolder(FolderPart(link), folder)) DeleteIfFile(r, "link", link);
+  }
+  std::string programs = ProgramsFolderOf(folder);
+  if (!programs.empty()) RemoveEmptyFolders(r, folder, programs);
+}
+
+bool IsOwnFile(const Removal& r, const std::string& name) {
+  return EqualNoCase(name, r.choices->ownExeName) || EqualNoCase(name, kRecordName);
+}
+
+void RemoveFiles(Removal* r) {
+  for (const std::string& entry : r->data->files) {
+    if (!IsSafeRelativePath(entry) || entry.back() == '\\' || entry.back() == '/') {
+      Note(r, "skipped", entry);
+      continue;
+    }
+    if (IsOwnFile(*r, entry)) continue;
+    DeleteIfFile(r, "file", r->progDir + entry);
+  }
+}
+
+// Everything below folder; folders that are links (junctions) are only
+// unlinked, never entered, so nothing outside the folder is reached.
+void DeleteTree(Removal* r, const std::string& folder, bool top) {
+  OsFindData found;
+  OsFind find = OsFindFirst(folder + "*.*", &found, nullptr);
+  if (!find) return;
+  std::vector<OsFindData> entries;
+  do {
+    if (found.name != "." && found.name != "..") entries.push_back(found);
+  } while (OsFindNext(find, &found));
+  OsFindClose(find);
+  for (const OsFindData& entry : entries) {
+    std::string path = folder + entry.name;
+    if (entry.isFolder) {
+      if (!entry.isLink) DeleteTree(r, path + "\\", false);
+      if (OsRemoveDirectory(path)) Note(r, "folder", path + "\\");
+    } else if (!(top && IsOwnFile(*r, entry.name))) {
+      if (DeleteOneFile(path)) Note(r, "file", path);
+    }
+  }
+}
+
+size_t Depth(const std::string& entry) {
+  std::string trimmed = entry;
+  while (!trimmed.empty() && (trimmed.back() == '\\' || trimmed.back() == '/')) trimmed.pop_back();
+  return static_cast<size_t>(CountChar(trimmed, '\\') + CountChar(trimmed, '/'));
+}
+
+void RemoveDirs(Removal* r) {
+  std::vector<std::string> dirs;
+  for (const std::string& entry : r->data->dirs) {
+    if (IsSafeRelativePath(entry)) dirs.push_back(entry);
+    else Note(r, "skipped", entry);
+  }
+  std::stable_sort(dirs.begin(), dirs.end(),
+                   [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
+  for (const std::string& entry : dirs) {
+    std::string path = AddBackslash(r->progDir + entry);
+    if (OsRemoveDirectory(path.substr(0, path.size() - 1))) Note(r, "folder", path);
+  }
+}
+
+void RemoveRegistryEntries(Removal* r) {
+  const UninstallData& d = *r->data;
+  std::string name = d.guid.empty() ? d.progLink : d.guid;
+  if (IsSafeName(name)) {
+    std::string key = kUninstallKey + name;
+    if (SamePath(ReadValue(kHkeyLocalMachine, key, "UninstallString"), r->progDir + "uninstall.exe") &&
+        OsRegDeleteKey(kHkeyLocalMachine, key)) {
+      Note(r, "key", "HKLM\\" + key);
+    }
+  }
+  if (IsSafeName(d.guid)) {
+    std::string key = InstallStateKey(d.guid);
+    if (SameFolder(ReadValue(kHkeyCurrentUser, key, "InstallDir"), r->progDir) &&
+        OsRegDeleteKey(kHkeyCurrentUser, key)) {
+      Note(r, "key", "HKCU\\" + key);
+      PruneEmptyKeys(r, kHkeyCurrentUser, key.substr(0, key.rfind('\\')), 1);
+    }
+  }
+}
+
+}  // namespace
+
+void RemoveInstallation(const UninstallData& data, const RemovalChoices& choices, RemovalReport* report) {
+  Removal r;
+  r.data = &data;
+  r.choices = &choices;
+  r.report = report;
+  r.progDir = NormaliseFolder(data.progDir);
+  std::vector<std::string> copies = CopiedFiles(data);
+  r.deleteCopies = !copies.empty() && !choices.quiet && AskToDeleteCopies(data, copies);
+  for (size_t i = data.tasks.size(); i > 0; --i) UndoTask(&r, data.tasks[i - 1]);
+  RemoveProgramClasses(&r);
+  RemoveStartMenu(&r);
+  if (IsLinkPath(data.desktopIcon)) DeleteIfFile(&r, "link", data.desktopIcon);
+  RemoveFiles(&r);
+  if (choices.deleteAll && !data.noDelAll) DeleteTree(&r, r.progDir, true);
+  RemoveDirs(&r);
+  RemoveRegistryEntries(&r);
+  DeleteIfFile(&r, "file", r.progDir + kRecordName);
+}

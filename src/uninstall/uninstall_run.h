@@ -1,0 +1,55 @@
+// The uninstaller's run, from its command line to its exit code:
+//
+//   Uninstall.exe [/Q]
+//     reads uninstall.dat beside itself, refuses a missing or damaged
+//     record and a ProgDir that is not its own folder (or is a folder no
+//     uninstaller may empty, safety.h) with the Error text and deletes
+//     nothing; offers the administrator login when the install needed
+//     one; waits while the program holds its MutexString (the Mutex text:
+//     OK looks again, Cancel ends); then asks in its dialog (the record's
+//     texts, the DelAll box unless NoDelAll) and removes (removal.h). "/Q"
+//     runs the same steps without any window: no DelAll, files that tasks
+//     copied are kept, and a running program ends the run.
+//   COPY.exe /CLEANUP "FOLDER" "NAME.exe"
+//     the cleanup copy, see below.
+//
+// A running program cannot delete its own file, and the installation
+// folder cannot go while that file is in it. So once the removal is done
+// the uninstaller copies itself to the temporary folder and starts the
+// copy with /CLEANUP, naming the folder and its own file name, and ends.
+// The copy retries deleting that file until the first process has ended
+// (about 30 seconds at most), removes the folder when it is empty, and asks
+// the system to delete the copy itself at the next restart (which needs
+// the rights to do so; otherwise the copy stays in the temporary folder,
+// where the system's own clean-up finds it). The copy checks the folder as
+// the first process checked ProgDir, so it empties nothing but an ordinary
+// folder.
+//
+// Exit codes: 0 removed (or cleanup done), 1 refused (the Error text),
+// 2 cancelled by the user or, quietly, because the program runs.
+#pragma once
+#include <string>
+#include <vector>
+
+enum : int { kUninstallDone = 0, kUninstallRefused = 1, kUninstallCancelled = 2 };
+
+struct UninstallOptions {
+  bool quiet = false;
+  bool cleanup = false;
+  std::string cleanupFolder;
+  std::string cleanupName;
+};
+
+// Options from the whole command line (the program's own name first,
+// quoted or not). Switches are case-insensitive; arguments may be quoted.
+UninstallOptions ReadUninstallOptions(const std::string& commandLine);
+
+// The folders that ProgDir must neither be nor hold: the shell folders of
+// the install's folder variables, the Programs folders, the user profile,
+// Program Files (both of a 64-bit system) and Common Files.
+std::vector<std::string> SystemFolders();
+
+// The whole run for the uninstaller whose program file is modulePath.
+// startCleanup: whether a finished removal starts the cleanup copy (off in
+// tests that run the uninstaller in-process).
+int RunUninstaller(const std::string& commandLine, const std::string& modulePath, bool startCleanup);
