@@ -554,7 +554,15 @@ big_bytes=$(find "$T/big-files" -type f -printf '%s\n' | awk '{ s += $1 } END { 
 echo "Big: $big_bytes bytes in $(find "$T/big-files" -type f | wc -l) files, installer of $(stat -c %s "$T/Big.exe") bytes" \
   "built in $(($(date +%s) - build_start)) s"
 check_true "Big: the package holds more than 100 MB" test "$big_bytes" -gt 100000000
-while_hooks() { pgrep -fc 'WhileZD\.exe' || true; }
+# Counts the while-hooks of this prefix only: the other build's run of this
+# test may have its own running at the same time.
+while_hooks() {
+  local pid count=0
+  for pid in $(pgrep -f 'WhileZD\.exe' || true); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && count=$((count + 1))
+  done
+  echo "$count"
+}
 # An ended process may linger a moment in the process list; a hook that was
 # not ended sleeps for minutes.
 while_hooks_ended() {
