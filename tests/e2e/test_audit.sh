@@ -67,10 +67,11 @@ LOG="$T/audit.log"
 check "installed: exit code 0" "$(exit_of "$T/Audit.exe" /Q '/P:C:\Audit App' '/S:Zandor Audit Menu' "/L:$(winpath "$LOG")" /E)" 0
 wineserver -w
 check_true "the log was written" test -s "$LOG"
-for f in 'app.exe' 'settings.ini' 'docs\guide.txt'; do
+# The build adds the prepared uninstall record to the program files.
+for f in 'app.exe' 'settings.ini' 'docs\guide.txt' 'uninstall.dat'; do
   check_true "log: file $f" has_line "$LOG" "file  written  C:\\Audit App\\$f"
 done
-check "log: every program file, nothing else" "$(log_of "$LOG" | grep -c '^file  written  C:\\Audit App\\')" 3
+check "log: every program file, nothing else" "$(log_of "$LOG" | grep -c '^file  written  C:\\Audit App\\')" 4
 check "log: no failure" "$(log_of "$LOG" | grep -c 'failed' || true)" 0
 # Every link of the run, named by its file and target.
 links=$(log_of "$LOG" | grep '^link  made  ' | sed 's/^link  made  .*\\\([^\\]*\.lnk\)  ->  /\1 -> /' | sort | tr '\n' ';')
