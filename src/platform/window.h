@@ -88,6 +88,21 @@ struct ControlSpec {
   bool hidden = false;      // created hidden
 };
 
+// A control of the client area at its place, with every other field at its
+// default: the shape most dialog controls start from.
+inline ControlSpec PlaceControl(int id, ControlKind kind, int left, int top, int width, int height,
+                                const std::string& text) {
+  ControlSpec shape;
+  shape.id = id;
+  shape.kind = kind;
+  shape.left = left;
+  shape.top = top;
+  shape.width = width;
+  shape.height = height;
+  shape.text = text;
+  return shape;
+}
+
 // Adds a control to the window; false when it cannot be made (also for a
 // duplicate id or a parent that is not a panel of this window).
 //

@@ -32,18 +32,6 @@ const int kFolderApply = 2;
 const int32_t kUserProgramsFolder = 2;
 const int32_t kCommonProgramsFolder = 23;
 
-ControlSpec Control(int id, ControlKind kind, int left, int top, int width, int height, const std::string& text) {
-  ControlSpec shape;
-  shape.id = id;
-  shape.kind = kind;
-  shape.left = left;
-  shape.top = top;
-  shape.width = width;
-  shape.height = height;
-  shape.text = text;
-  return shape;
-}
-
 std::string ProgramFolder(int32_t csidl) {
   std::string path;
   if (!OsGetSpecialFolder(csidl, &path) || path.empty()) return std::string();
@@ -112,8 +100,8 @@ std::string ShowLanguageChoiceDialog(const std::string& languageList) {
   frame.height = 55;
   OsWindow window = OsOpenWindow(frame);
   if (window == 0) return std::string();
-  if (!OsAddControl(window, Control(kChoiceList, kControlDropDown, 5, 5, 130, 200, std::string())) ||
-      !OsAddControl(window, Control(kChoiceOk, kControlButton, 40, 32, 60, 18, "OK"))) {
+  if (!OsAddControl(window, PlaceControl(kChoiceList, kControlDropDown, 5, 5, 130, 200, std::string())) ||
+      !OsAddControl(window, PlaceControl(kChoiceOk, kControlButton, 40, 32, 60, 18, "OK"))) {
     OsCloseWindow(window);
     return std::string();
   }
@@ -216,8 +204,8 @@ std::string ChooseStartMenuFolder(OsWindow wizard, const std::string& currentFie
   frame.owner = wizard;
   OsWindow window = OsOpenWindow(frame);
   if (window == 0) return std::string();
-  if (!OsAddControl(window, Control(kFolderTree, kControlTree, 10, 10, 200, 260, std::string())) ||
-      !OsAddControl(window, Control(kFolderApply, kControlButton, 75, 276, 70, 20, Text(kTextButtonApply)))) {
+  if (!OsAddControl(window, PlaceControl(kFolderTree, kControlTree, 10, 10, 200, 260, std::string())) ||
+      !OsAddControl(window, PlaceControl(kFolderApply, kControlButton, 75, 276, 70, 20, Text(kTextButtonApply)))) {
     OsCloseWindow(window);
     return std::string();
   }

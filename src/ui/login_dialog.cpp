@@ -6,32 +6,20 @@
 
 namespace {
 
-ControlSpec Control(int id, ControlKind kind, int left, int top, int width, int height, const std::string& text) {
-  ControlSpec shape;
-  shape.id = id;
-  shape.kind = kind;
-  shape.left = left;
-  shape.top = top;
-  shape.width = width;
-  shape.height = height;
-  shape.text = text;
-  return shape;
-}
-
 bool AddLoginControls(OsWindow window) {
-  ControlSpec frame = Control(kLoginFrame, kControlFrame, 10, 10, 240, 85, std::string());
+  ControlSpec frame = PlaceControl(kLoginFrame, kControlFrame, 10, 10, 240, 85, std::string());
   frame.border = kBorderSunken;
-  ControlSpec userLabel = Control(kLoginUserLabel, kControlText, 20, 27, 90, 15, Text(kTextLoginAdminUser));
+  ControlSpec userLabel = PlaceControl(kLoginUserLabel, kControlText, 20, 27, 90, 15, Text(kTextLoginAdminUser));
   userLabel.align = kAlignRight;
   ControlSpec passwordLabel =
-      Control(kLoginPasswordLabel, kControlText, 20, 62, 90, 15, Text(kTextLoginAdminPassword));
+      PlaceControl(kLoginPasswordLabel, kControlText, 20, 62, 90, 15, Text(kTextLoginAdminPassword));
   passwordLabel.align = kAlignRight;
-  ControlSpec password = Control(kLoginPassword, kControlEdit, 115, 60, 120, 20, std::string());
+  ControlSpec password = PlaceControl(kLoginPassword, kControlEdit, 115, 60, 120, 20, std::string());
   password.password = true;
-  ControlSpec button = Control(kLoginButton, kControlButton, 90, 104, 80, 22, Text(kTextButtonLogin));
+  ControlSpec button = PlaceControl(kLoginButton, kControlButton, 90, 104, 80, 22, Text(kTextButtonLogin));
   button.font = OsCreateFont("System", 10, 700);
   return OsAddControl(window, frame) && OsAddControl(window, userLabel) &&
-         OsAddControl(window, Control(kLoginUser, kControlEdit, 115, 25, 120, 20, std::string())) &&
+         OsAddControl(window, PlaceControl(kLoginUser, kControlEdit, 115, 25, 120, 20, std::string())) &&
          OsAddControl(window, passwordLabel) && OsAddControl(window, password) && OsAddControl(window, button);
 }
 

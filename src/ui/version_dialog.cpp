@@ -24,31 +24,19 @@ enum : int {
 const int kWidth = 340;
 const int kHeight = 236;
 
-ControlSpec Control(int id, ControlKind kind, int left, int top, int width, int height, const std::string& text) {
-  ControlSpec shape;
-  shape.id = id;
-  shape.kind = kind;
-  shape.left = left;
-  shape.top = top;
-  shape.width = width;
-  shape.height = height;
-  shape.text = text;
-  return shape;
-}
-
 // One frame: its caption at top, then Version, Lang and Desc rows 20 pixels
 // apart starting 20 below it.
 bool AddFrame(OsWindow window, int frame, int labels, int values, int top, const std::string& caption,
               const VersionRows& rows) {
-  if (!OsAddControl(window, Control(frame, kControlFrame, 10, top, 320, 85, caption))) return false;
+  if (!OsAddControl(window, PlaceControl(frame, kControlFrame, 10, top, 320, 85, caption))) return false;
   const TextId labelTexts[3] = {kTextFileVersionVersion, kTextFileVersionLang, kTextFileVersionDesc};
   const std::string* valueTexts[3] = {&rows.version, &rows.language, &rows.description};
   for (int row = 0; row < 3; ++row) {
     const int y = top + 20 + 20 * row;
-    ControlSpec label = Control(labels + row, kControlText, 20, y, 80, 15, Text(labelTexts[row]));
+    ControlSpec label = PlaceControl(labels + row, kControlText, 20, y, 80, 15, Text(labelTexts[row]));
     label.align = kAlignRight;
     if (!OsAddControl(window, label) ||
-        !OsAddControl(window, Control(values + row, kControlText, 105, y, 215, 15, *valueTexts[row]))) {
+        !OsAddControl(window, PlaceControl(values + row, kControlText, 105, y, 215, 15, *valueTexts[row]))) {
       return false;
     }
   }
@@ -93,15 +81,15 @@ bool ShowVersionDialog(OsWindow owner, const std::string& source, const std::str
   frame.owner = owner;
   OsWindow window = OsOpenWindow(frame);
   if (window == 0) return false;
-  ControlSpec question = Control(kQuestion, kControlText, 10, 100, 320, 15, Text(kTextFileVersionMsg));
+  ControlSpec question = PlaceControl(kQuestion, kControlText, 10, 100, 320, 15, Text(kTextFileVersionMsg));
   // A font per dialog: a setup asks a few times at most, far below the
   // toolkit's 32, and past them the question keeps the default font.
   question.font = OsCreateFont("Arial", 8, 700);
   if (!AddFrame(window, kFrameOld, kLabelsOld, kValuesOld, 5, Text(kTextFileVersionFrameOld), installed) ||
       !OsAddControl(window, question) ||
       !AddFrame(window, kFrameNew, kLabelsNew, kValuesNew, 120, Text(kTextFileVersionFrameNew), offered) ||
-      !OsAddControl(window, Control(kYes, kControlButton, 100, 210, 60, 20, Text(kTextButtonYes))) ||
-      !OsAddControl(window, Control(kNo, kControlButton, 180, 210, 60, 20, Text(kTextButtonNo)))) {
+      !OsAddControl(window, PlaceControl(kYes, kControlButton, 100, 210, 60, 20, Text(kTextButtonYes))) ||
+      !OsAddControl(window, PlaceControl(kNo, kControlButton, 180, 210, 60, 20, Text(kTextButtonNo)))) {
     OsCloseWindow(window);
     return false;
   }

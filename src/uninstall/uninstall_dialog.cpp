@@ -6,34 +6,22 @@
 
 namespace {
 
-ControlSpec Control(int id, ControlKind kind, int left, int top, int width, int height, const std::string& text) {
-  ControlSpec shape;
-  shape.id = id;
-  shape.kind = kind;
-  shape.left = left;
-  shape.top = top;
-  shape.width = width;
-  shape.height = height;
-  shape.text = text;
-  return shape;
-}
-
 bool Build(OsWindow window, const UninstallData& data) {
   const std::string* t = data.texts;
   std::string program = data.progName;
   if (!data.version.empty()) program += "   " + t[kUnVersion] + " " + data.version;
-  ControlSpec name = Control(kUnDialogProgram, kControlText, 20, 40, 340, 18, program);
+  ControlSpec name = PlaceControl(kUnDialogProgram, kControlText, 20, 40, 340, 18, program);
   name.font = OsCreateFont("MS Shell Dlg", 10, 700);
-  ControlSpec delAll = Control(kUnDialogDelAll, kControlCheckBox, 20, 116, 340, 20, t[kUnDelAll]);
+  ControlSpec delAll = PlaceControl(kUnDialogDelAll, kControlCheckBox, 20, 116, 340, 20, t[kUnDelAll]);
   delAll.hidden = data.noDelAll;
-  ControlSpec status = Control(kUnDialogStatus, kControlText, 20, 146, 340, 16, t[kUnStatus]);
+  ControlSpec status = PlaceControl(kUnDialogStatus, kControlText, 20, 146, 340, 16, t[kUnStatus]);
   status.hidden = true;
-  return OsAddControl(window, Control(kUnDialogInfo, kControlText, 20, 16, 340, 16, t[kUnUninstInfo])) &&
+  return OsAddControl(window, PlaceControl(kUnDialogInfo, kControlText, 20, 16, 340, 16, t[kUnUninstInfo])) &&
          OsAddControl(window, name) &&
-         OsAddControl(window, Control(kUnDialogMsg, kControlText, 20, 72, 340, 36, t[kUnMsg])) &&
+         OsAddControl(window, PlaceControl(kUnDialogMsg, kControlText, 20, 72, 340, 36, t[kUnMsg])) &&
          OsAddControl(window, delAll) && OsAddControl(window, status) &&
-         OsAddControl(window, Control(kUnDialogOk, kControlButton, 190, 174, 80, 24, t[kUnOk])) &&
-         OsAddControl(window, Control(kUnDialogCancel, kControlButton, 280, 174, 80, 24, t[kUnCancel]));
+         OsAddControl(window, PlaceControl(kUnDialogOk, kControlButton, 190, 174, 80, 24, t[kUnOk])) &&
+         OsAddControl(window, PlaceControl(kUnDialogCancel, kControlButton, 280, 174, 80, 24, t[kUnCancel]));
 }
 
 bool Clicked(const OsEvent& event, int id) { return event.kind == kEventControl && event.control == id && event.detail == kDetailClicked; }
