@@ -50,6 +50,10 @@ bool OsRemoveDirectory(const std::string& path);
 // pending-rename list); false where it cannot, and always on POSIX.
 bool OsDeleteFileAtRestart(const std::string& path);
 bool OsSetNormalAttributes(const std::string& path);
+// What is at one path, asked directly rather than through a folder search
+// (which the system may answer by reading the whole folder): false when
+// nothing is there.
+bool OsPathAttributes(const std::string& path, bool* isFolder, bool* readOnly);
 // Drive type of a root such as "C:\": 0 unknown, 1 no such root, above 1 a drive.
 int OsDriveType(const std::string& root);
 

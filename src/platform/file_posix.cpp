@@ -301,6 +301,14 @@ int OsDriveType(const std::string& root) {
   return root == "/" || root == "\\" ? 3 : 1;
 }
 
+bool OsPathAttributes(const std::string& path, bool* isFolder, bool* readOnly) {
+  struct stat st;
+  if (stat(ToPosixPath(path).c_str(), &st) != 0) return false;
+  *isFolder = S_ISDIR(st.st_mode);
+  *readOnly = (st.st_mode & S_IWUSR) == 0;
+  return true;
+}
+
 OsFind OsFindFirst(const std::string& pattern, OsFindData* data, bool* noMatch) {
   if (noMatch) *noMatch = false;
   std::string p = ToPosixPath(pattern);

@@ -190,6 +190,14 @@ bool OsSetNormalAttributes(const std::string& path) {
   return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
+bool OsPathAttributes(const std::string& path, bool* isFolder, bool* readOnly) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+  *isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  *readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  return true;
+}
+
 int OsDriveType(const std::string& root) { return static_cast<int>(GetDriveTypeA(root.c_str())); }
 
 OsFind OsFindFirst(const std::string& pattern, OsFindData* data, bool* noMatch) {

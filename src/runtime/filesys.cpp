@@ -262,12 +262,19 @@ namespace {
 // Names tried before giving up, when earlier ones are taken.
 const int kNameAttempts = 16;
 
+// The two checks below run for every file written: they ask for the one
+// path, as a folder search costs time in proportion to the folder's size
+// on some systems, which made a large install quadratic.
 bool IsReadOnlyFile(const std::string& path) {
-  OsFindData data;
-  OsFind find = OsFindFirst(Cut(path), &data, nullptr);
-  if (!find) return false;
-  OsFindClose(find);
-  return !data.isFolder && data.readOnly;
+  bool isFolder = false;
+  bool readOnly = false;
+  return OsPathAttributes(Cut(path), &isFolder, &readOnly) && !isFolder && readOnly;
+}
+
+bool PathIsTaken(const std::string& path) {
+  bool isFolder = false;
+  bool readOnly = false;
+  return OsPathAttributes(path, &isFolder, &readOnly);
 }
 
 bool BeginWriting(const std::string& path, bool createOnly, ReplacingFile* out) {
@@ -290,7 +297,7 @@ bool BeginWriting(const std::string& path, bool createOnly, ReplacingFile* out) 
     std::string name = TemporaryFileName(OsCreateGuidText(), OsNameSeed());
     std::string temp = folder + name;
     std::string backup = folder + name.substr(0, name.size() - 3) + "old";
-    if (FileSize(backup) != -1) continue;  // a leftover of an earlier run holds it
+    if (PathIsTaken(backup)) continue;  // a leftover of an earlier run holds it
     OsFile file = OsOpenFile(temp, kOsOpenCreateNew);
     if (file) {
       out->file = file;
