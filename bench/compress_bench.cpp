@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_util.h"
 #include "lib/compress.h"
 #include "package/block.h"
 #if ZANDOR_HAVE_ZLIB
@@ -19,21 +20,6 @@
 #endif
 
 namespace {
-
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-bool ReadWhole(const char* path, std::vector<uint8_t>* out) {
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return false;
-  out->clear();
-  uint8_t buf[1 << 16];
-  size_t got;
-  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out->insert(out->end(), buf, buf + got);
-  std::fclose(f);
-  return true;
-}
 
 std::string BaseName(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -47,19 +33,6 @@ struct Totals {
   double gzip = 0, xz = 0;
   double expandSeconds = 0, inflateSeconds = 0, decodedBytes = 0;
 };
-
-// Repeats fn until at least 0.2 s have passed; seconds per call.
-template <class Fn>
-double TimePerCall(Fn fn) {
-  int calls = 0;
-  double start = Now(), elapsed;
-  do {
-    fn();
-    calls++;
-    elapsed = Now() - start;
-  } while (elapsed < 0.2);
-  return elapsed / calls;
-}
 
 }  // namespace
 
@@ -116,7 +89,7 @@ int main(int argc, char** argv) {
       std::vector<uint8_t> out(data.size() + kBlockSlack);
       t.expandSeconds += TimePerCall([&] {
         ExpandBlock(bestBlock.data(), bestBlock.size(), out.data(), out.size());
-      });
+      }, 0.2);
 #if ZANDOR_HAVE_ZLIB
       uLongf zsize = compressBound(uLong(data.size()));
       std::vector<uint8_t> z(zsize);
@@ -130,7 +103,7 @@ int main(int argc, char** argv) {
       t.inflateSeconds += TimePerCall([&] {
         uLongf n = uLongf(out.size());
         uncompress(out.data(), &n, z.data(), zsize);
-      });
+      }, 0.2);
 #endif
       t.decodedBytes += double(data.size());
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_util.h"
 #include "lib/compress.h"
 #include "package/block.h"
 #if ZANDOR_HAVE_ZLIB
@@ -17,35 +18,14 @@
 
 namespace {
 
-double Now() {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-bool ReadWhole(const char* path, std::vector<uint8_t>* out) {
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return false;
-  out->clear();
-  uint8_t buf[1 << 16];
-  size_t got;
-  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) out->insert(out->end(), buf, buf + got);
-  std::fclose(f);
-  return true;
-}
-
 // The best of five runs of fn, each repeated for at least 0.1 s; seconds
 // per call.
 template <class Fn>
 double BestTimePerCall(Fn fn) {
   double best = 1e30;
   for (int run = 0; run < 5; run++) {
-    int calls = 0;
-    double start = Now(), elapsed;
-    do {
-      fn();
-      calls++;
-      elapsed = Now() - start;
-    } while (elapsed < 0.1);
-    if (elapsed / calls < best) best = elapsed / calls;
+    double perCall = TimePerCall(fn, 0.1);
+    if (perCall < best) best = perCall;
   }
   return best;
 }
