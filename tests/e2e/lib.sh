@@ -83,6 +83,17 @@ use_state_dump() {
   STUB=$DUMP_STUB
 }
 
+# Waits until PATH exists, checking every 0.1 s, at most TRIES times (300);
+# fails when it never appears.
+wait_for_file() {
+  local path=$1 tries=${2:-300}
+  for _ in $(seq 1 "$tries"); do
+    [ -e "$path" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
 # A POSIX path as Wine's Z: drive sees it.
 winpath() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's|/|\\|g')"; }
 

@@ -140,10 +140,7 @@ printf 'ZandorAuditHeld' >"$T/app/Viewer.mutex"
 printf '60000' >"$T/app/Viewer.sleep"
 ZANDOR_PROBE_LOG=$(winpath "$T/viewer.log") timeout 90 "$WINE64" "$T/app/Viewer.exe" >/dev/null 2>&1 &
 viewer=$!
-for _ in $(seq 1 300); do
-  [ -e "$T/app/Viewer.held" ] && break
-  sleep 0.1
-done
+wait_for_file "$T/app/Viewer.held" || true
 check_true "the program holds its mutex" test -e "$T/app/Viewer.held"
 cancel_run() {  # cancel_run ARGS...: the exit code of a run whose warning is answered Cancel
   ( timeout 60 "$WINE64" "$CLICKER" "Zandor - Warning" 2 "$(winpath "$T/boxes.txt")" 20000 >/dev/null 2>&1 || true ) &

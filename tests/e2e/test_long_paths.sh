@@ -79,7 +79,7 @@ printf '30000' >"$inuse/tool.sleep"
 printf 'ZandorInUseMutex' >"$inuse/tool.mutex"
 ZANDOR_PROBE_LOG=$(winpath "$T/tool.log") timeout 60 "$WINE64" 'C:\ZandorInUse\tool.exe' >/dev/null 2>&1 &
 tool=$!
-for _ in $(seq 1 300); do [ -e "$inuse/tool.held" ] && break; sleep 0.1; done
+wait_for_file "$inuse/tool.held" || true
 check_true "the installed program runs" test -e "$inuse/tool.held"
 printf 'a newer program' >"$T/inuse/tool.exe"
 printf 'second\r\n' >"$T/inuse/notes.txt"

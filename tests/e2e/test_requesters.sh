@@ -61,10 +61,7 @@ printf 'ZandorE2EMutex' >"$T/holder/holder.mutex"
 printf '40000' >"$T/holder/holder.sleep"
 ZANDOR_PROBE_LOG=$(winpath "$T/holder.log") timeout 60 "$WINE64" "$T/holder/holder.exe" >/dev/null 2>&1 &
 holder=$!
-for _ in $(seq 1 300); do
-  [ -e "$T/holder/holder.held" ] && break
-  sleep 0.1
-done
+wait_for_file "$T/holder/holder.held" || true
 check_true "the holder holds the mutex" test -e "$T/holder/holder.held"
 
 answer_box "Zandor - Warning" 2

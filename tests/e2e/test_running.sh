@@ -43,10 +43,7 @@ printf 'ZandorViewerStarted' >"$T/app/Viewer.mutex"
 printf '45000' >"$T/app/Viewer.sleep"
 ZANDOR_PROBE_LOG=$(winpath "$T/viewer.log") timeout 90 "$WINE64" "$T/app/Viewer.exe" >/dev/null 2>&1 &
 viewer=$!
-for _ in $(seq 1 300); do
-  [ -e "$T/app/Viewer.held" ] && break
-  sleep 0.1
-done
+wait_for_file "$T/app/Viewer.held" || true
 check_true "Viewer is running" test -e "$T/app/Viewer.held"
 
 # 1. Cancel: no before-hook, no work folder left.

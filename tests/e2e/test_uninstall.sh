@@ -216,7 +216,7 @@ printf '%s' "$MUTEX" >"$T/holder.mutex"
 printf '6000' >"$T/holder.sleep"
 "$WINE64" "$T/holder.exe" >/dev/null 2>&1 &
 holder=$!
-for _ in $(seq 1 100); do [ -f "$T/holder.held" ] && break; sleep 0.1; done
+wait_for_file "$T/holder.held" 100 || true
 check "quiet: a running program ends the run" "$(exit_code "$UNINSTALL" /Q)" 2
 "$WINE64" "$UNINSTALL" >/dev/null 2>&1 &
 pid=$!
@@ -231,7 +231,7 @@ wait "$holder" || true
 # ended, and the uninstaller looks again and goes on to its dialog.
 "$WINE64" "$T/holder.exe" >/dev/null 2>&1 &
 holder=$!
-for _ in $(seq 1 100); do [ -f "$T/holder.held" ] && break; sleep 0.1; done
+wait_for_file "$T/holder.held" 100 || true
 "$WINE64" "$UNINSTALL" >/dev/null 2>&1 &
 pid=$!
 timeout 60 xdotool search --sync --onlyvisible --name '^uninstall Program$' >/dev/null 2>&1 || true
