@@ -12,38 +12,11 @@ e2e_begin
 for tool in xdotool import; do
   command -v "$tool" >/dev/null || { echo "missing $tool: run scripts/deps.sh"; exit 1; }
 done
-DEMO="$ZANDOR_WIN64_DIR/dialog_demo.exe"
-[ -f "$DEMO" ] || { echo "missing $DEMO"; exit 1; }
+source "$(dirname "$0")/dialog_demo.sh"
 SHOTS="$ZANDOR_E2E_WORK"
-LOG="$T/demo.log"
-
-wait_for() {
-  for _ in $(seq 1 300); do
-    grep -q -- "$1" "$LOG" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "FAIL: no log line matching '$1'"
-  failures=$((failures + 1))
-}
-
-start_demo() {
-  rm -f "$LOG"
-  timeout 120 "$WINE64" "$DEMO" "$(winpath "$LOG")" login >"$T/wine.out" 2>&1 &
-  DEMO_PID=$!
-  wait_for '^open$'
-  sleep 0.5
-}
-
-finish_demo() {  # finish_demo WHAT ANSWER
-  wait_for '^done$'
-  wait "$DEMO_PID" || true
-  grep -E '^FAIL' "$LOG" | sed "s/^/$1: /" || true
-  check "$1: checks inside the demo" "$(grep -c '^FAIL' "$LOG")" 0
-  check "$1: answer" "$(sed -n 's/^answer = //p' "$LOG" | tr -d '\r')" "$2"
-}
 
 # 1. The user field has the focus; Tab to the password, Enter is Login.
-start_demo
+start_demo login
 check "the layout was checked" "$(grep -c '^ok: ' "$LOG")" 18
 import -window root "$SHOTS/login_dialog.png"
 xdotool type --delay 30 Administrator
@@ -55,7 +28,7 @@ xdotool key Return
 finish_demo "typed and Enter" "logged on"
 
 # 2. Escape in a dialog with a close box is a close request: no logon.
-start_demo
+start_demo login
 xdotool key Escape
 finish_demo "closed" "none"
 
