@@ -39,6 +39,10 @@ else
   PROGRAM_FILES="Program Files"
   DUMP_STUB="$WIN_DIR/Install.exe"
 fi
+# Every Windows program starts through wine_run.sh, which rides out the
+# moment when a Wine server that is shutting down drops a new program.
+export WINE_LOADER=${WINE_LOADER:-$WINE64}
+WINE64="$(dirname "${BASH_SOURCE[0]}")/wine_run.sh"
 STUB="$WIN_DIR/Install.exe"
 PROBE="$WIN_DIR/probe.exe"
 CLICKER="$WIN_DIR/clicker.exe"

@@ -9,6 +9,10 @@ set -euo pipefail
 export WINEPREFIX="$ZANDOR_E2E_WORK/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 mkdir -p "$ZANDOR_E2E_WORK"
+# A server of an earlier run may still serve the old prefixes: end it first.
+for old in "$WINEPREFIX" "$WINEPREFIX-gui"; do
+  [ -d "$old" ] && WINEPREFIX="$old" timeout 30 wineserver -k 2>/dev/null || true
+done
 rm -rf "$WINEPREFIX" "$WINEPREFIX-gui" "$ZANDOR_E2E_WORK"/test_* "$ZANDOR_E2E_WORK/skipped"
 
 skip_32bit_run() {

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Starts a Windows program under Wine ("$WINE_LOADER" PROGRAM ARGS...) for
+# the end-to-end tests, and starts it once more when the Wine server went
+# away under it: a server whose last program ended shuts down after a short
+# grace time, and a program that connects in that moment loses the
+# connection ("wine client error ... Connection reset by peer") before it
+# runs any code of its own. That is Wine's race, not the program's fault,
+# so it gets one more run, with a line that says so.
+#
+# The program's standard error is passed on when it ends; a TERM, INT or
+# HUP (timeout, kill) goes on to the program.
+: "${WINE_LOADER:?set by lib.sh}"
+err=$(mktemp)
+child=
+trap 'rm -f "$err"' EXIT
+trap '[ -n "$child" ] && kill -TERM "$child" 2>/dev/null' TERM INT HUP
+for attempt in 1 2; do
+  "$WINE_LOADER" "$@" 2>"$err" <&0 &
+  child=$!
+  rc=0
+  wait "$child" || rc=$?
+  # A signal interrupts the wait, not the program: wait until it has ended.
+  while kill -0 "$child" 2>/dev/null; do
+    rc=0
+    wait "$child" || rc=$?
+  done
+  if [ "$rc" -ne 0 ] && [ "$attempt" = 1 ] && grep -aq '^wine client error' "$err"; then
+    echo "note: the Wine server went away under '$*' ($(grep -a -m1 '^wine client error' "$err")); starting it once more" >&2
+    sleep 1
+    continue
+  fi
+  break
+done
+cat "$err" >&2
+exit "$rc"
