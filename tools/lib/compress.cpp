@@ -1,9 +1,11 @@
-// Block compressor of the package builder. The input is cut into segments;
-// each segment is parsed into operations (greedy at the fast level, a
+// Block compressor of the package builder. The input is cut into pieces
+// (one unless the file is large) and each piece into segments; each
+// segment is parsed into operations (greedy at the fast level, a
 // price-based optimal parse otherwise), then the segment's literal width and
 // index width are chosen from the operations it actually uses, and the
 // operations are written as codes of the block format read by ExpandBlock
-// (see src/package/block.cpp for the code table).
+// (see src/package/block.cpp for the code table). The pieces' codes are
+// joined into one stream behind the header.
 #include "compress.h"
 
 #include <cstring>
@@ -14,9 +16,9 @@ namespace {
 
 // Bits are packed most significant first into 32-bit little-endian words.
 struct BitSink {
-  std::vector<uint8_t>* out;
+  std::vector<uint32_t> words;
   uint64_t acc = 0;
-  int pending = 0;  // bits in acc not yet written, below 32
+  int pending = 0;  // bits in acc not yet in words, below 32
 };
 
 void PutBits(BitSink& s, uint32_t v, int n) {
@@ -25,9 +27,11 @@ void PutBits(BitSink& s, uint32_t v, int n) {
   s.pending += n;
   if (s.pending >= 32) {
     s.pending -= 32;
-    AppendLE32(s.out, uint32_t(s.acc >> s.pending));
+    s.words.push_back(uint32_t(s.acc >> s.pending));
   }
 }
+
+inline uint64_t SinkBits(const BitSink& s) { return uint64_t(s.words.size()) * 32 + uint64_t(s.pending); }
 
 void PutGamma(BitSink& s, uint32_t v) {
   int top = 31 - __builtin_clz(v);
@@ -35,15 +39,17 @@ void PutGamma(BitSink& s, uint32_t v) {
 }
 
 void FinishBits(BitSink& s) {
-  if (s.pending > 0) AppendLE32(s.out, uint32_t(s.acc << (32 - s.pending)));
+  if (s.pending > 0) s.words.push_back(uint32_t(s.acc << (32 - s.pending)));
   s.pending = 0;
   s.acc = 0;
 }
 
+// What the decoder holds when the piece's codes so far are read; 0 for
+// what the piece has not set and cannot know from the pieces before it.
 struct EmitState {
-  int literalWidth = 0;  // 0 until the first literal-width code
+  int literalWidth = 0;
   uint32_t literalBase = 0;
-  int indexWidth = 8;
+  int indexWidth = 0;
 };
 
 void PutLiteralWidth(BitSink& s, int width, uint32_t base) {
@@ -118,11 +124,11 @@ void ChooseIndexWidth(const std::vector<ParseOp>& ops, EmitState& st, BitSink& s
     for (int w = 1; w < 32; w++) cost[w] += uint64_t(GammaBits((op.dist >> w) + 3) + w);
   }
   if (!any) return;
-  int best = st.indexWidth;
+  int best = st.indexWidth > 0 ? st.indexWidth : 8;
   for (int w = 1; w < 32; w++)
     if (cost[w] < cost[best]) best = w;
   const uint64_t switchCost = best < 16 ? 16 : 17;
-  if (best != st.indexWidth && cost[best] + switchCost < cost[st.indexWidth]) {
+  if (st.indexWidth == 0 || (best != st.indexWidth && cost[best] + switchCost < cost[st.indexWidth])) {
     PutIndexWidth(s, best);
     st.indexWidth = best;
   }
@@ -178,41 +184,85 @@ void EmitOps(const uint8_t* data, const std::vector<ParseOp>& ops, EmitState& st
 
 }  // namespace
 
-bool CompressBlock(const uint8_t* data, size_t size, CompressLevel level,
-                   std::vector<uint8_t>* block) {
+size_t CountBlockPieces(size_t size) {
+  return size > kPieceThreshold ? (size + kPieceSize - 1) / kPieceSize : 1;
+}
+
+void PrepareBlockPieces(const uint8_t* data, size_t size, CompressLevel level, MatchChains* chains) {
+  BuildMatchChains(data, size, level, chains);
+}
+
+void CompressBlockPiece(const MatchChains& chains, CompressLevel level, size_t index,
+                        BlockPiece* piece) {
+  const size_t size = chains.size;
+  const bool whole = CountBlockPieces(size) == 1;
+  const size_t start = whole ? 0 : index * kPieceSize;
+  const size_t end = whole || size - start < kPieceSize ? size : start + kPieceSize;
+  BitSink sink;
+  EmitState st;
+  if (start == 0) st.indexWidth = 8;  // the decoder's first index width
+  ParseState parse;
+  BeginParse(parse, chains, level, start);
+  std::vector<ParseOp> ops;
+  for (size_t from = start; from < end; from += kSegmentSize) {
+    size_t to = end - from > kSegmentSize ? from + kSegmentSize : end;
+    ops.clear();
+    ParseSegment(parse, from, to, st.indexWidth > 0 ? st.indexWidth : 8, st.literalWidth == 7 ? 8 : 9,
+                 &ops);
+    ChooseLiteralMode(chains.data, ops, st, sink);
+    ChooseIndexWidth(ops, st, sink);
+    EmitOps(chains.data, ops, st, sink);
+    // No smaller than the whole file already: the file is stored raw.
+    if (SinkBits(sink) >= uint64_t(size) * 8) {
+      piece->overflow = true;
+      break;
+    }
+  }
+  piece->words.swap(sink.words);
+  piece->tail = uint32_t(sink.acc) & uint32_t((uint64_t(1) << sink.pending) - 1);
+  piece->tailBits = sink.pending;
+}
+
+bool JoinBlockPieces(const uint8_t* data, size_t size, const std::vector<BlockPiece>& pieces,
+                     std::vector<uint8_t>* block) {
   if (!block) return false;
   block->clear();
-  if (!data || size == 0 || size > 0x7FFFFFF0u) return false;
-
+  uint64_t bits = 12 + 31;  // end of stream, last word
+  for (const BlockPiece& piece : pieces) {
+    if (piece.overflow) return false;
+    bits += uint64_t(piece.words.size()) * 32 + uint64_t(piece.tailBits);
+  }
+  if (kBlockHeaderSize + bits / 32 * 4 >= size) return false;
+  BitSink sink;
+  sink.words.reserve(size_t(bits / 32));
+  for (const BlockPiece& piece : pieces) {
+    for (uint32_t word : piece.words) PutBits(sink, word, 32);
+    PutBits(sink, piece.tail, piece.tailBits);
+  }
+  PutBits(sink, 0, 12);  // end of stream
+  FinishBits(sink);
   std::vector<uint8_t>& out = *block;
-  out.reserve(size / 2 + 64);
+  out.reserve(kBlockHeaderSize + 4 * sink.words.size());
   out.resize(kBlockHeaderSize);
   out[0] = uint8_t(kBlockMagic[0]);
   out[1] = uint8_t(kBlockMagic[1]);
   StoreLE32(&out[kBlockSizeAt], uint32_t(size));
   StoreLE32(&out[kBlockChecksumAt], BlockChecksum(data, size));
-
-  BitSink sink;
-  sink.out = &out;
-  EmitState st;
-  ParseState parse;
-  BeginParse(parse, data, size, level);
-  std::vector<ParseOp> ops;
-  for (size_t start = 0; start < size; start += kSegmentSize) {
-    size_t end = start + kSegmentSize < size ? start + kSegmentSize : size;
-    ops.clear();
-    ParseSegment(parse, start, end, st.indexWidth, st.literalWidth == 7 ? 8 : 9, &ops);
-    ChooseLiteralMode(data, ops, st, sink);
-    ChooseIndexWidth(ops, st, sink);
-    EmitOps(data, ops, st, sink);
-    if (out.size() >= size) break;  // already no smaller than the data
-  }
-  if (st.literalWidth == 0) PutLiteralWidth(sink, 8, 0);
-  PutBits(sink, 0, 12);  // end of stream
-  FinishBits(sink);
-  if (out.size() >= size) {
-    block->clear();
-    return false;
-  }
+  for (uint32_t word : sink.words) AppendLE32(&out, word);
   return true;
+}
+
+bool CompressBlock(const uint8_t* data, size_t size, CompressLevel level,
+                   std::vector<uint8_t>* block) {
+  if (!block) return false;
+  block->clear();
+  if (!data || size == 0 || size > 0x7FFFFFF0u) return false;
+  MatchChains chains;
+  PrepareBlockPieces(data, size, level, &chains);
+  std::vector<BlockPiece> pieces(CountBlockPieces(size));
+  for (size_t i = 0; i < pieces.size(); i++) {
+    CompressBlockPiece(chains, level, i, &pieces[i]);
+    if (pieces[i].overflow) return false;
+  }
+  return JoinBlockPieces(data, size, pieces, block);
 }

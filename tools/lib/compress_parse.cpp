@@ -35,16 +35,10 @@ inline uint32_t Hash3(const uint8_t* p, uint32_t shift) {
 }
 
 void InsertUpTo(ParseState& p, size_t pos) {
-  const uint8_t* data = p.data;
-  size_t with3 = p.size >= 3 ? p.size - 2 : 0;
-  for (size_t i = p.inserted; i < pos; i++) {
-    if (i < with3) {
-      uint32_t h = Hash3(data + i, p.hashShift);
-      p.prev[i & p.windowMask] = p.head[h];
-      p.head[h] = uint32_t(i + 1);
-    }
-    if (i + 2 <= p.size) p.head2[data[i] | data[i + 1] << 8] = uint32_t(i + 1);
-  }
+  const uint8_t* data = p.chains->data;
+  const size_t size = p.chains->size;
+  for (size_t i = p.inserted; i < pos; i++)
+    if (i + 2 <= size) p.head2[data[i] | data[i + 1] << 8] = uint32_t(i + 1);
   if (pos > p.inserted) p.inserted = pos;
 }
 
@@ -52,7 +46,8 @@ void InsertUpTo(ParseState& p, size_t pos) {
 // for each length the nearest match that the search saw.
 int FindMatches(ParseState& p, size_t pos, uint32_t maxLen, Candidate* out) {
   InsertUpTo(p, pos);
-  const uint8_t* data = p.data;
+  const MatchChains& chains = *p.chains;
+  const uint8_t* data = chains.data;
   const uint8_t* cur = data + pos;
   int n = 0;
   uint32_t best = 1;
@@ -69,15 +64,11 @@ int FindMatches(ParseState& p, size_t pos, uint32_t maxLen, Candidate* out) {
     }
   }
   if (maxLen < 3 || best >= maxLen || best >= p.niceLength) return n;
-  q = p.head[Hash3(cur, p.hashShift)];
-  uint32_t window = p.windowMask;
-  size_t previous = pos;
+  q = chains.prev[pos];
   for (int depth = p.depth; q != 0 && depth > 0; depth--) {
     size_t cand = q - 1;
-    if (cand >= previous) break;  // a slot reused by a newer position
     uint32_t d = uint32_t(pos - cand);
-    if (d > window) break;
-    previous = cand;
+    if (d > chains.window) break;
     if (data[cand + best] == cur[best]) {
       uint32_t len = MatchLength(cur, data + cand, maxLen);
       if (len > best) {
@@ -87,7 +78,7 @@ int FindMatches(ParseState& p, size_t pos, uint32_t maxLen, Candidate* out) {
         if (len >= maxLen || len >= p.niceLength) break;
       }
     }
-    q = p.prev[cand & p.windowMask];
+    q = chains.prev[cand];
   }
   return n;
 }
@@ -141,7 +132,7 @@ void JoinBytesIntoRaw(std::vector<ParseOp>* ops, size_t first, uint32_t literalB
 
 void ParseGreedy(ParseState& p, size_t start, size_t end, int indexWidth, uint32_t literalBits,
                  std::vector<ParseOp>* ops) {
-  const uint8_t* data = p.data;
+  const uint8_t* data = p.chains->data;
   Candidate cands[kMaxCandidates];
   const size_t first = ops->size();
   size_t i = start;
@@ -149,7 +140,7 @@ void ParseGreedy(ParseState& p, size_t start, size_t end, int indexWidth, uint32
     uint32_t maxLen = uint32_t(end - i);
     int64_t bestGain = 0;
     ParseOp best = {uint32_t(i), 0, 0, kOpLiteral};
-    if (p.lastOffset <= i) {
+    if (p.lastOffset != 0 && p.lastOffset <= i) {
       uint32_t len = MatchLength(data + i, data + i - p.lastOffset, maxLen);
       if (len >= 2) {
         int64_t gain = int64_t(len) * literalBits - RepeatBits(len);
@@ -179,32 +170,62 @@ void ParseGreedy(ParseState& p, size_t start, size_t end, int indexWidth, uint32
   JoinBytesIntoRaw(ops, first, literalBits);
 }
 
-inline void Relax(ParseState& p, size_t to, uint32_t price, uint8_t kind, uint32_t len,
-                  uint32_t dist, uint32_t offset) {
-  if (price < p.price[to]) {
-    p.price[to] = price;
-    p.fromKind[to] = kind;
-    p.fromLen[to] = len;
-    p.fromDist[to] = dist;
-    p.offsetAt[to] = offset;
+// Up to p.states ways to reach each position, each with its own last
+// offset: the cheapest way to a position need not leave the offset that a
+// repeat right after it wants. A way with the same offset as a kept one
+// replaces it when cheaper; otherwise it replaces the dearest when the
+// slots are full.
+inline void Relax(ParseState& p, size_t to, uint32_t price, uint32_t offset, uint8_t kind,
+                  uint32_t len, uint32_t dist, uint8_t from) {
+  const int states = p.states;
+  const size_t base = to * size_t(states);
+  int n = p.count[to];
+  int slot = -1;
+  for (int j = 0; j < n; j++) {
+    if (p.offsetAt[base + j] == offset) {
+      if (price >= p.price[base + j]) return;
+      slot = j;
+      break;
+    }
   }
+  if (slot < 0) {
+    if (n < states) {
+      slot = n;
+      p.count[to] = uint8_t(n + 1);
+    } else {
+      slot = 0;
+      for (int j = 1; j < n; j++)
+        if (p.price[base + j] > p.price[base + slot]) slot = j;
+      if (price >= p.price[base + slot]) return;
+    }
+  }
+  p.price[base + slot] = price;
+  p.offsetAt[base + slot] = offset;
+  p.fromKind[base + slot] = kind;
+  p.fromLen[base + slot] = len;
+  p.fromDist[base + slot] = dist;
+  p.fromState[base + slot] = from;
 }
 
-// Cheapest path through the segment by the bit prices of the codes. The last
-// offset is tracked along the cheapest path to each position only, which
-// prices the repeat code well enough in practice.
+// Cheapest path through the segment by the bit prices of the codes, with
+// the last offset carried along each kept way.
 void ParseOptimal(ParseState& p, size_t start, size_t end, int indexWidth, uint32_t literalBits,
                   std::vector<ParseOp>* ops) {
-  const uint8_t* data = p.data;
+  const uint8_t* data = p.chains->data;
   const size_t n = end - start;
-  if (p.price.size() < n + 1) {
-    p.price.resize(n + 1);
-    p.fromLen.resize(n + 1);
-    p.fromDist.resize(n + 1);
-    p.offsetAt.resize(n + 1);
-    p.fromKind.resize(n + 1);
+  const size_t states = size_t(p.states);
+  const size_t cells = (n + 1) * states;
+  if (p.price.size() < cells) {
+    p.price.resize(cells);
+    p.offsetAt.resize(cells);
+    p.fromLen.resize(cells);
+    p.fromDist.resize(cells);
+    p.fromKind.resize(cells);
+    p.fromState.resize(cells);
   }
-  for (size_t k = 0; k <= n; k++) p.price[k] = kNoPrice;
+  if (p.count.size() < n + 1) p.count.resize(n + 1);
+  std::memset(p.count.data(), 0, n + 1);
+  p.count[0] = 1;
   p.price[0] = 0;
   p.offsetAt[0] = p.lastOffset;
   p.fromKind[0] = kOpLiteral;
@@ -213,26 +234,34 @@ void ParseOptimal(ParseState& p, size_t start, size_t end, int indexWidth, uint3
   size_t k = 0;
   while (k < n) {
     const size_t i = start + k;
-    const uint32_t base = p.price[k];
-    const uint32_t last = p.offsetAt[k];
-    uint32_t bits;
-    ParseOp one = ByteOp(data, i, literalBits, &bits);
-    Relax(p, k + 1, base + bits, one.kind, 1, one.dist, last);
-    if (k + 256 <= n)
-      Relax(p, k + 256, base + (p.fromKind[k] == kOpRaw ? kRawMoreBits : kRawBits), kOpRaw, 256,
-            0, last);
-
+    const size_t cell = k * states;
+    const int ways = p.count[k];
     const uint32_t maxLen = uint32_t(n - k);
+    uint32_t bits;
+    const ParseOp one = ByteOp(data, i, literalBits, &bits);
+    int cheapest = 0;
     uint32_t longest = 0;
-    if (last <= i && maxLen >= 2) {
-      uint32_t len = MatchLength(data + i, data + i - last, maxLen);
-      if (len >= 2) {
-        longest = len;
-        uint32_t from = len > p.niceLength ? len : 2;
-        for (uint32_t l = from; l <= len; l++)
-          Relax(p, k + l, base + RepeatBits(l), kOpRepeat, l, last, last);
+    for (int j = 0; j < ways; j++) {
+      const uint32_t base = p.price[cell + j];
+      const uint32_t last = p.offsetAt[cell + j];
+      if (base < p.price[cell + cheapest]) cheapest = j;
+      Relax(p, k + 1, base + bits, last, one.kind, 1, one.dist, uint8_t(j));
+      if (k + 256 <= n)
+        Relax(p, k + 256, base + (p.fromKind[cell + j] == kOpRaw ? kRawMoreBits : kRawBits), last,
+              kOpRaw, 256, 0, uint8_t(j));
+      if (last != 0 && last <= i && maxLen >= 2) {
+        uint32_t len = MatchLength(data + i, data + i - last, maxLen);
+        if (len >= 2) {
+          if (len > longest) longest = len;
+          uint32_t from = len > p.niceLength ? len : 2;
+          for (uint32_t l = from; l <= len; l++)
+            Relax(p, k + l, base + RepeatBits(l), last, kOpRepeat, l, last, uint8_t(j));
+        }
       }
     }
+    // An explicit match sets the last offset, so only the cheapest way to
+    // this position can be the best start of one.
+    const uint32_t base = p.price[cell + cheapest];
     int count = FindMatches(p, i, maxLen, cands);
     uint32_t covered = 1;
     for (int c = 0; c < count; c++) {
@@ -240,7 +269,7 @@ void ParseOptimal(ParseState& p, size_t start, size_t end, int indexWidth, uint3
       uint32_t from = len >= p.niceLength ? len : covered + 1;
       for (uint32_t l = from; l <= len; l++) {
         uint32_t mb = MatchBits(l, d, indexWidth);
-        if (mb < (1u << 20)) Relax(p, k + l, base + mb, kOpMatch, l, d, d);
+        if (mb < (1u << 20)) Relax(p, k + l, base + mb, d, kOpMatch, l, d, uint8_t(cheapest));
       }
       covered = len;
       if (len > longest) longest = len;
@@ -254,10 +283,16 @@ void ParseOptimal(ParseState& p, size_t start, size_t end, int indexWidth, uint3
     k++;
   }
 
+  int way = 0;
+  for (int j = 1; j < p.count[n]; j++)
+    if (p.price[n * states + j] < p.price[n * states + way]) way = j;
+  p.lastOffset = p.offsetAt[n * states + way];
   size_t first = ops->size();
   for (size_t at = n; at > 0;) {
-    uint32_t len = p.fromLen[at];
-    ops->push_back({uint32_t(start + at - len), len, p.fromDist[at], p.fromKind[at]});
+    const size_t cell = at * states + size_t(way);
+    uint32_t len = p.fromLen[cell];
+    ops->push_back({uint32_t(start + at - len), len, p.fromDist[cell], p.fromKind[cell]});
+    way = p.fromState[cell];
     at -= len;
   }
   for (size_t a = first, b = ops->size() - 1; a < b; a++, b--) {
@@ -265,38 +300,51 @@ void ParseOptimal(ParseState& p, size_t start, size_t end, int indexWidth, uint3
     (*ops)[a] = (*ops)[b];
     (*ops)[b] = t;
   }
-  p.lastOffset = p.offsetAt[n];
 }
 
 }  // namespace
 
-void BeginParse(ParseState& p, const uint8_t* data, size_t size, CompressLevel level) {
-  p.data = data;
-  p.size = size;
-  p.level = level;
-  p.lastOffset = 1;
-  p.inserted = 0;
+void BuildMatchChains(const uint8_t* data, size_t size, CompressLevel level, MatchChains* chains) {
+  (void)level;
+  chains->data = data;
+  chains->size = size;
+  chains->window = uint32_t(1) << 24;
+  chains->prev.assign(size, 0);
   int bits = 10;
   while (bits < 20 && (size_t(1) << bits) < size) bits++;
-  p.hashShift = uint32_t(32 - bits);
-  p.head.assign(size_t(1) << bits, 0);
+  const uint32_t shift = uint32_t(32 - bits);
+  std::vector<uint32_t> head(size_t(1) << bits, 0);
+  const size_t with3 = size >= 3 ? size - 2 : 0;
+  for (size_t i = 0; i < with3; i++) {
+    uint32_t h = Hash3(data + i, shift);
+    chains->prev[i] = head[h];
+    head[h] = uint32_t(i + 1);
+  }
+}
+
+void BeginParse(ParseState& p, const MatchChains& chains, CompressLevel level, size_t start) {
+  p.chains = &chains;
+  p.level = level;
+  p.lastOffset = 0;
   p.head2.assign(1 << 16, 0);
-  size_t window = 1 << 10;
-  while (window < size && window < (size_t(1) << 24)) window <<= 1;
-  p.windowMask = uint32_t(window - 1);
-  p.prev.assign(window, 0);
+  // The nearest two-byte matches reach 0x27E bytes back, into the piece
+  // before this one.
+  p.inserted = start > 0x27F ? start - 0x27F : 0;
   switch (level) {
     case kLevelFast:
       p.depth = 4;
       p.niceLength = 32;
+      p.states = 1;
       break;
     case kLevelBest:
       p.depth = 256;
       p.niceLength = 256;
+      p.states = 4;
       break;
     default:
       p.depth = 16;
       p.niceLength = 64;
+      p.states = 2;
       break;
   }
 }

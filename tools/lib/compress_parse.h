@@ -1,6 +1,6 @@
-// Parsing for the block compressor: a hash-chain match finder over the whole
-// input and the parsers that turn a segment of the input into operations of
-// the block format, priced in bits.
+// Parsing for the block compressor: the match finder over a whole file and
+// the parsers that turn a segment of a piece into operations of the block
+// format, priced in bits.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -43,29 +43,33 @@ inline uint32_t MatchBits(uint32_t len, uint32_t d, int indexWidth) {
 
 inline uint32_t RepeatBits(uint32_t len) { return uint32_t(4 + GammaBits(len)); }
 
+// The parse of one piece: its own view of the nearest two-byte matches and
+// its own last offset, over the file's shared chains. Nothing here is
+// shared between pieces.
 struct ParseState {
-  const uint8_t* data = nullptr;
-  size_t size = 0;
+  const MatchChains* chains = nullptr;
   CompressLevel level = kLevelDefault;
-  uint32_t lastOffset = 1;
-  // hash chains: head by hash of 3 bytes, prev by position modulo window
-  std::vector<uint32_t> head;
-  std::vector<uint32_t> prev;
+  uint32_t lastOffset = 0;  // 0: none yet, so no repeat code
   std::vector<uint32_t> head2;  // last position + 1 of each 2-byte value
-  uint32_t hashShift = 0;
-  uint32_t windowMask = 0;
-  size_t inserted = 0;  // positions below this are in the chains
+  size_t inserted = 0;          // positions below this are in head2
   int depth = 0;
   uint32_t niceLength = 0;
-  // optimal parse scratch, one entry per position of a segment + 1
+  int states = 1;  // last offsets kept per position by the optimal parse
+  // optimal parse scratch, `states` entries per position of a segment + 1
   std::vector<uint32_t> price;
+  std::vector<uint32_t> offsetAt;
   std::vector<uint32_t> fromLen;
   std::vector<uint32_t> fromDist;
-  std::vector<uint32_t> offsetAt;
   std::vector<uint8_t> fromKind;
+  std::vector<uint8_t> fromState;
+  std::vector<uint8_t> count;
 };
 
-void BeginParse(ParseState& p, const uint8_t* data, size_t size, CompressLevel level);
+// Builds the chains of data: one pass over the whole file, before any piece
+// is parsed.
+void BuildMatchChains(const uint8_t* data, size_t size, CompressLevel level, MatchChains* chains);
+// Starts the parse of the piece that begins at start.
+void BeginParse(ParseState& p, const MatchChains& chains, CompressLevel level, size_t start);
 // Appends the operations for bytes start..end-1 to *ops. literalBits is the
 // price of a literal under the current literal width (8 or 9 with prefix).
 void ParseSegment(ParseState& p, size_t start, size_t end, int indexWidth, uint32_t literalBits,

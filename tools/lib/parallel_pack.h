@@ -1,6 +1,8 @@
 // Compresses the blocks of a package on several threads and hands them
 // back in the order they were queued, so the package is the same bytes for
-// any number of threads: each block depends only on its own input.
+// any number of threads: each block depends only on its own input. A large
+// file's pieces (compress.h) are jobs of their own, so one big file keeps
+// every thread busy.
 #pragma once
 #include <cstddef>
 #include <cstdint>
