@@ -472,8 +472,8 @@ int main(int argc, char** argv) {
   }
 
   std::vector<std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(corpus))
-    if (e.is_regular_file()) files.push_back(fs::relative(e.path(), corpus).generic_string());
+  for (const auto& e : fs::recursive_directory_iterator(corpus, fs::directory_options::follow_directory_symlink))
+    if (e.is_regular_file()) files.push_back(e.path().lexically_relative(corpus).generic_string());
   std::sort(files.begin(), files.end());
 
   std::map<std::string, Account> parts;

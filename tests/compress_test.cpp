@@ -3,6 +3,7 @@
 // compressor must use where they pay.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -251,6 +252,22 @@ TEST(CompressBlock, UsesTheCodesThatPay) {
     for (auto& b : v) b = uint8_t('a' + rng() % 26);
     cases.push_back({"7-bit literals", v, 19200, kLevelFast});
   }
+  // Records of 16 bytes, each one of eight with a byte changed: the parse
+  // must keep more than the cheapest way's last offset at a position to
+  // price the repeats after the changed byte right (16,230 bytes with one).
+  {
+    std::mt19937 fixed(5);
+    std::vector<std::vector<uint8_t>> records(8, std::vector<uint8_t>(16));
+    for (auto& r : records)
+      for (auto& b : r) b = uint8_t(fixed());
+    std::vector<uint8_t> v;
+    while (v.size() < 60000) {
+      std::vector<uint8_t> r = records[fixed() % 8];
+      r[fixed() % 16] = uint8_t(fixed());
+      v.insert(v.end(), r.begin(), r.end());
+    }
+    cases.push_back({"last offsets", v, 16160, kLevelDefault});
+  }
   for (const Case& c : cases) {
     for (CompressLevel level : kLevels) {
       if (level < c.fromLevel) continue;
@@ -260,6 +277,64 @@ TEST(CompressBlock, UsesTheCodesThatPay) {
       ExpectRoundTrip(c.data, block, c.name);
     }
   }
+}
+
+// A file in pieces: each piece must set the decoder's state itself, since
+// the piece before it may leave another literal width, index width and last
+// offset. The first piece is text with far repeats (7-bit literals, a wide
+// index); each later piece begins with a run that a repeat of distance 1
+// would take, then binary records with near matches (8-bit literals, a
+// narrow index), then text again, so every state differs at every cut.
+std::vector<uint8_t> PieceStates(std::mt19937& rng, size_t n) {
+  std::vector<uint8_t> v;
+  while (v.size() < n) {
+    size_t piece = v.size() / kPieceSize;
+    size_t end = std::min(n, (piece + 1) * kPieceSize);
+    if (piece > 0)
+      for (int i = 0; i < 300 && v.size() < end; i++) v.push_back('x');
+    std::vector<uint8_t> part = piece % 2 == 0 ? FarRepeats(rng, (end - v.size()) / 2) : Structured(rng, (end - v.size()) / 2);
+    if (piece % 2 == 0)
+      for (uint8_t& b : part) b = uint8_t(0x20 + b % 90);
+    v.insert(v.end(), part.begin(), part.end());
+    std::vector<uint8_t> text = TextLike(rng, end - v.size());
+    v.insert(v.end(), text.begin(), text.end());
+  }
+  return v;
+}
+
+// Blocks of files above the piece threshold expand to the input, whether
+// the pieces are made one after another by CompressBlock or out of order
+// from the shared chains, and both give the same block.
+TEST(CompressBlock, PiecesJoinIntoOneBlockThatExpands) {
+  const uint32_t seed = std::random_device()();
+  std::printf("PiecesJoinIntoOneBlockThatExpands seed: %u\n", seed);
+  std::mt19937 rng(seed);
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> data;
+  };
+  std::vector<Case> cases;
+  cases.push_back({"piece states", PieceStates(rng, 3 * kPieceSize + 777)});
+  cases.push_back({"structured", Structured(rng, kPieceThreshold + 1)});  // a 1-byte last piece
+  cases.push_back({"far repeats", FarRepeats(rng, kPieceThreshold + kPieceSize / 2)});
+  for (const Case& c : cases) {
+    std::string what = std::string(c.name) + " seed " + std::to_string(seed);
+    ASSERT_EQ(CountBlockPieces(c.data.size()), (c.data.size() + kPieceSize - 1) / kPieceSize) << what;
+    for (CompressLevel level : {kLevelFast, kLevelDefault}) {
+      std::vector<uint8_t> block;
+      ASSERT_TRUE(CompressBlock(c.data.data(), c.data.size(), level, &block)) << what;
+      ExpectRoundTrip(c.data, block, what + " level " + std::to_string(int(level)));
+      if (HasFatalFailure()) return;
+      MatchChains chains;
+      PrepareBlockPieces(c.data.data(), c.data.size(), &chains);
+      std::vector<BlockPiece> pieces(CountBlockPieces(c.data.size()));
+      for (size_t i = pieces.size(); i > 0; i--) CompressBlockPiece(chains, level, i - 1, &pieces[i - 1]);
+      std::vector<uint8_t> joined;
+      ASSERT_TRUE(JoinBlockPieces(c.data.data(), c.data.size(), pieces, &joined)) << what;
+      EXPECT_EQ(joined, block) << what;
+    }
+  }
+  EXPECT_EQ(CountBlockPieces(kPieceThreshold), 1u);
 }
 
 TEST(CompressBlock, BetterLevelsAreNotLarger) {

@@ -132,6 +132,13 @@ TEST_F(ZandorToolTest, ThreadCountDoesNotChangeTheOutput) {
   for (size_t i = 0; i < code.size(); i++) code[i] = static_cast<uint8_t>(i % 251 < 40 ? random() : i * 13);
   WriteBytes(root_ / "src" / "noise.bin", noise);  // stored raw
   WriteBytes(root_ / "src" / "lib" / "big.dll", code);
+  // Above the piece threshold: its pieces go to several threads. Copies of
+  // one stretch with a changed byte now and then, so that every level
+  // packs it quickly.
+  std::vector<uint8_t> huge(kPieceThreshold + kPieceSize / 3);
+  for (size_t i = 0; i < huge.size(); i++)
+    huge[i] = i < 65536 ? static_cast<uint8_t>(random()) : random() % 997 == 0 ? 7 : huge[i - 65536];
+  WriteBytes(root_ / "src" / "lib" / "huge.dll", huge);
   for (int i = 0; i < 30; i++) Write(root_ / "src" / "many" / ("f" + std::to_string(i) + ".txt"), std::string(i * 97, 'a' + i % 26));
   for (const char* level : {"fast", "default", "best"}) {
     ASSERT_EQ(Run({"pack", P("src"), "-o", P("one.pck"), "--level", level, "--threads", "1"}), kZandorOk) << err_.str();

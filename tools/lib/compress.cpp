@@ -83,8 +83,10 @@ int FindLiteralBase(const bool present[256], int keepBase) {
   return -1;
 }
 
-void ChooseLiteralMode(const uint8_t* data, const std::vector<ParseOp>& ops, EmitState& st,
-                       BitSink& s) {
+// The literal width and base for the literals of ops, given the state
+// before them; *next gets them, with the index width unchanged.
+void ChooseLiteralMode(const uint8_t* data, const std::vector<ParseOp>& ops, const EmitState& st,
+                       EmitState* next) {
   bool present[256] = {};
   size_t literals = 0;
   for (const ParseOp& op : ops) {
@@ -108,14 +110,15 @@ void ChooseLiteralMode(const uint8_t* data, const std::vector<ParseOp>& ops, Emi
     width = 7;
     newBase = uint32_t(base);
   }
-  if (width != st.literalWidth || newBase != st.literalBase) {
-    PutLiteralWidth(s, width, newBase);
-    st.literalWidth = width;
-    st.literalBase = newBase;
-  }
+  *next = st;
+  next->literalWidth = width;
+  next->literalBase = newBase;
 }
 
-void ChooseIndexWidth(const std::vector<ParseOp>& ops, EmitState& st, BitSink& s) {
+// The index width for the long matches of ops, given the state before
+// them; *next gets it.
+void ChooseIndexWidth(const std::vector<ParseOp>& ops, const EmitState& st, EmitState* next) {
+  *next = st;
   uint64_t cost[32] = {};
   bool any = false;
   for (const ParseOp& op : ops) {
@@ -128,10 +131,24 @@ void ChooseIndexWidth(const std::vector<ParseOp>& ops, EmitState& st, BitSink& s
   for (int w = 1; w < 32; w++)
     if (cost[w] < cost[best]) best = w;
   const uint64_t switchCost = best < 16 ? 16 : 17;
-  if (st.indexWidth == 0 || (best != st.indexWidth && cost[best] + switchCost < cost[st.indexWidth])) {
-    PutIndexWidth(s, best);
-    st.indexWidth = best;
-  }
+  if (st.indexWidth == 0 || (best != st.indexWidth && cost[best] + switchCost < cost[st.indexWidth]))
+    next->indexWidth = best;
+}
+
+// The codes that take the decoder from state st to next.
+void PutModes(BitSink& s, EmitState& st, const EmitState& next) {
+  if (next.literalWidth != st.literalWidth || next.literalBase != st.literalBase)
+    PutLiteralWidth(s, next.literalWidth, next.literalBase);
+  if (next.indexWidth != st.indexWidth) PutIndexWidth(s, next.indexWidth);
+  st = next;
+}
+
+// What a literal is likely to cost in the bytes start..end-1 before they
+// are parsed: 8 bits when all of them fit one 7-bit base, else 9.
+uint32_t GuessLiteralBits(const uint8_t* data, size_t start, size_t end, const EmitState& st) {
+  bool present[256] = {};
+  for (size_t i = start; i < end; i++) present[data[i]] = true;
+  return FindLiteralBase(present, st.literalWidth == 7 ? int(st.literalBase) : -1) >= 0 ? 8 : 9;
 }
 
 void EmitOps(const uint8_t* data, const std::vector<ParseOp>& ops, EmitState& st, BitSink& s) {
@@ -188,8 +205,8 @@ size_t CountBlockPieces(size_t size) {
   return size > kPieceThreshold ? (size + kPieceSize - 1) / kPieceSize : 1;
 }
 
-void PrepareBlockPieces(const uint8_t* data, size_t size, CompressLevel level, MatchChains* chains) {
-  BuildMatchChains(data, size, level, chains);
+void PrepareBlockPieces(const uint8_t* data, size_t size, MatchChains* chains) {
+  BuildMatchChains(data, size, chains);
 }
 
 void CompressBlockPiece(const MatchChains& chains, CompressLevel level, size_t index,
@@ -202,15 +219,31 @@ void CompressBlockPiece(const MatchChains& chains, CompressLevel level, size_t i
   EmitState st;
   if (start == 0) st.indexWidth = 8;  // the decoder's first index width
   ParseState parse;
-  BeginParse(parse, chains, level, start);
+  BeginParse(parse, chains, level);
   std::vector<ParseOp> ops;
   for (size_t from = start; from < end; from += kSegmentSize) {
     size_t to = end - from > kSegmentSize ? from + kSegmentSize : end;
-    ops.clear();
-    ParseSegment(parse, from, to, st.indexWidth > 0 ? st.indexWidth : 8, st.literalWidth == 7 ? 8 : 9,
-                 &ops);
-    ChooseLiteralMode(chains.data, ops, st, sink);
-    ChooseIndexWidth(ops, st, sink);
+    // The parse is priced with the widths it will be written with: a
+    // guess first, and at the best level once more with the widths chosen
+    // for the first parse when they differ from the guess.
+    const uint32_t lastOffset = parse.lastOffset;
+    uint32_t literalBits = GuessLiteralBits(chains.data, from, to, st);
+    int indexWidth = st.indexWidth > 0 ? st.indexWidth : 8;
+    EmitState next;
+    for (int pass = 0;; pass++) {
+      ops.clear();
+      parse.lastOffset = lastOffset;
+      ParseSegment(parse, from, to, indexWidth, literalBits, &ops);
+      EmitState chosen;
+      ChooseLiteralMode(chains.data, ops, st, &chosen);
+      ChooseIndexWidth(ops, chosen, &next);
+      const uint32_t chosenBits = next.literalWidth == 7 ? 8 : 9;
+      if (level != kLevelBest || pass == 1 || (chosenBits == literalBits && next.indexWidth == indexWidth))
+        break;
+      literalBits = chosenBits;
+      indexWidth = next.indexWidth;
+    }
+    PutModes(sink, st, next);
     EmitOps(chains.data, ops, st, sink);
     // No smaller than the whole file already: the file is stored raw.
     if (SinkBits(sink) >= uint64_t(size) * 8) {
@@ -258,7 +291,7 @@ bool CompressBlock(const uint8_t* data, size_t size, CompressLevel level,
   block->clear();
   if (!data || size == 0 || size > 0x7FFFFFF0u) return false;
   MatchChains chains;
-  PrepareBlockPieces(data, size, level, &chains);
+  PrepareBlockPieces(data, size, &chains);
   std::vector<BlockPiece> pieces(CountBlockPieces(size));
   for (size_t i = 0; i < pieces.size(); i++) {
     CompressBlockPiece(chains, level, i, &pieces[i]);

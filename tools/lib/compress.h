@@ -32,6 +32,9 @@ struct MatchChains {
   size_t size = 0;
   uint32_t window = 0;          // the farthest distance searched
   std::vector<uint32_t> prev;   // position + 1 of the previous alike, 0: none
+  // Distance to the previous position with the same first two bytes when
+  // it is below 0x27F, the reach of two-byte matches; 0 otherwise.
+  std::vector<uint16_t> near2;
 };
 
 // One piece's codes: whole 32-bit words, then tailBits more bits, the last
@@ -46,7 +49,7 @@ struct BlockPiece {
 // The number of pieces of a file of size bytes: 1 up to kPieceThreshold.
 size_t CountBlockPieces(size_t size);
 // Builds the chains that the pieces of data read.
-void PrepareBlockPieces(const uint8_t* data, size_t size, CompressLevel level, MatchChains* chains);
+void PrepareBlockPieces(const uint8_t* data, size_t size, MatchChains* chains);
 // Compresses piece index of the data the chains were built for.
 void CompressBlockPiece(const MatchChains& chains, CompressLevel level, size_t index,
                         BlockPiece* piece);

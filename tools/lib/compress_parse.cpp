@@ -34,37 +34,22 @@ inline uint32_t Hash3(const uint8_t* p, uint32_t shift) {
   return (v * 2654435761u) >> shift;
 }
 
-void InsertUpTo(ParseState& p, size_t pos) {
-  const uint8_t* data = p.chains->data;
-  const size_t size = p.chains->size;
-  for (size_t i = p.inserted; i < pos; i++)
-    if (i + 2 <= size) p.head2[data[i] | data[i + 1] << 8] = uint32_t(i + 1);
-  if (pos > p.inserted) p.inserted = pos;
-}
-
 // Matches at pos of at most maxLen bytes, in order of increasing length;
 // for each length the nearest match that the search saw.
-int FindMatches(ParseState& p, size_t pos, uint32_t maxLen, Candidate* out) {
-  InsertUpTo(p, pos);
+int FindMatches(const ParseState& p, size_t pos, uint32_t maxLen, Candidate* out) {
   const MatchChains& chains = *p.chains;
   const uint8_t* data = chains.data;
   const uint8_t* cur = data + pos;
   int n = 0;
   uint32_t best = 1;
   if (maxLen < 2) return 0;
-  uint32_t q = p.head2[cur[0] | cur[1] << 8];
-  if (q != 0) {
-    uint32_t d = uint32_t(pos - (q - 1));
-    if (d < 0x27F) {
-      uint32_t len = MatchLength(cur, cur - d, maxLen);
-      if (len >= 2) {
-        out[n++] = {len, d};
-        best = len;
-      }
-    }
+  if (uint32_t d = chains.near2[pos]) {
+    uint32_t len = MatchLength(cur, cur - d, maxLen);
+    out[n++] = {len, d};
+    best = len;
   }
   if (maxLen < 3 || best >= maxLen || best >= p.niceLength) return n;
-  q = chains.prev[pos];
+  uint32_t q = chains.prev[pos];
   for (int depth = p.depth; q != 0 && depth > 0; depth--) {
     size_t cand = q - 1;
     uint32_t d = uint32_t(pos - cand);
@@ -304,12 +289,18 @@ void ParseOptimal(ParseState& p, size_t start, size_t end, int indexWidth, uint3
 
 }  // namespace
 
-void BuildMatchChains(const uint8_t* data, size_t size, CompressLevel level, MatchChains* chains) {
-  (void)level;
+void BuildMatchChains(const uint8_t* data, size_t size, MatchChains* chains) {
   chains->data = data;
   chains->size = size;
   chains->window = uint32_t(1) << 24;
   chains->prev.assign(size, 0);
+  chains->near2.assign(size, 0);
+  std::vector<uint32_t> head2(1 << 16, 0);
+  for (size_t i = 0; i + 1 < size; i++) {
+    uint32_t& last = head2[data[i] | data[i + 1] << 8];
+    if (last != 0 && i + 1 - last < 0x27F) chains->near2[i] = uint16_t(i + 1 - last);
+    last = uint32_t(i + 1);
+  }
   int bits = 10;
   while (bits < 20 && (size_t(1) << bits) < size) bits++;
   const uint32_t shift = uint32_t(32 - bits);
@@ -322,14 +313,10 @@ void BuildMatchChains(const uint8_t* data, size_t size, CompressLevel level, Mat
   }
 }
 
-void BeginParse(ParseState& p, const MatchChains& chains, CompressLevel level, size_t start) {
+void BeginParse(ParseState& p, const MatchChains& chains, CompressLevel level) {
   p.chains = &chains;
   p.level = level;
   p.lastOffset = 0;
-  p.head2.assign(1 << 16, 0);
-  // The nearest two-byte matches reach 0x27E bytes back, into the piece
-  // before this one.
-  p.inserted = start > 0x27F ? start - 0x27F : 0;
   switch (level) {
     case kLevelFast:
       p.depth = 4;
@@ -337,8 +324,8 @@ void BeginParse(ParseState& p, const MatchChains& chains, CompressLevel level, s
       p.states = 1;
       break;
     case kLevelBest:
-      p.depth = 256;
-      p.niceLength = 256;
+      p.depth = 1024;
+      p.niceLength = 512;
       p.states = 4;
       break;
     default:

@@ -43,15 +43,12 @@ inline uint32_t MatchBits(uint32_t len, uint32_t d, int indexWidth) {
 
 inline uint32_t RepeatBits(uint32_t len) { return uint32_t(4 + GammaBits(len)); }
 
-// The parse of one piece: its own view of the nearest two-byte matches and
-// its own last offset, over the file's shared chains. Nothing here is
-// shared between pieces.
+// The parse of one piece, with its own last offset, over the file's shared
+// chains. Nothing here is shared between pieces.
 struct ParseState {
   const MatchChains* chains = nullptr;
   CompressLevel level = kLevelDefault;
   uint32_t lastOffset = 0;  // 0: none yet, so no repeat code
-  std::vector<uint32_t> head2;  // last position + 1 of each 2-byte value
-  size_t inserted = 0;          // positions below this are in head2
   int depth = 0;
   uint32_t niceLength = 0;
   int states = 1;  // last offsets kept per position by the optimal parse
@@ -67,9 +64,9 @@ struct ParseState {
 
 // Builds the chains of data: one pass over the whole file, before any piece
 // is parsed.
-void BuildMatchChains(const uint8_t* data, size_t size, CompressLevel level, MatchChains* chains);
-// Starts the parse of the piece that begins at start.
-void BeginParse(ParseState& p, const MatchChains& chains, CompressLevel level, size_t start);
+void BuildMatchChains(const uint8_t* data, size_t size, MatchChains* chains);
+// Starts the parse of a piece.
+void BeginParse(ParseState& p, const MatchChains& chains, CompressLevel level);
 // Appends the operations for bytes start..end-1 to *ops. literalBits is the
 // price of a literal under the current literal width (8 or 9 with prefix).
 void ParseSegment(ParseState& p, size_t start, size_t end, int indexWidth, uint32_t literalBits,

@@ -70,7 +70,7 @@ void RunWorker(PackShared* shared) {
     if (job.piece == kWholeBlock) {
       PackBlock(slot->input.data, size, shared->level, &slot->block);
     } else if (job.piece == kBuildChains) {
-      PrepareBlockPieces(slot->input.data, size, shared->level, &slot->chains);
+      PrepareBlockPieces(slot->input.data, size, &slot->chains);
     } else {
       // Each job writes only its own piece of the sized vector.
       CompressBlockPiece(slot->chains, shared->level, job.piece, &slot->pieces[job.piece]);
