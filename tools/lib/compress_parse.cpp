@@ -5,7 +5,6 @@
 
 namespace {
 
-const uint32_t kNoPrice = 0xFFFFFFFFu;
 const uint32_t kRawBits = 2048 + 9;      // code, 256 bytes, stop bit
 const uint32_t kRawMoreBits = 2048 + 1;  // one more 256 bytes of a run
 const int kMaxCandidates = 64;
