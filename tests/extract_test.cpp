@@ -95,6 +95,24 @@ TEST_F(ExtractTest, WritesFilesFoldersAndTimes) {
                                                  "dest/deep/er/file.bin", "dest/docs", "dest/docs/readme.txt"}));
 }
 
+TEST_F(ExtractTest, FolderItMadeHoldsOnlyWhatItWrote) {
+  // Files in a folder the extraction made start without asking what is at
+  // their name; a second entry of the same name still replaces the first,
+  // in package order, and leaves no temporary file. A folder that was there
+  // already is asked as before: its old file is replaced too.
+  fs::create_directories(dest_ + "old");
+  Write(dest_ + "old/kept.txt", "previous");
+  std::vector<TestEntry> entries = {Folder("new\\"), RawFile("new\\a.txt", "first"), CompressedAbc("new\\a.txt"),
+                                    RawFile("new\\b.txt", "b"), Folder("old\\"), RawFile("old\\kept.txt", "packed")};
+  EXPECT_TRUE(Extract(entries));
+  EXPECT_EQ(Read(dest_ + "new/a.txt"), "abcabcab");
+  EXPECT_EQ(Read(dest_ + "new/b.txt"), "b");
+  EXPECT_EQ(Read(dest_ + "old/kept.txt"), "packed");
+  EXPECT_EQ(g_progressCalls, 4);
+  EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/new", "dest/new/a.txt", "dest/new/b.txt",
+                                                 "dest/old", "dest/old/kept.txt"}));
+}
+
 TEST_F(ExtractTest, RawFileBeginningWithJCIsWrittenAsItIs) {
   // A valid block as raw content: equal sizes mean "raw", never "expand".
   std::string content(kAbcBlock.begin(), kAbcBlock.end());
