@@ -124,11 +124,10 @@ if [ "$RACE" = yes ]; then
   (cd "$ROOT" && cmake --preset native >/dev/null && cmake --build --preset native --target zandor >/dev/null &&
    cmake --preset win64 >/dev/null && cmake --build --preset win64 --target Install Uninstall zandor >/dev/null)
   echo "== install race (bench/install_race.sh)"
-  if ! bash "$ROOT/bench/install_race.sh" > "$TABLE/race" 2>&1; then
-    echo "(install_race.sh failed; its last lines above)" >> "$TABLE/race"
+  # Its own notes on stderr stay in race.log unless it fails.
+  if ! bash "$ROOT/bench/install_race.sh" > "$TABLE/race" 2> "$OUT/race.log"; then
+    { tail -n 5 "$OUT/race.log"; echo "(install_race.sh failed; the lines before are what it printed)"; } >> "$TABLE/race"
   fi
-  tail -n 40 "$TABLE/race" > "$TABLE/race.tail"
-  mv "$TABLE/race.tail" "$TABLE/race"
 fi
 
 # The table.
