@@ -86,15 +86,17 @@ for level in fast default best; do
     echo "== zandor pack --level $level --threads $threads ($runs run(s))"
     : > "$PACKS/times"
     for _ in $(seq "$runs"); do
-      /usr/bin/time -f "%e %M" -o "$PACKS/time" \
+      /usr/bin/time -f "%e %M %U %S" -o "$PACKS/time" \
         "$ZANDOR" pack "$CORPUS" -o "$PACKS/$level.$threads.pck" --level "$level" --threads "$threads" >/dev/null
       cat "$PACKS/time" >> "$PACKS/times"
     done
     seconds=$(cut -d' ' -f1 "$PACKS/times" | median)
     kib=$(cut -d' ' -f2 "$PACKS/times" | sort -n | tail -1)
+    # Processor time over wall time: how many cores the run really had.
+    cores=$(awk '{ print ($3 + $4) / $1 }' "$PACKS/times" | median)
     speed=$(echo "scale=2; $bytes / 1000000 / $seconds" | bc)
     speeds+=("$speed")
-    row="$row $(printf '%9.2f %8.1f' "$seconds" "$speed")"
+    row="$row $(printf '%9.2f %8.1f %6.2f' "$seconds" "$speed" "$cores")"
     peaks="$peaks $(printf '%7d' $((kib / 1024)))"
     if ! cmp -s "$PACKS/$level.1.pck" "$PACKS/$level.$threads.pck"; then
       echo "the $level packages of 1 and $threads threads differ"
@@ -144,12 +146,13 @@ fi
   cat "$TABLE/size"
   echo
   echo "COMPRESS  zandor pack of the corpus; wall time, median of 3 runs (best: 1 run); MB/s of input;"
+  echo "          cores: processor time / wall time (below the thread count: other work took the rest);"
   echo "          speed-up: MB/s on every core / on one thread; RSS: peak resident set in MiB"
   if [ "$CORES" -gt 1 ]; then
-    printf '%-8s %9s %8s %9s %8s %8s %7s %7s %10s\n' level "1 thr s" "MB/s" "$CORES thr s" "MB/s" speed-up \
-      "RSS 1" "RSS $CORES" "package MB"
+    printf '%-8s %9s %8s %6s %9s %8s %6s %8s %7s %7s %10s\n' level "1 thr s" "MB/s" cores "$CORES thr s" "MB/s" cores \
+      speed-up "RSS 1" "RSS $CORES" "package MB"
   else
-    printf '%-8s %9s %8s %8s %7s %10s\n' level "1 thr s" "MB/s" speed-up "RSS 1" "package MB"
+    printf '%-8s %9s %8s %6s %8s %7s %10s\n' level "1 thr s" "MB/s" cores speed-up "RSS 1" "package MB"
   fi
   cat "$TABLE/compress"
   echo
