@@ -6,8 +6,9 @@
 // its size and in the reference list, so no sum leaves a file out.
 //
 // Usage: compress_bench CORPUS REFERENCE_SIZES FAST.pck DEFAULT.pck BEST.pck
-// REFERENCE_SIZES: lines of "path gzip_bytes xz_bytes zstd_bytes", the path
-// relative to CORPUS with "/"; a file's part is its first folder.
+// REFERENCE_SIZES: lines of "gzip_bytes xz_bytes zstd_bytes path", the path
+// (the rest of the line) relative to CORPUS with "/"; a file's part is its
+// first folder.
 #include <cstdio>
 #include <map>
 #include <string>
@@ -65,9 +66,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "compress_bench: cannot read %s\n", argv[2]);
     return 1;
   }
-  char name[4096];
-  double gz, xz, zst;
-  while (std::fscanf(list, "%4095s %lf %lf %lf", name, &gz, &xz, &zst) == 4) reference[name] = {gz, xz, zst};
+  char line[4352];
+  while (std::fgets(line, sizeof line, list)) {
+    double gz, xz, zst;
+    int nameAt = 0;
+    if (std::sscanf(line, "%lf %lf %lf %n", &gz, &xz, &zst, &nameAt) != 3 || nameAt == 0) continue;
+    std::string name = line + nameAt;
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+    reference[name] = {gz, xz, zst};
+  }
   std::fclose(list);
 
   std::map<std::string, PackageEntry> packages[kLevels];

@@ -52,13 +52,13 @@ mkdir -p "$TABLE"
 echo "== peer sizes (gzip -9, xz -9, zstd -19 per file)"
 key=$( (cd "$CORPUS" && find . -type f -print0 | sort -z | xargs -0 md5sum
         gzip --version | head -1; xz --version | head -1; zstd --version) | md5sum | cut -c1-16)
-SIZES="$OUT/reference_sizes.$key.txt"
+SIZES="$OUT/peer_sizes.$key.txt"
 if [ ! -s "$SIZES" ]; then
-  rm -f "$OUT"/reference_sizes.*.txt
+  rm -f "$OUT"/reference_sizes*.txt "$OUT"/peer_sizes.*.txt
   (cd "$CORPUS" && find . -type f -printf '%P\0' | xargs -0 -P "$CORES" -n 16 sh -c '
     for f; do
-      echo "$f $(gzip -9 <"$f" | wc -c) $(xz -9 <"$f" | wc -c) $(zstd -19 -q <"$f" | wc -c)"
-    done' sh) | sort > "$SIZES.part"
+      echo "$(gzip -9 <"$f" | wc -c) $(xz -9 <"$f" | wc -c) $(zstd -19 -q <"$f" | wc -c) $f"
+    done' sh) | sort -k4 > "$SIZES.part"
   mv "$SIZES.part" "$SIZES"
 else
   echo "   (kept from an earlier run on the same corpus: $SIZES)"
