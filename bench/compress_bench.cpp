@@ -1,125 +1,131 @@
-// Block compressor and decoder on a corpus of files: compressed size per
-// level against gzip -9 and xz -9 (sizes measured by bench/run.sh), compress
-// speed per level, and ExpandBlock's decode speed against zlib's inflate.
-// Every round trip is checked before a speed is reported.
+// The size part of the benchmark table: per part of the corpus, the bytes
+// each level's package stores for its files against gzip -9, xz -9 and
+// zstd -19 of the same files, each file compressed alone and the sizes
+// summed. The packages are the ones bench/run.sh timed, so sizes and speeds
+// describe the same bytes. Every corpus file must be in each package with
+// its size and in the reference list, so no sum leaves a file out.
 //
-// Usage: compress_bench REFERENCE_SIZES FILE...
-// REFERENCE_SIZES: lines of "name gzip_bytes xz_bytes".
-#include <chrono>
+// Usage: compress_bench CORPUS REFERENCE_SIZES FAST.pck DEFAULT.pck BEST.pck
+// REFERENCE_SIZES: lines of "gzip_bytes xz_bytes zstd_bytes path", the path
+// (the rest of the line) relative to CORPUS with "/"; a file's part is its
+// first folder.
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "bench_util.h"
-#include "lib/compress.h"
-#include "package/block.h"
-#if ZANDOR_HAVE_ZLIB
-#include <zlib.h>
-#endif
 
 namespace {
 
-std::string BaseName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+const int kLevels = 3;
+const int kPeers = 3;
+const char* const kLevelNames[kLevels] = {"fast", "default", "best"};
+
+struct PartSizes {
+  int files = 0;
+  double input = 0;
+  double ours[kLevels] = {};
+  double peers[kPeers] = {};
+};
+
+void Add(PartSizes* sum, const PartSizes& one) {
+  sum->files += one.files;
+  sum->input += one.input;
+  for (int i = 0; i < kLevels; i++) sum->ours[i] += one.ours[i];
+  for (int i = 0; i < kPeers; i++) sum->peers[i] += one.peers[i];
 }
 
-struct Totals {
-  double bytes = 0;
-  double level[4] = {};
-  double compressSeconds[4] = {};
-  double gzip = 0, xz = 0;
-  double expandSeconds = 0, inflateSeconds = 0, decodedBytes = 0;
-};
+double Ratio(double ours, double peer) { return peer > 0 ? ours / peer : 0; }
+
+void PrintPart(const std::string& name, const PartSizes& part) {
+  char files[16], input[16];
+  std::snprintf(files, sizeof files, "%d", part.files);
+  std::snprintf(input, sizeof input, "%.2f", part.input / 1e6);
+  for (int level = 0; level < kLevels; level++) {
+    bool first = level == 0;
+    std::printf("%-6s %5s %9s  %-8s %9.3f %9.3f %9.3f %9.3f\n", first ? name.c_str() : "", first ? files : "",
+                first ? input : "", kLevelNames[level], part.ours[level] / 1e6, Ratio(part.ours[level], part.peers[0]),
+                Ratio(part.ours[level], part.peers[1]), Ratio(part.ours[level], part.peers[2]));
+  }
+  std::printf("%-6s %5s %9s  %-8s %9s %9.3f %9.3f %9.3f\n", "", "", "", "peer MB", "", part.peers[0] / 1e6,
+              part.peers[1] / 1e6, part.peers[2] / 1e6);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: %s REFERENCE_SIZES FILE...\n", argv[0]);
+  if (argc != 3 + kLevels) {
+    std::fprintf(stderr, "usage: %s CORPUS REFERENCE_SIZES FAST.pck DEFAULT.pck BEST.pck\n", argv[0]);
     return 2;
   }
-  std::map<std::string, std::pair<double, double>> reference;
-  if (FILE* f = std::fopen(argv[1], "r")) {
-    char name[512];
-    double gz, xz;
-    while (std::fscanf(f, "%511s %lf %lf", name, &gz, &xz) == 3) reference[name] = {gz, xz};
-    std::fclose(f);
+  std::string corpus = argv[1];
+  std::map<std::string, std::vector<double>> reference;
+  FILE* list = std::fopen(argv[2], "r");
+  if (!list) {
+    std::fprintf(stderr, "compress_bench: cannot read %s\n", argv[2]);
+    return 1;
   }
+  char line[4352];
+  while (std::fgets(line, sizeof line, list)) {
+    double gz, xz, zst;
+    int nameAt = 0;
+    if (std::sscanf(line, "%lf %lf %lf %n", &gz, &xz, &zst, &nameAt) != 3 || nameAt == 0) continue;
+    std::string name = line + nameAt;
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\r')) name.pop_back();
+    reference[name] = {gz, xz, zst};
+  }
+  std::fclose(list);
 
-  Totals t;
-  std::printf("%-28s %10s %10s %10s %10s %10s %10s\n", "file", "size", "fast", "default", "best",
-              "gzip -9", "xz -9");
-  for (int a = 2; a < argc; a++) {
-    std::vector<uint8_t> data;
-    if (!ReadWhole(argv[a], &data) || data.empty()) continue;
-    std::string name = BaseName(argv[a]);
-    double sizes[4] = {};
-    std::vector<uint8_t> bestBlock;
-    for (int level = 1; level <= 3; level++) {
-      std::vector<uint8_t> block;
-      double start = Now();
-      bool ok = CompressBlock(data.data(), data.size(), CompressLevel(level), &block);
-      t.compressSeconds[level] += Now() - start;
-      if (!ok) {
-        sizes[level] = double(data.size());  // stored raw
-        continue;
-      }
-      std::vector<uint8_t> out(data.size() + kBlockSlack);
-      if (ExpandBlock(block.data(), block.size(), out.data(), out.size()) != data.size() ||
-          std::memcmp(out.data(), data.data(), data.size()) != 0) {
-        std::printf("ROUND TRIP FAILED: %s level %d\n", name.c_str(), level);
-        return 1;
-      }
-      sizes[level] = double(block.size());
-      if (level == 2) bestBlock = block;
-    }
-    auto ref = reference.count(name) ? reference[name] : std::make_pair(0.0, 0.0);
-    std::printf("%-28s %10zu %10.0f %10.0f %10.0f %10.0f %10.0f\n", name.c_str(), data.size(),
-                sizes[1], sizes[2], sizes[3], ref.first, ref.second);
-    t.bytes += double(data.size());
-    for (int level = 1; level <= 3; level++) t.level[level] += sizes[level];
-    t.gzip += ref.first;
-    t.xz += ref.second;
-
-    // Decode speed on the default level's block against inflate of zlib -9.
-    if (!bestBlock.empty()) {
-      std::vector<uint8_t> out(data.size() + kBlockSlack);
-      t.expandSeconds += TimePerCall([&] {
-        ExpandBlock(bestBlock.data(), bestBlock.size(), out.data(), out.size());
-      }, 0.2);
-#if ZANDOR_HAVE_ZLIB
-      uLongf zsize = compressBound(uLong(data.size()));
-      std::vector<uint8_t> z(zsize);
-      compress2(z.data(), &zsize, data.data(), uLong(data.size()), 9);
-      uLongf outSize = uLongf(out.size());
-      if (uncompress(out.data(), &outSize, z.data(), zsize) != Z_OK || outSize != data.size() ||
-          std::memcmp(out.data(), data.data(), data.size()) != 0) {
-        std::printf("ZLIB ROUND TRIP FAILED: %s\n", name.c_str());
-        return 1;
-      }
-      t.inflateSeconds += TimePerCall([&] {
-        uLongf n = uLongf(out.size());
-        uncompress(out.data(), &n, z.data(), zsize);
-      }, 0.2);
-#endif
-      t.decodedBytes += double(data.size());
+  std::map<std::string, PackageEntry> packages[kLevels];
+  for (int level = 0; level < kLevels; level++) {
+    if (!PackageFiles(argv[3 + level], &packages[level])) {
+      std::fprintf(stderr, "compress_bench: %s is no package\n", argv[3 + level]);
+      return 1;
     }
   }
-  if (t.bytes == 0) return 1;
-  std::printf("%-28s %10.0f %10.0f %10.0f %10.0f %10.0f %10.0f\n", "TOTAL", t.bytes, t.level[1],
-              t.level[2], t.level[3], t.gzip, t.xz);
-  const char* names[4] = {"", "fast", "default", "best"};
-  for (int level = 1; level <= 3; level++) {
-    std::printf("level %-8s ratio %.4f  vs gzip -9 %.4f  vs xz -9 %.4f  compress %.2f MB/s\n",
-                names[level], t.level[level] / t.bytes, t.gzip > 0 ? t.level[level] / t.gzip : 0,
-                t.xz > 0 ? t.level[level] / t.xz : 0,
-                t.bytes / 1e6 / t.compressSeconds[level]);
+
+  std::vector<std::string> files = CorpusFiles(corpus);
+  std::map<std::string, PartSizes> parts;
+  for (const std::string& file : files) {
+    PartSizes one;
+    one.files = 1;
+    one.input = double(std::filesystem::file_size(corpus + "/" + file));
+    for (int level = 0; level < kLevels; level++) {
+      auto entry = packages[level].find(file);
+      if (entry == packages[level].end() || double(entry->second.size) != one.input) {
+        std::fprintf(stderr, "compress_bench: %s is not in %s with its size\n", file.c_str(), argv[3 + level]);
+        return 1;
+      }
+      one.ours[level] = entry->second.storedSize;
+    }
+    auto peer = reference.find(file);
+    if (peer == reference.end()) {
+      std::fprintf(stderr, "compress_bench: no reference sizes for %s\n", file.c_str());
+      return 1;
+    }
+    for (int i = 0; i < kPeers; i++) one.peers[i] = peer->second[i];
+    Add(&parts[CorpusPart(file)], one);
   }
-  std::printf("decode: ExpandBlock %.1f MB/s", t.decodedBytes / 1e6 / t.expandSeconds);
-  if (t.inflateSeconds > 0) std::printf(", zlib inflate %.1f MB/s", t.decodedBytes / 1e6 / t.inflateSeconds);
-  std::printf("\n");
+  if (files.empty()) {
+    std::fprintf(stderr, "compress_bench: %s holds no files\n", corpus.c_str());
+    return 1;
+  }
+
+  std::printf("%-6s %5s %9s  %-8s %9s %9s %9s %9s\n", "part", "files", "input MB", "level", "ours MB", "/gzip -9",
+              "/xz -9", "/zstd -19");
+  // The corpus's own parts first in the order make_corpus.sh names them.
+  std::vector<std::string> order = {"bin", "text", "media"};
+  for (const auto& part : parts) {
+    if (std::find(order.begin(), order.end(), part.first) == order.end()) order.push_back(part.first);
+  }
+  PartSizes all;
+  for (const std::string& part : order) {
+    auto found = parts.find(part);
+    if (found == parts.end()) continue;
+    PrintPart(part, found->second);
+    Add(&all, found->second);
+  }
+  PrintPart("all", all);
   return 0;
 }

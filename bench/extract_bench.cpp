@@ -1,117 +1,130 @@
-// Extraction speed: OpenPackage + ExtractPackage of a packed folder against
-// "tar -x" of the same files. Usage: extract_bench FOLDER [ROUNDS] (5
-// rounds by default; names in FOLDER should be ASCII, since the native
-// build writes the stored single-byte names). The extracted files
-// are compared with the originals before any time is reported.
-#include <algorithm>
-#include <chrono>
+// Extraction of the corpus by three programs, each into a fresh folder:
+// "zandor extract" of a package, "tar -x" of an uncompressed tar and
+// "unzip" of a "zip -9" of the same files. Each is timed as a whole command
+// (process start included, as the others pay it too), the three take turns
+// in every round, and each extracted tree is compared with the corpus
+// before its time counts. Names in CORPUS should be ASCII, since the native
+// build writes the stored single-byte names.
+//
+// Usage: extract_bench ZANDOR PACKAGE CORPUS WORK [ROUNDS]
+// Prints one row per program: its median time, MB/s of output, and ours /
+// peer for the two others.
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iostream>
-#include <random>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "lib/zandor_commands.h"
-#include "package/extract.h"
-#include "package/package.h"
+#include "bench_util.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Every regular file under source must be in copy with equal bytes.
-bool SameFiles(const fs::path& source, const fs::path& copy, int64_t* bytes) {
+// Every corpus file must be in copy with equal bytes; *bytes is their sum.
+bool SameFiles(const std::string& corpus, const std::vector<std::string>& files, const fs::path& copy,
+               double* bytes) {
   *bytes = 0;
-  for (const auto& item : fs::recursive_directory_iterator(source)) {
-    if (!item.is_regular_file()) continue;
-    fs::path other = copy / item.path().lexically_relative(source);
-    std::string original = ReadAll(item.path());
-    if (ReadAll(other) != original) {
-      std::cerr << "extract_bench: " << other << " differs from " << item.path() << "\n";
+  for (const std::string& file : files) {
+    std::string original = ReadAll(corpus + "/" + file);
+    if (!fs::is_regular_file(copy / file) || ReadAll(copy / file) != original) {
+      std::fprintf(stderr, "extract_bench: %s differs from the corpus file %s\n", (copy / file).c_str(), file.c_str());
       return false;
     }
-    *bytes += static_cast<int64_t>(original.size());
+    *bytes += double(original.size());
   }
   return true;
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
+struct Tool {
+  const char* label;
+  std::string input;                  // the file it extracts, for its size
+  std::string (*command)(const Tool&, const std::string& into);
+  std::string program;
+  std::vector<double> seconds;
+};
+
+std::string ZandorCommand(const Tool& tool, const std::string& into) {
+  return Quote(tool.program) + " extract " + Quote(tool.input) + " " + Quote(into) + " >/dev/null";
+}
+std::string TarCommand(const Tool& tool, const std::string& into) {
+  return "mkdir -p " + Quote(into) + " && tar -xf " + Quote(tool.input) + " -C " + Quote(into);
+}
+std::string UnzipCommand(const Tool& tool, const std::string& into) {
+  return "unzip -q " + Quote(tool.input) + " -d " + Quote(into);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::cerr << "usage: extract_bench FOLDER [ROUNDS]\n";
+  if (argc < 5) {
+    std::fprintf(stderr, "usage: %s ZANDOR PACKAGE CORPUS WORK [ROUNDS]\n", argv[0]);
     return 2;
   }
-  fs::path corpus = argv[1];
-  int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
-  std::random_device random;
-  fs::path work = fs::temp_directory_path() / ("zandor-extract-bench-" + std::to_string(random()));
+  std::string zandor = argv[1], package = argv[2], corpus = argv[3];
+  fs::path work = argv[4];
+  int rounds = argc > 5 ? std::max(1, std::atoi(argv[5])) : 5;
+  std::vector<std::string> files = CorpusFiles(corpus);
+  if (files.empty()) {
+    std::fprintf(stderr, "extract_bench: %s holds no files\n", corpus.c_str());
+    return 1;
+  }
+  fs::remove_all(work);
   fs::create_directories(work);
-  std::string package = (work / "bench.pck").string();
-  std::string tarFile = (work / "bench.tar").string();
-
-  std::ostringstream out, err;
-  ZandorContext context;
-  context.out = &out;
-  context.err = &err;
-  if (RunZandor({"pack", corpus.string(), "-o", package}, context) != kZandorOk) {
-    std::cerr << "extract_bench: cannot pack " << corpus << ": " << err.str();
-    fs::remove_all(work);
-    return 1;
-  }
-  std::string tarCreate = "tar -cf '" + tarFile + "' -C '" + corpus.string() + "' .";
-  if (std::system(tarCreate.c_str()) != 0) {
-    std::cerr << "extract_bench: tar is not available\n";
-    fs::remove_all(work);
+  std::string tar = (work / "corpus.tar").string(), zip = (work / "corpus.zip").string();
+  if (std::system(("tar -cf " + Quote(tar) + " -C " + Quote(corpus) + " .").c_str()) != 0 ||
+      std::system(("cd " + Quote(corpus) + " && zip -9 -q -r -X " + Quote(zip) + " .").c_str()) != 0) {
+    std::fprintf(stderr, "extract_bench: tar or zip failed\n");
     return 1;
   }
 
-  std::vector<double> zandorMs, tarMs;
-  int64_t bytes = 0;
+  std::vector<Tool> tools = {{"zandor extract", package, ZandorCommand, zandor, {}},
+                             {"tar -x (no compression)", tar, TarCommand, "", {}},
+                             {"unzip (zip -9)", zip, UnzipCommand, "", {}}};
+  double bytes = 0;
   for (int round = 0; round < rounds; round++) {
-    fs::path zandorOut = work / ("z" + std::to_string(round));
-    fs::path tarOut = work / ("t" + std::to_string(round));
-    fs::create_directories(tarOut);
-
-    auto start = std::chrono::steady_clock::now();
-    bool opened = OpenPackage(package, nullptr);
-    bool complete = opened && ExtractPackage(zandorOut.string() + "/", "");
-    ClosePackage();
-    auto middle = std::chrono::steady_clock::now();
-    std::string tarExtract = "tar -xf '" + tarFile + "' -C '" + tarOut.string() + "'";
-    int tarResult = std::system(tarExtract.c_str());
-    auto end = std::chrono::steady_clock::now();
-
-    if (!complete || tarResult != 0 || !SameFiles(corpus, zandorOut, &bytes) || !SameFiles(corpus, tarOut, &bytes)) {
-      std::cerr << "extract_bench: extraction failed or gave other bytes\n";
-      fs::remove_all(work);
-      return 1;
+    for (size_t t = 0; t < tools.size(); t++) {
+      // Each round starts with another tool, so none always follows the
+      // same one's writes.
+      Tool& tool = tools[(t + size_t(round)) % tools.size()];
+      fs::path into = work / ("out" + std::to_string(round));
+      fs::remove_all(into);
+      double start = Now();
+      int result = std::system(tool.command(tool, into.string()).c_str());
+      double seconds = Now() - start;
+      if (result != 0 || !SameFiles(corpus, files, into, &bytes)) {
+        std::fprintf(stderr, "extract_bench: %s failed or gave other bytes\n", tool.label);
+        return 1;
+      }
+      tool.seconds.push_back(seconds);
+      fs::remove_all(into);
     }
-    zandorMs.push_back(std::chrono::duration<double, std::milli>(middle - start).count());
-    tarMs.push_back(std::chrono::duration<double, std::milli>(end - middle).count());
-    fs::remove_all(zandorOut);
-    fs::remove_all(tarOut);
   }
-  double z = Median(zandorMs), t = Median(tarMs);
-  std::printf("corpus %s: %lld bytes in %zu package entries, package %lld bytes, tar %lld bytes\n",
-              corpus.string().c_str(), static_cast<long long>(bytes), Package().entries.size(),
-              static_cast<long long>(fs::file_size(package)), static_cast<long long>(fs::file_size(tarFile)));
-  std::printf("extract (median of %d): zandor %.1f ms (%.1f MB/s), tar -x %.1f ms (%.1f MB/s), ratio %.2f\n", rounds,
-              z, bytes / 1e3 / z, t, bytes / 1e3 / t, z / t);
+
+  double ours = Median(tools[0].seconds);
+  std::printf("%-26s %9s %8s %8s %12s\n", "program", "input MB", "ms", "MB/s", "ours / peer");
+  for (const Tool& tool : tools) {
+    double median = Median(tool.seconds);
+    std::printf("%-26s %9.2f %8.1f %8.1f", tool.label, double(fs::file_size(tool.input)) / 1e6, median * 1e3,
+                bytes / 1e6 / median);
+    if (&tool == &tools[0]) {
+      std::printf("\n");
+    } else {
+      std::printf(" %12.2f\n", ours / median);
+    }
+  }
   fs::remove_all(work);
   return 0;
 }

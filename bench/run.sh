@@ -1,72 +1,171 @@
-#!/bin/sh
-# Builds the benchmark corpus (Windows DLLs of Wine plus text), builds the
-# benchmarks in build/bench and runs them. Usage: bench/run.sh
-set -e
+#!/usr/bin/env bash
+# Runs every benchmark on the mixed corpus of bench/make_corpus.sh and ends
+# with one table: sizes per part against gzip -9, xz -9 and zstd -19, zandor
+# pack's speed and peak memory per level on one thread and on every core,
+# ExpandBlock's decode speed with the installer's flags against inflate,
+# extraction against tar -x and unzip, and the silent-install race of
+# bench/install_race.sh. Progress lines come first; the table is printed at
+# the end and kept in build/bench/table.txt.
+# Every ratio is ours / peer from this one run: lower is better, for sizes
+# and for times alike. Speeds vary between runs (other work on the machine
+# shows in the load averages of the table's head); sizes are exact.
+# Usage: bench/run.sh [--no-race]
+set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 OUT="$ROOT/build/bench"
 CORPUS="$OUT/corpus"
+RACE=yes
+[ "${1:-}" = "--no-race" ] && RACE=no
+export LC_ALL=C
+CORES=$(nproc)
+LOAD_START=$(cut -d' ' -f1-3 /proc/loadavg)
 
 need=""
-command -v gzip >/dev/null 2>&1 || need="$need gzip"
-command -v xz >/dev/null 2>&1 || need="$need xz-utils"
-command -v bc >/dev/null 2>&1 || need="$need bc"
+for tool in gzip:gzip xz:xz-utils zstd:zstd zip:zip unzip:unzip bc:bc; do
+  command -v "${tool%%:*}" >/dev/null 2>&1 || need="$need ${tool#*:}"
+done
 [ -x /usr/bin/time ] || need="$need time"
 [ -f /usr/include/zlib.h ] || need="$need zlib1g-dev"
-DLLDIR=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
-[ -d "$DLLDIR" ] || need="$need wine64"
+if [ "$RACE" = yes ]; then
+  command -v makensis >/dev/null 2>&1 || need="$need nsis"
+  [ -x /usr/lib/wine/wine64 ] || need="$need wine64"
+fi
 if [ -n "$need" ]; then
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
-  $SUDO apt-get install -y $need
+  echo "== installing$need"
+  $SUDO apt-get install -y $need >/dev/null
 fi
 
-# The corpus: every 12th DLL by name between 64 KiB and 4 MiB, until about
-# 24 MB, and the licence texts plus a few manual pages as text.
-rm -rf "$CORPUS"
-mkdir -p "$CORPUS"
-total=0
-i=0
-for f in $(ls "$DLLDIR"/*.dll | LC_ALL=C sort); do
-  size=$(stat -c %s "$f")
-  [ "$size" -ge 65536 ] && [ "$size" -le 4194304 ] || continue
-  i=$((i + 1))
-  [ $((i % 12)) -eq 0 ] || continue
-  cp "$f" "$CORPUS/"
-  total=$((total + size))
-  [ "$total" -lt 24000000 ] || break
-done
-cat /usr/share/common-licenses/* > "$CORPUS/licenses.txt"
-for page in bash gcc ls tar; do
-  src=$(ls /usr/share/man/man1/$page.1.gz 2>/dev/null || true)
-  [ -n "$src" ] && gzip -dc "$src" > "$CORPUS/$page.1"
-done
-
-# Reference sizes from the command-line tools.
-SIZES="$OUT/reference_sizes.txt"
-: > "$SIZES"
-for f in "$CORPUS"/*; do
-  echo "$(basename "$f") $(gzip -9 -c "$f" | wc -c) $(xz -9 -c "$f" | wc -c)" >> "$SIZES"
-done
-
+echo "== corpus"
+bash "$ROOT/bench/make_corpus.sh" "$CORPUS"
+echo "== building the benchmarks (Release) in $OUT"
 cmake -S "$ROOT" -B "$OUT" -DCMAKE_BUILD_TYPE=Release -DZANDOR_TESTS=OFF -DZANDOR_BENCH=ON >/dev/null
-cmake --build "$OUT" -j2 --target compress_bench extract_bench decode_bench decode_bench_os zandor
-"$OUT/compress_bench" "$SIZES" "$CORPUS"/*
-echo
-# The decoder as the installer ships it (block.cpp with its own flags inside
-# the -Os build) and as plain -Os, each against inflate in the same run.
-"$OUT/decode_bench" "$CORPUS"/*
-"$OUT/decode_bench_os" "$CORPUS"/*
-echo
-# zandor pack at the default level on one thread and on every core; the two
-# packages must be the same bytes. Peak memory is the resident set size.
+cmake --build "$OUT" -j2 --target compress_bench extract_bench decode_bench decode_bench_os zandor >/dev/null
+ZANDOR="$OUT/zandor"
+TABLE="$OUT/table"
+rm -rf "$TABLE"
+mkdir -p "$TABLE"
+
+# Peer sizes: each file through gzip -9, xz -9 and zstd -19 alone, from
+# stdin so that no container stores the name. They are exact, so they are
+# kept for a corpus of the same bytes and the same tool versions.
+echo "== peer sizes (gzip -9, xz -9, zstd -19 per file)"
+key=$( (cd "$CORPUS" && find . -type f -print0 | sort -z | xargs -0 md5sum
+        gzip --version | head -1; xz --version | head -1; zstd --version) | md5sum | cut -c1-16)
+SIZES="$OUT/peer_sizes.$key.txt"
+if [ ! -s "$SIZES" ]; then
+  rm -f "$OUT"/reference_sizes*.txt "$OUT"/peer_sizes.*.txt
+  (cd "$CORPUS" && find . -type f -printf '%P\0' | xargs -0 -P "$CORES" -n 16 sh -c '
+    for f; do
+      echo "$(gzip -9 <"$f" | wc -c) $(xz -9 <"$f" | wc -c) $(zstd -19 -q <"$f" | wc -c) $f"
+    done' sh) | sort -k4 > "$SIZES.part"
+  mv "$SIZES.part" "$SIZES"
+else
+  echo "   (kept from an earlier run on the same corpus: $SIZES)"
+fi
+
+# zandor pack per level on one thread and on every core: median wall time
+# of three runs (one for best, whose run is long enough to be steady) and
+# the largest resident set of any run. The packages of every thread count
+# must be the same bytes and pass zandor verify.
 PACKS="$OUT/packs"
 rm -rf "$PACKS"
 mkdir -p "$PACKS"
-bytes=$(du -sb "$CORPUS" | cut -f1)
-for threads in 1 $(nproc); do
-  /usr/bin/time -f "%e %M" -o "$PACKS/time$threads" "$OUT/zandor" pack "$CORPUS" -o "$PACKS/t$threads.pck" --threads "$threads"
-  read -r seconds kib < "$PACKS/time$threads"
-  echo "zandor pack, default level, $threads thread(s): $seconds s ($(echo "scale=1; $bytes / 1000000 / $seconds" | bc) MB/s), peak $((kib / 1024)) MiB"
+bytes=$(du -sb --apparent-size "$CORPUS" | cut -f1)
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int(NR / 2) + 1] }'; }
+threadCounts="1"
+[ "$CORES" -gt 1 ] && threadCounts="1 $CORES"
+: > "$TABLE/compress"
+for level in fast default best; do
+  runs=3
+  [ "$level" = best ] && runs=1
+  row=$(printf '%-8s' "$level")
+  peaks=""
+  speeds=()
+  for threads in $threadCounts; do
+    echo "== zandor pack --level $level --threads $threads ($runs run(s))"
+    : > "$PACKS/times"
+    for _ in $(seq "$runs"); do
+      /usr/bin/time -f "%e %M %U %S" -o "$PACKS/time" \
+        "$ZANDOR" pack "$CORPUS" -o "$PACKS/$level.$threads.pck" --level "$level" --threads "$threads" >/dev/null
+      cat "$PACKS/time" >> "$PACKS/times"
+    done
+    seconds=$(cut -d' ' -f1 "$PACKS/times" | median)
+    kib=$(cut -d' ' -f2 "$PACKS/times" | sort -n | tail -1)
+    # Processor time over wall time: how many cores the run really had.
+    cores=$(awk '{ print ($3 + $4) / $1 }' "$PACKS/times" | median)
+    speed=$(echo "scale=2; $bytes / 1000000 / $seconds" | bc)
+    speeds+=("$speed")
+    row="$row $(printf '%9.2f %8.1f %6.2f' "$seconds" "$speed" "$cores")"
+    peaks="$peaks $(printf '%7d' $((kib / 1024)))"
+    if ! cmp -s "$PACKS/$level.1.pck" "$PACKS/$level.$threads.pck"; then
+      echo "the $level packages of 1 and $threads threads differ"
+      exit 1
+    fi
+  done
+  "$ZANDOR" verify "$PACKS/$level.1.pck" >/dev/null || { echo "zandor verify refused the $level package"; exit 1; }
+  speedup=$(echo "scale=3; ${speeds[-1]} / ${speeds[0]}" | bc)
+  printf '%s %8.2f %s %10.2f\n' "$row" "$speedup" "$peaks" "$(stat -c %s "$PACKS/$level.1.pck" | awk '{ print $1 / 1e6 }')" \
+    >> "$TABLE/compress"
 done
-cmp -s "$PACKS/t1.pck" "$PACKS/t$(nproc).pck" || { echo "packages differ between thread counts"; exit 1; }
-echo
-"$OUT/extract_bench" "$CORPUS"
+
+echo "== sizes per part"
+"$OUT/compress_bench" "$CORPUS" "$SIZES" "$PACKS/fast.1.pck" "$PACKS/default.1.pck" "$PACKS/best.1.pck" \
+  > "$TABLE/size"
+echo "== decode (7 passes each, alternating with inflate)"
+{
+  "$OUT/decode_bench" "ExpandBlock, installer flags" "$PACKS/default.1.pck" "$CORPUS"
+  "$OUT/decode_bench_os" "ExpandBlock, plain -Os" "$PACKS/default.1.pck" "$CORPUS"
+} > "$TABLE/decode"
+echo "== extraction (median of 5 rounds)"
+"$OUT/extract_bench" "$ZANDOR" "$PACKS/default.1.pck" "$CORPUS" "$OUT/extract" 5 > "$TABLE/extract"
+
+if [ "$RACE" = yes ]; then
+  # The race needs the native zandor and the x86_64 installer.
+  echo "== building zandor (native) and Install.exe (win64) for the install race"
+  (cd "$ROOT" && cmake --preset native >/dev/null && cmake --build --preset native --target zandor >/dev/null &&
+   cmake --preset win64 >/dev/null && cmake --build --preset win64 --target Install Uninstall zandor >/dev/null)
+  echo "== install race (bench/install_race.sh)"
+  # Its own notes on stderr stay in race.log unless it fails.
+  if ! bash "$ROOT/bench/install_race.sh" > "$TABLE/race" 2> "$OUT/race.log"; then
+    { tail -n 5 "$OUT/race.log"; echo "(install_race.sh failed; the lines before are what it printed)"; } >> "$TABLE/race"
+  fi
+fi
+
+# The table.
+{
+  cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')
+  echo
+  echo "ZANDOR BENCHMARK  $(date -u '+%Y-%m-%d %H:%M UTC')  $(git -C "$ROOT" rev-parse --short HEAD)  $cpu, $CORES cores"
+  echo "load average at start $LOAD_START, at end $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "corpus $CORPUS: $(find "$CORPUS" -type f | wc -l) files, $(echo "scale=2; $bytes / 1000000" | bc) MB" \
+       "(MB = 10^6 bytes)"
+  echo "Every ratio is ours / peer from this run, of sizes or of times: below 1.00 we are smaller or faster."
+  echo
+  echo "SIZE  each file compressed alone, sizes summed per part; peer MB: the peers' sums"
+  cat "$TABLE/size"
+  echo
+  echo "COMPRESS  zandor pack of the corpus; wall time, median of 3 runs (best: 1 run); MB/s of input;"
+  echo "          cores: processor time / wall time (below the thread count: other work took the rest);"
+  echo "          speed-up: MB/s on every core / on one thread; RSS: peak resident set in MiB"
+  if [ "$CORES" -gt 1 ]; then
+    printf '%-8s %9s %8s %6s %9s %8s %6s %8s %7s %7s %10s\n' level "1 thr s" "MB/s" cores "$CORES thr s" "MB/s" cores \
+      speed-up "RSS 1" "RSS $CORES" "package MB"
+  else
+    printf '%-8s %9s %8s %6s %8s %7s %10s\n' level "1 thr s" "MB/s" cores speed-up "RSS 1" "package MB"
+  fi
+  cat "$TABLE/compress"
+  echo
+  echo "DECODE  the compressed blocks of the default package, once each per pass; median of 7 passes"
+  printf '%-34s %5s %8s %9s %9s %9s %9s\n' decoder blocks "out MB" "MB/s" "inflate" "time o/p" "speed o/p"
+  cat "$TABLE/decode"
+  echo "(inflate: zlib's uncompress of zlib -9 streams of the same files, timed in the same process)"
+  echo
+  echo "EXTRACT  the corpus into a fresh folder, whole command; median of 5 rounds, files checked after each"
+  cat "$TABLE/extract"
+  if [ "$RACE" = yes ]; then
+    echo
+    echo "INSTALL RACE  bench/install_race.sh under wine64, as it prints it"
+    sed 's/^/  /' "$TABLE/race"
+  fi
+} | tee "$OUT/table.txt"

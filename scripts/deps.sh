@@ -7,7 +7,7 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64
   binutils-mingw-w64-i686 wine wine64 xvfb xauth xdotool imagemagick fonts-dejavu-core zlib1g-dev xz-utils gzip tar
-  osslsigncode openssl
+  osslsigncode openssl zip unzip
 )
 
 missing=()

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,24 @@ TEST_F(ExtractTest, WritesFilesFoldersAndTimes) {
   // Nothing but the entries: no temporary files left beside them.
   EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/abc.txt", "dest/deep", "dest/deep/er",
                                                  "dest/deep/er/file.bin", "dest/docs", "dest/docs/readme.txt"}));
+}
+
+TEST_F(ExtractTest, FolderItMadeHoldsOnlyWhatItWrote) {
+  // Files in a folder the extraction made start without asking what is at
+  // their name; a second entry of the same name still replaces the first,
+  // in package order, and leaves no temporary file. A folder that was there
+  // already is asked as before: its old file is replaced too.
+  fs::create_directories(dest_ + "old");
+  Write(dest_ + "old/kept.txt", "previous");
+  std::vector<TestEntry> entries = {Folder("new\\"), RawFile("new\\a.txt", "first"), CompressedAbc("new\\a.txt"),
+                                    RawFile("new\\b.txt", "b"), Folder("old\\"), RawFile("old\\kept.txt", "packed")};
+  EXPECT_TRUE(Extract(entries));
+  EXPECT_EQ(Read(dest_ + "new/a.txt"), "abcabcab");
+  EXPECT_EQ(Read(dest_ + "new/b.txt"), "b");
+  EXPECT_EQ(Read(dest_ + "old/kept.txt"), "packed");
+  EXPECT_EQ(g_progressCalls, 4);
+  EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/new", "dest/new/a.txt", "dest/new/b.txt",
+                                                 "dest/old", "dest/old/kept.txt"}));
 }
 
 TEST_F(ExtractTest, RawFileBeginningWithJCIsWrittenAsItIs) {
@@ -213,6 +233,51 @@ TEST_F(ExtractTest, ProgressCountsFilesButNotFoldersOrFilesLeftAlone) {
   EXPECT_EQ(PackageTotalSize(), 1000u + 5 + 7 + 8 + 77);
   EXPECT_EQ(g_progressCount, PackageTotalSize() - 1000 - 7 - 77);
   EXPECT_EQ(g_progressCalls, 2);
+}
+
+// What each progress call finds: the entry it is called for, and that
+// entry's file as it is on disk at that moment ("-" when there is none).
+std::string g_progressFolder;
+std::vector<std::string> g_progressSeen;
+void RecordProgress() {
+  std::string name = CurrentPackageEntry().name;
+  std::string path = g_progressFolder + name;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  std::string content = "-";
+  if (fs::is_regular_file(path)) {
+    std::ifstream in(path, std::ios::binary);
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  g_progressSeen.push_back(name + "=" + content);
+}
+
+TEST_F(ExtractTest, EachFileIsWholeOnDiskWhenItsProgressComes) {
+  // The next block is read and checked while a file is written: the files
+  // still go down in package order, each whole before its progress call, a
+  // damaged or unsafe one is passed over in its turn, and entries that carry
+  // no block, or a block left alone, keep the rest in step.
+  fs::create_directories(dest_);
+  Write(dest_ + "kept.opt", "old");
+  TestEntry damaged = CompressedAbc("d\\2.txt");
+  damaged.block[6] ^= 1;
+  TestEntry other;
+  other.name = "other";
+  other.kind = 9;
+  other.size = 77;
+  std::vector<TestEntry> entries = {Folder("d\\"),         RawFile("d\\1.txt", "one"), damaged,
+                                    other,                  RawFile("empty", ""),       RawFile("kept.opt", "new"),
+                                    CompressedAbc("d\\3.txt"), RawFile("..\\out.txt", "x"), CompressedAbc("z.txt")};
+  WriteBytes(package_, MakePackage(entries));
+  ASSERT_TRUE(OpenPackage(package_, RecordProgress));
+  g_progressFolder = dest_;
+  g_progressSeen.clear();
+  EXPECT_FALSE(ExtractPackage(dest_, "opt|"));
+  ClosePackage();
+  EXPECT_EQ(g_progressSeen, (std::vector<std::string>{"d\\1.txt=one", "d\\2.txt=-", "d\\3.txt=abcabcab",
+                                                      "..\\out.txt=-", "z.txt=abcabcab"}));
+  EXPECT_EQ(Read(dest_ + "kept.opt"), "old");
+  EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/d", "dest/d/1.txt", "dest/d/3.txt", "dest/empty",
+                                                 "dest/kept.opt", "dest/z.txt"}));
 }
 
 TEST_F(ExtractTest, EntriesOfOtherKindsConsumeNothing) {

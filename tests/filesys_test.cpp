@@ -477,6 +477,50 @@ TEST_F(FileSysTest, ReplacingFileMakesANewFile) {
   EXPECT_EQ(Read("fresh.txt"), "abc");
 }
 
+// A file begun as new in a folder that held nothing at its name: what may
+// have come to the name meanwhile decides the end. The bytes go beside and
+// are moved into place while still open, so the times set on the open file
+// survive the move; a file that came is replaced as any existing one, but
+// never a read-only one.
+TEST_F(FileSysTest, NewFileMeetsWhatCameToItsNameMeanwhile) {
+  struct Case {
+    const char* came;  // content that appears at the name before the finish; null: nothing
+    bool readOnly;
+    bool placed;
+    const char* after;
+  };
+  const Case cases[] = {
+      {nullptr, false, true, "new bytes"},
+      {"came meanwhile", false, true, "new bytes"},
+      {"came read-only", true, false, "came read-only"},
+  };
+  ScopedTimeZone utc("UTC");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.came ? c.came : "nothing came");
+    ReplacingFile replacing;
+    ASSERT_TRUE(BeginWritingNewFile(Win("new.txt"), &replacing));
+    ASSERT_TRUE(OsWriteFile(replacing.file, "new bytes", 9));
+    if (c.came) Write("new.txt", c.came);
+    if (c.readOnly) fs::permissions(Native("new.txt"), fs::perms::owner_read);
+    EXPECT_EQ(FinishReplacingFile(&replacing, FileTimeOf(kApril23At1606 - 60), FileTimeOf(kApril23At1606)),
+              c.placed);
+    EXPECT_EQ(replacing.file, nullptr);
+    EXPECT_EQ(replacing.placeRefused, !c.placed);
+    EXPECT_EQ(Read("new.txt"), c.after);
+    const std::map<std::string, int> onlyTarget = {
+        {".", kEntryFolder}, {"..", kEntryFolder}, {"new.txt", kEntryFile}};
+    EXPECT_EQ(Drain(ListFolder(dir_, "*.*")), onlyTarget);
+    if (c.placed) {
+      EXPECT_EQ(GetFileDate(Win("new.txt"), kDateWritten), kApril23At1606);
+      if (FileCreationTimesKept()) {
+        EXPECT_EQ(GetFileDate(Win("new.txt"), kDateCreated), kApril23At1606 - 60);
+      }
+    }
+    fs::permissions(Native("new.txt"), fs::perms::owner_all);
+    fs::remove(Native("new.txt"));
+  }
+}
+
 TEST_F(FileSysTest, AbandonLeavesTheOldFileAndNoTemporary) {
   Write("target.txt", "old");
   ReplacingFile replacing;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <set>
 
 #include "package/entry_block.h"
 #include "package/package.h"
@@ -40,9 +41,10 @@ bool ReadBlock(uint32_t size, std::unique_ptr<uint8_t[]>* block, ExtractDrain dr
 // pieces with drains between them, and put in place over any file of that
 // name.
 ExtractOutcome WriteEntryFileOnce(const std::string& path, const PackageEntry& entry, const uint8_t* data,
-                                  uint32_t size, ExtractDrain drain) {
+                                  uint32_t size, bool newFolder, ExtractDrain drain) {
   ReplacingFile file;
-  if (!BeginReplacingFile(path, &file)) return kExtractNotCreated;
+  const bool begun = newFolder ? BeginWritingNewFile(path, &file) : BeginReplacingFile(path, &file);
+  if (!begun) return kExtractNotCreated;
   for (uint32_t done = 0; done < size;) {
     const uint32_t piece = std::min(size - done, kExtractChunk);
     if (!OsWriteFile(file.file, data + done, piece)) {
@@ -63,22 +65,23 @@ struct EntryWrite {
   const PackageEntry* entry;
   const uint8_t* data;
   uint32_t size;
+  bool newFolder;
   ExtractDrain drain;
 };
 
 ExtractOutcome WriteEntryJob(void* job) {
   const EntryWrite* w = static_cast<const EntryWrite*>(job);
-  return WriteEntryFileOnce(*w->path, *w->entry, w->data, w->size, w->drain);
+  return WriteEntryFileOnce(*w->path, *w->entry, w->data, w->size, w->newFolder, w->drain);
 }
 
 ExtractOutcome WriteEntryFile(const std::string& path, const PackageEntry& entry, const uint8_t* data,
-                              uint32_t size, bool loginRetry, ExtractDrain drain) {
-  EntryWrite job = {&path, &entry, data, size, drain};
+                              uint32_t size, bool loginRetry, bool newFolder, ExtractDrain drain) {
+  EntryWrite job = {&path, &entry, data, size, newFolder, drain};
   return loginRetry ? RetryWithLogin(WriteEntryJob, &job) : WriteEntryJob(&job);
 }
 
 ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEntry& entry,
-                                const uint8_t* block, ExtractDrain drain) {
+                                const uint8_t* block, bool newFolder, ExtractDrain drain) {
   if (!IsSafeEntryName(entry.name, false)) return kExtractUnsafeName;
   uint32_t size = static_cast<uint32_t>(entry.size);
   uint32_t stored = static_cast<uint32_t>(entry.storedSize);
@@ -87,7 +90,7 @@ ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEnt
   // packed, must not replace a good file.
   if (CheckEntryBlock(entry, block, stored, &expanded) != kEntryBlockGood) return kExtractBadBlock;
   const uint8_t* data = expanded ? expanded.get() : block;
-  return WriteEntryFile(destination + entry.name, entry, data, size, true, drain);
+  return WriteEntryFile(destination + entry.name, entry, data, size, true, newFolder, drain);
 }
 
 // The audit line of one file entry; a write the system refused carries its
@@ -182,28 +185,37 @@ bool IsListedExtension(const std::string& extension, const std::string& noCopyLi
   return false;
 }
 
+namespace {
+
 // Reads the current entry's block from the package file (which must be
 // positioned at it) and writes the file when write is true. The block is
-// consumed in every case, so the entries after it stay in step.
-ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write, ExtractDrain drain) {
+// consumed in every case, so the entries after it stay in step. newFolder:
+// the file's folder was made by this extraction, so no file is at its name.
+ExtractOutcome ExtractEntryInto(const std::string& destination, bool write, bool newFolder, ExtractDrain drain) {
   const PackageEntry& entry = CurrentPackageEntry();
   std::string folder = AddBackslash(destination);
   if (entry.size <= 0) {
     if (!write) return kExtractPassedOver;
     if (!IsSafeEntryName(entry.name, false)) return kExtractUnsafeName;
-    return WriteEntryFile(folder + entry.name, entry, nullptr, 0, false, nullptr);
+    return WriteEntryFile(folder + entry.name, entry, nullptr, 0, false, newFolder, nullptr);
   }
   if (entry.storedSize <= 0) return kExtractReadFailed;
   std::unique_ptr<uint8_t[]> block;
   if (!ReadBlock(static_cast<uint32_t>(entry.storedSize), &block, drain)) return kExtractReadFailed;
   if (!write) return kExtractPassedOver;
-  ExtractOutcome outcome = ExtractFileBlock(folder, entry, block.get(), drain);
+  ExtractOutcome outcome = ExtractFileBlock(folder, entry, block.get(), newFolder, drain);
   // The progress bar counts every file that was meant to be written, so it
   // still reaches its end when some of them fail; the drain then lets the
   // window show the new position.
   if (Package().progress != nullptr) Package().progress();
   Drain(drain);
   return outcome;
+}
+
+}  // namespace
+
+ExtractOutcome ExtractCurrentEntry(const std::string& destination, bool write, ExtractDrain drain) {
+  return ExtractEntryInto(destination, write, false, drain);
 }
 
 bool ExtractEntry(const std::string& destination, bool write) {
@@ -235,12 +247,24 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
     return package.entries.empty();
   }
   ResetEntryCursor();
+  // Folders that this extraction made, by entry name: a file in one of them
+  // starts without asking what is at its name. And the folder part of the
+  // last file whose folders were made: files of one folder come one after
+  // another, and asking for each whether its folder exists cost more than
+  // writing a small file.
+  std::set<std::string> madeFolders;
+  std::string readyFolder;
+  bool ready = false;
   while (NextPackageEntry()) {
     const PackageEntry& entry = CurrentPackageEntry();
     bool listed = IsListedExtension(EntryExtension(entry.name), noCopyList);
     if (entry.kind == kEntryKindFolder) {
       if (IsSafeEntryName(entry.name, true)) {
-        CreateFolderPath(folder + entry.name);
+        const std::string path = folder + entry.name;
+        if (!FolderExists(path)) {
+          CreateFolderPath(path);
+          if (entry.name.back() == '\\' && FolderExists(path)) madeFolders.insert(entry.name);
+        }
       } else {
         AuditLine("folder  failed  " + std::string(ExtractOutcomeText(kExtractUnsafeName)) + "  " + entry.name);
         complete = false;
@@ -249,12 +273,16 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
       bool safe = IsSafeEntryName(entry.name, false);
       ExtractOutcome outcome;
       if (safe && listed && FileExists(folder + entry.name)) {
-        outcome = ExtractCurrentEntry(folder, false, drain);
+        outcome = ExtractEntryInto(folder, false, false, drain);
         if (entry.size > 0) complete = false;
         AuditFile(folder + entry.name, outcome, true);
       } else {
-        if (safe) CreateFolderPath(folder + FolderPart(entry.name));
-        outcome = ExtractCurrentEntry(folder, true, drain);
+        const std::string part = FolderPart(entry.name);
+        if (safe && !(ready && part == readyFolder)) {
+          ready = CreateFolderPath(folder + part) || FolderExists(folder + part);
+          readyFolder = part;
+        }
+        outcome = ExtractEntryInto(folder, true, safe && madeFolders.count(part) != 0, drain);
         if (outcome != kExtractWritten) complete = false;
         AuditFile(folder + entry.name, outcome, false);
       }

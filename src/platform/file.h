@@ -15,6 +15,10 @@ enum OsOpenMode {
   kOsOpenCreateAlways = 2,  // create or replace (length 0), read and write
   kOsOpenAlways = 3,        // open existing or create new, read and write
   kOsOpenCreateNew = 4,     // create; fails when anything is at the path already
+  // As kOsOpenCreateNew, and the file may be moved to another name while
+  // this handle is open (Windows: shared for delete), so a writer can put it
+  // in place and still set its times through the handle.
+  kOsOpenCreateNewMovable = 5,
 };
 
 OsFile OsOpenFile(const std::string& path, OsOpenMode mode);

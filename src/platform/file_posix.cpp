@@ -109,7 +109,8 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
     case kOsOpenReadWrite: flags |= O_RDWR; break;
     case kOsOpenCreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case kOsOpenAlways: flags |= O_RDWR | O_CREAT; break;
-    case kOsOpenCreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case kOsOpenCreateNew:
+    case kOsOpenCreateNewMovable: flags |= O_RDWR | O_CREAT | O_EXCL; break;
   }
   int fd = open(p.c_str(), flags, 0644);
   if (fd < 0) return nullptr;

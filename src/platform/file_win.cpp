@@ -38,6 +38,11 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
     case kOsOpenCreateAlways: access |= GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
     case kOsOpenAlways: access |= GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
     case kOsOpenCreateNew: access |= GENERIC_WRITE; disposition = CREATE_NEW; break;
+    case kOsOpenCreateNewMovable:
+      access |= GENERIC_WRITE;
+      share |= FILE_SHARE_DELETE;
+      disposition = CREATE_NEW;
+      break;
   }
   HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
                          nullptr);

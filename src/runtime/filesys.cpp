@@ -262,9 +262,9 @@ namespace {
 // Names tried before giving up, when earlier ones are taken.
 const int kNameAttempts = 16;
 
-// The two checks below run for every file written: they ask for the one
-// path, as a folder search costs time in proportion to the folder's size
-// on some systems, which made a large install quadratic.
+// The checks of the path and the backup name run for every file written:
+// they ask for the one path, as a folder search costs time in proportion to
+// the folder's size on some systems, which made a large install quadratic.
 bool IsReadOnlyFile(const std::string& path) {
   bool isFolder = false;
   bool readOnly = false;
@@ -277,12 +277,23 @@ bool PathIsTaken(const std::string& path) {
   return OsPathAttributes(path, &isFolder, &readOnly);
 }
 
-bool BeginWriting(const std::string& path, bool createOnly, ReplacingFile* out) {
+bool BeginWriting(const std::string& path, bool createOnly, bool knownAbsent, ReplacingFile* out) {
   *out = ReplacingFile();
   if (path.empty()) return false;
-  if (createOnly ? FileSize(path) != -1 : IsReadOnlyFile(path)) return false;
+  bool present = false;
+  if (createOnly) {
+    if (FileSize(path) != -1) return false;
+  } else if (!knownAbsent) {
+    // One question tells both: a read-only file is never written, and a name
+    // that nothing holds needs no replace at the end.
+    bool isFolder = false;
+    bool readOnly = false;
+    present = OsPathAttributes(Cut(path), &isFolder, &readOnly);
+    if (present && !isFolder && readOnly) return false;
+  }
   out->path = path;
   out->createOnly = createOnly;
+  out->fresh = !present;
   std::string folder = FolderPart(path);
   if (folder.size() + kTemporaryNameLength >= kMaxPath) {
     // No room for a temporary name beside the file: write in place, keeping
@@ -292,13 +303,17 @@ bool BeginWriting(const std::string& path, bool createOnly, ReplacingFile* out) 
   }
   // The temporary file sits in the same folder so that the final move is a
   // rename on one volume. The exclusive create settles which writer owns a
-  // name; the GUID (or, without one, the seed) only makes clashes rare.
+  // name; the GUID (or, without one, the seed) only makes clashes rare. A
+  // fresh file is opened so that it can be moved while open: its times are
+  // then set once more on the handle after the move, with no second open.
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     std::string name = TemporaryFileName(OsCreateGuidText(), OsNameSeed());
     std::string temp = folder + name;
     std::string backup = folder + name.substr(0, name.size() - 3) + "old";
-    if (PathIsTaken(backup)) continue;  // a leftover of an earlier run holds it
-    OsFile file = OsOpenFile(temp, kOsOpenCreateNew);
+    // A leftover of an earlier run may hold the backup name; only a replace
+    // needs it, and a fresh file that meets a new one at its name checks then.
+    if (!out->fresh && PathIsTaken(backup)) continue;
+    OsFile file = OsOpenFile(temp, out->fresh ? kOsOpenCreateNewMovable : kOsOpenCreateNew);
     if (file) {
       out->file = file;
       out->tempPath = temp;
@@ -311,10 +326,26 @@ bool BeginWriting(const std::string& path, bool createOnly, ReplacingFile* out) 
   return false;
 }
 
+// The move of a fresh file, still open: a plain move that never replaces.
+// Its times go down once more on the open handle afterwards, as a file
+// system that tunnels names may hand a deleted file's creation time to the
+// new name. False with the file still open when the name was taken
+// meanwhile or the move was refused.
+bool PlaceFreshFile(ReplacingFile* f, uint64_t creationTime, uint64_t writeTime) {
+  if (!OsMoveFileNew(f->tempPath, f->path)) return false;
+  if (creationTime) OsSetFileTimes(f->file, creationTime, writeTime);
+  OsCloseFile(f->file);
+  f->file = nullptr;
+  return true;
+}
+
 }  // namespace
 
-bool BeginReplacingFile(const std::string& path, ReplacingFile* out) { return BeginWriting(path, false, out); }
-bool BeginCreatingFile(const std::string& path, ReplacingFile* out) { return BeginWriting(path, true, out); }
+bool BeginReplacingFile(const std::string& path, ReplacingFile* out) {
+  return BeginWriting(path, false, false, out);
+}
+bool BeginWritingNewFile(const std::string& path, ReplacingFile* out) { return BeginWriting(path, false, true, out); }
+bool BeginCreatingFile(const std::string& path, ReplacingFile* out) { return BeginWriting(path, true, false, out); }
 
 bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t writeTime) {
   f->placeRefused = false;
@@ -322,11 +353,20 @@ bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t write
   bool inPlace = f->tempPath.empty();
   bool ok = !inPlace || OsTruncateFile(f->file);
   if (ok && (creationTime || writeTime)) ok = OsSetFileTimes(f->file, creationTime, writeTime);
+  if (ok && !inPlace && f->fresh && PlaceFreshFile(f, creationTime, writeTime)) return true;
   OsCloseFile(f->file);
   f->file = nullptr;
   if (inPlace) return ok;
   if (ok) {
-    ok = f->createOnly ? OsMoveFileNew(f->tempPath, f->path) : OsReplaceFile(f->tempPath, f->path, f->backupPath);
+    // A create never replaces: its one move was the fresh file's. A fresh
+    // file whose name was taken meanwhile replaces what came, through a
+    // backup name nothing holds, as any existing file is replaced.
+    if (f->createOnly) {
+      ok = false;
+    } else {
+      ok = !(f->fresh && (PathIsTaken(f->backupPath) || IsReadOnlyFile(f->path))) &&
+           OsReplaceFile(f->tempPath, f->path, f->backupPath);
+    }
     f->placeRefused = !ok;
   }
   if (!ok) {

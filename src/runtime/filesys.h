@@ -65,11 +65,18 @@ struct ReplacingFile {
   std::string tempPath;       // where the bytes go until FinishReplacingFile; empty: in place
   std::string backupPath;     // the name the replaced file passes through on Windows
   bool createOnly = false;    // from BeginCreatingFile
+  bool fresh = false;         // nothing was at path when writing began
   bool placeRefused = false;  // FinishReplacingFile: the system would not put the file in place
 };
 bool BeginReplacingFile(const std::string& path, ReplacingFile* out);
-// The same for a file that must not exist: fails when something is at the
-// path, and FinishReplacingFile never replaces a file that appeared meanwhile.
+// As BeginReplacingFile for a path that nothing held a moment ago, as the
+// caller made its folder in this run: the path is not asked for. The move
+// at the end still never replaces a file that came meanwhile; such a file
+// is replaced as an existing file would be, unless it is read-only.
+bool BeginWritingNewFile(const std::string& path, ReplacingFile* out);
+// As BeginReplacingFile for a file that must not exist: fails when
+// something is at the path, and FinishReplacingFile never replaces a file
+// that appeared meanwhile.
 bool BeginCreatingFile(const std::string& path, ReplacingFile* out);
 // Sets the times when either is non-zero, closes and moves into place. On
 // failure the temporary file is removed and the old file stays; placeRefused
