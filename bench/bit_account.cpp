@@ -24,7 +24,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <string>
@@ -37,8 +36,6 @@
 #if ZANDOR_HAVE_ZLIB
 #include <zlib.h>
 #endif
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -476,10 +473,7 @@ int main(int argc, char** argv) {
     std::fclose(f);
   }
 
-  std::vector<std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(corpus, fs::directory_options::follow_directory_symlink))
-    if (e.is_regular_file()) files.push_back(e.path().lexically_relative(corpus).generic_string());
-  std::sort(files.begin(), files.end());
+  const std::vector<std::string> files = CorpusFiles(corpus);
 
   std::map<std::string, Account> parts;
   std::mutex mutex;
@@ -523,7 +517,7 @@ int main(int argc, char** argv) {
       }
       a.gzip = known->second;
 #endif
-      std::string part = rel.substr(0, rel.find('/'));
+      std::string part = CorpusPart(rel);
       std::lock_guard<std::mutex> guard(mutex);
       parts[part].Add(a);
       parts["ALL"].Add(a);
