@@ -399,22 +399,28 @@ std::string BaseName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// One table of codes: bits, share of all bits, count, bytes and bits per byte.
+void PrintCodeRows(const char* title, int kinds, const char* const* names, const double* bits,
+                   const double* codes, const double* bytes) {
+  double total = 0;
+  for (int k = 0; k < kinds; k++) total += bits[k];
+  std::printf("  %-12s %12s %6s %12s %12s %8s\n", title, "bits", "share", "codes", "bytes", "bits/B");
+  for (int k = 0; k < kinds; k++) {
+    std::printf("  %-12s %12.0f %5.1f%% %12.0f %12.0f", names[k], bits[k], 100 * bits[k] / total, codes[k],
+                bytes[k]);
+    if (bytes[k] > 0) std::printf(" %8.3f", bits[k] / bytes[k]);
+    std::printf("\n");
+  }
+}
+
 void PrintPart(const std::string& name, const Account& a) {
   std::printf("\n== %s: %.0f files, %.0f bytes; ours %.0f, gzip -9 %.0f: %.4fx",
               name.c_str(), a.files, a.input, a.ours, a.gzip, a.ours / a.gzip);
   if (a.seconds > 0) std::printf(", %.2f MB/s", a.input / 1e6 / a.seconds);
   std::printf("\n");
-  double total = 0, gzTotal = 0;
-  for (int k = 0; k < kKinds; k++) total += a.bits[k];
+  double gzTotal = 0;
   for (int k = 0; k < kGzKinds; k++) gzTotal += a.gzBits[k];
-  std::printf("  %-12s %12s %6s %12s %12s %8s\n", "ours", "bits", "share", "codes", "bytes",
-              "bits/B");
-  for (int k = 0; k < kKinds; k++) {
-    std::printf("  %-12s %12.0f %5.1f%% %12.0f %12.0f", kKindNames[k], a.bits[k],
-                100 * a.bits[k] / total, a.codes[k], a.bytes[k]);
-    if (a.bytes[k] > 0) std::printf(" %8.3f", a.bits[k] / a.bytes[k]);
-    std::printf("\n");
-  }
+  PrintCodeRows("ours", kKinds, kKindNames, a.bits, a.codes, a.bytes);
   double longBits = a.bits[kLongPrefix] + a.bits[kLongHigh] + a.bits[kLongIndex] + a.bits[kLongLength];
   std::printf("  literals and width codes with the widths switched at the best places: %.0f bits\n",
               a.litBound);
@@ -422,14 +428,7 @@ void PrintPart(const std::string& name, const Account& a) {
               a.codes[kLongPrefix], longBits / std::max(1.0, a.codes[kLongPrefix]),
               a.bytes[kLongLength] / std::max(1.0, a.codes[kLongPrefix]));
   if (gzTotal > 0) {
-    std::printf("  %-12s %12s %6s %12s %12s %8s\n", "gzip -9", "bits", "share", "codes", "bytes",
-                "bits/B");
-    for (int k = 0; k < kGzKinds; k++) {
-      std::printf("  %-12s %12.0f %5.1f%% %12.0f %12.0f", kGzipNames[k], a.gzBits[k],
-                  100 * a.gzBits[k] / gzTotal, a.gzCodes[k], a.gzBytes[k]);
-      if (a.gzBytes[k] > 0) std::printf(" %8.3f", a.gzBits[k] / a.gzBytes[k]);
-      std::printf("\n");
-    }
+    PrintCodeRows("gzip -9", kGzKinds, kGzipNames, a.gzBits, a.gzCodes, a.gzBytes);
     std::printf("  gzip match: %.1f bits for %.1f bytes on average\n",
                 (a.gzBits[kGzLength] + a.gzBits[kGzDistance]) / std::max(1.0, a.gzCodes[kGzLength]),
                 a.gzBytes[kGzLength] / std::max(1.0, a.gzCodes[kGzLength]));
