@@ -13,7 +13,6 @@
 #include "app/command_line.h"
 #include "app/exit_code.h"
 #include "app/setup_main.h"
-#include "lib/package_writer.h"
 #include "platform/message_box_double.h"
 #include "platform/system_double.h"
 #include "package/extract.h"
@@ -22,6 +21,7 @@
 #include "runtime/audit_log.h"
 #include "ui/dialogs.h"
 #include "stream_builder.h"
+#include "package_file.h"
 #include "test_env.h"
 
 namespace {
@@ -172,20 +172,6 @@ TEST_F(AuditLogTest, ExtractionNamesEveryFileAndWhy) {
 
 // ------------------------------------------------ whole runs, native --
 
-// A setup "executable" of the native build: a few stub bytes with the
-// package behind them, as the builder appends it.
-void BuildPackage(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files,
-                  const std::vector<uint8_t>& prefix) {
-  PackageWriter writer;
-  ASSERT_TRUE(BeginPackage(&writer, path, prefix, kLevelDefault)) << writer.error;
-  for (const auto& f : files) {
-    ASSERT_TRUE(AddFileEntry(&writer, f.first, reinterpret_cast<const uint8_t*>(f.second.data()),
-                             f.second.size(), 0, 0))
-        << writer.error;
-  }
-  ASSERT_TRUE(FinishPackage(&writer)) << writer.error;
-}
-
 struct RunCase {
   const char* what;
   const char* switches;  // after the program path and "/P:<dir>/inst"
@@ -224,12 +210,12 @@ TEST_F(AuditRunTest, ExitCodesAndTheLogOfWholeRuns) {
     std::filesystem::remove_all(dir_);
     MakeFolder("");
     SystemDoubleSetTempPath(dir_);
-    BuildPackage(Native("inner.pck"), {{"Prog.exe", "program"}, {"sub\\data.txt", "data"}}, {});
-    BuildPackage(Native("Install.exe"),
-                 {{"setup.ini", std::string("[Info]\r\nTitel=Audited\r\n[Settings]\r\nProgExe=Prog.exe\r\n"
-                                            "[Task]\r\n") + c.taskLines + "\r\n"},
-                  {"setup.pck", Read("inner.pck")}},
-                 {'M', 'Z'});
+    WritePackageFile(Native("inner.pck"), {{"Prog.exe", "program"}, {"sub\\data.txt", "data"}}, {});
+    WritePackageFile(Native("Install.exe"),
+                     {{"setup.ini", std::string("[Info]\r\nTitel=Audited\r\n[Settings]\r\nProgExe=Prog.exe\r\n"
+                                                "[Task]\r\n") + c.taskLines + "\r\n"},
+                      {"setup.pck", Read("inner.pck")}},
+                     {'M', 'Z'});
     if (c.blockInstallDir) Write("inst", "a file");
     if (c.blockProgramFile) Write("inst/sub", "a file");
     if (c.cancelWarning) SystemDoubleHoldMutex("HeldMutex");
@@ -245,11 +231,11 @@ TEST_F(AuditRunTest, ExitCodesAndTheLogOfWholeRuns) {
 
 TEST_F(AuditRunTest, QuietInstallLogsItsStepsInOrder) {
   SystemDoubleSetTempPath(dir_);
-  BuildPackage(Native("inner.pck"), {{"Prog.exe", "program"}}, {});
-  BuildPackage(Native("Install.exe"),
-               {{"setup.ini", "[Info]\r\nTitel=Audited\r\nVersion=2\r\n[Settings]\r\nProgExe=Prog.exe\r\n"},
-                {"setup.pck", Read("inner.pck")}},
-               {'M', 'Z'});
+  WritePackageFile(Native("inner.pck"), {{"Prog.exe", "program"}}, {});
+  WritePackageFile(Native("Install.exe"),
+                   {{"setup.ini", "[Info]\r\nTitel=Audited\r\nVersion=2\r\n[Settings]\r\nProgExe=Prog.exe\r\n"},
+                    {"setup.pck", Read("inner.pck")}},
+                   {'M', 'Z'});
   SystemDoubleSetModuleFileName(Native("Install.exe"));
   SystemDoubleSetCommandLine("Install.exe /Q /P:" + Native("inst") + " /L:" + Native("run.log"));
   EXPECT_EQ(SetupMain(), 0);

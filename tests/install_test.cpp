@@ -11,7 +11,6 @@
 #include "app/config.h"
 #include "app/install.h"
 #include "app/startup.h"
-#include "lib/package_writer.h"
 #include "platform/message_box_double.h"
 #include "platform/registry.h"
 #include "platform/registry_double.h"
@@ -19,6 +18,7 @@
 #include "platform/system_double.h"
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
+#include "package_file.h"
 #include "test_env.h"
 #include "ui/language.h"
 
@@ -60,15 +60,9 @@ class InstallTest : public TempFolderTest {
     WriteFiles({{"View.exe", std::string(2000, 'v')}, {"read.txt", "read me"}}, damaged);
   }
   void WriteFiles(const std::vector<std::pair<std::string, std::string>>& files, bool damaged) {
-    PackageWriter writer;
     const std::string path = Native("work/setup.pck");
-    ASSERT_TRUE(BeginPackage(&writer, path, {}, kLevelDefault)) << writer.error;
-    for (const auto& f : files) {
-      ASSERT_TRUE(AddFileEntry(&writer, f.first, reinterpret_cast<const uint8_t*>(f.second.data()), f.second.size(),
-                               0, 0))
-          << writer.error;
-    }
-    ASSERT_TRUE(FinishPackage(&writer)) << writer.error;
+    WritePackageFile(path, files, {});
+    if (HasFatalFailure()) return;
     if (!damaged) return;
     std::string bytes = Read(path);
     bytes[12] ^= 0x5A;

@@ -17,7 +17,6 @@
 #include "app/setup_main.h"
 #include "app/setup_state.h"
 #include "app/startup.h"
-#include "lib/package_writer.h"
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/logon_double.h"
@@ -28,6 +27,7 @@
 #include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/rights.h"
+#include "package_file.h"
 #include "test_env.h"
 #include "ui/language.h"
 #include "ui/login_dialog.h"
@@ -210,18 +210,6 @@ void ClearBlocker() {
   if (g_folderAfterLogin) fs::create_directory(g_blocker);
 }
 
-void WriteTestPackage(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files,
-                      const std::vector<uint8_t>& prefix) {
-  PackageWriter writer;
-  ASSERT_TRUE(BeginPackage(&writer, path, prefix, kLevelDefault)) << writer.error;
-  for (const auto& f : files) {
-    ASSERT_TRUE(AddFileEntry(&writer, f.first, reinterpret_cast<const uint8_t*>(f.second.data()), f.second.size(),
-                             0, 0))
-        << writer.error;
-  }
-  ASSERT_TRUE(FinishPackage(&writer)) << writer.error;
-}
-
 TEST_F(LoginTest, EachCallSiteRetriesOnceAfterTheLogin) {
   enum Site { kWorkFolder, kInstallFolder, kExtractedFile, kConfirmedCopy };
   enum User { kLogsOn, kCloses, kAlreadyAdmin };
@@ -276,7 +264,7 @@ TEST_F(LoginTest, EachCallSiteRetriesOnceAfterTheLogin) {
         g_folderAfterLogin = false;
         if (c.site == kInstallFolder) Write(g_blocker, "");
         if (c.site == kExtractedFile) fs::create_directories(g_blocker);
-        WriteTestPackage(root + "/setup.pck", {{"View.exe", "program"}}, {});
+        WritePackageFile(root + "/setup.pck", {{"View.exe", "program"}}, {});
         RunPaths paths;
         paths.workFolder = root + "/";
         SetupConfig config;
@@ -318,8 +306,8 @@ TEST_F(LoginTest, EachCallSiteRetriesOnceAfterTheLogin) {
 // on as the administrator, the record says so, and the script at the end gets
 // the four constants.
 TEST_F(LoginTest, QuietRunLogsOnForItsWorkFolderAndRunsItsScript) {
-  WriteTestPackage(Native("inner.pck"), {{"View.exe", "program"}}, {});
-  WriteTestPackage(Native("Install.exe"),
+  WritePackageFile(Native("inner.pck"), {{"View.exe", "program"}}, {});
+  WritePackageFile(Native("Install.exe"),
                    {{"setup.ini", "[Info]\r\nTitel=Viewer\r\nGUID={G-7}\r\n[Settings]\r\nProgExe=View.exe\r\n"
                                   "[Task]\r\nScriptFile=Post.vbs\r\n"},
                     {"Post.vbs", "WScript.Echo zdProgDir"},

@@ -19,7 +19,6 @@
 #include "app/setup_main.h"
 #include "app/setup_state.h"
 #include "app/startup.h"
-#include "lib/package_writer.h"
 #include "package/package.h"
 #include "platform/message_box_double.h"
 #include "platform/registry_double.h"
@@ -32,6 +31,7 @@
 #include "runtime/rights.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
+#include "package_file.h"
 #include "test_env.h"
 
 namespace fs = std::filesystem;
@@ -562,28 +562,14 @@ TEST_F(StartupTest, RebootFlagPromptsAndNeverStartsTheProgram) {
 
 // ------------------------------------------------------- whole runs --
 
-// A setup "executable" of the native build: a stub of a few bytes with the
-// outer package behind it, as the builder appends it.
-void BuildPackage(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files,
-                  const std::vector<uint8_t>& prefix) {
-  PackageWriter writer;
-  ASSERT_TRUE(BeginPackage(&writer, path, prefix, kLevelDefault)) << writer.error;
-  for (const auto& f : files) {
-    ASSERT_TRUE(AddFileEntry(&writer, f.first, reinterpret_cast<const uint8_t*>(f.second.data()),
-                             f.second.size(), 0, 0))
-        << writer.error;
-  }
-  ASSERT_TRUE(FinishPackage(&writer)) << writer.error;
-}
-
 TEST_F(StartupTest, QuietRunInstallsIntoTheOverrideAndRemovesTheWorkFolder) {
-  BuildPackage(dir_ + "/inner.pck", {{"Prog.exe", "program"}, {"doc\\readme.txt", "read me"}}, {});
+  WritePackageFile(dir_ + "/inner.pck", {{"Prog.exe", "program"}, {"doc\\readme.txt", "read me"}}, {});
   std::string inner = Read(dir_ + "/inner.pck");
-  BuildPackage(dir_ + "/Install.exe",
-               {{"setup.ini", "[Info]\r\nTitel=Quiet\r\n[Settings]\r\nProgExe=Prog.exe\r\n"
-                              "DefaultDir=C:\\Nowhere\r\n"},
-                {"setup.pck", inner}},
-               {'M', 'Z', 0, 0});
+  WritePackageFile(dir_ + "/Install.exe",
+                   {{"setup.ini", "[Info]\r\nTitel=Quiet\r\n[Settings]\r\nProgExe=Prog.exe\r\n"
+                                  "DefaultDir=C:\\Nowhere\r\n"},
+                    {"setup.pck", inner}},
+                   {'M', 'Z', 0, 0});
   SystemDoubleSetModuleFileName(dir_ + "/Install.exe");
   SystemDoubleSetCommandLine("\"" + dir_ + "/Install.exe\" /q \"/P:" + dir_ + "/inst dir\"");
   unsetenv("InstallDir");
@@ -602,13 +588,13 @@ TEST_F(StartupTest, QuietRunInstallsIntoTheOverrideAndRemovesTheWorkFolder) {
 }
 
 TEST_F(StartupTest, CancelOnTheRunningWarningEndsTheRunBeforeAnyInstall) {
-  BuildPackage(dir_ + "/inner.pck", {{"Prog.exe", "program"}}, {});
+  WritePackageFile(dir_ + "/inner.pck", {{"Prog.exe", "program"}}, {});
   std::string inner = Read(dir_ + "/inner.pck");
-  BuildPackage(dir_ + "/Install.exe",
-               {{"setup.ini", "[Info]\r\nTitel=Held\r\n[Settings]\r\nProgExe=Prog.exe\r\n"
-                              "[Task]\r\nMutexString=HeldMutex\r\n"},
-                {"setup.pck", inner}},
-               {'M', 'Z'});
+  WritePackageFile(dir_ + "/Install.exe",
+                   {{"setup.ini", "[Info]\r\nTitel=Held\r\n[Settings]\r\nProgExe=Prog.exe\r\n"
+                                  "[Task]\r\nMutexString=HeldMutex\r\n"},
+                    {"setup.pck", inner}},
+                   {'M', 'Z'});
   SystemDoubleSetModuleFileName(dir_ + "/Install.exe");
   SystemDoubleSetCommandLine("Install.exe /Q /P:" + dir_ + "/inst");
   SystemDoubleHoldMutex("HeldMutex");
@@ -633,8 +619,8 @@ void RecordDrain() { g_pageEvents.push_back("drain"); }
 TEST_F(StartupTest, InstallWithAPageLogsTheCopyAndMovesTheBarByBytes) {
   std::string work = MakeWorkFolder();
   std::string big(3000, 'b');
-  BuildPackage(work + "setup.pck",
-               {{"Prog.exe", "program"}, {"empty.txt", ""}, {"doc\\big.bin", big}, {"keep.ini", "theirs"}}, {});
+  WritePackageFile(work + "setup.pck",
+                   {{"Prog.exe", "program"}, {"empty.txt", ""}, {"doc\\big.bin", big}, {"keep.ini", "theirs"}}, {});
   fs::create_directories(dir_ + "/inst");
   Write(dir_ + "/inst/keep.ini", "mine");
   LoadDefaultTexts("Viewer", "");
