@@ -54,15 +54,8 @@ void CheckNumber(const std::string& what, long got, long expected) {
 
 ControlSpec Control(int id, ControlKind kind, int parent, int left, int top, int width, int height,
                     const char* text = "", int font = 0) {
-  ControlSpec shape;
-  shape.id = id;
-  shape.kind = kind;
+  ControlSpec shape = PlaceControl(id, kind, left, top, width, height, text);
   shape.parent = parent;
-  shape.left = left;
-  shape.top = top;
-  shape.width = width;
-  shape.height = height;
-  shape.text = text;
   shape.font = font;
   return shape;
 }
