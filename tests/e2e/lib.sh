@@ -101,8 +101,19 @@ wait_for_file() {
 # A POSIX path as Wine's Z: drive sees it.
 winpath() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's|/|\\|g')"; }
 
-# The user's temporary folder of the prefix, as a POSIX path.
-temp_dir() { echo "$DRIVE_C/users/$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)/Temp"; }
+# The user's profile folder of the prefix, and its temporary folder, as
+# POSIX paths.
+user_home() { echo "$DRIVE_C/users/$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)"; }
+temp_dir() { echo "$(user_home)/Temp"; }
+
+# Wine may link the prefix's Desktop and other profile folders to the home
+# folder's: tests that make links put folders of the prefix in their place.
+unlink_user_folders() {
+  local folder
+  for folder in "$(user_home)"/*; do
+    if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
+  done
+}
 
 # Runs an installer quietly in the prefix; the exit code must be 0.
 run_setup() {
@@ -148,6 +159,19 @@ check_true() {  # check_true DESCRIPTION COMMAND...
   local what=$1
   shift
   if "$@"; then echo "ok: $what"; else echo "FAIL: $what"; failures=$((failures + 1)); fi
+}
+
+# Checks that TARGET holds exactly the files of SOURCE, each byte for byte;
+# uninstall.dat only by name, since the install writes its keys into it.
+check_installed_tree() {
+  local source=$1 target=$2 rel
+  (cd "$source" && find . -type f | sort) >"$T/expected.txt"
+  (cd "$target" 2>/dev/null && find . -type f | sort) >"$T/installed.txt" || true
+  check "installed file list" "$(cat "$T/installed.txt")" "$(cat "$T/expected.txt")"
+  while read -r rel; do
+    [ "$rel" = ./uninstall.dat ] && continue
+    check_true "$rel installed byte for byte" cmp -s "$source/$rel" "$target/$rel"
+  done <"$T/expected.txt"
 }
 
 e2e_end() {

@@ -26,10 +26,7 @@ has_line() {  # has_line LOG LINE: the line is in the log, whole
   log_of "$1" | grep -qxF -- "$2"
 }
 
-user=$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)
-for folder in "$DRIVE_C/users/$user"/*; do
-  if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
-done
+unlink_user_folders
 
 guid='{6A1B2C3D-0000-4000-8000-00000000A0D1}'
 mkdir -p "$T/setup" "$T/program/docs"
@@ -163,6 +160,6 @@ check_true "unwritable log: installed all the same" test -f "$DRIVE_C/Audit Two/
 # The prefix is shared with the other tests that show windows: the menu
 # folders and the desktop link of this test go again.
 timeout 30 wineserver -w || true
-find "$DRIVE_C/users/$user" -depth \( -path '*Programs/Zandor Audit*' -o -path '*Desktop/Audit App.lnk' \) \
+find "$(user_home)" -depth \( -path '*Programs/Zandor Audit*' -o -path '*Desktop/Audit App.lnk' \) \
   -exec rm -rf {} + 2>/dev/null || true
 e2e_end

@@ -15,12 +15,7 @@ run_under_xvfb "$@"
 e2e_begin
 LINKINFO="$WIN_DIR/linkinfo.exe"
 
-# Wine may link the prefix's desktop to the home folder's: the links of this
-# test go into a folder of the prefix instead.
-user=$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)
-for folder in "$DRIVE_C/users/$user"/*; do
-  if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
-done
+unlink_user_folders
 
 mkdir -p "$T/setup" "$T/program/docs" "$T/program/tools"
 cat >"$T/setup/setup.ini" <<'EOF'
@@ -93,8 +88,8 @@ link_fields() {  # link_fields LINK: target|arguments|workdir|icon,index
   tr -d '\r' <"$T/link.txt" 2>/dev/null | awk -F= '{ v[$1] = substr($0, length($1) + 2) }
     END { printf "%s|%s|%s|%s,%s|show %s", v["target"], v["arguments"], v["workdir"], v["icon"], v["iconindex"], v["show"] }'
 }
-desktop_link=$(find "$DRIVE_C/users/$user" -path '*Desktop/Probe App.lnk' | head -1)
-menu=$(find "$DRIVE_C/users/$user" -type d -path '*Programs/Probe Menu' | head -1)
+desktop_link=$(find "$(user_home)" -path '*Desktop/Probe App.lnk' | head -1)
+menu=$(find "$(user_home)" -type d -path '*Programs/Probe Menu' | head -1)
 check_true "desktop link made" test -n "$desktop_link"
 check_true "start-menu folder made from /S" test -n "$menu"
 check "desktop link" "$(link_fields "$desktop_link")" \

@@ -23,12 +23,7 @@ for tool in xdotool import; do
 done
 SHOTS="$ZANDOR_E2E_WORK"
 
-# Wine may link the prefix's desktop to the home folder's: the links of this
-# test go into a folder of the prefix instead.
-user=$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)
-for folder in "$DRIVE_C/users/$user"/*; do
-  if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
-done
+unlink_user_folders
 WIN="$DRIVE_C/windows"
 rm -f "$WIN/zdopt.txt" "$WIN/zdcomp.exe"
 rm -rf "$DRIVE_C/Tasks"
@@ -92,7 +87,7 @@ link_fields() {  # link_fields LINK: target|arguments|workdir|icon,index
     END { printf "%s|%s|%s|%s,%s", v["target"], v["arguments"], v["workdir"], v["icon"], v["iconindex"] }'
 }
 win_of() { printf 'C:\\%s' "${1#"$DRIVE_C/"}" | sed 's|/|\\|g'; }
-home="$DRIVE_C/users/$user"
+home="$(user_home)"
 desk=$(find "$home" -type d -name Desktop | head -1)
 menu=$(find "$home" -type d -path '*Programs/Task Menu' | head -1)
 startup=$(find "$home" -type d -ipath '*Programs/Startup' | head -1)

@@ -26,10 +26,7 @@ SHOTS="$ZANDOR_E2E_WORK/uninstall"
 mkdir -p "$SHOTS"
 rm -f "$SHOTS"/*.png
 
-user=$(ls "$DRIVE_C/users" | grep -v '^Public$' | head -1)
-for folder in "$DRIVE_C/users/$user"/*; do
-  if [ -L "$folder" ]; then rm "$folder" && mkdir "$folder"; fi
-done
+unlink_user_folders
 "$WINE64" reg add 'HKCU\Software\Wine\AppDefaults\Uninstall.exe\X11 Driver' /v Managed /t REG_SZ /d N /f \
   >/dev/null 2>&1 || true
 wineserver -w
