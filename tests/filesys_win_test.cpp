@@ -8,6 +8,7 @@
 #include <string>
 
 #include "filesys_fixture.h"
+#include "platform/file.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
 #include "test_system.h"
@@ -51,6 +52,28 @@ TEST_F(FileSysTest, TemporaryFolderComesInItsLongForm) {
   std::string temp = GetTemporaryFolder();
   SetTestTempPath("");
   EXPECT_EQ(temp, full + "\\");
+}
+
+// A file written beside its name moves into place through its own handle:
+// nobody else may delete or move it meanwhile, a taken name stays as it
+// is, and bytes written after the move land under the new name.
+TEST_F(FileSysTest, MovableFileMovesThroughItsOwnHandle) {
+  Write("taken.txt", "old");
+  MakeFolder("sub");
+  const std::string temp = Win("sub\\~zd0001.tmp");
+  OsFile file = OsOpenFile(temp, kOsOpenCreateNewMovable);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(OsWriteFile(file, "ab", 2));
+  EXPECT_FALSE(DeleteFileA(temp.c_str()));
+  EXPECT_FALSE(MoveFileExA(temp.c_str(), Win("elsewhere.txt").c_str(), 0));
+  EXPECT_FALSE(OsMoveOpenFile(file, temp, Win("taken.txt")));
+  // The path is cleaned up as a call by name would: "/" and ".." go.
+  EXPECT_TRUE(OsMoveOpenFile(file, temp, Win("sub/../placed.txt")));
+  ASSERT_TRUE(OsWriteFile(file, "cd", 2));
+  OsCloseFile(file);
+  EXPECT_EQ(Read("placed.txt"), "abcd");
+  EXPECT_EQ(Read("taken.txt"), "old");
+  EXPECT_FALSE(std::filesystem::exists(Native("sub/~zd0001.tmp")));
 }
 
 }  // namespace

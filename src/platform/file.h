@@ -44,8 +44,10 @@ bool OsDeleteFile(const std::string& path);
 // permission bits). Without an existing `to`, or where the system cannot
 // replace, a plain move. A failure leaves `to` as it was.
 bool OsReplaceFile(const std::string& from, const std::string& to, const std::string& backup);
-// Moves `from` to `to` only when nothing is at `to`; never replaces.
-bool OsMoveFileNew(const std::string& from, const std::string& to);
+// Moves the file `from`, open as `file` (opened kOsOpenCreateNewMovable,
+// which nothing else may move or delete meanwhile), to `to` only when
+// nothing is at `to`; never replaces. The file stays open.
+bool OsMoveOpenFile(OsFile file, const std::string& from, const std::string& to);
 bool OsCopyFile(const std::string& source, const std::string& target, bool replace);
 bool OsCreateDirectory(const std::string& path);
 bool OsRemoveDirectory(const std::string& path);

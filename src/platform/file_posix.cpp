@@ -232,7 +232,7 @@ bool OsReplaceFile(const std::string& from, const std::string& to, const std::st
   return true;
 }
 
-bool OsMoveFileNew(const std::string& from, const std::string& to) {
+bool OsMoveOpenFile(OsFile, const std::string& from, const std::string& to) {
   // A hard link fails when the name is taken, so the check and the move are
   // one step.
   std::string f = ToPosixPath(from), t = ToPosixPath(to);

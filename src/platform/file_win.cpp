@@ -1,6 +1,8 @@
 // Win32 files through the ANSI calls.
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/file.h"
 #include "platform/filetime.h"
 
@@ -39,8 +41,9 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
     case kOsOpenAlways: access |= GENERIC_WRITE; disposition = OPEN_ALWAYS; break;
     case kOsOpenCreateNew: access |= GENERIC_WRITE; disposition = CREATE_NEW; break;
     case kOsOpenCreateNewMovable:
-      access |= GENERIC_WRITE;
-      share |= FILE_SHARE_DELETE;
+      // Moved through this handle (OsMoveOpenFile); nobody else may delete
+      // or rename it meanwhile.
+      access |= GENERIC_WRITE | DELETE;
       disposition = CREATE_NEW;
       break;
   }
@@ -178,8 +181,37 @@ bool OsReplaceFile(const std::string& from, const std::string& to, const std::st
   }
 }
 
-bool OsMoveFileNew(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+bool OsMoveOpenFile(OsFile file, const std::string&, const std::string& to) {
+  // A rename through the open handle, which a move by name would have to
+  // open a second time. The new name goes down as a full path in the
+  // system's own form ("\??\C:\...", "\??\UNC\server\..."), after the
+  // same clean-up that the calls by name give a path.
+  if (!file) return false;
+  DWORD size = GetFullPathNameA(to.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return false;
+  std::vector<char> cleaned(size + 1);
+  DWORD length = GetFullPathNameA(to.c_str(), size + 1, cleaned.data(), nullptr);
+  if (length == 0 || length > size) return false;
+  const std::string path(cleaned.data(), length);
+  std::string full;
+  if (path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0) {
+    full = "\\??\\" + path.substr(4);
+  } else if (path.compare(0, 2, "\\\\") == 0) {
+    full = "\\??\\UNC\\" + path.substr(2);
+  } else if (path.size() > 2 && path[1] == ':') {
+    full = "\\??\\" + path;
+  } else {
+    return false;
+  }
+  int chars = MultiByteToWideChar(CP_ACP, 0, full.c_str(), -1, nullptr, 0);
+  if (chars < 2) return false;
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + static_cast<size_t>(chars) * sizeof(WCHAR));
+  FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = FALSE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>((chars - 1) * sizeof(WCHAR));
+  MultiByteToWideChar(CP_ACP, 0, full.c_str(), -1, info->FileName, chars);
+  return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != 0;
 }
 
 bool OsCopyFile(const std::string& source, const std::string& target, bool replace) {

@@ -332,7 +332,7 @@ bool BeginWriting(const std::string& path, bool createOnly, bool knownAbsent, Re
 // new name. False with the file still open when the name was taken
 // meanwhile or the move was refused.
 bool PlaceFreshFile(ReplacingFile* f, uint64_t creationTime, uint64_t writeTime) {
-  if (!OsMoveFileNew(f->tempPath, f->path)) return false;
+  if (!OsMoveOpenFile(f->file, f->tempPath, f->path)) return false;
   if (creationTime) OsSetFileTimes(f->file, creationTime, writeTime);
   OsCloseFile(f->file);
   f->file = nullptr;
