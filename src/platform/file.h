@@ -15,9 +15,9 @@ enum OsOpenMode {
   kOsOpenCreateAlways = 2,  // create or replace (length 0), read and write
   kOsOpenAlways = 3,        // open existing or create new, read and write
   kOsOpenCreateNew = 4,     // create; fails when anything is at the path already
-  // As kOsOpenCreateNew, and the file may be moved to another name while
-  // this handle is open (Windows: shared for delete), so a writer can put it
-  // in place and still set its times through the handle.
+  // As kOsOpenCreateNew, and the file can be moved to another name through
+  // this handle (OsMoveOpenFile), so a writer can put it in place and still
+  // set its times through the handle.
   kOsOpenCreateNewMovable = 5,
 };
 

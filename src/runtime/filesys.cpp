@@ -262,19 +262,28 @@ namespace {
 // Names tried before giving up, when earlier ones are taken.
 const int kNameAttempts = 16;
 
-// The checks of the path and the backup name run for every file written:
-// they ask for the one path, as a folder search costs time in proportion to
-// the folder's size on some systems, which made a large install quadratic.
-bool IsReadOnlyFile(const std::string& path) {
+// Whether anything is at the path, and in *readOnlyFile whether it is a
+// read-only file. Every file written asks this for its path and its backup
+// name: it asks for the one path, as a folder search costs time in
+// proportion to the folder's size on some systems, which made a large
+// install quadratic.
+bool LookAtPath(const std::string& path, bool* readOnlyFile) {
   bool isFolder = false;
   bool readOnly = false;
-  return OsPathAttributes(Cut(path), &isFolder, &readOnly) && !isFolder && readOnly;
+  const bool present = OsPathAttributes(path, &isFolder, &readOnly);
+  *readOnlyFile = present && !isFolder && readOnly;
+  return present;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  bool readOnly = false;
+  LookAtPath(Cut(path), &readOnly);
+  return readOnly;
 }
 
 bool PathIsTaken(const std::string& path) {
-  bool isFolder = false;
   bool readOnly = false;
-  return OsPathAttributes(path, &isFolder, &readOnly);
+  return LookAtPath(path, &readOnly);
 }
 
 bool BeginWriting(const std::string& path, bool createOnly, bool knownAbsent, ReplacingFile* out) {
@@ -286,10 +295,9 @@ bool BeginWriting(const std::string& path, bool createOnly, bool knownAbsent, Re
   } else if (!knownAbsent) {
     // One question tells both: a read-only file is never written, and a name
     // that nothing holds needs no replace at the end.
-    bool isFolder = false;
     bool readOnly = false;
-    present = OsPathAttributes(Cut(path), &isFolder, &readOnly);
-    if (present && !isFolder && readOnly) return false;
+    present = LookAtPath(Cut(path), &readOnly);
+    if (readOnly) return false;
   }
   out->path = path;
   out->createOnly = createOnly;
