@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -237,25 +235,24 @@ TEST_F(ExtractTest, ProgressCountsFilesButNotFoldersOrFilesLeftAlone) {
 
 // What each progress call finds: the entry it is called for, and that
 // entry's file as it is on disk at that moment ("-" when there is none).
-std::string g_progressFolder;
-std::vector<std::string> g_progressSeen;
-void RecordProgress() {
-  std::string name = CurrentPackageEntry().name;
-  std::string path = g_progressFolder + name;
-  std::replace(path.begin(), path.end(), '\\', '/');
-  std::string content = "-";
-  if (fs::is_regular_file(path)) {
-    std::ifstream in(path, std::ios::binary);
-    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+class ExtractProgressTest : public ExtractTest {
+ protected:
+  static void RecordProgress() {
+    const std::string name = CurrentPackageEntry().name;
+    const std::string path = recording_->dest_ + name;
+    const bool there = fs::is_regular_file(recording_->Native(path));
+    seen_.push_back(name + "=" + (there ? recording_->Read(path) : "-"));
   }
-  g_progressSeen.push_back(name + "=" + content);
-}
+  static ExtractProgressTest* recording_;
+  static std::vector<std::string> seen_;
+};
+ExtractProgressTest* ExtractProgressTest::recording_ = nullptr;
+std::vector<std::string> ExtractProgressTest::seen_;
 
-TEST_F(ExtractTest, EachFileIsWholeOnDiskWhenItsProgressComes) {
-  // The next block is read and checked while a file is written: the files
-  // still go down in package order, each whole before its progress call, a
-  // damaged or unsafe one is passed over in its turn, and entries that carry
-  // no block, or a block left alone, keep the rest in step.
+TEST_F(ExtractProgressTest, EachFileIsWholeOnDiskWhenItsProgressComes) {
+  // The files go down in package order, each whole before its progress
+  // call; a damaged or unsafe one is passed over in its turn, and entries
+  // that carry no block, or a block left alone, keep the rest in step.
   fs::create_directories(dest_);
   Write(dest_ + "kept.opt", "old");
   TestEntry damaged = CompressedAbc("d\\2.txt");
@@ -269,12 +266,12 @@ TEST_F(ExtractTest, EachFileIsWholeOnDiskWhenItsProgressComes) {
                                     CompressedAbc("d\\3.txt"), RawFile("..\\out.txt", "x"), CompressedAbc("z.txt")};
   WriteBytes(package_, MakePackage(entries));
   ASSERT_TRUE(OpenPackage(package_, RecordProgress));
-  g_progressFolder = dest_;
-  g_progressSeen.clear();
+  recording_ = this;
+  seen_.clear();
   EXPECT_FALSE(ExtractPackage(dest_, "opt|"));
   ClosePackage();
-  EXPECT_EQ(g_progressSeen, (std::vector<std::string>{"d\\1.txt=one", "d\\2.txt=-", "d\\3.txt=abcabcab",
-                                                      "..\\out.txt=-", "z.txt=abcabcab"}));
+  EXPECT_EQ(seen_, (std::vector<std::string>{"d\\1.txt=one", "d\\2.txt=-", "d\\3.txt=abcabcab", "..\\out.txt=-",
+                                             "z.txt=abcabcab"}));
   EXPECT_EQ(Read(dest_ + "kept.opt"), "old");
   EXPECT_EQ(Written(), (std::vector<std::string>{"dest", "dest/d", "dest/d/1.txt", "dest/d/3.txt", "dest/empty",
                                                  "dest/kept.opt", "dest/z.txt"}));
