@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "actions/folders.h"
 #include "app/setup_state.h"
 #include "package/package.h"
 #include "runtime/audit_log.h"
@@ -39,6 +40,7 @@ inline void ResetEverything() {
   ResetPackageReader();
   ResetIni();
   ResetListings();
+  ResetUserFolders();
   SetLoginOffer(nullptr, nullptr);
   ResetWizardWindow();
   CloseAuditLog();

@@ -1,6 +1,7 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include "platform/elevation_double.h"
 #include "platform/folder_browser_double.h"
 #include "platform/logon_double.h"
 #include "platform/message_box_double.h"
@@ -24,6 +25,7 @@ void ResetTestSystem() {
   ResetProcessListDouble();
   ResetLogonDouble();
   ResetVersionDouble();
+  ResetElevationDouble();
   SystemDoubleSetTempPath("");
 }
 

@@ -20,6 +20,19 @@ const FolderVariable kFolderVariables[kFolderVariableCount] = {
 
 namespace {
 
+// Per-user folders handed over by the process that started this one.
+struct UserFolders {
+  std::string path[sizeof kUserFolders / sizeof kUserFolders[0]];
+};
+UserFolders g_userFolders;
+
+int UserFolderIndex(int32_t folder) {
+  for (size_t i = 0; i < sizeof kUserFolders / sizeof kUserFolders[0]; ++i) {
+    if (kUserFolders[i] == folder) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 const char kCurrentVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 // The Korvex "open" command, as its installer registers it:
@@ -62,7 +75,18 @@ std::string ReadRegistryString(uint32_t root, const std::string& subkey, const s
   return std::string(buffer, strnlen(buffer, size - 1));
 }
 
+bool SetUserFolder(int32_t folder, const std::string& path) {
+  const int index = UserFolderIndex(folder);
+  if (index < 0 || path.empty()) return false;
+  g_userFolders.path[index] = AddBackslash(path);
+  return true;
+}
+
+void ResetUserFolders() { g_userFolders = UserFolders(); }
+
 std::string GetFolderPath(int32_t folder) {
+  const int index = UserFolderIndex(folder);
+  if (index >= 0 && !g_userFolders.path[index].empty()) return g_userFolders.path[index];
   std::string path;
   switch (folder) {
     case kFolderKorvex:

@@ -35,8 +35,20 @@ const size_t kFolderVariableCount = 10;
 extern const FolderVariable kFolderVariables[kFolderVariableCount];
 
 // The folder with a trailing "\", or empty when it cannot be found. Looked
-// up afresh on every call.
+// up afresh on every call, unless the folder is one of the per-user folders
+// handed over from another process (SetUserFolder).
 std::string GetFolderPath(int32_t folder);
+
+// The per-user shell folders that belong to the user who started setup:
+// desktop, Programs, Personal, Startup and application data. An elevated
+// run may act as another account, so the starting process hands these over
+// and they stand in for the shell's answers from then on.
+const int32_t kUserFolders[] = {kFolderDesktop, kFolderPrograms, kFolderPersonal, kFolderStartup,
+                                kFolderAppData};
+// Takes path (made to end in "\") for one of kUserFolders; false for any
+// other folder or an empty path.
+bool SetUserFolder(int32_t folder, const std::string& path);
+void ResetUserFolders();
 
 // Replaces the ten folder variables (case-sensitive, every occurrence, in a
 // fixed order). A path starting "X:\" is returned unchanged. With the

@@ -52,7 +52,16 @@ void ReadCommandLine(const std::string& line, RunOptions* options) {
       case 'R': options->hookMode = static_cast<int8_t>(static_cast<uint8_t>(TextToInt(value) & 0xFF)); break;
       case 'L': options->auditLogPath = value; break;
       case 'E': options->honestExitCode = true; break;
+      case 'Z': options->handoverPath = value; break;
       default: break;
     }
   }
+}
+
+std::string CommandLineArguments(const std::string& line) {
+  size_t pos = 0;
+  std::string program;
+  if (!TakeArgument(line, &pos, &program)) return std::string();
+  while (pos < line.size() && line[pos] == ' ') ++pos;
+  return line.substr(pos);
 }

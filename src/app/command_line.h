@@ -1,4 +1,4 @@
-// The setup command line: "/Q", "/P", "/S", "/R", "/L", "/E", and the run options it
+// The setup command line: "/Q", "/P", "/S", "/R", "/L", "/E", "/Z", and the run options it
 // fixes before anything else is read.
 #pragma once
 #include <cstdint>
@@ -17,8 +17,12 @@ struct RunOptions {
   int8_t hookMode = kHookModeBoth;  // "/R", kept in 8 bits
   std::string auditLogPath;         // "/L"; empty: no audit log
   bool honestExitCode = false;      // "/E": the exit code tells how the run ended
+  std::string handoverPath;         // "/Z": the handover of the process that started this one elevated
 };
 
 // Reads a whole command line (program path first) into options, which the
 // caller has set to their defaults.
 void ReadCommandLine(const std::string& commandLine, RunOptions* options);
+// The arguments of a whole command line: the text after the program path,
+// as it was written.
+std::string CommandLineArguments(const std::string& commandLine);

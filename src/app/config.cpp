@@ -55,6 +55,7 @@ void LoadSettings(const std::string& iniPath, const RunOptions& options, const P
                                                                : defaultDir;
   config->installDir = ExpandFolderVariables(installDir, true);
   config->noCopyExt = IniReadString("NoCopyExt");
+  config->elevate = static_cast<uint8_t>(IniReadNumber("Elevate", 0));
 
   IniSelectGroup("StartMenue");
   if (!options.startMenuOverride.empty()) {

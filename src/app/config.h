@@ -38,6 +38,7 @@ struct SetupConfig {
   uint8_t reboot = 0;
   uint8_t noUninstall = 0;
   uint8_t startMenu = 0;
+  uint8_t elevate = 0;  // Settings Elevate: 0 decide by the folder, 1 always, 2 never (app/elevation.h)
 };
 
 // Start-up read: Settings Language, ProgExe; Info Titel, Version, GUID,

@@ -19,9 +19,16 @@ struct RunOutcome {
   bool wizardCancelled = false;   // the wizard ended without its install
   bool installDirFailed = false;  // the installation folder could not be made
   bool stepFailed = false;        // a file or another step of the install failed
+  bool filesFailed = false;       // a program file was not written
+  bool lackedRights = false;      // the install needed administrator rights the run did not get
+  bool handedOver = false;        // an elevated run did the work; its code is elevatedExitCode
+  uint32_t elevatedExitCode = 0;
 };
 
-// The exit code of a run. A start that failed outweighs everything after
-// it, since nothing of the package was there to install; then the reasons
-// the install never ran; then a failed step of an install that did.
+// The exit code of a run. A run that handed its work to an elevated run ends
+// with that run's code. A start that failed outweighs everything after it,
+// since nothing of the package was there to install; then the reasons the
+// install never ran; a folder or files that could not be written for want
+// of administrator rights count as nothing installed; then a failed step of
+// an install that did.
 int RunExitCode(const RunOutcome& outcome, bool honest);

@@ -97,7 +97,7 @@ void CopyProgramFiles(InstallContext* context) {
   // the wizard keeps answering during a long copy.
   AuditLine(std::string("install  program files  ") + (opened ? "setup.pck" : "none"));
   context->copyFailed = opened && !ExtractPackage(target, context->config->noCopyExt, context->drain);
-  if (context->copyFailed) context->result->stepFailed = true;
+  if (context->copyFailed) context->result->stepFailed = context->result->filesFailed = true;
   ClosePackage();
   g_copy = CopyProgress();
   if (context->log) {
@@ -336,6 +336,22 @@ bool IsExeProgram(const std::string& progExe) {
   return cut != std::string::npos && progExe[cut] == '.' && EqualNoCase(progExe.substr(cut + 1), "exe");
 }
 
+InstallChoices WizardChoices(OsWindow window, const SetupConfig& config) {
+  InstallChoices choices;
+  choices.installDir = OsGetText(window, kWizardInstallDirField);
+  choices.startMenuFolder = OsGetText(window, kWizardStartMenuField);
+  choices.desktop = OsGetState(window, kWizardDesktop) == 1;
+  choices.startMenu = config.startMenu != 0 && OsGetState(window, kWizardNoStartMenu) != 1;
+  return choices;
+}
+
+void ShowWizardChoices(OsWindow window, const InstallChoices& choices) {
+  OsSetText(window, kWizardInstallDirField, choices.installDir);
+  OsSetText(window, kWizardStartMenuField, choices.startMenuFolder);
+  OsSetState(window, kWizardDesktop, choices.desktop ? 1 : 0);
+  OsSetState(window, kWizardNoStartMenu, choices.startMenu ? 0 : 1);
+}
+
 void RunWizardInstall(OsWindow window) {
   SetupState& s = Setup();
   OsShowControl(window, kWizardInstallMessage, false);
@@ -348,10 +364,7 @@ void RunWizardInstall(OsWindow window) {
   OsDrainEvents();
 
   // Whatever the fields hold now is what the install uses.
-  s.choices.installDir = OsGetText(window, kWizardInstallDirField);
-  s.choices.startMenuFolder = OsGetText(window, kWizardStartMenuField);
-  s.choices.desktop = OsGetState(window, kWizardDesktop) == 1;
-  s.choices.startMenu = s.config.startMenu != 0 && OsGetState(window, kWizardNoStartMenu) != 1;
+  s.choices = WizardChoices(window, s.config);
 
   g_wizard = window;
   const InstallProgress progress = {SetWizardProgressMax, SetWizardProgress};

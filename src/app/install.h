@@ -31,6 +31,7 @@ struct InstallResult {
   bool ran = false;               // the install's steps ran
   bool installDirFailed = false;  // the installation folder could not be made
   bool stepFailed = false;        // a program file or the uninstall record did not go down
+  bool filesFailed = false;       // a program file did not go down
 };
 
 // The install page's progress bar, in the units of ProgressBarUnits.
@@ -104,6 +105,10 @@ std::vector<std::string> InstallHeaderLines(const std::string& title, const std:
 // progress and log on the page, and the page left in its finished state
 // (Finish instead of Cancel, the start-program box for an "exe").
 void RunWizardInstall(OsWindow window);
+// The choices that the settings page's fields and boxes hold now, and the
+// other way round, choices put into them.
+InstallChoices WizardChoices(OsWindow window, const SetupConfig& config);
+void ShowWizardChoices(OsWindow window, const InstallChoices& choices);
 
 // ProgExe names a program that can be started: its extension, in any case,
 // is "exe". Anything else is neither started nor offered a desktop box.

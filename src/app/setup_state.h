@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/config.h"
+#include "app/elevation.h"
 #include "app/install.h"
 #include "app/startup.h"
 #include "platform/logon.h"
@@ -37,8 +38,10 @@ struct SetupState {
   InstallResult installed;  // what the install did
   RunFlags flags;           // wizard loop and final stage
   LoginState login;         // administrator login
+  ElevationState elevation; // the elevation prompt and the elevated run
   // Language number (low nine bits of the user's language), 0 when not chosen.
   int32_t languageNumber = 0;
+  std::string languageFile;  // the language file used, empty for the built-in texts
 };
 
 SetupState& Setup();

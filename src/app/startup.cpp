@@ -8,6 +8,7 @@
 #include "app/finish.h"
 #include "package/extract.h"
 #include "package/package.h"
+#include "platform/elevation.h"
 #include "platform/system.h"
 #include "runtime/audit_log.h"
 #include "runtime/filesys.h"
@@ -33,8 +34,8 @@ void ReadRunOptions(RunOptions* options) {
 // nothing is at that path, so the folder deleted at the end is one this run
 // made. Without a temporary folder, or without a free name, there is no work
 // folder at all: the temporary folder itself must never become one.
-std::string NewWorkFolder() {
-  std::string temp = GetTemporaryFolder();
+std::string NewWorkFolder(bool elevated) {
+  std::string temp = elevated ? AddBackslash(OsGetWindowsDirectory()) + "Temp\\" : GetTemporaryFolder();
   if (temp.empty()) return std::string();
   std::string guid = OsCreateGuidText();
   if (guid.size() == 38) return temp + guid + "\\";
@@ -47,16 +48,17 @@ std::string NewWorkFolder() {
   return std::string();
 }
 
-void PrepareWorkFolderName(RunPaths* paths) {
-  paths->workFolder = NewWorkFolder();
+void PrepareWorkFolderName(RunPaths* paths, bool elevated) {
+  paths->workFolder = NewWorkFolder(elevated);
   paths->exePath = OsGetModuleFileName();
   paths->setupFolder = FolderPart(paths->exePath);
   paths->iniPath = paths->workFolder.empty() ? std::string() : paths->workFolder + "setup.ini";
   OsSetEnvironment("SetupExeDir", paths->setupFolder);
 }
 
-bool CreateWorkFolder(const std::string& work) {
-  const bool made = !work.empty() && TryWithLogin([&] { return CreateFolder(work); });
+bool CreateWorkFolder(const std::string& work, bool elevated) {
+  const bool made = !work.empty() && (elevated ? OsCreateAdminFolder(work)
+                                               : TryWithLogin([&] { return CreateFolder(work); }));
   AuditStep("start", "work folder", made, work);
   if (!made) ShowCopyError();
   return made;
@@ -73,11 +75,16 @@ bool UnpackSetupFiles(const RunPaths& paths) {
   return opened && unpacked;
 }
 
-void ReadConfigurationAndLanguage(const RunPaths& paths, ProductInfo* product, int32_t* languageNumber) {
+std::string ReadConfigurationAndLanguage(const RunPaths& paths, ProductInfo* product, int32_t* languageNumber,
+                                         const std::string& chosen) {
   ReadStartupConfig(paths.iniPath, product);
   const std::string& list = product->languageList;
   std::string file;
-  if (CountChar(list, '|') > 1) {
+  const std::string entries = "|" + list;
+  if (!chosen.empty() && (entries.find("|" + chosen + "#") != std::string::npos ||
+                          entries.find("|" + chosen + "|") != std::string::npos)) {
+    file = chosen;
+  } else if (CountChar(list, '|') > 1) {
     file = ChooseLanguageFile(list, OsGetUserDefaultLangID(), languageNumber);
     if (file.empty()) file = ShowLanguageChoiceDialog(list);
   } else {
@@ -86,6 +93,7 @@ void ReadConfigurationAndLanguage(const RunPaths& paths, ProductInfo* product, i
   AuditLine("start  setup.ini  " + product->title + "  " + product->version);
   AuditLine("start  language  " + (file.empty() ? std::string("built-in") : file));
   LoadLanguageTexts(file.empty() ? std::string() : paths.workFolder + file, product->title, product->version);
+  return file;
 }
 
 bool WarnIfProgramRunning(const ProductInfo& product, const std::string& workFolder, bool* programRunning) {

@@ -99,3 +99,5 @@ void DumpRunState(const SetupState& s) {
   OsWriteFile(file, out.data(), static_cast<uint32_t>(out.size()));
   OsCloseFile(file);
 }
+
+bool TestBuildActsLimited() { return OsGetEnvironment("ZANDOR_TEST_LIMITED_TOKEN") == "1"; }

@@ -7,3 +7,9 @@
 #include "app/setup_state.h"
 
 void DumpRunState(const SetupState& state);
+
+// Test builds only: with ZANDOR_TEST_LIMITED_TOKEN=1 in the environment, a
+// run that was not started elevated acts as a filtered administrator token
+// on a system with the elevation prompt: no rights, no folder it may write,
+// the prompt available. The shipped installer answers false.
+bool TestBuildActsLimited();

@@ -3,3 +3,4 @@
 #include "app/state_dump.h"
 
 void DumpRunState(const SetupState&) {}
+bool TestBuildActsLimited() { return false; }

@@ -8,10 +8,12 @@
 
 #include "actions/folders.h"
 #include "app/config.h"
+#include "app/elevation.h"
 #include "app/finish.h"
 #include "app/hooks.h"
 #include "app/install.h"
 #include "app/setup_state.h"
+#include "platform/system.h"
 #include "runtime/filesys.h"
 #include "runtime/program_runner.h"
 #include "runtime/text.h"
@@ -47,13 +49,20 @@ bool HasText(OsWindow window, int viewer) { return !OsGetText(window, viewer).em
 
 // Enter presses the page's forward button; Escape is Cancel on pages 1 to 4
 // only, so that it never ends the run from the install page. The focus goes
-// to the forward button when the control that had it may have gone.
+// to the forward button when the control that had it may have gone. While
+// the licence is not accepted, Next is disabled and the focus goes to the
+// ticked option: an automatic option that gets the focus unticked ticks
+// itself and reports a click, which would accept the licence for the user.
 void SetPageKeys(const WizardLoop& loop) {
   OsWindow w = loop.window;
   int forward = loop.page == 5 ? kWizardInstall : kWizardNext;
   OsSetDefaultButton(w, forward);
   OsSetCancelControl(w, loop.page == 5 ? 0 : kWizardCancel);
-  OsSetFocus(w, OsControlEnabled(w, forward) ? forward : kWizardAccept);
+  if (OsControlEnabled(w, forward)) {
+    OsSetFocus(w, forward);
+  } else {
+    OsSetFocus(w, OsGetState(w, kWizardAccept) == 1 ? kWizardAccept : kWizardRefuse);
+  }
 }
 
 void SetHeader(OsWindow window, TextId title, TextId message) {
@@ -233,7 +242,33 @@ void CloseRequested() {
   s.flags.quit = true;
 }
 
+// The typed folder may need rights the run lacks: an elevated run then
+// installs with the wizard's choices, while this wizard waits out of sight.
+// True when it did; the run then ends here.
+bool HandedOverAtInstall(OsWindow window) {
+  SetupState& s = Setup();
+  InstallChoices choices = WizardChoices(window, s.config);
+  const bool needs = InstallNeedsAdminRights(s.config.elevate, choices.installDir, s.elevation);
+  if (!ShouldPromptForRights(needs, &s.elevation)) return false;
+  Handover handover = CurrentUserHandover(s.languageFile, s.languageNumber);
+  handover.atInstall = true;
+  choices.startProgram = s.flags.start;
+  handover.choices = choices;
+  OsHideWindow(window);
+  if (RunElevated(s.paths.workFolder, s.paths.exePath, OsGetCommandLine(), handover, OsDrainEvents,
+                  &s.elevation) != kElevationRan) {
+    OsShowWindow(window);
+    return false;
+  }
+  TerminateWhileHook(&s.flags.whileHook);
+  s.flags.start = false;
+  s.flags.reboot = false;
+  s.flags.quit = true;
+  return true;
+}
+
 void Install(WizardLoop* loop) {
+  if (HandedOverAtInstall(loop->window)) return;
   RunWizardInstall(loop->window);
   OsSetDefaultButton(loop->window, kWizardFinish);
   OsSetFocus(loop->window, kWizardFinish);
@@ -333,10 +368,21 @@ void EndWizard(WizardLoop* loop) {
   OsCloseWindow(loop->window);
 }
 
-void RunWizard(OsWindow window) {
+void RunWizard(OsWindow window, const InstallChoices* installAtOnce) {
   WizardLoop loop;
   loop.window = window;
   PrepareWizard(&loop);
+  if (installAtOnce) {
+    ShowWizardChoices(window, *installAtOnce);
+    for (int id : {kWizardWelcomePanel, kWizardHeaderPanel, kWizardLicencePanel, kWizardSettingsPanel,
+                   kWizardInfoPanel}) {
+      OsShowControl(window, id, false);
+    }
+    OsShowControl(window, kWizardCancel, true);
+    ShowInstallPage(&loop);
+    SetPageKeys(loop);
+    Install(&loop);
+  }
   while (RunWizardStep(&loop)) {
   }
   EndWizard(&loop);

@@ -3,6 +3,7 @@
 // fields, starts the install from the Install button and ends on Cancel,
 // Finish or a close request with the run's start, reboot and cancelled flags.
 #pragma once
+#include "app/install.h"
 #include "platform/window.h"
 
 // Where the loop stands: the window and the page shown (1 to 5).
@@ -13,8 +14,10 @@ struct WizardLoop {
 
 // The whole wizard on a window from BuildWizardWindow: preparation, the
 // event loop until the quit flag is set, then the two images are freed and
-// the window is closed.
-void RunWizard(OsWindow window);
+// the window is closed. With installAtOnce (a run elevated at the wizard's
+// Install) the wizard opens on its install page with those choices and
+// installs at once.
+void RunWizard(OsWindow window, const InstallChoices* installAtOnce = nullptr);
 
 // The parts of RunWizard, in order, for tests that look between events.
 // PrepareWizard fills the pages before the first event; RunWizardStep waits

@@ -13,8 +13,7 @@ void OsRestrictDllSearch();
 bool OsGetSpecialFolder(int32_t csidl, std::string* path);
 std::string OsGetSystemDirectory();
 std::string OsGetWindowsDirectory();
-// The NT-family test: GetVersion() has a non-zero byte in bits 16 to 23 (on
-// the NT family the low byte of the build number).
+// The NT-family test: bit 31 of GetVersion() is clear.
 bool OsIsNtFamily();
 // A new GUID in registry text form: 38 characters, braces, upper-case hex;
 // empty when the system could not make one.

@@ -50,7 +50,9 @@ bool OsIsNtFamily() {
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   DWORD version = GetVersion();
 #pragma GCC diagnostic pop
-  return ((version >> 16) & 0xFFu) != 0;
+  // Bit 31 is set on Windows 9x and clear on the NT family. The build byte
+  // (bits 16 to 23) is no test: Windows 10's build 10240 is 0x2800.
+  return (version & 0x80000000u) == 0;
 }
 
 std::string OsCreateGuidText() {

@@ -39,6 +39,8 @@ OsWindow OsOpenWindow(const WindowSpec& shape);
 // Shows the window, brings it to the front and gives the keyboard focus to
 // its first tab stop (when no control of it has the focus yet).
 void OsShowWindow(OsWindow window);
+// Hides the window; it stays open and keeps its controls.
+void OsHideWindow(OsWindow window);
 // Destroys the window and its controls, frees the images set into them and
 // drops the events of it that are still queued.
 void OsCloseWindow(OsWindow window);

@@ -241,6 +241,10 @@ void OsShowWindow(OsWindow window) {
   if (WindowDoubleWindowRecord* record = OpenWindow(window)) record->shown = true;
 }
 
+void OsHideWindow(OsWindow window) {
+  if (WindowDoubleWindowRecord* record = OpenWindow(window)) record->shown = false;
+}
+
 void OsCloseWindow(OsWindow window) {
   if (WindowDoubleWindowRecord* record = OpenWindow(window)) {
     record->open = false;
@@ -321,7 +325,22 @@ bool OsControlEnabled(OsWindow window, int id) {
 }
 
 void OsSetFocus(OsWindow window, int id) {
-  if (Find(window, id)) OpenWindow(window)->focus = id;
+  WindowDoubleControlRecord* control = Find(window, id);
+  if (!control) return;
+  OpenWindow(window)->focus = id;
+  // As the system's button control does: an automatic option that gets the
+  // focus other than by a click, while unticked, ticks itself and reports a
+  // click to its window, delivered before anything the user does next.
+  if (control->shape.kind == kControlOption && control->state == 0 && control->enabled && ShownIn(window, id)) {
+    control->state = 1;
+    ClearOtherOptions(window, *control);
+    Action clicked;
+    clicked.event.kind = kEventControl;
+    clicked.event.window = window;
+    clicked.event.control = id;
+    clicked.event.detail = kDetailClicked;
+    Double().script.push_front(clicked);
+  }
 }
 
 uintptr_t OsControlHandle(OsWindow window, int id) {

@@ -14,6 +14,10 @@
 // test always ends; a flow that ignores 100 of them in a row gets false, as
 // if the thread had been told to quit.
 //
+// As on Windows, OsSetFocus on an unticked option that is shown and enabled
+// ticks it (clearing the rest of its group) and puts its click event at the
+// front of the script.
+//
 // OsDrainEvents leaves the script alone (it is what the user does later) and
 // only counts the drains.
 #pragma once

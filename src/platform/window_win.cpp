@@ -746,6 +746,10 @@ OsWindow OsOpenWindow(const WindowSpec& shape) {
   return static_cast<OsWindow>(Kit().windows.size());
 }
 
+void OsHideWindow(OsWindow window) {
+  if (WindowSlot* slot = FindWindowSlot(window)) ShowWindow(slot->hwnd, SW_HIDE);
+}
+
 void OsShowWindow(OsWindow window) {
   WindowSlot* slot = FindWindowSlot(window);
   if (!slot) return;

@@ -7,6 +7,7 @@ namespace {
 
 struct AuditLog {
   OsFile file = nullptr;
+  std::string path;
 };
 AuditLog g_log;
 
@@ -16,8 +17,26 @@ bool OpenAuditLog(const std::string& path) {
   CloseAuditLog();
   if (path.empty()) return false;
   g_log.file = OsOpenFile(path, kOsOpenCreateAlways);
+  if (g_log.file) g_log.path = path;
   return g_log.file != nullptr;
 }
+
+bool AppendAuditLog(const std::string& path) {
+  CloseAuditLog();
+  if (path.empty()) return false;
+  OsFile file = OsOpenFile(path, kOsOpenAlways);
+  if (!file) return false;
+  const int64_t length = OsFileLength(file);
+  if (length < 0 || !OsSeekFile(file, length)) {
+    OsCloseFile(file);
+    return false;
+  }
+  g_log.file = file;
+  g_log.path = path;
+  return true;
+}
+
+std::string AuditLogPath() { return g_log.path; }
 
 // Each line goes to the system in one write, without a buffer of ours: a
 // line written is in the system's hands even when the process dies after
@@ -42,7 +61,7 @@ void AuditStep(const char* area, const char* what, bool ok, const std::string& d
 void CloseAuditLog() {
   if (g_log.file == nullptr) return;
   OsCloseFile(g_log.file);
-  g_log.file = nullptr;
+  g_log = AuditLog();
 }
 
 bool AuditLogOpen() { return g_log.file != nullptr; }

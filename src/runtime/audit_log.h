@@ -24,5 +24,10 @@ void AuditLine(const std::string& line);
 // "area  what  detail" when ok; otherwise "area  failed  error N  detail"
 // with the system's error code as the failed call left it.
 void AuditStep(const char* area, const char* what, bool ok, const std::string& detail);
+// Opens the log at path to write on at its end, as a second process of the
+// same run does (the elevated run); false when it cannot be opened.
+bool AppendAuditLog(const std::string& path);
+// The path of the open log, empty while none is open.
+std::string AuditLogPath();
 void CloseAuditLog();
 bool AuditLogOpen();

@@ -5,6 +5,7 @@ namespace {
 struct LoginOffer {
   bool (*hasRights)() = nullptr;
   void (*offer)() = nullptr;
+  bool offered = false;
 };
 
 LoginOffer g_login;
@@ -19,7 +20,8 @@ void SetLoginOffer(bool (*hasRights)(), void (*offer)()) {
 }
 
 bool OfferLoginAfterFailure() {
-  if (g_login.offer == nullptr || g_login.hasRights()) return false;
+  if (g_login.offer == nullptr || g_login.offered || g_login.hasRights()) return false;
+  g_login.offered = true;
   g_login.offer();
   return true;
 }
