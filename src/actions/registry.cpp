@@ -51,8 +51,18 @@ int WriteRegistryString(uint32_t root, const std::string& subkey, const std::str
 void WriteUninstallEntry(const UninstallEntry& entry) {
   const std::string& keyName = !entry.guid.empty() ? entry.guid : entry.progLink;
   OsKey key = nullptr;
-  const std::string where = RootName(kHkeyLocalMachine) + (kUninstallKey + keyName);
-  if (!OsRegCreateKey(kHkeyLocalMachine, kUninstallKey + keyName, &key)) return AuditStep("registry", "", false, where);
+  // The machine's list of programs; a per-user install made without
+  // administrator rights lists itself in the user's own, which Add/Remove
+  // Programs shows as well.
+  uint32_t root = kHkeyLocalMachine;
+  if (!OsRegCreateKey(root, kUninstallKey + keyName, &key)) {
+    AuditStep("registry", "", false, RootName(root) + (kUninstallKey + keyName));
+    root = kHkeyCurrentUser;
+    if (!OsRegCreateKey(root, kUninstallKey + keyName, &key)) {
+      return AuditStep("registry", "", false, RootName(root) + (kUninstallKey + keyName));
+    }
+  }
+  const std::string where = RootName(root) + (kUninstallKey + keyName);
   const struct {
     const char* name;
     std::string text;

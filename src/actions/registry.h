@@ -39,8 +39,10 @@ struct UninstallEntry {
 // + GUID (or ProgLink), with seven values in this order: DisplayName
 // (title, two blanks, version), DisplayIcon (installDir + progExe),
 // Publisher, URLInfoAbout and HelpLink (both the web address), Contact,
-// UninstallString (installDir + "uninstall.exe"). A key that cannot be
-// created writes nothing; a value that fails does not stop the next.
+// UninstallString (installDir + "uninstall.exe"). Without the rights for
+// that key (a per-user install without elevation) the same key under
+// HKEY_CURRENT_USER. A key that cannot be created writes nothing; a value
+// that fails does not stop the next.
 void WriteUninstallEntry(const UninstallEntry& entry);
 
 // Associates "." + extension with the program (full path): the open

@@ -81,7 +81,8 @@ OsElevation RunElevation(const ElevationState& state) {
 }
 
 bool WriteHandover(const std::string& path, const Handover& h) {
-  if (!IniOpen(path)) return false;
+  // A new file: the store keeps the path and creates it on close.
+  IniOpen(path);
   IniSelectGroup("Run");
   Flag("AtInstall", h.atInstall);
   IniWriteString("LanguageFile", h.languageFile);

@@ -73,6 +73,8 @@ void DumpFlags(std::string* out, const RunFlags& flags) {
 void DumpRunState(const SetupState& s) {
   std::string path = OsGetEnvironment("ZANDOR_STATE_DUMP");
   if (path.empty()) return;
+  // A run that an elevated run took over leaves the file to that run.
+  if (s.elevation.handedOver) path += ".starter";
   std::string out = "[State]\r\n";
   DumpPaths(&out, s.paths);
   DumpOptions(&out, s.options);

@@ -327,9 +327,12 @@ void RemoveRegistryEntries(Removal* r) {
   std::string name = d.guid.empty() ? d.progLink : d.guid;
   if (IsSafeName(name)) {
     std::string key = kUninstallKey + name;
-    if (SamePath(ReadValue(kHkeyLocalMachine, key, "UninstallString"), r->progDir + "uninstall.exe") &&
-        OsRegDeleteKey(kHkeyLocalMachine, key)) {
-      Note(r, "key", "HKLM\\" + key);
+    // The machine's entry, or the user's of a per-user install.
+    for (uint32_t root : {kHkeyLocalMachine, kHkeyCurrentUser}) {
+      if (SamePath(ReadValue(root, key, "UninstallString"), r->progDir + "uninstall.exe") &&
+          OsRegDeleteKey(root, key)) {
+        Note(r, "key", std::string(root == kHkeyLocalMachine ? "HKLM\\" : "HKCU\\") + key);
+      }
     }
   }
   if (IsSafeName(d.guid)) {
