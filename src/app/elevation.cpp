@@ -23,10 +23,16 @@ const int32_t kWaitSlice = 100;
 //   [Run]     AtInstall=0|1  LanguageFile=name  LanguageNumber=n  UserSid=S-1-...
 //   [Choices] InstallDir  StartMenuFolder  Desktop  StartMenu  StartProgram (0|1)
 //   [Folders] 0= 2= 5= 7= 26=   (CSIDL numbers of the per-user folders)
+// A folder of the handover names a place on a local drive by its full
+// path: "X:\..." (or a path from the drive's root), never a share, a
+// relative path or one that climbs with "..".
 bool AbsoluteLocalPath(const std::string& path) {
+  if (path.find("..") != std::string::npos) return false;
+  const bool fromRoot = path.size() > 1 && (path[0] == '\\' || path[0] == '/') && path[1] != '\\' && path[1] != '/';
+  if (fromRoot) return true;
   if (path.size() < 3 || path[1] != ':' || path[2] != '\\') return false;
   const char drive = path[0];
-  return ((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) && path.find("..") == std::string::npos;
+  return (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
 }
 
 bool LooksLikeSid(const std::string& sid) {
