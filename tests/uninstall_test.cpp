@@ -11,6 +11,7 @@
 
 #include "actions/folders.h"
 #include "platform/message_box.h"
+#include "platform/elevation_double.h"
 #include "platform/logon_double.h"
 #include "platform/message_box_double.h"
 #include "platform/registry.h"
@@ -467,6 +468,43 @@ TEST_F(UninstallRunTest, LoginInTheRecordsTextsWhenTheInstallNeededOne) {
   EXPECT_EQ(Run(" /Q"), kUninstallDone);
   EXPECT_EQ(WindowDoubleWindow(static_cast<OsWindow>(windows + 1)), nullptr);
   EXPECT_EQ(LogonDoubleAttempts().size(), 2u);
+}
+
+uint32_t ElevatedUninstallEnds(const ElevationDoubleStart&) { return 2; }
+
+// A per-machine install asks for the rights once and ends with the elevated
+// run's code, removing nothing itself; the elevated run, or one whose prompt
+// was declined, removes with what it has, and offers no login the prompt
+// could not make useful.
+TEST_F(UninstallRunTest, PerMachineInstallElevatesThroughThePrompt) {
+  Lay("");
+  std::string record = Read("inst/uninstall.dat");
+  record.replace(record.find("LoginAdmin = 0"), 14, "LoginAdmin = 1");
+  Write("inst/uninstall.dat", record);
+  SystemDoubleSetAdminRights(false);
+  ElevationDoubleSetState(kElevationAvailable);
+  ElevationDoubleOnStart(ElevatedUninstallEnds);
+  EXPECT_EQ(Run(" /Q"), 2);
+  ASSERT_EQ(ElevationDoubleStarts().size(), 1u);
+  EXPECT_EQ(ElevationDoubleStarts()[0].program, inst_ + "Uninstall.exe");
+  EXPECT_EQ(ElevationDoubleStarts()[0].parameters, "/Q /ELEVATED");
+  EXPECT_TRUE(Exists("inst/app.exe"));
+  EXPECT_EQ(Run(" /Q /ELEVATED"), kUninstallDone);
+  EXPECT_EQ(ElevationDoubleStarts().size(), 1u) << "an elevated run never asks again";
+  ExpectRemoved();
+
+  Lay("");
+  Write("inst/uninstall.dat", record);
+  ElevationDoubleSetPromptAnswer(kElevatedDeclined);
+  // A per-user install's entry in the user's own list goes too.
+  RegistryDoubleSetString(kHkeyCurrentUser, kUninstallKey + std::string(kGuid), "UninstallString",
+                          inst_ + "uninstall.exe");
+  WindowDoubleClick(kUnDialogOk);
+  WindowDoubleClick(kUnDialogOk);
+  EXPECT_EQ(Run(""), kUninstallDone);
+  EXPECT_EQ(WindowDoubleWindow(1)->shape.title, " uninstall Program") << "no login dialog first";
+  EXPECT_FALSE(Exists("inst/app.exe"));
+  EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, kUninstallKey + std::string(kGuid)));
 }
 
 // A record that names another folder, a root or a system folder as ProgDir,

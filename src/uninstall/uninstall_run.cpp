@@ -1,8 +1,10 @@
 #include "uninstall/uninstall_run.h"
 
 #include "actions/folders.h"
+#include "platform/elevation.h"
 #include "platform/file.h"
 #include "platform/process.h"
+#include "platform/registry.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
 #include "runtime/text.h"
@@ -18,6 +20,8 @@ namespace {
 
 const char kRecordName[] = "uninstall.dat";
 const char kCleanupSwitch[] = "/CLEANUP";
+const char kElevatedSwitch[] = "/ELEVATED";
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 // Shell folders beyond the install's folder variables that no installation
 // folder may be or hold: the user profile (40), Program Files of either
 // width (38, 42), the all-users documents and application data (46, 35).
@@ -81,8 +85,14 @@ std::string WithoutBackslash(const std::string& folder) {
   return folder.size() > 1 && folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder;
 }
 
-void StartCleanupCopy(const std::string& modulePath, const std::string& folder) {
+void StartCleanupCopy(const std::string& modulePath, const std::string& folder, bool elevated) {
   std::string temp = GetTemporaryFolder();
+  // An elevated copy runs from where the user who started it cannot put a
+  // file of his own in its place.
+  if (elevated) {
+    temp = AddBackslash(OsGetWindowsDirectory()) + "Temp\\zd-uninstall-" + HexDigits(OsNameSeed(), 8) + "\\";
+    if (!OsCreateAdminFolder(temp)) return;
+  }
   if (temp.empty()) return;
   std::string copy = temp + "zd-uninstall-" + HexDigits(OsNameSeed(), 8) + ".exe";
   if (!OsCopyFile(modulePath, copy, false)) return;
@@ -93,6 +103,32 @@ void StartCleanupCopy(const std::string& modulePath, const std::string& folder) 
   // folder it is to remove.
   if (OsCreateProcess(commandLine, temp, false, &started)) OsCloseProcess(started.process);
   else OsDeleteFile(copy);
+}
+
+// The install was made for the whole machine, so its removal needs the rights.
+bool PerMachineInstall(const UninstallData& data, const std::string& ownFolder) {
+  const std::string name = data.guid.empty() ? data.progLink : data.guid;
+  OsKey key = nullptr;
+  if (IsSafeName(name) && OsRegOpenKey(kHkeyLocalMachine, kUninstallKey + name, kKeyRead, &key)) {
+    OsRegCloseKey(key);
+    return true;
+  }
+  return !OsCanCreateIn(ownFolder, false);
+}
+
+// True when an elevated run did the removal: *code is its exit code.
+bool RemovedElevated(const UninstallData& data, const UninstallOptions& options, const std::string& ownFolder,
+                     const std::string& modulePath, int* code) {
+  if (options.elevated || OsGetElevation() != kElevationAvailable || !PerMachineInstall(data, ownFolder)) {
+    return false;
+  }
+  OsHandle process = nullptr;
+  const std::string parameters = std::string(options.quiet ? "/Q " : "") + kElevatedSwitch;
+  if (OsStartElevated(modulePath, parameters, &process) != kElevatedStarted) return false;
+  OsWaitProcess(process, -1);
+  *code = static_cast<int>(OsProcessExitCode(process));
+  OsCloseProcess(process);
+  return true;
 }
 
 bool FolderIsEmpty(const std::string& folder) {
@@ -146,7 +182,7 @@ int RunWithRights(const UninstallData& data, const UninstallOptions& options, co
              })) {
     return kUninstallCancelled;
   }
-  if (startCleanup) StartCleanupCopy(modulePath, NormaliseFolder(data.progDir));
+  if (startCleanup) StartCleanupCopy(modulePath, NormaliseFolder(data.progDir), options.elevated);
   return kUninstallDone;
 }
 
@@ -158,6 +194,8 @@ UninstallOptions ReadUninstallOptions(const std::string& commandLine) {
   for (size_t i = 1; i < words.size(); ++i) {
     if (EqualNoCase(words[i], "/Q")) {
       options.quiet = true;
+    } else if (EqualNoCase(words[i], kElevatedSwitch)) {
+      options.elevated = true;
     } else if (EqualNoCase(words[i], kCleanupSwitch) && i + 2 < words.size()) {
       options.cleanup = true;
       options.cleanupFolder = words[i + 1];
@@ -192,7 +230,13 @@ int RunUninstaller(const std::string& commandLine, const std::string& modulePath
     ShowError(data, options.quiet);
     return kUninstallRefused;
   }
-  OsLogon logon = data.loginAdmin && !options.quiet && !OsHasAdminRights() ? OfferAdminLogin(data) : 0;
+  int elevatedCode = 0;
+  if (RemovedElevated(data, options, ownFolder, modulePath, &elevatedCode)) return elevatedCode;
+  // Where the prompt can give the rights, a logon cannot: it gives a
+  // filtered token that the process cannot act as.
+  OsLogon logon = data.loginAdmin && !options.quiet && !OsHasAdminRights() && OsGetElevation() != kElevationAvailable
+                      ? OfferAdminLogin(data)
+                      : 0;
   int result = RunWithRights(data, options, modulePath, startCleanup);
   if (logon != 0) OsEndLogon(logon);
   return result;

@@ -10,6 +10,9 @@
 //     texts, the DelAll box unless NoDelAll) and removes (removal.h). "/Q"
 //     runs the same steps without any window: no DelAll, files that tasks
 //     copied are kept, and a running program ends the run.
+//   Uninstall.exe [/Q] /ELEVATED
+//     the same, started by the uninstaller itself through the system's
+//     elevation prompt (below).
 //   COPY.exe /CLEANUP "FOLDER" "NAME.exe"
 //     the cleanup copy, see below.
 //
@@ -25,6 +28,15 @@
 // the first process checked ProgDir, so it empties nothing but an ordinary
 // folder.
 //
+// A per-machine install (the machine's uninstall entry points here, or
+// this token cannot write the installation folder) needs administrator
+// rights to remove. Where the prompt can give them, the uninstaller starts
+// itself again elevated, waits and ends with that run's exit code; the
+// elevated run's cleanup copy lies in a folder of the Windows folder's Temp
+// that only administrators and the system may write. A declined prompt
+// goes on with the user's rights; the login of the record is offered only
+// where no prompt can help.
+//
 // Exit codes: 0 removed (or cleanup done), 1 refused (the Error text),
 // 2 cancelled by the user or, quietly, because the program runs.
 #pragma once
@@ -35,6 +47,7 @@ enum : int { kUninstallDone = 0, kUninstallRefused = 1, kUninstallCancelled = 2 
 
 struct UninstallOptions {
   bool quiet = false;
+  bool elevated = false;  // "/ELEVATED": started through the elevation prompt, never asks again
   bool cleanup = false;
   std::string cleanupFolder;
   std::string cleanupName;
