@@ -5,8 +5,8 @@
 //   10 before-hook   11 quiet install, or 12 wizard   13 final stage
 // and every path ends in the exit path. After step 8, a run whose
 // installation folder needs administrator rights may hand the whole run to
-// an elevated one (app/elevation.h) and wait for it. Its exit code is 0, or with "/E"
-// the code of how the run ended (app/exit_code.h).
+// an elevated one (app/elevation.h) and wait for it. Its exit code is 0, or
+// with "/E" the code of how the run ended (app/exit_code.h).
 #include "app/setup_main.h"
 
 #include "app/elevation.h"
