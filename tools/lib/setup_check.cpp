@@ -264,7 +264,7 @@ void CheckLanguageList(Checker* c, int line, const std::string& list) {
   }
   int bars = CountChar(list, '|');
   int entries = bars == 0 ? 1 : bars;
-  if (bars > 1 && list.back() != '|') {
+  if (bars >= 1 && list.back() != '|') {
     Error(c, line, "Language \"" + list + "\": every entry ends with \"|\"; the last one, \"" +
                        list.substr(list.rfind('|') + 1) + "\", is never chosen");
   }
@@ -515,14 +515,15 @@ void CheckTaskLine(Checker* c, const std::string& key, int line, const std::stri
 }
 
 // taskLines: task number -> line; texts: task number -> the line as read.
-void CheckTasks(Checker* c, const std::map<int, int>& taskLines, int count, const std::map<int, std::string>& texts) {
+void CheckTasks(Checker* c, const std::map<int, int>& taskLines, int count, const std::string& numberText,
+                const std::map<int, std::string>& texts) {
   int numberLine = KeyLine(*c, "UserTask", "Number");
   if (numberLine == 0 && !taskLines.empty()) {
     Error(c, taskLines.begin()->second, "[UserTask] has task lines but no Number, so none of them runs");
     return;
   }
   for (const auto& [number, line] : taskLines) {
-    if (number > count) {
+    if (number > count && IsDecimal(numberText)) {
       Error(c, line, "Task" + std::to_string(number) + " is not run: Number is " + std::to_string(count));
     }
   }
@@ -623,12 +624,15 @@ void CheckSetupIni(Checker* c) {
   std::string defaultDir = IniReadString("DefaultDir");
   IniSelectGroup("UserTask");
   int taskCount = static_cast<int16_t>(IniReadNumber("Number", 0));
+  std::string taskNumberText = IniReadString("Number");
   std::map<int, std::string> taskTexts;
   for (const auto& task : taskLines) taskTexts[task.first] = IniReadString("Task" + std::to_string(task.first));
   IniClose();
   for (size_t i = 0; i < given.size(); i++) CheckValue(c, *given[i].first, given[i].second, values[i]);
   CheckInstallDir(c, KeyLine(*c, "Settings", "DefaultDir"), defaultDir);
-  if (KeyLine(*c, "Info", "Titel") == 0) {
+  bool titleMisspelt = std::any_of(c->findings.begin(), c->findings.end(),
+                                  [](const SetupFinding& f) { return f.text.find("did you mean Titel?") != std::string::npos; });
+  if (KeyLine(*c, "Info", "Titel") == 0 && !titleMisspelt) {
     Error(c, GroupLine(*c, "Info"), "no Titel in [Info]: the product is named \"--- unkown ---\"");
   }
   if (KeyLine(*c, "Info", "GUID") == 0) {
@@ -638,7 +642,7 @@ void CheckSetupIni(Checker* c) {
   if (KeyLine(*c, "Settings", "ProgExe") == 0) {
     Warn(c, GroupLine(*c, "Settings"), "no ProgExe in [Settings]: the program links point at no program");
   }
-  CheckTasks(c, taskLines, taskCount, taskTexts);
+  CheckTasks(c, taskLines, taskCount, taskNumberText, taskTexts);
 }
 
 uint32_t Le32(const std::string& b, size_t at) {

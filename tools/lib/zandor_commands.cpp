@@ -46,7 +46,9 @@ const char kHelp[] =
     "      from setup.ini.\n"
     "      Before anything is written, the setup folder is checked as zandor check\n"
     "      does: errors stop the build, warnings are printed (--strict: they stop it\n"
-    "      too). The stub must be a Zandor installer stub.\n"
+    "      too); --no-check leaves the checks out, for installers that test how\n"
+    "      setup copes with a faulty setup folder. The stub must be a Zandor\n"
+    "      installer stub.\n"
     "  zandor check SETUPDIR [--program DIR] [--strict]\n"
     "      Checks the setup folder without building: setup.ini's groups, keys and\n"
     "      values, task lines, the files they name, language files, licence and\n"
@@ -86,6 +88,7 @@ struct Options {
   CompressLevel level = kLevelDefault;
   int threads = 0;  // 0: one per core
   bool strict = false;
+  bool noCheck = false;  // build: leave out the setup folder's checks
   bool help = false;
 };
 
@@ -205,6 +208,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     }
     if (arg == "--strict") {
       options->strict = true;
+      continue;
+    }
+    if (arg == "--no-check" && options->command == "build") {
+      options->noCheck = true;
       continue;
     }
     bool takesValue = arg == "-o" || arg == "--output" || arg == "--level" || arg == "--program" || arg == "--stub" ||
@@ -460,7 +467,7 @@ bool BuildInstaller(const ZandorContext& context, const Options& options) {
   if (!options.program.empty() && !fs::is_directory(options.program)) {
     return Fail(context, options.program + ": no such program folder");
   }
-  if (!CheckSetup(context, options)) return false;
+  if (!options.noCheck && !CheckSetup(context, options)) return false;
   std::vector<SourceItem> items;
   std::string error;
   if (!CollectTree(setupDir, &items, &error)) return Fail(context, error);
