@@ -35,7 +35,8 @@ check_true "zandor needs nothing beyond glibc" bash -c \
   "! objdump -p zandor | awk '/NEEDED/ { print \$2 }' | grep -Ev '^(libc|libm|libpthread|libdl|librt|ld-linux-x86-64)\\.so'"
 check_true "the example builds with the stub beside zandor, without a warning" \
   ./zandor build examples/demo/setup --program examples/demo/program -o Demo.exe --strict
-check_true "the build took the 32-bit stub beside zandor" grep -q 'Install.exe (32-bit Windows)' "$work/last.out"
+cp "$work/last.out" "$work/build.out"
+check_true "the build took the 32-bit stub beside zandor" grep -q 'Install.exe (32-bit Windows)' "$work/build.out"
 check_true "verify calls it a 32-bit installer" bash -c "./zandor verify Demo.exe | grep -q 'an installer (32-bit Windows Zandor stub)'"
 check_true "the 64-bit stub builds it too" \
   ./zandor build examples/demo/setup --program examples/demo/program -o Demo64.exe --stub stubs/win64/Install.exe
