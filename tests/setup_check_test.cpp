@@ -181,6 +181,10 @@ TEST_F(SetupCheckTest, FilesUnderNearNamesAndPicturesOfTheWrongKind) {
   fs::rename(d_ / "setup" / "license.txt", d_ / "setup" / "licence.txt");
   fs::rename(d_ / "setup" / "README.md", d_ / "setup" / "readme.txt");
   EXPECT_EQ(Check(true), kZandorOk) << err_.str();
+  // Windows finds setup.ini and the files it names in any letter case.
+  fs::rename(d_ / "setup" / "setup.ini", d_ / "setup" / "Setup.INI");
+  fs::rename(d_ / "setup" / "english.lng", d_ / "setup" / "English.LNG");
+  EXPECT_EQ(Check(true), kZandorOk) << err_.str();
 }
 
 // build stops at the first finding, before the stub is read or a file

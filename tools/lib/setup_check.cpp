@@ -220,7 +220,25 @@ std::string ProgramKey(std::string path) {
 
 bool ProgramHolds(const Checker& c, const std::string& path) { return c.programFiles.count(ProgramKey(path)) > 0; }
 
-bool SetupHolds(const Checker& c, const std::string& name) { return c.setupFiles.count(NameKey(name)) > 0; }
+// Where a file of the setup folder lies here: Windows finds the name in any
+// letter case.
+fs::path SetupPath(const Checker& c, const std::string& name) {
+  for (const std::string& found : c.setupNames) {
+    if (SameWindowsName(found, name)) return c.setupDir / found;
+  }
+  std::string path = name;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return c.setupDir / path;
+}
+
+// A file of the setup folder, at its top or (named with "\\") below it.
+bool SetupHolds(const Checker& c, const std::string& name) {
+  if (c.setupFiles.count(NameKey(name)) > 0) return true;
+  std::string path = name;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  std::error_code error;
+  return path.find('/') != std::string::npos && fs::is_regular_file(c.setupDir / path, error);
+}
 
 // A path that the installer puts behind the installation folder must name a
 // file that the program folder holds.
@@ -283,7 +301,7 @@ void CheckLanguageList(Checker* c, int line, const std::string& list) {
       Error(c, line, "language file \"" + file + "\" is not in the setup folder");
       continue;
     }
-    if (!IniOpen((c->setupDir / file).string())) {
+    if (!IniOpen(SetupPath(*c, file).string())) {
       Error(c, line, "language file \"" + file + "\" cannot be read");
     }
     IniClose();
@@ -542,7 +560,7 @@ void CheckTasks(Checker* c, const std::map<int, int>& taskLines, int count, cons
 // Walks setup.ini line by line: groups and keys the installer does not
 // read, keys given twice, and every known value.
 void CheckSetupIni(Checker* c) {
-  fs::path path = c->setupDir / "setup.ini";
+  fs::path path = SetupPath(*c, "setup.ini");
   std::string bytes;
   if (!ReadAll(path, &bytes) || !IniOpen(path.string())) {
     Error(c, 0, "cannot be read");
@@ -652,7 +670,7 @@ uint32_t Le32(const std::string& b, size_t at) {
 
 void CheckPictures(Checker* c) {
   std::string bytes;
-  if (SetupHolds(*c, "splash.bmp") && ReadAll(c->setupDir / "splash.bmp", &bytes)) {
+  if (SetupHolds(*c, "splash.bmp") && ReadAll(SetupPath(*c, "splash.bmp"), &bytes)) {
     if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M' || Le32(bytes, 14) < 12) {
       Add(c, kFindingError, "splash.bmp", 0, "is not a BMP picture, so the wizard shows no side picture");
     } else {
@@ -665,7 +683,7 @@ void CheckPictures(Checker* c) {
       }
     }
   }
-  if (SetupHolds(*c, "header.ico") && ReadAll(c->setupDir / "header.ico", &bytes)) {
+  if (SetupHolds(*c, "header.ico") && ReadAll(SetupPath(*c, "header.ico"), &bytes)) {
     if (bytes.size() < 22 || Le32(bytes, 0) != 0x00010000) {
       Add(c, kFindingError, "header.ico", 0, "is not an icon file, so the wizard shows its built-in icon");
     } else {

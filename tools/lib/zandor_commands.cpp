@@ -456,7 +456,7 @@ bool FindSetupIni(const ZandorContext& context, const std::string& setupDir) {
     return Fail(context, setupDir + ": no such folder" + (error ? ": " + error.message() : std::string()));
   }
   for (const auto& entry : fs::directory_iterator(setupDir, error)) {
-    if (entry.path().filename() == "setup.ini") return true;
+    if (SameWindowsName(entry.path().filename().string(), "setup.ini")) return true;
   }
   return Fail(context, setupDir + " has no setup.ini" + (error ? ": " + error.message() : std::string()));
 }
