@@ -512,6 +512,11 @@ int CommandCheck(const ZandorContext& context, const Options& options) {
   }
   if (!CheckSetup(context, options)) return kZandorFailed;
   *context.out << options.operands[0] << ": setup folder checked\n";
+  std::error_code error;
+  if (options.program.empty() && !fs::exists(fs::path(options.operands[0]) / "setup.pck", error)) {
+    *context.out << "zandor: note: without --program DIR (or a setup.pck), the program files that setup.ini "
+                    "names were not looked for\n";
+  }
   return kZandorOk;
 }
 
