@@ -61,6 +61,21 @@ class ZandorToolTest : public TempFolderTest {
     Write(top / u8"docs" / u8"caf\u00e9 \u20ac.txt", "latin");
     fs::create_directories(top / "empty folder");
   }
+  // A stub that zandor takes for its installer stub: a PE header for the
+  // machine, the installer's manifest name and its inner package's name.
+  static std::vector<uint8_t> StubBytes(size_t size, uint16_t machine = 0x014C) {
+    std::vector<uint8_t> stub(std::max<size_t>(size, 0x200));
+    for (size_t i = 0; i < stub.size(); i++) stub[i] = static_cast<uint8_t>(i * 7);
+    stub[0] = 'M';
+    stub[1] = 'Z';
+    stub[0x3C] = 0x80;
+    stub[0x3D] = stub[0x3E] = stub[0x3F] = 0;
+    const uint8_t pe[] = {'P', 'E', 0, 0, static_cast<uint8_t>(machine & 0xFF), static_cast<uint8_t>(machine >> 8)};
+    std::copy(std::begin(pe), std::end(pe), stub.begin() + 0x80);
+    const std::string marks = "name=\"Zandor.Install\" setup.pck";
+    std::copy(marks.begin(), marks.end(), stub.begin() + 0x100);
+    return stub;
+  }
   fs::path root_;
   std::ostringstream out_;
   std::ostringstream err_;
@@ -152,13 +167,13 @@ TEST_F(ZandorToolTest, ThreadCountDoesNotChangeTheOutput) {
   }
   ASSERT_EQ(Run({"verify", P("n.pck")}), kZandorOk) << err_.str();
   // The installer: the program packed in memory, then the setup files.
-  Write(root_ / "stub.exe", "MZ stub");
+  WriteBytes(root_ / "stub.exe", StubBytes(0x200));
   Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
   ASSERT_EQ(Run({"build", P("setup"), "-o", P("one.exe"), "--program", P("src"), "--stub", P("stub.exe"),
-                 "--threads", "1"}),
+                 "--threads", "1", "--no-check"}),
             kZandorOk);
   ASSERT_EQ(Run({"build", P("setup"), "-o", P("n.exe"), "--program", P("src"), "--stub", P("stub.exe"),
-                 "--threads", "3"}),
+                 "--threads", "3", "--no-check"}),
             kZandorOk);
   EXPECT_EQ(ReadBytes(root_ / "n.exe"), ReadBytes(root_ / "one.exe"));
 }
@@ -213,14 +228,14 @@ TEST_F(ZandorToolTest, VerifyNamesTheDamagedEntry) {
 }
 
 TEST_F(ZandorToolTest, BuildAppendsToTheStub) {
-  std::vector<uint8_t> stub(3000);
-  for (size_t i = 0; i < stub.size(); i++) stub[i] = static_cast<uint8_t>(i * 7);
+  std::vector<uint8_t> stub = StubBytes(3000);
   WriteBytes(root_ / "stub.exe", stub);
   Write(root_ / "setup" / "setup.ini", "[Settings]\r\nTitel=Demo\r\n");
   Write(root_ / "setup" / "English.lng", "[Texts]\r\n");
   Write(root_ / "setup" / "setup.pck", "stale, replaced by --program");
   MakeTree(root_ / "program", 3);
-  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Install.exe"), "--program", P("program"), "--stub", P("stub.exe")}),
+  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Install.exe"), "--program", P("program"), "--stub", P("stub.exe"),
+                 "--no-check"}),
             kZandorOk)
       << err_.str();
   std::vector<uint8_t> built = ReadBytes(root_ / "Install.exe");
@@ -236,11 +251,13 @@ TEST_F(ZandorToolTest, BuildAppendsToTheStub) {
   ASSERT_EQ(Run({"extract", P("work/setup.pck"), P("installed")}), kZandorOk) << err_.str();
   EXPECT_EQ(ReadBytes(root_ / "installed" / "bin" / "data.bin"), ReadBytes(root_ / "program" / "bin" / "data.bin"));
   // Building twice gives the same installer.
-  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Again.exe"), "--program", P("program"), "--stub", P("stub.exe")}),
+  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Again.exe"), "--program", P("program"), "--stub", P("stub.exe"),
+                 "--no-check"}),
             kZandorOk);
   EXPECT_EQ(ReadBytes(root_ / "Again.exe"), built);
   // A stub that already carries a package is refused.
-  EXPECT_EQ(Run({"build", P("setup"), "-o", P("Twice.exe"), "--stub", P("Install.exe")}), kZandorFailed);
+  EXPECT_EQ(Run({"build", P("setup"), "-o", P("Twice.exe"), "--stub", P("Install.exe"), "--no-check"}),
+            kZandorFailed);
   EXPECT_NE(err_.str().find("already carries a package"), std::string::npos) << err_.str();
   EXPECT_FALSE(fs::exists(root_ / "Twice.exe"));
 }
@@ -248,7 +265,7 @@ TEST_F(ZandorToolTest, BuildAppendsToTheStub) {
 // The program files get the uninstaller and a prepared uninstall.dat that
 // lists them, unless the author ships either.
 TEST_F(ZandorToolTest, BuildAddsTheUninstallerAndItsRecord) {
-  Write(root_ / "stub.exe", "MZ stub");
+  WriteBytes(root_ / "stub.exe", StubBytes(0x200));
   Write(root_ / "Uninstall.exe", "MZ uninstaller");
   Write(root_ / "setup" / "setup.ini",
         "[Info]\r\nTitel=Viewer\r\nVersion=2.1\r\n[Task]\r\nMutexString=ViewerRuns\r\n");
@@ -257,7 +274,7 @@ TEST_F(ZandorToolTest, BuildAddsTheUninstallerAndItsRecord) {
   std::string buildErr;
   auto build = [&](const std::vector<std::string>& extra) {
     std::vector<std::string> args = {"build", P("setup"), "-o", P("Install.exe"), "--program", P("program"),
-                                     "--stub", P("stub.exe")};
+                                     "--stub", P("stub.exe"), "--no-check"};
     args.insert(args.end(), extra.begin(), extra.end());
     fs::remove_all(root_ / "work");
     fs::remove_all(root_ / "installed");
@@ -298,10 +315,10 @@ TEST_F(ZandorToolTest, BuildAddsTheUninstallerAndItsRecord) {
 TEST_F(ZandorToolTest, BuildTakesSetupPckAsItIsWithoutProgram) {
   Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
   Write(root_ / "setup" / "setup.pck", "taken as it is");
-  Write(root_ / "bin" / "Install.exe", "MZ default stub");
-  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Install.exe")}), kZandorOk) << err_.str();
+  WriteBytes(root_ / "bin" / "Install.exe", StubBytes(0x200));
+  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Install.exe"), "--no-check"}), kZandorOk) << err_.str();
   ASSERT_TRUE(OpenPackage(P("Install.exe"), nullptr));
-  EXPECT_EQ(Package().dataStart, 15);
+  EXPECT_EQ(Package().dataStart, 0x200);
   ASSERT_EQ(Run({"extract", P("Install.exe"), P("work")}), kZandorOk) << err_.str();
   EXPECT_EQ(ReadBytes(root_ / "work" / "setup.pck"), ReadBytes(root_ / "setup" / "setup.pck"));
 }
@@ -309,42 +326,49 @@ TEST_F(ZandorToolTest, BuildTakesSetupPckAsItIsWithoutProgram) {
 // A build names the stub it took and the Windows it is for, read from the
 // stub's PE header: the shipped 32-bit one beside the tool by default.
 TEST_F(ZandorToolTest, BuildNamesTheStubItTook) {
+  // Only our installer stub is taken; any other program would run without
+  // reading the package appended to it.
   struct Case {
     const char* why;
-    uint32_t header;  // offset of "PE\0\0", stored at 0x3C
-    uint16_t machine;
-    size_t size;
+    std::vector<uint8_t> stub;
+    bool taken;
     const char* kind;
   } cases[] = {
-      {"i386 stub", 0x80, 0x014C, 0x200, "(32-bit Windows)"},
-      {"x86_64 stub", 0x80, 0x8664, 0x200, "(64-bit Windows)"},
-      {"ARM stub", 0x80, 0x01C4, 0x200, "(unknown Windows machine)"},
-      {"header offset past the end", 0x1FC, 0x014C, 0x200, "(not a Windows program)"},
-      {"too short for a header", 0x80, 0x014C, 0x3F, "(not a Windows program)"},
+      {"i386 stub", StubBytes(0x200, 0x014C), true, "(32-bit Windows)"},
+      {"x86_64 stub", StubBytes(0x200, 0x8664), true, "(64-bit Windows)"},
+      {"ARM stub", StubBytes(0x200, 0x01C4), true, "(unknown Windows machine)"},
+      {"a text file", std::vector<uint8_t>(300, 'x'), false, "(not a Windows program)"},
+      {"another Windows program", StubBytes(0x200), false, "(32-bit Windows)"},
   };
+  cases[4].stub[0x100] = 'N';  // no manifest of ours
   Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
   Write(root_ / "setup" / "setup.pck", "x");
   for (const Case& c : cases) {
-    std::vector<uint8_t> stub(0x200);
-    stub[0] = 'M';
-    stub[1] = 'Z';
-    for (int i = 0; i < 4; i++) stub[0x3C + i] = static_cast<uint8_t>(c.header >> (8 * i));
-    const char pe[] = {'P', 'E', 0, 0, static_cast<char>(c.machine & 0xFF), static_cast<char>(c.machine >> 8)};
-    for (size_t i = 0; i < sizeof pe && c.header + i < stub.size(); i++) stub[c.header + i] = static_cast<uint8_t>(pe[i]);
-    stub.resize(c.size);
-    WriteBytes(root_ / "bin" / "Install.exe", stub);
-    ASSERT_EQ(Run({"build", P("setup"), "-o", P("Default.exe")}), kZandorOk) << c.why << err_.str();
-    EXPECT_EQ(out_.str(), "zandor: stub " + P("bin/Install.exe") + " " + c.kind + "\n") << c.why;
+    WriteBytes(root_ / "bin" / "Install.exe", c.stub);
+    int code = Run({"build", P("setup"), "-o", P("Default.exe"), "--no-check"});
+    if (c.taken) {
+      ASSERT_EQ(code, kZandorOk) << c.why << err_.str();
+      EXPECT_EQ(out_.str(), "zandor: stub " + P("bin/Install.exe") + " " + c.kind + "\n") << c.why;
+      EXPECT_EQ(Run({"verify", P("Default.exe")}), kZandorOk) << c.why;
+      EXPECT_NE(out_.str().find(": an installer "), std::string::npos) << c.why << out_.str();
+    } else {
+      EXPECT_EQ(code, kZandorFailed) << c.why;
+      EXPECT_NE(err_.str().find(std::string("is not a Zandor installer stub ") + c.kind), std::string::npos)
+          << c.why << err_.str();
+    }
   }
-  WriteBytes(root_ / "other.exe", {'M', 'Z'});
-  ASSERT_EQ(Run({"build", P("setup"), "-o", P("Chosen.exe"), "--stub", P("other.exe")}), kZandorOk) << err_.str();
-  EXPECT_EQ(out_.str(), "zandor: stub " + P("other.exe") + " (not a Windows program)\n");
+  // verify tells a bare package from an installer.
+  ASSERT_EQ(Run({"verify", P("setup/setup.pck")}), kZandorFailed);
+  Write(root_ / "p" / "a.txt", "a");
+  ASSERT_EQ(Run({"pack", P("p"), "-o", P("p.pck")}), kZandorOk);
+  ASSERT_EQ(Run({"verify", P("p.pck")}), kZandorOk);
+  EXPECT_NE(out_.str().find("a package only, not an installer"), std::string::npos) << out_.str();
 }
 
 TEST_F(ZandorToolTest, BuildWithoutStubSaysToPassOne) {
   Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
   Write(root_ / "setup" / "setup.pck", "x");
-  EXPECT_EQ(Run({"build", P("setup"), "-o", P("Install.exe")}), kZandorFailed);
+  EXPECT_EQ(Run({"build", P("setup"), "-o", P("Install.exe"), "--no-check"}), kZandorFailed);
   EXPECT_NE(err_.str().find("--stub"), std::string::npos) << err_.str();
   EXPECT_FALSE(fs::exists(root_ / "Install.exe"));
 }
@@ -360,6 +384,8 @@ TEST_F(ZandorToolTest, BadInputFailsClearly) {
   Write(root_ / "src" / "a.txt", "a");
   Write(root_ / "setup" / "readme.txt", "no setup.ini");
   Write(root_ / "stub.exe", "MZ");
+  Write(root_ / "good" / "setup.ini", "[Settings]\r\n");
+  Write(root_ / "good" / "setup.pck", "x");
   const BadInput cases[] = {
       {"no command", {}, kZandorUsage, "no command"},
       {"unknown command", {"frobnicate"}, kZandorUsage, "unknown command"},
@@ -378,7 +404,8 @@ TEST_F(ZandorToolTest, BadInputFailsClearly) {
        {"build", "@/setup", "-o", "@/o.exe", "--stub", "@/stub.exe", "--program", "@/src"},
        kZandorFailed,
        "setup.ini"},
-      {"build with a missing stub", {"build", "@/setup", "-o", "@/o.exe", "--stub", "@/none.exe"}, kZandorFailed,
+      {"build with a missing stub", {"build", "@/good", "-o", "@/o.exe", "--stub", "@/none.exe", "--no-check"},
+       kZandorFailed,
        "none.exe"},
   };
   for (const BadInput& c : cases) {

@@ -1,6 +1,8 @@
 #include "lib/zandor_commands.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -10,6 +12,8 @@
 #include "lib/names.h"
 #include "lib/package_writer.h"
 #include "lib/parallel_pack.h"
+#include "lib/init.h"
+#include "lib/setup_check.h"
 #include "lib/source_tree.h"
 #include "package/block.h"
 #include "package/entry_block.h"
@@ -30,7 +34,7 @@ const char kHelp[] =
     "  zandor pack DIR -o FILE.pck [--level fast|default|best] [--threads N]\n"
     "      Packs the folder DIR into a stand-alone package.\n"
     "  zandor build SETUPDIR -o Install.exe [--program DIR] [--stub STUB.exe]\n"
-    "               [--uninstaller Uninstall.exe] [--level ...] [--threads N]\n"
+    "               [--uninstaller Uninstall.exe] [--level ...] [--threads N] [--strict]\n"
     "      Packs DIR into setup.pck, adds it to the files of SETUPDIR (setup.ini,\n"
     "      language files, licence, readme, pictures, hooks, script) and appends\n"
     "      that package to the installer stub. Without --program, a setup.pck in\n"
@@ -40,10 +44,27 @@ const char kHelp[] =
     "      is Uninstall.exe beside zandor) and a prepared uninstall.dat: its Files\n"
     "      and Dirs list what DIR holds, ProgName, Version and MutexString come\n"
     "      from setup.ini.\n"
+    "      Before anything is written, the setup folder is checked as zandor check\n"
+    "      does: errors stop the build, warnings are printed (--strict: they stop it\n"
+    "      too); --no-check leaves the checks out, for installers that test how\n"
+    "      setup copes with a faulty setup folder. The stub must be a Zandor\n"
+    "      installer stub.\n"
+    "  zandor check SETUPDIR [--program DIR] [--strict]\n"
+    "      Checks the setup folder without building: setup.ini's groups, keys and\n"
+    "      values, task lines, the files they name, language files, licence and\n"
+    "      readme names, pictures. Each finding names FILE:LINE.\n"
+    "  zandor init DIR [--program DIR]\n"
+    "      Writes a commented starting setup folder (setup.ini, english.lng,\n"
+    "      licence.txt) that builds as it stands; with --program, ProgExe and the\n"
+    "      title come from the program folder.\n"
     "  zandor list FILE          Lists the entries of a package or installer.\n"
     "  zandor extract FILE DIR   Extracts a package with the installer's own code.\n"
-    "  zandor verify FILE        Checks the layout, every block and every checksum.\n"
-    "  zandor --help             Shows this text.\n"
+    "  zandor verify FILE        Checks the layout, every block and every checksum,\n"
+    "                            and says whether FILE is an installer or a package.\n"
+    "  zandor --help             Shows this text; zandor COMMAND --help likewise.\n"
+    "  zandor --version          Prints the version.\n"
+    "\n"
+    "Options take their value as the next argument or after \"=\" (--level=best).\n"
     "\n"
     "Entries are stored in byte-wise order of their names, folders before their\n"
     "contents, with \"\\\" separators and names in the Windows-1252 code page.\n"
@@ -51,7 +72,12 @@ const char kHelp[] =
     "Identical input gives identical output, whatever the number of threads.\n"
     "When SOURCE_DATE_EPOCH is set (unix seconds), no stored file time is later\n"
     "than it.\n"
-    "Exit codes: 0 success, 1 failure (message on stderr), 2 usage error.\n";
+    "Exit codes: 0 success, 1 failure or check errors (messages on stderr), 2 usage\n"
+    "error.\n";
+
+#ifndef ZANDOR_VERSION
+#define ZANDOR_VERSION "unknown"
+#endif
 
 struct Options {
   std::string command;
@@ -62,6 +88,9 @@ struct Options {
   std::string uninstaller;
   CompressLevel level = kLevelDefault;
   int threads = 0;  // 0: one per core
+  bool strict = false;
+  bool noCheck = false;  // build: leave out the setup folder's checks
+  bool help = false;
 };
 
 struct Progress {
@@ -165,15 +194,35 @@ bool ParseThreads(const std::string& text, int* threads) {
 
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* message) {
   for (size_t i = 1; i < args.size(); i++) {
-    const std::string& arg = args[i];
+    std::string arg = args[i];
+    std::string inlineValue;
+    bool hasInlineValue = false;
+    size_t equals = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && equals != std::string::npos) {
+      inlineValue = arg.substr(equals + 1);
+      arg = arg.substr(0, equals);
+      hasInlineValue = true;
+    }
+    if (arg == "--help" || arg == "-h") {
+      options->help = true;
+      continue;
+    }
+    if (arg == "--strict") {
+      options->strict = true;
+      continue;
+    }
+    if (arg == "--no-check" && options->command == "build") {
+      options->noCheck = true;
+      continue;
+    }
     bool takesValue = arg == "-o" || arg == "--output" || arg == "--level" || arg == "--program" || arg == "--stub" ||
                       arg == "--threads" || arg == "--uninstaller";
     if (takesValue) {
-      if (i + 1 >= args.size()) {
+      if (!hasInlineValue && i + 1 >= args.size()) {
         *message = arg + " needs a value";
         return false;
       }
-      const std::string& value = args[++i];
+      const std::string value = hasInlineValue ? inlineValue : args[++i];
       if (arg == "-o" || arg == "--output") {
         options->output = value;
       } else if (arg == "--program") {
@@ -192,7 +241,7 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
         return false;
       }
     } else if (arg.size() > 1 && arg[0] == '-') {
-      *message = "unknown option " + arg;
+      *message = "unknown option " + args[i];
       return false;
     } else {
       options->operands.push_back(arg);
@@ -222,21 +271,11 @@ int CommandPack(const ZandorContext& context, const Options& options) {
   return ExitCode(PackFolder(context, options));
 }
 
-// Which Windows the stub is built for, from the machine field of its PE
-// header: "MZ", the header offset at 0x3C, "PE\0\0", then the machine.
-std::string StubKind(const std::vector<uint8_t>& stub) {
-  if (stub.size() < 0x40 || stub[0] != 'M' || stub[1] != 'Z') return "not a Windows program";
-  uint32_t header = LoadLE32(stub.data() + 0x3C);
-  if (header > stub.size() - 6 || LoadLE32(stub.data() + header) != 0x00004550) return "not a Windows program";
-  uint32_t machine = stub[header + 4] | (stub[header + 5] << 8);
-  if (machine == 0x014C) return "32-bit Windows";
-  if (machine == 0x8664) return "64-bit Windows";
-  return "unknown Windows machine";
-}
-
 // The installer stub: --stub, or Install.exe beside zandor, where the
 // shipped 32-bit stub sits in a distribution. It must not carry a package
-// already, since the new one would hide it.
+// already, since the new one would hide it, and it must be one of our
+// installer stubs (see IsInstallerStub): any other program would run
+// without ever reading the package.
 bool ReadStub(const ZandorContext& context, const Options& options, std::string* stubPath,
               std::vector<uint8_t>* stub) {
   std::error_code error;
@@ -247,17 +286,25 @@ bool ReadStub(const ZandorContext& context, const Options& options, std::string*
       return Fail(context, "no installer stub Install.exe beside zandor; pass --stub STUB.exe");
     }
   }
-  if (!fs::is_regular_file(*stubPath, error)) return Fail(context, *stubPath + ": no such stub file");
+  if (!fs::is_regular_file(*stubPath, error)) {
+    return Fail(context, *stubPath + ": no such stub file" + (error ? ": " + error.message() : std::string()));
+  }
   uintmax_t size = fs::file_size(*stubPath, error);
-  if (error || size == 0 || size >= uintmax_t(kMaxPackageBytes) ||
-      !ReadFileBytes(*stubPath, static_cast<int64_t>(size), stub)) {
-    return Fail(context, *stubPath + ": cannot read the stub, or it is empty");
+  if (error) return Fail(context, *stubPath + ": cannot read the stub: " + error.message());
+  if (size == 0) return Fail(context, *stubPath + ": the stub is empty");
+  errno = 0;
+  if (size >= uintmax_t(kMaxPackageBytes) || !ReadFileBytes(*stubPath, static_cast<int64_t>(size), stub)) {
+    return Fail(context, *stubPath + ": cannot read the stub" + (errno ? std::string(": ") + strerror(errno) : ""));
   }
   if (stub->size() >= 4 && LoadLE32(stub->data() + stub->size() - 4) == kPackageMagic) {
     return Fail(context, *stubPath + " already carries a package; use the bare installer stub");
   }
+  if (!IsInstallerStub(*stub)) {
+    return Fail(context, *stubPath + " is not a Zandor installer stub (" + WindowsProgramKind(*stub) +
+                             "); pass the Install.exe that comes with zandor");
+  }
   // Which stub a build took is not otherwise visible in its output.
-  *context.out << "zandor: stub " << *stubPath << " (" << StubKind(*stub) << ")\n";
+  *context.out << "zandor: stub " << *stubPath << " (" << WindowsProgramKind(*stub) << ")\n";
   return true;
 }
 
@@ -303,9 +350,11 @@ bool ReadUninstaller(const ZandorContext& context, const Options& options, std::
     }
   }
   uintmax_t size = fs::file_size(path, error);
-  if (error || size == 0 || size >= uintmax_t(kMaxPackageBytes) ||
-      !ReadFileBytes(path, static_cast<int64_t>(size), bytes)) {
-    return Fail(context, path + ": cannot read the uninstaller, or it is empty");
+  if (error) return Fail(context, path + ": cannot read the uninstaller: " + error.message());
+  errno = 0;
+  if (size == 0 || size >= uintmax_t(kMaxPackageBytes) || !ReadFileBytes(path, static_cast<int64_t>(size), bytes)) {
+    return Fail(context, path + ": cannot read the uninstaller" +
+                             (errno ? std::string(": ") + strerror(errno) : std::string(", or it is empty")));
   }
   return true;
 }
@@ -390,15 +439,42 @@ void ReplaceSetupPck(std::vector<SourceItem>* items, const SourceItem& pck) {
   SortByName(items);
 }
 
+// Prints the findings of the setup folder's checks; true when they let the
+// build go on.
+bool CheckSetup(const ZandorContext& context, const Options& options) {
+  std::vector<SetupFinding> findings = CheckSetupFolder(options.operands[0], options.program);
+  for (const SetupFinding& finding : findings) Err(context) << FormatFinding(finding) << "\n";
+  int errors = CountFindings(findings, kFindingError), warnings = CountFindings(findings, kFindingWarning);
+  if (errors == 0 && (warnings == 0 || !options.strict)) return true;
+  return Fail(context, options.operands[0] + ": " + std::to_string(errors) + " error(s), " + std::to_string(warnings) +
+                           " warning(s)" + (errors == 0 ? " (--strict)" : ""));
+}
+
+// The setup folder must be there with its setup.ini.
+bool FindSetupIni(const ZandorContext& context, const std::string& setupDir) {
+  std::error_code error;
+  if (!fs::is_directory(setupDir, error)) {
+    return Fail(context, setupDir + ": no such folder" + (error ? ": " + error.message() : std::string()));
+  }
+  for (const auto& entry : fs::directory_iterator(setupDir, error)) {
+    if (SameWindowsName(entry.path().filename().string(), "setup.ini")) return true;
+  }
+  return Fail(context, setupDir + " has no setup.ini" + (error ? ": " + error.message() : std::string()));
+}
+
 bool BuildInstaller(const ZandorContext& context, const Options& options) {
   const std::string& setupDir = options.operands[0];
-  std::string stubPath;
-  std::vector<uint8_t> stub;
-  if (!ReadStub(context, options, &stubPath, &stub)) return false;
+  if (!FindSetupIni(context, setupDir)) return false;
+  if (!options.program.empty() && !fs::is_directory(options.program)) {
+    return Fail(context, options.program + ": no such program folder");
+  }
+  if (!options.noCheck && !CheckSetup(context, options)) return false;
   std::vector<SourceItem> items;
   std::string error;
   if (!CollectTree(setupDir, &items, &error)) return Fail(context, error);
-  if (!HasFile(items, "setup.ini")) return Fail(context, setupDir + " has no setup.ini");
+  std::string stubPath;
+  std::vector<uint8_t> stub;
+  if (!ReadStub(context, options, &stubPath, &stub)) return false;
   std::vector<uint8_t> inner;  // the setup.pck item points here
   if (!options.program.empty()) {
     SourceItem pck;
@@ -422,6 +498,34 @@ int CommandBuild(const ZandorContext& context, const Options& options) {
   if (options.operands.size() != 1) return Usage(context, "build takes one setup folder");
   if (options.output.empty()) return Usage(context, "build needs -o Install.exe");
   return ExitCode(BuildInstaller(context, options));
+}
+
+int CommandCheck(const ZandorContext& context, const Options& options) {
+  if (options.operands.size() != 1) return Usage(context, "check takes one setup folder");
+  if (!options.output.empty() || !options.stub.empty() || !options.uninstaller.empty()) {
+    return Usage(context, "check takes only --program and --strict");
+  }
+  if (!FindSetupIni(context, options.operands[0])) return kZandorFailed;
+  if (!options.program.empty() && !fs::is_directory(options.program)) {
+    Fail(context, options.program + ": no such program folder");
+    return kZandorFailed;
+  }
+  if (!CheckSetup(context, options)) return kZandorFailed;
+  *context.out << options.operands[0] << ": setup folder checked\n";
+  std::error_code error;
+  if (options.program.empty() && !fs::exists(fs::path(options.operands[0]) / "setup.pck", error)) {
+    *context.out << "zandor: note: without --program DIR (or a setup.pck), the program files that setup.ini "
+                    "names were not looked for\n";
+  }
+  return kZandorOk;
+}
+
+int CommandInit(const ZandorContext& context, const Options& options) {
+  if (options.operands.size() != 1) return Usage(context, "init takes one folder");
+  std::string message;
+  if (!WriteStartingSetup(options.operands[0], options.program, &message)) return ExitCode(Fail(context, message));
+  *context.out << message;
+  return kZandorOk;
 }
 
 bool OpenForTool(const ZandorContext& context, const std::string& path) {
@@ -518,6 +622,18 @@ bool VerifyEntry(Verifier* verifier, size_t index, const PackageEntry& entry) {
   return true;
 }
 
+// Whether the package stands alone or behind an installer stub.
+std::string FileKindText(const std::string& path, int64_t dataStart) {
+  if (dataStart <= 0) return "a package only, not an installer";
+  std::vector<uint8_t> front(static_cast<size_t>(dataStart));
+  std::ifstream in(path, std::ios::binary);
+  in.read(reinterpret_cast<char*>(front.data()), dataStart);
+  front.resize(static_cast<size_t>(in.gcount()));
+  if (IsInstallerStub(front)) return "an installer (" + WindowsProgramKind(front) + " Zandor stub)";
+  return "a package behind " + std::to_string(dataStart) + " bytes that are no Zandor installer stub (" +
+         WindowsProgramKind(front) + "), so it does not install";
+}
+
 int CommandVerify(const ZandorContext& context, const Options& options) {
   if (options.operands.size() != 1) return Usage(context, "verify takes one package file");
   const std::string& path = options.operands[0];
@@ -543,12 +659,14 @@ int CommandVerify(const ZandorContext& context, const Options& options) {
     verifier.faults++;
   }
   size_t count = package.entries.size();
+  std::string kind = FileKindText(path, package.dataStart);
   ClosePackage();
   if (verifier.faults > 0) {
     Fail(context, path + ": " + std::to_string(verifier.faults) + " fault(s) found");
     return kZandorFailed;
   }
   *context.out << path << ": " << count << " entries, all blocks and checksums good\n";
+  *context.out << path << ": " << kind << "\n";
   return kZandorOk;
 }
 
@@ -575,14 +693,27 @@ int RunZandor(const std::vector<std::string>& args, const ZandorContext& context
     *context.out << kHelp;
     return kZandorOk;
   }
+  if (args[0] == "--version") {
+    *context.out << "zandor " << ZANDOR_VERSION << "\n";
+    return kZandorOk;
+  }
   Options options;
   options.command = args[0];
   std::string message;
   if (!ParseOptions(args, &options, &message)) return Usage(context, message);
+  if (options.help) {
+    *context.out << kHelp;
+    return kZandorOk;
+  }
+  if (options.strict && options.command != "build" && options.command != "check") {
+    return Usage(context, "--strict belongs to build and check");
+  }
   if (options.command == "pack") return CommandPack(context, options);
   if (options.command == "build") return CommandBuild(context, options);
   if (options.command == "list") return CommandList(context, options);
   if (options.command == "extract") return CommandExtract(context, options);
   if (options.command == "verify") return CommandVerify(context, options);
+  if (options.command == "check") return CommandCheck(context, options);
+  if (options.command == "init") return CommandInit(context, options);
   return Usage(context, "unknown command \"" + options.command + "\"");
 }
