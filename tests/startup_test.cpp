@@ -518,6 +518,7 @@ TEST_F(StartupTest, FinalStageStartsTheInstalledProgram) {
   fs::create_directories(dir_ + "/inst");
   Script(dir_ + "/inst/Prog.exe", "pwd -P > started.txt");
   installed_.installDir = dir_ + "\\inst\\";
+  installed_.ran = true;
   product_.progExe = "Prog.exe";
   RunFlags flags;
   flags.start = true;
@@ -537,6 +538,19 @@ TEST_F(StartupTest, FinalStageWithoutTheProgramFileStartsNothing) {
   flags.start = true;
   FinalStage(flags);  // nothing to start, nothing to fail
   EXPECT_FALSE(fs::exists(work));
+  // Closed before Install: no install ran, so neither a program by its bare
+  // name (the current folder's) starts nor the restart prompt shows.
+  Script(dir_ + "/Prog.exe", "echo started > " + dir_ + "/started.txt");
+  fs::path folder = fs::current_path();
+  fs::current_path(dir_);
+  installed_ = InstallResult();
+  flags.reboot = true;
+  const int prompts = SystemDoubleRebootPrompts();
+  FinalStage(flags);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  fs::current_path(folder);
+  EXPECT_FALSE(fs::exists(dir_ + "/started.txt"));
+  EXPECT_EQ(SystemDoubleRebootPrompts(), prompts);
 }
 
 TEST_F(StartupTest, RebootFlagPromptsAndNeverStartsTheProgram) {
@@ -545,6 +559,7 @@ TEST_F(StartupTest, RebootFlagPromptsAndNeverStartsTheProgram) {
   fs::create_directories(dir_ + "/inst");
   Script(dir_ + "/inst/Prog.exe", "echo started > started.txt");
   installed_.installDir = dir_ + "\\inst\\";
+  installed_.ran = true;
   product_.progExe = "Prog.exe";
   RunFlags flags;
   flags.start = true;

@@ -171,15 +171,20 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_EQ(frame()->defaultButton, kWizardNext);
   EXPECT_EQ(frame()->cancelControl, kWizardCancel);
 
-  // The homepage link hands its address to the URL handler, found here as a
-  // script in the current folder that records its arguments.
-  Write("RunDll32.exe", "#!/bin/sh\necho \"$@\" > opened.txt\n");
+  // The homepage link hands its address to the URL handler of the system
+  // folder, a script here that records its arguments; one planted in the
+  // current folder never runs.
+  SystemDoubleSetSystemDirectory(dir_ + "\\sys");
+  Write("sys/RunDll32.exe", "#!/bin/sh\necho \"$@\" > " + dir_ + "/opened.txt\n");
+  fs::permissions(Native("sys/RunDll32.exe"), fs::perms::owner_all);
+  Write("RunDll32.exe", "#!/bin/sh\necho planted > " + dir_ + "/planted.txt\n");
   fs::permissions(Native("RunDll32.exe"), fs::perms::owner_all);
   fs::path folder = fs::current_path();
   fs::current_path(dir_);
   ASSERT_TRUE(Click(kWizardHomepage));
   EXPECT_TRUE(Eventually([this] { return Read("opened.txt") == "Url.dll,FileProtocolHandler http://example.org/\n"; }))
       << Read("opened.txt");
+  EXPECT_FALSE(Exists("planted.txt"));
   fs::current_path(folder);
 
   // The licence holds Next until accepted; Back to the welcome page frees it.

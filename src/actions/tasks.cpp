@@ -217,7 +217,7 @@ void RunComponent(const TaskListRun& run, const TaskLine& line, std::vector<std:
     CopyFileConfirmed(run.owner, run.workFolder + FileNamePart(component), component);
   }
   Program program = line.number(4) != 0
-                        ? RunProgram(systemFolder + kRegistrar, "/S " + component, FolderPart(component),
+                        ? RunProgram(systemFolder + kRegistrar, "/S \"" + component + "\"", FolderPart(component),
                                      kRunWait | kRunOpen)
                         : RunProgram(component, std::string(), FolderPart(component), kRunWait | kRunOpen);
   CloseProgram(program);

@@ -10,7 +10,7 @@
 #include "app/command_line.h"
 
 // The title when setup.ini gives none, or is missing.
-inline constexpr char kDefaultTitle[] = "--- unkown ---";
+inline constexpr char kDefaultTitle[] = "--- unknown ---";
 
 // What the start-up read takes from setup.ini.
 struct ProductInfo {

@@ -2,6 +2,7 @@
 
 #include "app/admin.h"
 #include "app/hooks.h"
+#include "platform/file.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
 #include "runtime/program_runner.h"
@@ -13,7 +14,9 @@ void DeleteWorkFolder(const std::string& workFolder) {
 
 void StartInstalledProgram(const std::string& installDir, const std::string& progExe) {
   std::string program = installDir + progExe;
-  if (progExe.empty() || !FileExists(program)) return;
+  // Only the installed file, by its full path: a bare name would be looked
+  // for in the current folder and started from the installer's own.
+  if (progExe.empty() || installDir.empty() || !OsIsFullPath(program) || !FileExists(program)) return;
   RunProgram(program, "", installDir, 0);
 }
 
@@ -24,6 +27,8 @@ void RunFinalStage(const RunOptions& options, const RunPaths& paths, const Produ
   if (login) EndAdminLogin(login);
   if (!flags.cancelled) RunAfterHook(paths.workFolder, options.hookMode);
   DeleteWorkFolder(paths.workFolder);
+  // Without an install there is nothing to restart for or to start.
+  if (!installed.ran) return;
   if (flags.reboot) {
     OsPromptReboot();
     return;

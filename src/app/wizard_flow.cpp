@@ -7,6 +7,7 @@
 #include <string>
 
 #include "actions/folders.h"
+#include "actions/links.h"
 #include "app/config.h"
 #include "app/elevation.h"
 #include "app/finish.h"
@@ -214,7 +215,10 @@ void ChangeStartMenuFolder(OsWindow window) {
 }
 
 void OpenHomepage(OsWindow window) {
-  RunProgram("RunDll32.exe", "Url.dll,FileProtocolHandler " + OsGetText(window, kWizardHomepage), "", 0);
+  // By its full path: a RunDll32.exe beside the installer (a downloads
+  // folder) must never be the one that runs.
+  RunProgram(GetFolderPath(kFolderSystem) + kUrlHandlerProgram,
+             "Url.dll,FileProtocolHandler " + OsGetText(window, kWizardHomepage), "", 0);
 }
 
 void Cancel() {
