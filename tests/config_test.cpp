@@ -92,13 +92,13 @@ TEST_F(ConfigTest, StartupReadTakesTheFirstKeys) {
 TEST_F(ConfigTest, MissingSetupIniGivesDefaults) {
   product_.title = "stale";
   LoadAll();
-  EXPECT_EQ(product_.title, "--- unkown ---");
+  EXPECT_EQ(product_.title, "--- unknown ---");
   EXPECT_EQ(product_.languageList, "");
   EXPECT_EQ(product_.guid, "");
   EXPECT_EQ(product_.mutexName, "");
   EXPECT_EQ(config_.installDir, "C:\\Program Files\\");
   EXPECT_EQ(config_.progFolderName, "");
-  EXPECT_EQ(config_.progLink, "--- unkown ---");
+  EXPECT_EQ(config_.progLink, "--- unknown ---");
   EXPECT_EQ(config_.desktopDefault, 0);
   EXPECT_FALSE(fs::exists(iniPath_));
 }

@@ -80,8 +80,8 @@ TEST_F(LanguageTest, DefaultsSpotChecks) {
 
 TEST_F(LanguageTest, NothingBeforeALoadAndDefaultsFollowTheTitleOfEachLoad) {
   EXPECT_EQ(Text(kTextButtonNext), "");
-  LoadDefaultTexts("--- unkown ---", "");
-  EXPECT_EQ(Text(kTextPage01Msg1), "Zandor will now install '--- unkown ---' version  on your computer.");
+  LoadDefaultTexts("--- unknown ---", "");
+  EXPECT_EQ(Text(kTextPage01Msg1), "Zandor will now install '--- unknown ---' version  on your computer.");
   LoadDefaultTexts("Later", "3");
   EXPECT_EQ(Text(kTextPage05Install), "Install Program 'Later'");
   EXPECT_EQ(Text(kTextPage01Msg1), "Zandor will now install 'Later' version 3 on your computer.");

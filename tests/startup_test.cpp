@@ -662,7 +662,7 @@ TEST_F(StartupTest, InstallWithAPageLogsTheCopyAndMovesTheBarByBytes) {
   // total of the entry sizes; each file with data drains after it moves the
   // bar; a file left alone by the no-copy list neither moves nor drains.
   const std::vector<std::string> expected = {
-      "add --- unkown ---",  // no setup.ini: the default title and no author line
+      "add --- unknown ---",  // no setup.ini: the default title and no author line
       "add ",
       "drain",
       "add Copy Program Files .....",

@@ -651,7 +651,7 @@ void CheckSetupIni(Checker* c) {
   bool titleMisspelt = std::any_of(c->findings.begin(), c->findings.end(),
                                   [](const SetupFinding& f) { return f.text.find("did you mean Titel?") != std::string::npos; });
   if (KeyLine(*c, "Info", "Titel") == 0 && !titleMisspelt) {
-    Error(c, GroupLine(*c, "Info"), "no Titel in [Info]: the product is named \"--- unkown ---\"");
+    Error(c, GroupLine(*c, "Info"), "no Titel in [Info]: the product is named \"--- unknown ---\"");
   }
   if (KeyLine(*c, "Info", "GUID") == 0) {
     Warn(c, GroupLine(*c, "Info"), "no GUID in [Info]: the choices of one install are not offered to the next, and "

@@ -4,7 +4,7 @@
 // files, the licence and readme names, the pictures and the script.
 //
 // Each finding names the file and, within setup.ini, the line. Errors are
-// mistakes that make a broken installer (a product named "--- unkown ---",
+// mistakes that make a broken installer (a product named "--- unknown ---",
 // links to nothing, a licence nobody sees, a task that writes HKCR\.); a
 // warning is doubtful and builds unless the author asks for --strict.
 #pragma once
