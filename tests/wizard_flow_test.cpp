@@ -167,6 +167,7 @@ TEST_F(WizardFlowTest, WalkThroughEveryPageInstallAndFinish) {
   EXPECT_EQ(TextOf(kWizardStartMenuField), "Vendor\\Viewer Group");
   EXPECT_EQ(OsGetState(w, kWizardDesktop), 1);
   EXPECT_EQ(OsGetState(w, kWizardRefuse), 1);
+  EXPECT_EQ(TextOf(kWizardWelcomeNotice), "'Demo' is installed by Zandor setup.") << "the notice is never empty";
   EXPECT_TRUE(::Setup().flags.start);
   EXPECT_EQ(frame()->defaultButton, kWizardNext);
   EXPECT_EQ(frame()->cancelControl, kWizardCancel);

@@ -43,6 +43,7 @@ constexpr TextDefinition kTexts[] = {
     {kTextPage01Msg1, "Page01", "Msg1", "Zandor will now install '" TITLE "' version " VERSION " on your computer."},
     {kTextPage01Msg2, "Page01", "Msg2", "Click 'Next' to continue installation."},
     {kTextPage01Msg3, "Page01", "Msg3", "Please close all other applications before continuing."},
+    {kTextPage01CopyRight, "Page01", "CopyRight", "'" TITLE "' is installed by Zandor setup."},
 
     {kTextPage02Titel, "Page02", "Titel", "Licence Agreement"},
     {kTextPage02Msg, "Page02", "Msg", "Please read the following information before continuing."},

@@ -26,6 +26,7 @@ enum TextId : int {
   kTextPage01Msg1,
   kTextPage01Msg2,
   kTextPage01Msg3,
+  kTextPage01CopyRight,
   // [Page02]
   kTextPage02Titel,
   kTextPage02Msg,

@@ -65,8 +65,8 @@ const WizardRow kRows[] = {
     {kWizardWelcomeTitle, kControlText, kWizardWelcomePanel, 10, 10, 330, 60, kTextPage01Titel, kFontTitle, W, _,
      kAlignCentre},
     {kWizardWelcomeText, kControlText, kWizardWelcomePanel, 10, 80, 330, 120, kWelcomeText, kFontNormal, W, _},
-    // The language table has no notice text; the line stays empty.
-    {kWizardWelcomeNotice, kControlText, kWizardWelcomePanel, 10, 245, 330, 45, kNoText, kFontNormal, W, _},
+    {kWizardWelcomeNotice, kControlText, kWizardWelcomePanel, 10, 245, 330, 45, kTextPage01CopyRight, kFontNormal,
+     W, _},
     {kWizardSidePicture, kControlImage, 0, 0, 0, 130, 300, kNoText, kFontDefault, _, _},
 
     {kWizardHeaderPanel, kControlPanel, 0, 0, 0, 480, 48, kNoText, kFontDefault, W, H},
