@@ -183,6 +183,11 @@ TEST_F(TasksTest, TaskLinesByTheirFields) {
        "C:\\WINDOWS\\system32\\url.dll,0\n"
        "@Startup\\auto.lnk > @inst\\app.exe | @inst\\ | /min | @inst\\app.exe,0\n",
        ""},
+      // A link name stays inside its folder: "..", a drive or a root of its
+      // own is refused.
+      {"Number=4\r\nTask1=0|..\\Escape|app.exe\r\nTask2=1|C:\\x|app.exe\r\nTask3=4|\\root|app.exe\r\n"
+       "Task4=0|ok|app.exe\r\n",
+       "0|@Desktop\\ok.lnk\n", "@Desktop\\ok.lnk > @inst\\app.exe | @inst\\ |  | @inst\\app.exe,0\n", ""},
       // Registry values: the three roots by either form of their number;
       // any other root is refused, as are types 7, negative and above 10.
       {"Number=7\r\nTask1=6|2147483649|Software\\Zd|Path|%InstallDir%bin;%ProgDir%\r\n"

@@ -133,6 +133,13 @@ void MakeTaskLink(const TaskListRun& run, int8_t type, const TaskLine& line, std
   if (folder.empty()) return;
 
   std::string name = line.field(2);
+  // The name stays inside its folder (a subfolder is fine): no "..", no
+  // drive, share or root of its own.
+  if (name.empty() || HasParentStep(name) || name.find(':') != std::string::npos || name[0] == '\\' ||
+      name[0] == '/') {
+    AuditLine("task  refused  the link name leaves its folder  " + line.text);
+    return;
+  }
   if (!EndsWithLnk(name)) name += ".lnk";
   ShellLinkFields link;
   link.linkFile = folder + name;
