@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 
@@ -62,6 +63,10 @@ const CommandLineCase kCases[] = {
     // Unknown arguments are ignored.
     {"Install.exe -Q /X:1 / Q /T", false, "", "", 1},
     {"Install.exe readme.txt /Q", true, "", "", 1},
+    // A switch letter followed by a bare word is no switch: "/SILENT" does not
+    // name the start-menu folder "LENT", nor "/Rx" a hook mode.
+    {"Install.exe /SILENT /S:Menu", false, "", "Menu", 1},
+    {"Install.exe /PFOLDER /Rx /LOG", false, "", "", 1},
     // Hook mode: decimal, optional sign, kept in 8 bits.
     {"Install.exe /R:0", false, "", "", 0},
     {"Install.exe /R:1", false, "", "", 1},
@@ -116,6 +121,30 @@ TEST(CommandLineTest, LongValueIsTakenWhole) {
   RunOptions options;
   ReadCommandLine("Install.exe \"/P:" + folder + "\"", &options);
   EXPECT_EQ(options.installDirOverride, folder);
+}
+
+}  // namespace
+
+namespace {
+
+// What is no switch of setup is kept for the audit log; "/?", "/H" and
+// "/HELP" ask for the help box; the switches of the audit log and the
+// elevated run are read too.
+TEST(CommandLineTest, HelpIgnoredArgumentsAndTheOtherSwitches) {
+  RunOptions options;
+  ReadCommandLine("Install.exe /SILENT readme.txt /X:1 /E \"/L:C:\\a b.log\" /Z:C:\\h.ini", &options);
+  EXPECT_EQ(options.ignored, (std::vector<std::string>{"/SILENT", "readme.txt", "/X:1"}));
+  EXPECT_FALSE(options.help);
+  EXPECT_TRUE(options.honestExitCode);
+  EXPECT_EQ(options.auditLogPath, "C:\\a b.log");
+  EXPECT_EQ(options.handoverPath, "C:\\h.ini");
+  for (const char* line : {"Install.exe /?", "Install.exe /help", "Install.exe /H"}) {
+    RunOptions asked;
+    ReadCommandLine(line, &asked);
+    EXPECT_TRUE(asked.help) << line;
+    EXPECT_TRUE(asked.ignored.empty()) << line;
+  }
+  EXPECT_EQ(CommandLineArguments("\"C:\\x y\\Install.exe\"  /Q /P:a"), "/Q /P:a");
 }
 
 }  // namespace

@@ -198,4 +198,19 @@ TEST_F(ElevationTest, ElevatedRunTakesTheHandover) {
   EXPECT_TRUE(ElevationDoubleUserRegistry().empty());
 }
 
+// "/?" shows the switches and installs nothing, even where the folder would
+// need the prompt.
+TEST_F(ElevationTest, HelpSwitchShowsTheSwitchesAndInstallsNothing) {
+  BuildInstaller();
+  ElevationDoubleSetState(kElevationAvailable);
+  EXPECT_EQ(Run("/? /SILENT \"/P:" + Win("pf\\View") + "\""), 0);
+  ASSERT_EQ(MessageBoxDoubleBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxDoubleBoxes()[0].caption, "Setup");
+  EXPECT_NE(MessageBoxDoubleBoxes()[0].text.find("/P:folder"), std::string::npos);
+  EXPECT_TRUE(ElevationDoubleStarts().empty());
+  EXPECT_TRUE(::Setup().paths.workFolder.empty());
+  EXPECT_FALSE(Exists("pf/View"));
+  EXPECT_NE(Read("audit.log").find("start  ignored argument  /SILENT\r\n"), std::string::npos);
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Hook modes of "/R"; any other value runs neither the before-hook nor the
 // after-hook. The while-hook does not depend on the mode.
@@ -18,7 +19,12 @@ struct RunOptions {
   std::string auditLogPath;         // "/L"; empty: no audit log
   bool honestExitCode = false;      // "/E": the exit code tells how the run ended
   std::string handoverPath;         // "/Z": the handover of the process that started this one elevated
+  bool help = false;                // "/?", "/H" or "/HELP": show the switches, install nothing
+  std::vector<std::string> ignored; // arguments that are no switch of setup, for the audit log
 };
+
+// The text of the help box: the switches and what they do.
+extern const char kCommandLineHelp[];
 
 // Reads a whole command line (program path first) into options, which the
 // caller has set to their defaults.

@@ -23,6 +23,7 @@
 #include "platform/system.h"
 #include "runtime/audit_log.h"
 #include "runtime/rights.h"
+#include "ui/dialogs.h"
 #include "ui/wizard.h"
 
 namespace {
@@ -75,6 +76,15 @@ int SetupMain() {
     AppendAuditLog(s.options.auditLogPath);
   }
   AuditLine("start  command line  " + OsGetCommandLine());
+  for (const std::string& argument : s.options.ignored) AuditLine("start  ignored argument  " + argument);
+  // "/?" shows the switches and installs nothing.
+  if (s.options.help) {
+    ShowMessageBox("Setup", kCommandLineHelp, kMessageInformation);
+    OsReleaseScriptControl();
+    AuditLine("end  exit code 0");
+    CloseAuditLog();
+    return kExitInstalled;
+  }
   TakeHandover(&s);
   const bool elevatedRun = s.elevation.elevatedRun;
   // Where the prompt can give the rights, the login cannot: a logon there

@@ -19,6 +19,7 @@ enum MessageBoxStyle : uint32_t {
   kMessageError = 0x10,             // OK; error icon
   kMessageWarningOkCancel = 0x131,  // OK and Cancel, Cancel the default; warning icon
   kMessageQuestionYesNo = 0x24,     // Yes and No; question icon
+  kMessageInformation = 0x40,       // OK; information icon
 };
 // The platform's button codes that a message box answers.
 enum MessageBoxAnswer : int { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
