@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/setup_state.h"
+#include "app/startup.h"
 #include "package/package.h"
 #include "runtime/audit_log.h"
 #include "runtime/filesys.h"
@@ -33,6 +34,7 @@
 // reset here and nowhere else.
 inline void ResetEverything() {
   ResetSetup();
+  ReleaseWorkFiles();
   ResetTestSystem();
   ResetProcessRunner();
   ResetLanguageTexts();

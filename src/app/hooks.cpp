@@ -1,6 +1,7 @@
 #include "app/hooks.h"
 
 #include "app/command_line.h"
+#include "app/startup.h"
 #include "platform/process.h"
 #include "runtime/audit_log.h"
 #include "runtime/filesys.h"
@@ -11,8 +12,10 @@ const char* const kAfterHook = "AfterZD.exe";
 
 namespace {
 
+// Only a hook that came in the package and is held since its unpacking
+// runs: a file another process put into the work folder does not.
 bool HookPresent(const std::string& workFolder, const char* name) {
-  return !workFolder.empty() && FileExists(workFolder + name);
+  return !workFolder.empty() && IsHeldWorkFile(workFolder + name);
 }
 
 bool HookModeAllows(int8_t mode, bool before) {

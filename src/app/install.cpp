@@ -88,7 +88,9 @@ void CopyProgramFiles(InstallContext* context) {
   }
   g_copy = CopyProgress();
   g_copy.sink = context->progress;
-  const bool opened = OpenPackage(context->paths->workFolder + "setup.pck", g_copy.sink ? CountCopiedFile : nullptr);
+  // Only the setup.pck that came in the package and is held since.
+  const std::string pck = context->paths->workFolder + "setup.pck";
+  const bool opened = IsHeldWorkFile(pck) && OpenPackage(pck, g_copy.sink ? CountCopiedFile : nullptr);
   g_copy.total = CountedPackageBytes();
   if (g_copy.sink) g_copy.sink->setMaximum(ProgressBarUnits(g_copy.total, g_copy.total));
   // A missing or refused package copies nothing and says nothing; a file of
@@ -227,7 +229,7 @@ void SaveUninstallRecord(InstallContext* context) {
 // The setup author's script from the work folder, when setup.ini names one
 // that is there, with the folders this install used.
 bool WantsScript(const InstallContext& context) {
-  return !context.config->scriptFile.empty() && FileExists(context.paths->workFolder + context.config->scriptFile);
+  return !context.config->scriptFile.empty() && IsHeldWorkFile(context.paths->workFolder + context.config->scriptFile);
 }
 void RunSetupScript(InstallContext* context) {
   ScriptValues values;

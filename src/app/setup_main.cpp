@@ -33,10 +33,16 @@ int SetupMain() {
   PrepareWorkFolderName(&s.paths);
   // Step 4, the built-in header icon, is loaded into the wizard window when
   // the wizard prepares its pages.
-  if (!CreateWorkFolder(s.paths.workFolder)) outcome.startFailed = true;
-  if (!UnpackSetupFiles(s.paths)) outcome.startFailed = true;
-  ReadConfigurationAndLanguage(s.paths, &s.product, &s.languageNumber);
-  if (!WarnIfProgramRunning(s.product, s.paths.workFolder, &s.flags.programRunning)) {
+  // Without a work folder of its own, or with files in it that changed
+  // after their unpacking, the run installs nothing.
+  const bool haveWorkFolder = CreateWorkFolder(s.paths.workFolder);
+  if (haveWorkFolder && !UnpackSetupFiles(s.paths)) outcome.startFailed = true;
+  const bool workReady = haveWorkFolder && HoldWorkFiles(s.paths);
+  if (!workReady) outcome.startFailed = true;
+  if (workReady) ReadConfigurationAndLanguage(s.paths, &s.product, &s.languageNumber);
+  if (!workReady) {
+    if (haveWorkFolder) DeleteWorkFolder(s.paths.workFolder);
+  } else if (!WarnIfProgramRunning(s.product, s.paths.workFolder, &s.flags.programRunning)) {
     outcome.runningCancelled = true;
   } else if (RunBeforeHook(s.paths.workFolder, s.options.hookMode) == kHookCancelsRun) {
     outcome.hookStopped = true;
