@@ -372,7 +372,7 @@ TEST_F(UninstallRunTest, RemovalOrder) {
 }
 
 TEST_F(UninstallRunTest, DialogWithDelAllTakesEverythingButItself) {
-  Lay("");
+  Lay("MadeProgDir = 1\r\n");
   MessageBoxDoubleQueueAnswer(kIdYes);  // delete the copied file
   WindowDoubleClick(kUnDialogDelAll);
   WindowDoubleClick(kUnDialogOk);
@@ -387,6 +387,30 @@ TEST_F(UninstallRunTest, DialogWithDelAllTakesEverythingButItself) {
   EXPECT_NE(MessageBoxDoubleBoxes()[0].text.find(Win("outside\\copied.opt")), std::string::npos);
   const WindowDoubleControlRecord* ok = WindowDoubleControl(kUnDialogOk);
   EXPECT_EQ(ok, nullptr);  // the dialog is closed
+}
+
+// "Delete all" empties only a folder that the install made; and a known
+// folder of the profile is refused as the installation folder however the
+// record names it (here Downloads, reached through a link).
+TEST_F(UninstallRunTest, DelAllOnlyForAFolderTheInstallMadeAndNeverForAKnownFolder) {
+  Lay("");
+  WindowDoubleClick(kUnDialogDelAll);
+  WindowDoubleClick(kUnDialogOk);
+  WindowDoubleClick(kUnDialogOk);
+  MessageBoxDoubleQueueAnswer(kIdNo);
+  EXPECT_EQ(Run(""), kUninstallDone);
+  EXPECT_TRUE(Exists("inst/user.txt"));
+  EXPECT_FALSE(Exists("inst/app.exe"));
+  // The box is hidden: its click never reached it.
+  EXPECT_EQ(WindowDoubleDroppedActions(), 1);
+
+  Lay("MadeProgDir = 1\r\n");
+  SystemDoubleSetSpecialFolder(40, Win("profile\\"));
+  MakeFolder("profile");
+  std::filesystem::create_directory_symlink(Native("inst"), Native("profile/Downloads"));
+  EXPECT_EQ(Run(" /Q"), kUninstallRefused);
+  EXPECT_TRUE(Exists("inst/app.exe"));
+  EXPECT_TRUE(Exists("inst/user.txt"));
 }
 
 TEST_F(UninstallRunTest, DialogShowsTheRecordsTextsAndNoDelAllHidesTheBox) {

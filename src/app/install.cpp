@@ -84,7 +84,12 @@ void CopyProgramFiles(InstallContext* context) {
   const std::string& target = context->result->installDir;
   if (!FolderExists(target)) {
     context->result->installDirFailed = !TryWithLogin([&] { return EnsureFolderExists(target); });
+    context->result->installDirCreated = !context->result->installDirFailed;
     AuditStep("install", "folder made", !context->result->installDirFailed, target);
+  } else {
+    // A folder that an earlier install made stays one the install made; the
+    // copy below may replace its record with the package's prepared one.
+    context->result->installDirCreated = RecordSaysFolderMade(target);
   }
   g_copy = CopyProgress();
   g_copy.sink = context->progress;
@@ -217,6 +222,7 @@ void SaveUninstallRecord(InstallContext* context) {
   record.desktopLinkPath = context->result->desktopLinkPath;
   record.loginAdmin = context->loggedInAsAdmin && *context->loggedInAsAdmin != 0;
   record.taskRecords = context->result->taskRecords;
+  record.installDirCreated = context->result->installDirCreated;
   WriteUninstallRecord(record);
   const std::string recordPath = UninstallRecordPath(record.installDir);
   // The store reports no failure of its own: a record that is not there

@@ -357,7 +357,8 @@ void RemoveInstallation(const UninstallData& data, const RemovalChoices& choices
   RemoveStartMenu(&r);
   if (IsLinkPath(data.desktopIcon)) DeleteIfFile(&r, "link", data.desktopIcon);
   RemoveFiles(&r);
-  if (choices.deleteAll && !data.noDelAll) DeleteTree(&r, r.progDir, true);
+  // Only a folder the install made is emptied whole.
+  if (choices.deleteAll && !data.noDelAll && data.madeProgDir) DeleteTree(&r, r.progDir, true);
   RemoveDirs(&r);
   RemoveRegistryEntries(&r);
   DeleteIfFile(&r, "file", r.progDir + kRecordName);

@@ -13,7 +13,7 @@ bool Build(OsWindow window, const UninstallData& data) {
   ControlSpec name = PlaceControl(kUnDialogProgram, kControlText, 20, 40, 340, 18, program);
   name.font = OsCreateFont("MS Shell Dlg", 10, 700);
   ControlSpec delAll = PlaceControl(kUnDialogDelAll, kControlCheckBox, 20, 116, 340, 20, t[kUnDelAll]);
-  delAll.hidden = data.noDelAll;
+  delAll.hidden = data.noDelAll || !data.madeProgDir;
   ControlSpec status = PlaceControl(kUnDialogStatus, kControlText, 20, 146, 340, 16, t[kUnStatus]);
   status.hidden = true;
   return OsAddControl(window, PlaceControl(kUnDialogInfo, kControlText, 20, 16, 340, 16, t[kUnUninstInfo])) &&
@@ -51,7 +51,7 @@ bool RunUninstallDialog(const UninstallData& data, const std::function<void(bool
     if (event.kind == kEventClose || Clicked(event, kUnDialogCancel)) break;
     if (!Clicked(event, kUnDialogOk)) continue;
     if (removed) break;  // Ready
-    bool deleteAll = !data.noDelAll && OsGetState(window, kUnDialogDelAll) == 1;
+    bool deleteAll = !data.noDelAll && data.madeProgDir && OsGetState(window, kUnDialogDelAll) == 1;
     for (int id : {kUnDialogDelAll, kUnDialogOk, kUnDialogCancel}) OsEnableControl(window, id, false);
     OsDrainEvents();
     remove(deleteAll);

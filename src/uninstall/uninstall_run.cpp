@@ -2,6 +2,7 @@
 
 #include "actions/folders.h"
 #include "platform/file.h"
+#include "platform/guard.h"
 #include "platform/process.h"
 #include "platform/system.h"
 #include "runtime/filesys.h"
@@ -20,8 +21,17 @@ const char kRecordName[] = "uninstall.dat";
 const char kCleanupSwitch[] = "/CLEANUP";
 // Shell folders beyond the install's folder variables that no installation
 // folder may be or hold: the user profile (40), Program Files of either
-// width (38, 42), the all-users documents and application data (46, 35).
-const int32_t kMoreShellFolders[] = {40, 38, 42, 46, 35};
+// width (38, 42), the all-users documents and application data (46, 35),
+// and the user's and all users' known folders: favorites (6), recent (8),
+// send-to (9), start menu (11, 22), music (13, 53), videos (14, 55),
+// templates (21), all users' startup and desktop (24, 25), local
+// application data (28), internet cache, cookies, history (32, 33, 34),
+// pictures (39, 54).
+const int32_t kMoreShellFolders[] = {40, 38, 42, 46, 35, 6,  8,  9,  11, 22, 13, 53,
+                                     14, 55, 21, 24, 25, 28, 32, 33, 34, 39, 54};
+// Known folders of the profile that have no shell folder number.
+const char* const kProfileFolders[] = {"Downloads", "Saved Games", "Contacts", "Links", "Searches",
+                                       "Favorites", "Music", "Pictures", "Videos", "Documents", "Desktop"};
 // The cleanup copy's patience with the first process: 120 tries, 250 ms apart.
 const int kCleanupTries = 120;
 const uint32_t kCleanupPause = 250;
@@ -168,6 +178,25 @@ UninstallOptions ReadUninstallOptions(const std::string& commandLine) {
   return options;
 }
 
+bool JudgeProgDir(UninstallData* data, const std::string& ownFolder) {
+  const std::vector<std::string> system = SystemFolders();
+  const std::string windows = OsGetWindowsDirectory();
+  if (CheckProgDir(data->progDir, ownFolder, windows, system) != kProgDirGood) return false;
+  // 8.3 names, case, trailing dots and blanks, "\\?\" and links all end
+  // in the one final path, which must pass as well; the removal then works
+  // on it.
+  const std::string final = OsFinalPath(data->progDir);
+  const std::string ownFinal = ownFolder.empty() ? std::string() : OsFinalPath(ownFolder);
+  if (final.empty() || (!ownFolder.empty() && ownFinal.empty())) return false;
+  const std::string windowsFinal = windows.empty() ? std::string() : OsFinalPath(windows);
+  if (CheckProgDir(final, ownFinal.empty() ? std::string() : AddBackslash(ownFinal),
+                   windowsFinal.empty() ? windows : windowsFinal, system) != kProgDirGood) {
+    return false;
+  }
+  data->progDir = AddBackslash(final);
+  return true;
+}
+
 std::vector<std::string> SystemFolders() {
   std::vector<std::string> folders;
   for (const FolderVariable& variable : kFolderVariables) folders.push_back(GetFolderPath(variable.folder));
@@ -177,6 +206,18 @@ std::vector<std::string> SystemFolders() {
   }
   for (int32_t id : kMoreShellFolders) folders.push_back(GetFolderPath(id));
   folders.push_back(GetFolderPath(kFolderSystem));
+  const std::string profile = GetFolderPath(40);
+  if (!profile.empty()) {
+    for (const char* name : kProfileFolders) folders.push_back(profile + name + "\\");
+  }
+  folders.push_back(GetTemporaryFolder());
+  // Each also in its final form (links resolved, long names, stored case),
+  // which is how the installation folder is judged.
+  const size_t count = folders.size();
+  for (size_t i = 0; i < count; ++i) {
+    std::string final = folders[i].empty() ? std::string() : OsFinalPath(folders[i]);
+    if (!final.empty()) folders.push_back(final);
+  }
   return folders;
 }
 
@@ -187,8 +228,7 @@ int RunUninstaller(const std::string& commandLine, const std::string& modulePath
   std::string ownFolder = FolderPart(modulePath);
   UninstallData data;
   UninstallDataResult read = ReadUninstallData(ownFolder + kRecordName, &data);
-  if (read != kDataRead ||
-      CheckProgDir(data.progDir, ownFolder, OsGetWindowsDirectory(), SystemFolders()) != kProgDirGood) {
+  if (read != kDataRead || !JudgeProgDir(&data, ownFolder)) {
     ShowError(data, options.quiet);
     return kUninstallRefused;
   }
