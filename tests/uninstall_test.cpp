@@ -413,6 +413,26 @@ TEST_F(UninstallRunTest, DelAllOnlyForAFolderTheInstallMadeAndNeverForAKnownFold
   EXPECT_TRUE(Exists("inst/user.txt"));
 }
 
+// A subfolder that links out of the installation folder: its listed files
+// and everything "delete all" finds stay where the link points; the link
+// itself goes.
+TEST_F(UninstallRunTest, LinkedSubfolderIsUnlinkedNotFollowed) {
+  Lay("MadeProgDir = 1\r\n");
+  Write("elsewhere/data.bin", "keep");
+  Write("elsewhere/deep/x.txt", "keep");
+  std::filesystem::remove_all(Native("inst/sub"));
+  std::filesystem::create_directory_symlink(Native("elsewhere"), Native("inst/sub"));
+  WindowDoubleClick(kUnDialogDelAll);
+  WindowDoubleClick(kUnDialogOk);
+  WindowDoubleClick(kUnDialogOk);
+  MessageBoxDoubleQueueAnswer(kIdNo);
+  EXPECT_EQ(Run(""), kUninstallDone);
+  EXPECT_EQ(Read(Native("elsewhere/data.bin")), "keep");
+  EXPECT_EQ(Read(Native("elsewhere/deep/x.txt")), "keep");
+  EXPECT_FALSE(std::filesystem::is_symlink(Native("inst/sub")));
+  EXPECT_FALSE(Exists("inst/user.txt"));
+}
+
 TEST_F(UninstallRunTest, DialogShowsTheRecordsTextsAndNoDelAllHidesTheBox) {
   Lay("NoDelAll = 1\r\n");
   MessageBoxDoubleQueueAnswer(kIdNo);  // keep the copied file

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 
 #include "actions/folders.h"
 #include "actions/registry.h"
+#include "platform/guard.h"
 #include "platform/registry.h"
 #include "runtime/filesys.h"
 #include "runtime/program_runner.h"
@@ -30,9 +32,21 @@ struct Removal {
   // program in this installation folder.
   std::vector<std::string> ntPrograms;
   std::vector<std::string> oldPrograms;
+  std::map<std::string, bool> finalInside;  // FinalInsideProgDir by folder
 };
 
 void Note(Removal* r, const std::string& what, const std::string& path) { r->report->lines.push_back(what + " " + path); }
+
+// The folder's final path (after links) is the installation folder's or
+// lies below it: nothing is deleted through a link to elsewhere.
+bool FinalInsideProgDir(Removal* r, const std::string& folder) {
+  auto known = r->finalInside.find(folder);
+  if (known != r->finalInside.end()) return known->second;
+  const std::string final = OsFinalPath(folder);
+  const bool inside = !final.empty() && (SameFolder(final, r->progDir) || IsInsideFolder(final, r->progDir));
+  r->finalInside[folder] = inside;
+  return inside;
+}
 
 bool DeleteOneFile(const std::string& path) {
   if (OsDeleteFile(path)) return true;
@@ -276,12 +290,19 @@ void RemoveFiles(Removal* r) {
       continue;
     }
     if (IsOwnFile(*r, entry)) continue;
-    DeleteIfFile(r, "file", r->progDir + entry);
+    const std::string path = r->progDir + entry;
+    if (!FinalInsideProgDir(r, FolderPart(path))) {
+      Note(r, "skipped", entry);
+      continue;
+    }
+    DeleteIfFile(r, "file", path);
   }
 }
 
-// Everything below folder; folders that are links (junctions) are only
-// unlinked, never entered, so nothing outside the folder is reached.
+// Everything below folder; folders that are links (junctions, symbolic
+// links) are only unlinked, never entered, and neither is a folder whose
+// final path lies outside the installation folder, so nothing outside it
+// is reached.
 void DeleteTree(Removal* r, const std::string& folder, bool top) {
   OsFindData found;
   OsFind find = OsFindFirst(folder + "*.*", &found, nullptr);
@@ -294,7 +315,17 @@ void DeleteTree(Removal* r, const std::string& folder, bool top) {
   for (const OsFindData& entry : entries) {
     std::string path = folder + entry.name;
     if (entry.isFolder) {
-      if (!entry.isLink) DeleteTree(r, path + "\\", false);
+      const bool link = entry.isLink || OsIsLink(path);
+      if (link) {
+        // The link itself, never what it points to.
+        if (OsRemoveDirectory(path) || OsDeleteFile(path)) Note(r, "link", path + "\\");
+        continue;
+      }
+      if (!FinalInsideProgDir(r, path)) {
+        Note(r, "skipped", path + "\\");
+        continue;
+      }
+      DeleteTree(r, path + "\\", false);
       if (OsRemoveDirectory(path)) Note(r, "folder", path + "\\");
     } else if (!(top && IsOwnFile(*r, entry.name))) {
       if (DeleteOneFile(path)) Note(r, "file", path);
@@ -318,6 +349,7 @@ void RemoveDirs(Removal* r) {
                    [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
   for (const std::string& entry : dirs) {
     std::string path = AddBackslash(r->progDir + entry);
+    if (!FinalInsideProgDir(r, FolderPart(path.substr(0, path.size() - 1)))) continue;
     if (OsRemoveDirectory(path.substr(0, path.size() - 1))) Note(r, "folder", path);
   }
 }
