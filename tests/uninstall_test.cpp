@@ -384,7 +384,7 @@ TEST_F(UninstallRunTest, DialogWithDelAllTakesEverythingButItself) {
   EXPECT_EQ(WindowDoubleDroppedActions(), 0);
   ASSERT_EQ(MessageBoxDoubleBoxes().size(), 1u);
   EXPECT_EQ(MessageBoxDoubleBoxes()[0].flags, 0x24u);
-  EXPECT_NE(MessageBoxDoubleBoxes()[0].text.find(Win("outside\\copied.opt")), std::string::npos);
+  EXPECT_NE(MessageBoxDoubleBoxes()[0].text.find("outside\\copied.opt"), std::string::npos);
   const WindowDoubleControlRecord* ok = WindowDoubleControl(kUnDialogOk);
   EXPECT_EQ(ok, nullptr);  // the dialog is closed
 }
@@ -431,6 +431,38 @@ TEST_F(UninstallRunTest, LinkedSubfolderIsUnlinkedNotFollowed) {
   EXPECT_EQ(Read(Native("elsewhere/deep/x.txt")), "keep");
   EXPECT_FALSE(std::filesystem::is_symlink(Native("inst/sub")));
   EXPECT_FALSE(Exists("inst/user.txt"));
+}
+
+// Hostile task lines: a system key (Run, exefile), a link outside the link
+// folders; and the question names every copied file, however many.
+TEST_F(UninstallRunTest, HostileTaskLinesTouchNoSystemKeyAndNoForeignLink) {
+  Lay("");
+  const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  RegistryDoubleSetString(kHkeyCurrentUser, run, "Other", "x");
+  RegistryDoubleSetString(kHkeyClassesRoot, "exefile\\shell\\open\\command", "", "\"%1\"");
+  Write("outside/foreign.lnk", "x");
+  std::string tasks = "[UserTask]\r\nNumber = 23\r\nTask1 = 6|2147483649|" + run + "|Other\r\n" +
+                      "Task2 = 6|2147483648|exefile\\shell\\open\\command|\r\n" +
+                      "Task3 = 0|" + Win("outside\\foreign.lnk") + "\r\n";
+  for (int i = 4; i <= 23; ++i) {
+    Write("outside/copy" + std::to_string(i) + ".opt", "x");
+    tasks += "Task" + std::to_string(i) + " = 5|" + Win("outside\\copy" + std::to_string(i) + ".opt") + "\r\n";
+  }
+  std::string record = Read("inst/uninstall.dat");
+  record = record.substr(0, record.find("[UserTask]")) + tasks;
+  Write("inst/uninstall.dat", record);
+  MessageBoxDoubleQueueAnswer(kIdNo);
+  WindowDoubleClick(kUnDialogOk);
+  WindowDoubleClick(kUnDialogOk);
+  EXPECT_EQ(Run(""), kUninstallDone);
+  EXPECT_TRUE(Value(kHkeyCurrentUser, run, "Other"));
+  EXPECT_TRUE(Value(kHkeyClassesRoot, "exefile\\shell\\open\\command", ""));
+  EXPECT_TRUE(Exists("outside/foreign.lnk"));
+  ASSERT_EQ(MessageBoxDoubleBoxes().size(), 1u);
+  for (int i = 4; i <= 23; ++i) {
+    EXPECT_NE(MessageBoxDoubleBoxes()[0].text.find("copy" + std::to_string(i) + ".opt"), std::string::npos) << i;
+  }
+  EXPECT_TRUE(Exists("outside/copy23.opt"));
 }
 
 TEST_F(UninstallRunTest, DialogShowsTheRecordsTextsAndNoDelAllHidesTheBox) {

@@ -19,8 +19,6 @@ namespace {
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char kExplorerFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
 const char kRecordName[] = "uninstall.dat";
-// Lines of the copied-files question before "...".
-const size_t kMaxListedFiles = 12;
 
 struct Removal {
   const UninstallData* data = nullptr;
@@ -33,6 +31,8 @@ struct Removal {
   std::vector<std::string> ntPrograms;
   std::vector<std::string> oldPrograms;
   std::map<std::string, bool> finalInside;  // FinalInsideProgDir by folder
+  std::vector<std::string> linkFolders;     // IsLinkInLinkFolder's, once asked
+  std::vector<std::string> copies;          // the question's files, final paths
 };
 
 void Note(Removal* r, const std::string& what, const std::string& path) { r->report->lines.push_back(what + " " + path); }
@@ -56,6 +56,40 @@ bool DeleteOneFile(const std::string& path) {
 
 void DeleteIfFile(Removal* r, const char* what, const std::string& path) {
   if (FileExists(path) && DeleteOneFile(path)) Note(r, what, path);
+}
+
+// A link the install may have made: a ".lnk" file, judged on its final
+// path (so no 8.3 name of another file passes), in the desktop, the
+// program menu or the Startup folder of the user or of all users, or in a
+// folder below one of them.
+bool IsLinkInLinkFolder(Removal* r, const std::string& path) {
+  if (!IsLinkPath(path)) return false;
+  const std::string final = OsFinalPath(path);
+  if (final.empty() || !IsLinkPath(final)) return false;
+  if (r->linkFolders.empty()) {
+    const int32_t kLinkFolderIds[] = {kFolderDesktop, 25, kFolderPrograms, kFolderCommonPrograms,
+                                      kFolderStartup, 24, kFolderQuickLaunch};
+    for (int32_t id : kLinkFolderIds) {
+      const std::string folder = GetFolderPath(id);
+      if (folder.empty()) continue;
+      r->linkFolders.push_back(folder);
+      const std::string finalFolder = OsFinalPath(folder);
+      if (!finalFolder.empty()) r->linkFolders.push_back(AddBackslash(finalFolder));
+    }
+  }
+  for (const std::string& folder : r->linkFolders) {
+    if (IsInsideFolder(final, folder)) return true;
+  }
+  return false;
+}
+
+void DeleteLink(Removal* r, const std::string& path) {
+  if (!FileExists(path)) return;
+  if (!IsLinkInLinkFolder(r, path)) {
+    Note(r, "skipped", path);
+    return;
+  }
+  DeleteIfFile(r, "link", path);
 }
 
 // Removes folder when empty, then each parent while it is empty and still
@@ -86,7 +120,7 @@ bool DeleteValue(Removal* r, uint32_t root, const std::string& subkey, const std
 // nothing, keeping the top minDepth components (so "Software" itself, or a
 // class key of the shell, is never taken).
 void PruneEmptyKeys(Removal* r, uint32_t root, std::string subkey, int minDepth) {
-  while (CountChar(subkey, '\\') + 1 > minDepth) {
+  while (CountChar(subkey, '\\') + 1 > minDepth && !IsSystemRegistryKey(root, subkey)) {
     uint32_t subkeys = 0, values = 0;
     if (!OsRegKeyCounts(root, subkey, &subkeys, &values) || subkeys != 0 || values != 0) return;
     if (!OsRegDeleteKey(root, subkey)) return;
@@ -205,7 +239,7 @@ void UndoTask(Removal* r, const std::string& task) {
   switch (type) {
     case 0: case 1: case 2: case 3: case 4: {
       if (!IsLinkPath(field2)) break;
-      DeleteIfFile(r, "link", field2);
+      DeleteLink(r, field2);
       // Start-menu links may sit in folders of their own below the program
       // menu folder, which step 2 takes.
       const std::string& menu = r->data->startMenu;
@@ -214,15 +248,18 @@ void UndoTask(Removal* r, const std::string& task) {
       }
       return;
     }
-    case 5:
+    case 5: {
       if (!IsFullPath(field2) || !FileExists(field2)) break;
-      if (r->deleteCopies) DeleteIfFile(r, "file", field2);
+      // Only what the question listed, by the same final path.
+      const std::string final = OsFinalPath(field2);
+      if (r->deleteCopies && Holds(r->copies, final)) DeleteIfFile(r, "file", final);
       else Note(r, "kept", field2);
       return;
+    }
     case 6: {
       uint32_t root = static_cast<uint32_t>(TextToInt(field2));
       std::string subkey = Field(task, '|', 3);
-      if (!IsTaskRegistryRoot(root) || !IsSafeSubkey(subkey)) break;
+      if (!IsTaskRegistryRoot(root) || !IsSafeSubkey(subkey) || IsSystemRegistryKey(root, subkey)) break;
       if (DeleteValue(r, root, subkey, Field(task, '|', 4))) PruneEmptyKeys(r, root, subkey, 1);
       return;
     }
@@ -243,18 +280,17 @@ std::vector<std::string> CopiedFiles(const UninstallData& data) {
   std::vector<std::string> files;
   for (const std::string& task : data.tasks) {
     std::string path = Field(task, '|', 2);
-    if (static_cast<int8_t>(TextToInt(Field(task, '|', 1))) == 5 && IsFullPath(path) && FileExists(path) &&
-        std::find(files.begin(), files.end(), path) == files.end()) {
-      files.push_back(path);
-    }
+    if (static_cast<int8_t>(TextToInt(Field(task, '|', 1))) != 5 || !IsFullPath(path) || !FileExists(path)) continue;
+    const std::string final = OsFinalPath(path);
+    if (!final.empty() && std::find(files.begin(), files.end(), final) == files.end()) files.push_back(final);
   }
   return files;
 }
 
 bool AskToDeleteCopies(const UninstallData& data, const std::vector<std::string>& files) {
   std::string text = data.texts[kUnDelFiles] + "\n";
-  for (size_t i = 0; i < files.size() && i < kMaxListedFiles; ++i) text += "\n" + files[i];
-  if (files.size() > kMaxListedFiles) text += "\n...";
+  // Every file that a Yes deletes, each by its final path.
+  for (const std::string& file : files) text += "\n" + file;
   return ShowMessageBox(data.texts[kUnTitel], text, kMessageQuestionYesNo) == kAnswerYes;
 }
 
@@ -273,7 +309,7 @@ void RemoveStartMenu(Removal* r) {
   if (menu.empty() || !IsFullPath(menu)) return;
   std::string folder = NormaliseFolder(menu);
   for (const std::string& link : r->data->startMenuLinks) {
-    if (IsLinkPath(link) && SameFolder(FolderPart(link), folder)) DeleteIfFile(r, "link", link);
+    if (IsLinkPath(link) && SameFolder(FolderPart(link), folder)) DeleteLink(r, link);
   }
   std::string programs = ProgramsFolderOf(folder);
   if (!programs.empty()) RemoveEmptyFolders(r, folder, programs);
@@ -382,12 +418,12 @@ void RemoveInstallation(const UninstallData& data, const RemovalChoices& choices
   r.choices = &choices;
   r.report = report;
   r.progDir = NormaliseFolder(data.progDir);
-  std::vector<std::string> copies = CopiedFiles(data);
-  r.deleteCopies = !copies.empty() && !choices.quiet && AskToDeleteCopies(data, copies);
+  r.copies = CopiedFiles(data);
+  r.deleteCopies = !r.copies.empty() && !choices.quiet && AskToDeleteCopies(data, r.copies);
   for (size_t i = data.tasks.size(); i > 0; --i) UndoTask(&r, data.tasks[i - 1]);
   RemoveProgramClasses(&r);
   RemoveStartMenu(&r);
-  if (IsLinkPath(data.desktopIcon)) DeleteIfFile(&r, "link", data.desktopIcon);
+  if (IsLinkPath(data.desktopIcon)) DeleteLink(&r, data.desktopIcon);
   RemoveFiles(&r);
   // Only a folder the install made is emptied whole.
   if (choices.deleteAll && !data.noDelAll && data.madeProgDir) DeleteTree(&r, r.progDir, true);
