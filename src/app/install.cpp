@@ -85,7 +85,7 @@ void CopyProgramFiles(InstallContext* context) {
   if (!FolderExists(target)) {
     context->result->installDirFailed = !TryWithLogin([&] { return EnsureFolderExists(target); });
     context->result->installDirCreated = !context->result->installDirFailed;
-    AuditStep("install", "folder made", !context->result->installDirFailed, target);
+    AuditStep("install", "folder made", !context->result->installDirFailed, target, "folder cannot be made");
   } else {
     // A folder that an earlier install made stays one the install made; the
     // copy below may replace its record with the package's prepared one.

@@ -153,7 +153,7 @@ bool HoldWorkFiles(const RunPaths& paths) {
     if (!good) break;
     if (entry.kind != kEntryKindFile) continue;
     const HoldResult result = HoldEntry(package, paths.workFolder, entry);
-    if (result == kHoldRefused) AuditStep("start", "", false, "cannot hold  " + paths.workFolder + entry.name);
+    if (result == kHoldRefused) AuditStep("start", "", false, "cannot hold  " + paths.workFolder + entry.name, "in use");
     if (result == kHoldDiffers) AuditLine("start  failed  changed after unpacking  " + paths.workFolder + entry.name);
     good = result == kHeld || result == kNotUnpacked;
   }

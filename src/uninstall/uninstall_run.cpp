@@ -1,5 +1,8 @@
 #include "uninstall/uninstall_run.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "actions/folders.h"
 #include "platform/file.h"
 #include "platform/guard.h"
@@ -91,18 +94,72 @@ std::string WithoutBackslash(const std::string& folder) {
   return folder.size() > 1 && folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder;
 }
 
+const char kCleanupFolderPrefix[] = "zd-uninstall-";
+const char kCleanupCopyName[] = "cleanup.exe";
+
+// The cleanup copy lives in a private folder of its own in the temporary
+// folder, made only where nothing was: temp + "zd-uninstall-" + 8 hex
+// digits + "\cleanup.exe".
 void StartCleanupCopy(const std::string& modulePath, const std::string& folder) {
   std::string temp = GetTemporaryFolder();
   if (temp.empty()) return;
-  std::string copy = temp + "zd-uninstall-" + HexDigits(OsNameSeed(), 8) + ".exe";
-  if (!OsCopyFile(modulePath, copy, false)) return;
+  const std::string own = temp + kCleanupFolderPrefix + HexDigits(OsNameSeed(), 8);
+  if (!OsCreatePrivateFolder(own)) return;
+  std::string copy = own + "\\" + kCleanupCopyName;
+  if (!OsCopyFile(modulePath, copy, false)) {
+    OsRemoveDirectory(own);
+    return;
+  }
+  // Held until the copy runs: nobody changes it between the copy and the start.
+  OsFile held = OsOpenFile(copy, kOsOpenReadHeld);
   std::string commandLine = "\"" + copy + "\" " + kCleanupSwitch + " \"" + WithoutBackslash(folder) + "\" \"" +
                             FileNamePart(modulePath) + "\"";
   OsStartedProcess started;
   // The copy starts in the temporary folder, so it holds no handle on the
   // folder it is to remove.
-  if (OsCreateProcess(commandLine, temp, false, &started)) OsCloseProcess(started.process);
-  else OsDeleteFile(copy);
+  const bool ran = held != nullptr && OsCreateProcess(commandLine, temp, false, &started);
+  OsCloseFile(held);
+  if (ran) {
+    OsCloseProcess(started.process);
+  } else {
+    OsDeleteFile(copy);
+    OsRemoveDirectory(own);
+  }
+}
+
+// The two files hold the same bytes.
+bool SameBytes(const std::string& a, const std::string& b) {
+  OsFile first = OsOpenFile(a, kOsOpenRead);
+  OsFile second = OsOpenFile(b, kOsOpenRead);
+  bool same = first != nullptr && second != nullptr && OsFileLength(first) == OsFileLength(second);
+  std::vector<char> x(1 << 16), y(1 << 16);
+  while (same) {
+    uint32_t gotX = 0, gotY = 0;
+    same = OsReadFile(first, x.data(), uint32_t(x.size()), &gotX) &&
+           OsReadFile(second, y.data(), uint32_t(y.size()), &gotY) && gotX == gotY &&
+           std::equal(x.begin(), x.begin() + gotX, y.begin());
+    if (gotX == 0) break;
+  }
+  OsCloseFile(first);
+  OsCloseFile(second);
+  return same;
+}
+
+// The running program is a cleanup copy that StartCleanupCopy made: its
+// final path is the temporary folder's + "zd-uninstall-" + 8 hex digits +
+// "\cleanup.exe".
+bool IsOwnCleanupCopy(const std::string& modulePath) {
+  const std::string final = OsFinalPath(modulePath);
+  const std::string temp = OsFinalPath(GetTemporaryFolder());
+  if (final.empty() || temp.empty()) return false;
+  const std::string folder = FolderPart(final);
+  const std::string name = FileNamePart(WithoutBackslash(folder));
+  const size_t prefix = sizeof kCleanupFolderPrefix - 1;
+  if (!SameFolder(FolderPart(WithoutBackslash(folder)), temp) || name.size() != prefix + 8 ||
+      !EqualNoCase(name.substr(0, prefix), kCleanupFolderPrefix) || !EqualNoCase(FileNamePart(final), kCleanupCopyName)) {
+    return false;
+  }
+  return name.find_first_not_of("0123456789ABCDEFabcdef", prefix) == std::string::npos;
 }
 
 bool FolderIsEmpty(const std::string& folder) {
@@ -122,10 +179,19 @@ int RunCleanup(const UninstallOptions& options, const std::string& modulePath) {
   const std::string& name = options.cleanupName;
   bool exe = name.size() > 4 && EqualNoCase(name.substr(name.size() - 4), ".exe");
   if (CheckProgDir(folder, std::string(), OsGetWindowsDirectory(), SystemFolders()) != kProgDirGood ||
-      !IsSafeName(name) || !exe) {
+      !IsSafeName(name) || !exe || !IsOwnCleanupCopy(modulePath)) {
     return kUninstallRefused;
   }
+  // The folder judged on its final path too, and the one file it deletes
+  // is the uninstaller this copy was made from: the same bytes as itself.
+  const std::string finalFolder = OsFinalPath(folder);
+  if (finalFolder.empty() ||
+      CheckProgDir(finalFolder, std::string(), OsGetWindowsDirectory(), SystemFolders()) != kProgDirGood) {
+    return kUninstallRefused;
+  }
+  folder = AddBackslash(finalFolder);
   std::string program = folder + name;
+  if (!SameBytes(program, modulePath)) return kUninstallRefused;
   for (int i = 0; i < kCleanupTries && FileSize(program) != -1; ++i) {
     if (!OsDeleteFile(program)) OsSleep(kCleanupPause);
   }
@@ -135,6 +201,7 @@ int RunCleanup(const UninstallOptions& options, const std::string& modulePath) {
     if (!OsRemoveDirectory(WithoutBackslash(folder))) OsSleep(kCleanupPause);
   }
   OsDeleteFileAtRestart(modulePath);
+  OsDeleteFileAtRestart(WithoutBackslash(FolderPart(modulePath)));
   return kUninstallDone;
 }
 
