@@ -6,8 +6,14 @@
 #    exits 4 with /E);
 # 2. a watcher process of the same user that tries to swap setup.pck and
 #    AfterZD.exe in the work folder during a quiet run is refused, so the
-#    run installs its own files only; a work folder name that is taken
-#    already means no install (exit 4).
+#    run installs its own files only;
+# 3. Downloads as the installation folder of a record: the uninstaller
+#    refuses it and deletes nothing there, even with MadeProgDir=1;
+# 4. a linked subfolder of the installation folder that points outside:
+#    the install does not write through it, the uninstall deletes nothing
+#    through it;
+# 5. hostile record lines (a Run value, a link outside the link folders, a
+#    non-link file by its 8.3 name) delete nothing.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
@@ -109,10 +115,67 @@ check_true "the run installed its own file" test -f "$target/own.txt"
 check_true "the swapped setup.pck was not installed" test ! -e "$target/swapped.txt"
 check "both hooks ran" "$(grep -ac '^\[run\]' "$T/probe.log" 2>/dev/null)" 2
 
-# A work folder name that is taken already: the run installs nothing. The
-# clock-made name is used when the system gives no GUID, which Wine always
-# does; so the taken name is made a file by the watcher instead of guessed:
-# a folder of the same user where the run's next folder would be is not
-# reachable without the GUID, so the unit tests cover the exclusive create.
+UNINSTALLER="$WIN_DIR/Uninstall.exe"
+mkdir -p "$T/app-setup" "$T/app-program/sub"
+printf '[Info]\r\nTitel=Guarded\r\n[Settings]\r\nProgExe=app.exe\r\n' >"$T/app-setup/setup.ini"
+echo "app" >"$T/app-program/app.exe"
+echo "installed" >"$T/app-program/sub/a.txt"
+build_setup "$T/app-setup" "$T/App.exe" --program "$T/app-program" --uninstaller "$UNINSTALLER" 2>/dev/null
+unlink_user_folders
+user=$(basename "$(user_home)")
+
+# 3. Downloads.
+downloads="$(user_home)/Downloads"
+mkdir -p "$downloads"
+echo "mine" >"$downloads/holiday.txt"
+dl='C:\users\'"$user"'\Downloads\'
+cp "$UNINSTALLER" "$downloads/Uninstall.exe"
+printf '[Settings]\r\nProgDir=%s\r\nMadeProgDir=1\r\n[Files]\r\nF0001=holiday.txt\r\n' "$dl" >"$downloads/uninstall.dat"
+timeout 120 "$WINE64" "$downloads/Uninstall.exe" /Q >"$T/wine.out" 2>&1 || true
+check_true "Downloads as a record's folder: the user's file stays" test -f "$downloads/holiday.txt"
+short=$(echo "$dl" | sed 's/Downloads/DOWNLO~1/')
+printf '[Settings]\r\nProgDir=%s\r\nMadeProgDir=1\r\n[Files]\r\nF0001=holiday.txt\r\n' "$short" >"$downloads/uninstall.dat"
+timeout 120 "$WINE64" "$downloads/Uninstall.exe" /Q >"$T/wine.out" 2>&1 || true
+check_true "Downloads by its 8.3 name: the user's file stays" test -f "$downloads/holiday.txt"
+rm -f "$downloads/Uninstall.exe" "$downloads/uninstall.dat"
+
+# 4. A linked subfolder.
+linked="$DRIVE_C/Linked App"
+rm -rf "$linked" "$T/outside"
+mkdir -p "$linked" "$T/outside"
+echo "mine" >"$T/outside/a.txt"
+echo "mine too" >"$T/outside/b.txt"
+ln -s "$T/outside" "$linked/sub"
+run_setup "$T/App.exe" /Q '/P:C:\Linked App'
+check "install did not write through the link" "$(cat "$T/outside/a.txt")" "mine"
+check_true "the installer's own file is there" test -f "$linked/app.exe"
+timeout 120 "$WINE64" "$linked/Uninstall.exe" /Q >"$T/wine.out" 2>&1 || true
+sleep 2
+wineserver -w
+check_true "uninstall deleted nothing through the link" test -f "$T/outside/a.txt" -a -f "$T/outside/b.txt"
+rm -rf "$linked"
+
+# 5. Hostile record lines.
+hostile="$DRIVE_C/Hostile App"
+rm -rf "$hostile" "$DRIVE_C/victim"
+mkdir -p "$DRIVE_C/victim"
+echo "link" >"$DRIVE_C/victim/foreign.lnk"
+echo "precious" >"$DRIVE_C/victim/important.lnkdata"
+"$WINE64" reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Keep /t REG_SZ /d keep /f >/dev/null 2>&1
+run_setup "$T/App.exe" /Q '/P:C:\Hostile App'
+shortname=$("$WINE64" cmd /c dir /x 'C:\victim' 2>/dev/null | tr -d '\r' | awk '/important/ { print $(NF-1) }' | head -1)
+[ -n "$shortname" ] || shortname='IMPORT~1.LNK'
+tasks='[UserTask]\r\nNumber=3\r\nTask1=6|2147483649|Software\\Microsoft\\Windows\\CurrentVersion\\Run|Keep\r\n'
+tasks+='Task2=0|C:\\victim\\foreign.lnk\r\nTask3=0|C:\\victim\\'"$shortname"'\r\n'
+sed -i '/^\[UserTask\]/,$d' "$hostile/uninstall.dat"
+printf "$tasks" >>"$hostile/uninstall.dat"
+timeout 120 "$WINE64" "$hostile/Uninstall.exe" /Q >"$T/wine.out" 2>&1 || true
+sleep 2
+wineserver -w
+check_true "the Run value stays" grep -q '"Keep"="keep"' "$WINEPREFIX/user.reg"
+check_true "a link outside the link folders stays" test -f "$DRIVE_C/victim/foreign.lnk"
+check_true "a file named by its 8.3 name ($shortname) stays" test -f "$DRIVE_C/victim/important.lnkdata"
+"$WINE64" reg delete 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v Keep /f >/dev/null 2>&1 || true
+rm -rf "$hostile" "$DRIVE_C/victim"
 
 e2e_end
