@@ -13,6 +13,7 @@
 #include "runtime/text.h"
 #include "ui/dialogs.h"
 #include "uninstall/safety.h"
+#include "uninstall/uninstall_dialog.h"
 
 namespace {
 
@@ -287,7 +288,12 @@ std::vector<std::string> CopiedFiles(const UninstallData& data) {
   return files;
 }
 
+// Lines that a message box shows on any screen; a longer list goes into a
+// window with a scrolled list.
+const size_t kMessageBoxFiles = 12;
+
 bool AskToDeleteCopies(const UninstallData& data, const std::vector<std::string>& files) {
+  if (files.size() > kMessageBoxFiles) return AskAboutFileList(data, data.texts[kUnDelFiles], files);
   std::string text = data.texts[kUnDelFiles] + "\n";
   // Every file that a Yes deletes, each by its final path.
   for (const std::string& file : files) text += "\n" + file;

@@ -28,6 +28,42 @@ bool Clicked(const OsEvent& event, int id) { return event.kind == kEventControl 
 
 }  // namespace
 
+bool AskAboutFileList(const UninstallData& data, const std::string& question, const std::vector<std::string>& files) {
+  WindowSpec frame;
+  frame.title = " " + data.texts[kUnTitel];
+  frame.width = 520;
+  frame.height = 340;
+  frame.systemMenu = true;
+  OsWindow window = OsOpenWindow(frame);
+  if (window == 0) return false;
+  const std::string* t = data.texts;
+  bool built = OsAddControl(window, PlaceControl(kUnListText, kControlText, 16, 12, 480, 36, question)) &&
+               OsAddControl(window, PlaceControl(kUnListFiles, kControlList, 16, 52, 480, 200, "")) &&
+               OsAddControl(window, PlaceControl(kUnListYes, kControlButton, 326, 266, 80, 24, t[kUnOk])) &&
+               OsAddControl(window, PlaceControl(kUnListNo, kControlButton, 416, 266, 80, 24, t[kUnCancel]));
+  for (size_t i = 0; built && i < files.size(); ++i) built = OsAddLine(window, kUnListFiles, files[i]) >= 0;
+  if (!built) {
+    OsCloseWindow(window);
+    return false;
+  }
+  // No is the default: a stray Enter keeps the files.
+  OsSetDefaultButton(window, kUnListNo);
+  OsSetCancelControl(window, kUnListNo);
+  OsShowWindow(window);
+  bool yes = false;
+  OsEvent event;
+  while (OsWaitEvent(&event)) {
+    if (event.window != window) continue;
+    if (event.kind == kEventClose || Clicked(event, kUnListNo)) break;
+    if (Clicked(event, kUnListYes)) {
+      yes = true;
+      break;
+    }
+  }
+  OsCloseWindow(window);
+  return yes;
+}
+
 bool RunUninstallDialog(const UninstallData& data, const std::function<void(bool deleteAll)>& remove) {
   WindowSpec frame;
   frame.title = " " + data.texts[kUnTitel];
