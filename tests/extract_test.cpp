@@ -100,7 +100,10 @@ TEST_F(ExtractTest, WritesFilesFoldersAndTimes) {
 TEST_F(ExtractTest, LinkedSubfolderToOutsideIsNotWrittenThrough) {
   std::filesystem::create_directories(dir_ + "/outside");
   std::filesystem::create_directories(dest_ + "inner");
-  std::filesystem::create_directory_symlink(dir_ + "/outside", dest_ + "linked");
+  std::error_code noLinks;
+  std::filesystem::create_directory_symlink(dir_ + "/outside", dest_ + "linked", noLinks);
+  // Wine makes no symbolic links; the e2e test covers it there.
+  if (noLinks) GTEST_SKIP() << "no symbolic links here: " << noLinks.message();
   std::filesystem::create_directory_symlink(dest_ + "inner", dest_ + "alias");
   EXPECT_FALSE(Extract({RawFile("linked\\victim.txt", "overwritten"), RawFile("alias\\ok.txt", "fine"),
                         RawFile("top.txt", "top")}));

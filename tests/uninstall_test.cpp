@@ -407,7 +407,9 @@ TEST_F(UninstallRunTest, DelAllOnlyForAFolderTheInstallMadeAndNeverForAKnownFold
   Lay("MadeProgDir = 1\r\n");
   SystemDoubleSetSpecialFolder(40, Win("profile\\"));
   MakeFolder("profile");
-  std::filesystem::create_directory_symlink(Native("inst"), Native("profile/Downloads"));
+  std::error_code noLinks;
+  std::filesystem::create_directory_symlink(Native("inst"), Native("profile/Downloads"), noLinks);
+  if (noLinks) GTEST_SKIP() << "no symbolic links here: " << noLinks.message();
   EXPECT_EQ(Run(" /Q"), kUninstallRefused);
   EXPECT_TRUE(Exists("inst/app.exe"));
   EXPECT_TRUE(Exists("inst/user.txt"));
@@ -421,7 +423,9 @@ TEST_F(UninstallRunTest, LinkedSubfolderIsUnlinkedNotFollowed) {
   Write("elsewhere/data.bin", "keep");
   Write("elsewhere/deep/x.txt", "keep");
   std::filesystem::remove_all(Native("inst/sub"));
-  std::filesystem::create_directory_symlink(Native("elsewhere"), Native("inst/sub"));
+  std::error_code noLinks;
+  std::filesystem::create_directory_symlink(Native("elsewhere"), Native("inst/sub"), noLinks);
+  if (noLinks) GTEST_SKIP() << "no symbolic links here: " << noLinks.message();
   WindowDoubleClick(kUnDialogDelAll);
   WindowDoubleClick(kUnDialogOk);
   WindowDoubleClick(kUnDialogOk);
