@@ -468,6 +468,27 @@ TEST_F(UninstallRunTest, HostileTaskLinesTouchNoSystemKeyAndNoForeignLink) {
   EXPECT_TRUE(Exists("outside/copy23.opt"));
 }
 
+// /CLEANUP deletes only the uninstaller its own cleanup copy was made from:
+// never from a program that is no cleanup copy, never a file with other
+// bytes than its own.
+TEST_F(UninstallRunTest, CleanupDeletesOnlyTheUninstallerItWasCopiedFrom) {
+  SystemDoubleSetTempPath(dir_ + "/temp");
+  Write("app/Uninstall.exe", "uninstaller");
+  Write("app/other.exe", "someone's program");
+  Write("temp/zd-uninstall-0123ABCD/cleanup.exe", "uninstaller");
+  Write("temp/stray.exe", "uninstaller");
+  const std::string app = "\"" + Win("app") + "\" ";
+  const std::string copy = Win("temp\\zd-uninstall-0123ABCD\\cleanup.exe");
+  EXPECT_EQ(RunUninstaller("x /CLEANUP " + app + "other.exe", Win("temp\\stray.exe"), false), kUninstallRefused);
+  EXPECT_EQ(RunUninstaller("x /CLEANUP " + app + "Uninstall.exe", Win("temp\\stray.exe"), false), kUninstallRefused);
+  EXPECT_EQ(RunUninstaller("x /CLEANUP " + app + "other.exe", copy, false), kUninstallRefused);
+  EXPECT_TRUE(Exists("app/other.exe"));
+  EXPECT_TRUE(Exists("app/Uninstall.exe"));
+  EXPECT_EQ(RunUninstaller("x /CLEANUP " + app + "Uninstall.exe", copy, false), kUninstallDone);
+  EXPECT_FALSE(Exists("app/Uninstall.exe"));
+  EXPECT_TRUE(Exists("app/other.exe"));
+}
+
 TEST_F(UninstallRunTest, FileListQuestionAnswersYesOnlyForOk) {
   UninstallData data;
   ReadUninstallData(Native("none.dat"), &data);
