@@ -125,11 +125,16 @@ TEST_F(AuditLogTest, LinesGoOutAtOnceAndClosedLogIsSilent) {
   EXPECT_EQ(OsLastError(), 5u) << "a report keeps the system's error code";
   AuditStep("link", "made", true, "C:\\b.lnk");
   AuditStep("hook", "", false, "");
+  // A refusal without a system error gives its reason, never "error 0".
+  OsSetLastError(0);
+  AuditStep("hook", "", false, "AfterZD.exe", "cannot be started");
+  AuditStep("script", "", false, "a.vbs");
   CloseAuditLog();
   AuditLine("after the log");
   EXPECT_EQ(Lines("audit.log"),
             (std::vector<std::string>{"start  one", "link  failed  error 5  C:\\a.lnk", "link  made  C:\\b.lnk",
-                                      "hook  failed  error 5"}));
+                                      "hook  failed  error 5", "hook  failed  cannot be started  AfterZD.exe",
+                                      "script  failed  refused, no system error  a.vbs"}));
 }
 
 TEST_F(AuditLogTest, LogThatCannotBeMadeChangesNothing) {

@@ -95,6 +95,23 @@ TEST_F(ExtractTest, WritesFilesFoldersAndTimes) {
                                                  "dest/deep/er/file.bin", "dest/docs", "dest/docs/readme.txt"}));
 }
 
+// A subfolder that is a link to a folder outside the destination is never
+// written through; a link that stays inside is.
+TEST_F(ExtractTest, LinkedSubfolderToOutsideIsNotWrittenThrough) {
+  std::filesystem::create_directories(dir_ + "/outside");
+  std::filesystem::create_directories(dest_ + "inner");
+  std::error_code noLinks;
+  std::filesystem::create_directory_symlink(dir_ + "/outside", dest_ + "linked", noLinks);
+  // Wine makes no symbolic links; the e2e test covers it there.
+  if (noLinks) GTEST_SKIP() << "no symbolic links here: " << noLinks.message();
+  std::filesystem::create_directory_symlink(dest_ + "inner", dest_ + "alias");
+  EXPECT_FALSE(Extract({RawFile("linked\\victim.txt", "overwritten"), RawFile("alias\\ok.txt", "fine"),
+                        RawFile("top.txt", "top")}));
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/outside/victim.txt"));
+  EXPECT_EQ(Read(dest_ + "inner/ok.txt"), "fine");
+  EXPECT_EQ(Read(dest_ + "top.txt"), "top");
+}
+
 TEST_F(ExtractTest, FolderItMadeHoldsOnlyWhatItWrote) {
   // Files in a folder the extraction made start without asking what is at
   // their name; a second entry of the same name still replaces the first,

@@ -331,6 +331,43 @@ const SignedCase kSignedCases[] = {
     {"signed trailer that points outside the file", true, 0,
      [](std::vector<uint8_t>* b, size_t d) { SetLE32(b, LoadLE32(b->data() + d) - 12, 0x10000); },
      kPackageBadTrailer},
+    // The certificate entries themselves.
+    {"certificate of the wrong type", false, 0,
+     [](std::vector<uint8_t>* b, size_t d) { (*b)[LoadLE32(b->data() + d) + 6] = 1; }, kPackageBadSignature},
+    {"certificate that is no DER sequence", true, 0,
+     [](std::vector<uint8_t>* b, size_t d) { (*b)[LoadLE32(b->data() + d) + 8] = 0x31; }, kPackageBadSignature},
+    {"entry longer than its certificate by 8 bytes", false, 0,
+     [](std::vector<uint8_t>* b, size_t d) { (*b)[LoadLE32(b->data() + d) + 9] -= 8; }, kPackageBadSignature},
+    {"entry length beyond the table", true, 0,
+     [](std::vector<uint8_t>* b, size_t d) { SetLE32(b, LoadLE32(b->data() + d), 25); }, kPackageBadSignature},
+    {"entry ending in 5 alignment zeros", false, 0,
+     [](std::vector<uint8_t>* b, size_t d) {
+       (*b)[LoadLE32(b->data() + d) + 9] -= 5;
+       for (size_t i = b->size() - 5; i < b->size(); i++) (*b)[i] = 0;
+     },
+     kPackageOpened},
+    {"alignment bytes that are not zero", true, 0,
+     [](std::vector<uint8_t>* b, size_t d) { (*b)[LoadLE32(b->data() + d) + 9] -= 5; }, kPackageBadSignature},
+    {"a second certificate entry", false, 0,
+     [](std::vector<uint8_t>* b, size_t d) {
+       const uint8_t second[16] = {16, 0, 0, 0, 0, 2, 2, 0, 0x30, 6, 1, 2, 3, 4, 5, 6};
+       b->insert(b->end(), second, second + 16);
+       SetLE32(b, d + 4, LoadLE32(b->data() + d + 4) + 16);
+     },
+     kPackageOpened},
+    // The signature leaves the table out of its digest: a whole package
+    // appended inside the lengthened last entry keeps it valid, and must
+    // not be read.
+    {"package injected into the certificate table", true, 0,
+     [](std::vector<uint8_t>* b, size_t d) {
+       const size_t at = b->size();
+       std::vector<uint8_t> injected = MakePackage({RawFile("evil.txt", "evil")}, at);
+       b->insert(b->end(), injected.begin() + static_cast<long>(at), injected.end());
+       const uint32_t table = LoadLE32(b->data() + d);
+       SetLE32(b, table, LoadLE32(b->data() + table) + uint32_t(b->size() - at));
+       SetLE32(b, d + 4, uint32_t(b->size() - table));
+     },
+     kPackageInCertificateTable},
 };
 
 TEST_F(PackageTest, SignedProgramsCarryThePackageBeforeTheCertificateTable) {

@@ -145,7 +145,8 @@ TEST_F(RecordTest, WrittenFileByteForByte) {
        "ProgLink = tool\r\n"
        "StartMenu = \r\n"
        "DesktopIcon = \r\n"
-       "LoginAdmin = 0\r\n" +
+       "LoginAdmin = 0\r\n"
+       "MadeProgDir = 0\r\n" +
            EnglishLanguage("Tool") +
            "[StartMenu]\r\n"
            "Program = tool.lnk\r\n"
@@ -170,6 +171,7 @@ TEST_F(RecordTest, WrittenFileByteForByte) {
                    "StartMenu = C:\\Users\\me\\Start Menu\\Programs\\Zandor Demo\\\r\n"
                    "DesktopIcon = C:\\Users\\me\\Desktop\\Zandor Demo.lnk\r\n"
                    "LoginAdmin = 1\r\n"
+                   "MadeProgDir = 0\r\n"
                    "[Files]\r\n"
                    "F0001 = demo.exe\r\n"
                    "F0002 = docs\\manual.txt\r\n"

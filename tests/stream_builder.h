@@ -267,7 +267,9 @@ const size_t kSignedOptionalAt = kSignedPeAt + 24;
 struct SignedLayout {
   bool pe32plus = false;
   size_t padding = 0;     // zero bytes between "Pack" and the table
-  size_t tableSize = 24;  // bytes of the certificate table, written as 0xC5
+  // Bytes of the certificate table: one certificate entry whose DER value
+  // (a SEQUENCE of 0xC5 bytes) fills it; at most 137 bytes.
+  size_t tableSize = 24;
 };
 
 // Where the security directory's position and size fields are.
@@ -286,6 +288,13 @@ inline std::vector<uint8_t> SignPackage(std::vector<uint8_t> file, const SignedL
   file.insert(file.end(), layout.padding, 0);
   SetLE32(&file, SecurityDirectoryAt(layout.pe32plus), uint32_t(file.size()));
   SetLE32(&file, SecurityDirectoryAt(layout.pe32plus) + 4, uint32_t(layout.tableSize));
+  const size_t table = file.size();
   file.insert(file.end(), layout.tableSize, 0xC5);
+  if (layout.tableSize >= 10) {
+    SetLE32(&file, table, uint32_t(layout.tableSize));
+    SetLE32(&file, table + 4, 0x00020200);  // revision 2.0, PKCS #7 SignedData
+    file[table + 8] = 0x30;
+    file[table + 9] = uint8_t(layout.tableSize - 10);
+  }
   return file;
 }

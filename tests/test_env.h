@@ -17,6 +17,7 @@
 
 #include "actions/folders.h"
 #include "app/setup_state.h"
+#include "app/startup.h"
 #include "package/package.h"
 #include "runtime/audit_log.h"
 #include "runtime/filesys.h"
@@ -34,6 +35,7 @@
 // reset here and nowhere else.
 inline void ResetEverything() {
   ResetSetup();
+  ReleaseWorkFiles();
   ResetTestSystem();
   ResetProcessRunner();
   ResetLanguageTexts();

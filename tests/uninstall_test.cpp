@@ -373,7 +373,7 @@ TEST_F(UninstallRunTest, RemovalOrder) {
 }
 
 TEST_F(UninstallRunTest, DialogWithDelAllTakesEverythingButItself) {
-  Lay("");
+  Lay("MadeProgDir = 1\r\n");
   MessageBoxDoubleQueueAnswer(kIdYes);  // delete the copied file
   WindowDoubleClick(kUnDialogDelAll);
   WindowDoubleClick(kUnDialogOk);
@@ -385,9 +385,122 @@ TEST_F(UninstallRunTest, DialogWithDelAllTakesEverythingButItself) {
   EXPECT_EQ(WindowDoubleDroppedActions(), 0);
   ASSERT_EQ(MessageBoxDoubleBoxes().size(), 1u);
   EXPECT_EQ(MessageBoxDoubleBoxes()[0].flags, 0x24u);
-  EXPECT_NE(MessageBoxDoubleBoxes()[0].text.find(Win("outside\\copied.opt")), std::string::npos);
+  EXPECT_NE(MessageBoxDoubleBoxes()[0].text.find("outside\\copied.opt"), std::string::npos);
   const WindowDoubleControlRecord* ok = WindowDoubleControl(kUnDialogOk);
   EXPECT_EQ(ok, nullptr);  // the dialog is closed
+}
+
+// "Delete all" empties only a folder that the install made; and a known
+// folder of the profile is refused as the installation folder however the
+// record names it (here Downloads, reached through a link).
+TEST_F(UninstallRunTest, DelAllOnlyForAFolderTheInstallMadeAndNeverForAKnownFolder) {
+  Lay("");
+  WindowDoubleClick(kUnDialogDelAll);
+  WindowDoubleClick(kUnDialogOk);
+  WindowDoubleClick(kUnDialogOk);
+  MessageBoxDoubleQueueAnswer(kIdNo);
+  EXPECT_EQ(Run(""), kUninstallDone);
+  EXPECT_TRUE(Exists("inst/user.txt"));
+  EXPECT_FALSE(Exists("inst/app.exe"));
+  // The box is hidden: its click never reached it.
+  EXPECT_EQ(WindowDoubleDroppedActions(), 1);
+
+  Lay("MadeProgDir = 1\r\n");
+  SystemDoubleSetSpecialFolder(40, Win("profile\\"));
+  MakeFolder("profile");
+  std::error_code noLinks;
+  std::filesystem::create_directory_symlink(Native("inst"), Native("profile/Downloads"), noLinks);
+  if (noLinks) GTEST_SKIP() << "no symbolic links here: " << noLinks.message();
+  EXPECT_EQ(Run(" /Q"), kUninstallRefused);
+  EXPECT_TRUE(Exists("inst/app.exe"));
+  EXPECT_TRUE(Exists("inst/user.txt"));
+}
+
+// A subfolder that links out of the installation folder: its listed files
+// and everything "delete all" finds stay where the link points; the link
+// itself goes.
+TEST_F(UninstallRunTest, LinkedSubfolderIsUnlinkedNotFollowed) {
+  Lay("MadeProgDir = 1\r\n");
+  Write("elsewhere/data.bin", "keep");
+  Write("elsewhere/deep/x.txt", "keep");
+  std::filesystem::remove_all(Native("inst/sub"));
+  std::error_code noLinks;
+  std::filesystem::create_directory_symlink(Native("elsewhere"), Native("inst/sub"), noLinks);
+  if (noLinks) GTEST_SKIP() << "no symbolic links here: " << noLinks.message();
+  WindowDoubleClick(kUnDialogDelAll);
+  WindowDoubleClick(kUnDialogOk);
+  WindowDoubleClick(kUnDialogOk);
+  MessageBoxDoubleQueueAnswer(kIdNo);
+  EXPECT_EQ(Run(""), kUninstallDone);
+  EXPECT_EQ(Read(Native("elsewhere/data.bin")), "keep");
+  EXPECT_EQ(Read(Native("elsewhere/deep/x.txt")), "keep");
+  EXPECT_FALSE(std::filesystem::is_symlink(Native("inst/sub")));
+  EXPECT_FALSE(Exists("inst/user.txt"));
+}
+
+// Hostile task lines: a system key (Run, exefile), a link outside the link
+// folders; and the question names every copied file, however many.
+TEST_F(UninstallRunTest, HostileTaskLinesTouchNoSystemKeyAndNoForeignLink) {
+  Lay("");
+  const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+  RegistryDoubleSetString(kHkeyCurrentUser, run, "Other", "x");
+  RegistryDoubleSetString(kHkeyClassesRoot, "exefile\\shell\\open\\command", "", "\"%1\"");
+  Write("outside/foreign.lnk", "x");
+  std::string tasks = "[UserTask]\r\nNumber = 23\r\nTask1 = 6|2147483649|" + run + "|Other\r\n" +
+                      "Task2 = 6|2147483648|exefile\\shell\\open\\command|\r\n" +
+                      "Task3 = 0|" + Win("outside\\foreign.lnk") + "\r\n";
+  for (int i = 4; i <= 23; ++i) {
+    Write("outside/copy" + std::to_string(i) + ".opt", "x");
+    tasks += "Task" + std::to_string(i) + " = 5|" + Win("outside\\copy" + std::to_string(i) + ".opt") + "\r\n";
+  }
+  std::string record = Read("inst/uninstall.dat");
+  record = record.substr(0, record.find("[UserTask]")) + tasks;
+  Write("inst/uninstall.dat", record);
+  WindowDoubleClick(kUnDialogOk);
+  WindowDoubleClick(kUnListNo);
+  WindowDoubleClick(kUnDialogOk);
+  EXPECT_EQ(Run(""), kUninstallDone);
+  EXPECT_TRUE(Value(kHkeyCurrentUser, run, "Other"));
+  EXPECT_TRUE(Value(kHkeyClassesRoot, "exefile\\shell\\open\\command", ""));
+  EXPECT_TRUE(Exists("outside/foreign.lnk"));
+  // Twenty files: the question is a window with every one in its list.
+  EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
+  EXPECT_EQ(WindowDoubleDroppedActions(), 0);
+  EXPECT_TRUE(Exists("outside/copy23.opt"));
+}
+
+// /CLEANUP deletes only the uninstaller its own cleanup copy was made from:
+// never from a program that is no cleanup copy, never a file with other
+// bytes than its own.
+TEST_F(UninstallRunTest, CleanupDeletesOnlyTheUninstallerItWasCopiedFrom) {
+  SystemDoubleSetTempPath(dir_ + "/temp");
+  Write("app/Uninstall.exe", "uninstaller");
+  Write("app/other.exe", "someone's program");
+  Write("temp/zd-uninstall-0123ABCD/cleanup.exe", "uninstaller");
+  Write("temp/stray.exe", "uninstaller");
+  const std::string app = "\"" + Win("app") + "\" ";
+  const std::string copy = Win("temp\\zd-uninstall-0123ABCD\\cleanup.exe");
+  EXPECT_EQ(RunUninstaller("x /CLEANUP " + app + "other.exe", Win("temp\\stray.exe"), false), kUninstallRefused);
+  EXPECT_EQ(RunUninstaller("x /CLEANUP " + app + "Uninstall.exe", Win("temp\\stray.exe"), false), kUninstallRefused);
+  EXPECT_EQ(RunUninstaller("x /CLEANUP " + app + "other.exe", copy, false), kUninstallRefused);
+  EXPECT_TRUE(Exists("app/other.exe"));
+  EXPECT_TRUE(Exists("app/Uninstall.exe"));
+  EXPECT_EQ(RunUninstaller("x /CLEANUP " + app + "Uninstall.exe", copy, false), kUninstallDone);
+  EXPECT_FALSE(Exists("app/Uninstall.exe"));
+  EXPECT_TRUE(Exists("app/other.exe"));
+}
+
+TEST_F(UninstallRunTest, FileListQuestionAnswersYesOnlyForOk) {
+  UninstallData data;
+  ReadUninstallData(Native("none.dat"), &data);
+  const std::vector<std::string> files = {"C:\\a.txt", "C:\\b.txt"};
+  WindowDoubleClick(kUnListYes);
+  EXPECT_TRUE(AskAboutFileList(data, "Delete?", files));
+  WindowDoubleClick(kUnListNo);
+  EXPECT_FALSE(AskAboutFileList(data, "Delete?", files));
+  WindowDoubleCloseRequest();
+  EXPECT_FALSE(AskAboutFileList(data, "Delete?", files));
+  EXPECT_EQ(WindowDoubleDroppedActions(), 0);
 }
 
 TEST_F(UninstallRunTest, DialogShowsTheRecordsTextsAndNoDelAllHidesTheBox) {

@@ -74,7 +74,8 @@ void CreateShellLink(const ShellLinkFields& link) {
     shown.arguments = kUrlHandlerArguments + shown.target;
     shown.target = GetFolderPath(kFolderSystem) + kUrlHandlerProgram;
   }
-  AuditStep("link", "made", OsCreateShellLink(shown), shown.linkFile + "  ->  " + shown.target);
+  AuditStep("link", "made", OsCreateShellLink(shown), shown.linkFile + "  ->  " + shown.target,
+            "the shell did not make the link");
 }
 
 std::string ProgramLinkName(const ProgramLink& program) {

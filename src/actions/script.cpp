@@ -100,10 +100,10 @@ std::string ScriptCodeText(ScriptLanguage language, const ScriptValues& values, 
 
 void RunScript(const std::string& path, const ScriptValues& values) {
   std::string bytes;
-  if (!ReadScriptFile(path, &bytes)) return AuditStep("script", "", false, path);
+  if (!ReadScriptFile(path, &bytes)) return AuditStep("script", "", false, path, "script file cannot be read");
   const ScriptLanguage language = ScriptLanguageOf(path);
   const std::string code = ScriptCodeText(language, values, bytes);
   if (language == kScriptNone || !OsScriptControlPresent()) return AuditLine("script  not run  " + path);
   const bool ran = OsRunScriptCode(language == kScriptVbs ? "VBScript" : "JScript", kScriptTimeoutMs, code);
-  AuditStep("script", "run", ran, path);
+  AuditStep("script", "run", ran, path, "the script host refused the script");
 }

@@ -14,7 +14,7 @@
 namespace {
 
 const size_t kUserFolderCount = sizeof kUserFolders / sizeof kUserFolders[0];
-const char kHandoverName[] = "elevate.ini";
+const char kHandoverSuffix[] = ".elevate.ini";
 // How often the waiting process looks at the elevated one while it drains
 // its own window's events.
 const int32_t kWaitSlice = 100;
@@ -172,7 +172,10 @@ ElevationAnswer RunElevated(const std::string& workFolder, const std::string& ex
                             ElevationState* state) {
   if (state->prompted || workFolder.empty()) return kElevationRefused;
   state->prompted = true;
-  const std::string path = workFolder + kHandoverName;
+  // Beside the work folder, not in it: the work folder is private to this
+  // account, and an administrator who answered the prompt with his own
+  // account could not read it there.
+  const std::string path = workFolder.substr(0, workFolder.size() - 1) + kHandoverSuffix;
   if (!WriteHandover(path, handover)) {
     AuditStep("elevate", "handover", false, path);
     return kElevationRefused;

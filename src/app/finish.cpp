@@ -9,6 +9,7 @@
 
 void DeleteWorkFolder(const std::string& workFolder) {
   if (workFolder.empty()) return;
+  ReleaseWorkFiles();
   DeleteFolder(workFolder, "*.*", 0);
 }
 

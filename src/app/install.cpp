@@ -84,11 +84,18 @@ void CopyProgramFiles(InstallContext* context) {
   const std::string& target = context->result->installDir;
   if (!FolderExists(target)) {
     context->result->installDirFailed = !TryWithLogin([&] { return EnsureFolderExists(target); });
-    AuditStep("install", "folder made", !context->result->installDirFailed, target);
+    context->result->installDirCreated = !context->result->installDirFailed;
+    AuditStep("install", "folder made", !context->result->installDirFailed, target, "folder cannot be made");
+  } else {
+    // A folder that an earlier install made stays one the install made; the
+    // copy below may replace its record with the package's prepared one.
+    context->result->installDirCreated = RecordSaysFolderMade(target);
   }
   g_copy = CopyProgress();
   g_copy.sink = context->progress;
-  const bool opened = OpenPackage(context->paths->workFolder + "setup.pck", g_copy.sink ? CountCopiedFile : nullptr);
+  // Only the setup.pck that came in the package and is held since.
+  const std::string pck = context->paths->workFolder + "setup.pck";
+  const bool opened = IsHeldWorkFile(pck) && OpenPackage(pck, g_copy.sink ? CountCopiedFile : nullptr);
   g_copy.total = CountedPackageBytes();
   if (g_copy.sink) g_copy.sink->setMaximum(ProgressBarUnits(g_copy.total, g_copy.total));
   // A missing or refused package copies nothing and says nothing; a file of
@@ -215,6 +222,7 @@ void SaveUninstallRecord(InstallContext* context) {
   record.desktopLinkPath = context->result->desktopLinkPath;
   record.loginAdmin = context->loggedInAsAdmin && *context->loggedInAsAdmin != 0;
   record.taskRecords = context->result->taskRecords;
+  record.installDirCreated = context->result->installDirCreated;
   WriteUninstallRecord(record);
   const std::string recordPath = UninstallRecordPath(record.installDir);
   // The store reports no failure of its own: a record that is not there
@@ -227,7 +235,7 @@ void SaveUninstallRecord(InstallContext* context) {
 // The setup author's script from the work folder, when setup.ini names one
 // that is there, with the folders this install used.
 bool WantsScript(const InstallContext& context) {
-  return !context.config->scriptFile.empty() && FileExists(context.paths->workFolder + context.config->scriptFile);
+  return !context.config->scriptFile.empty() && IsHeldWorkFile(context.paths->workFolder + context.config->scriptFile);
 }
 void RunSetupScript(InstallContext* context) {
   ScriptValues values;

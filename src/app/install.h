@@ -32,6 +32,8 @@ struct InstallResult {
   bool installDirFailed = false;  // the installation folder could not be made
   bool stepFailed = false;        // a program file or the uninstall record did not go down
   bool filesFailed = false;       // a program file did not go down
+  // This install, or the one before it that recorded so, made the folder.
+  bool installDirCreated = false;
 };
 
 // The install page's progress bar, in the units of ProgressBarUnits.

@@ -93,17 +93,25 @@ int SetupMain() {
   PrepareWorkFolderName(&s.paths, elevatedRun);
   // Step 4, the built-in header icon, is loaded into the wizard window when
   // the wizard prepares its pages.
-  if (!CreateWorkFolder(s.paths.workFolder, elevatedRun)) outcome.startFailed = true;
-  if (!UnpackSetupFiles(s.paths)) outcome.startFailed = true;
-  s.languageFile = ReadConfigurationAndLanguage(s.paths, &s.product, &s.languageNumber,
-                                                s.elevation.handover.languageFile);
-  if (elevatedRun && !s.languageFile.empty() && s.languageFile == s.elevation.handover.languageFile) {
-    s.languageNumber = s.elevation.handover.languageNumber;
+  // Without a work folder of its own, or with files in it that changed
+  // after their unpacking, the run installs nothing.
+  const bool haveWorkFolder = CreateWorkFolder(s.paths.workFolder);
+  if (haveWorkFolder && !UnpackSetupFiles(s.paths)) outcome.startFailed = true;
+  const bool workReady = haveWorkFolder && HoldWorkFiles(s.paths);
+  if (!workReady) outcome.startFailed = true;
+  if (workReady) {
+    s.languageFile = ReadConfigurationAndLanguage(s.paths, &s.product, &s.languageNumber,
+                                                  s.elevation.handover.languageFile);
+    if (elevatedRun && !s.languageFile.empty() && s.languageFile == s.elevation.handover.languageFile) {
+      s.languageNumber = s.elevation.handover.languageNumber;
+    }
   }
   // A run elevated at Install was through the running check and the
   // before-hook in the starting process already.
   const bool atInstall = elevatedRun && s.elevation.handover.atInstall;
-  if (!outcome.startFailed && HandedOverAtStartup(&s)) {
+  if (!workReady) {
+    if (haveWorkFolder) DeleteWorkFolder(s.paths.workFolder);
+  } else if (!outcome.startFailed && HandedOverAtStartup(&s)) {
     DeleteWorkFolder(s.paths.workFolder);
   } else if (!atInstall && !WarnIfProgramRunning(s.product, s.paths.workFolder, &s.flags.programRunning)) {
     outcome.runningCancelled = true;

@@ -3,12 +3,20 @@
 // setup.ini, language, program-running check. SetupMain runs them in order.
 #include "app/startup.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
 #include "actions/running.h"
 #include "app/admin.h"
 #include "app/finish.h"
+#include "package/entry_block.h"
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/elevation.h"
+#include "platform/guard.h"
 #include "platform/system.h"
 #include "runtime/audit_log.h"
 #include "runtime/filesys.h"
@@ -31,9 +39,10 @@ void ReadRunOptions(RunOptions* options) {
 
 // A GUID names the work folder. Should the system give none, a name in the
 // same form is made from the process id and the clock and taken only while
-// nothing is at that path, so the folder deleted at the end is one this run
-// made. Without a temporary folder, or without a free name, there is no work
-// folder at all: the temporary folder itself must never become one.
+// nothing is at that path. Either way the folder is then created only where
+// nothing is (CreateWorkFolder), so the folder deleted at the end is one this
+// run made. Without a temporary folder, or without a free name, there is no
+// work folder at all: the temporary folder itself must never become one.
 std::string NewWorkFolder(bool elevated) {
   std::string temp = elevated ? AddBackslash(OsGetWindowsDirectory()) + "Temp\\" : GetTemporaryFolder();
   if (temp.empty()) return std::string();
@@ -56,18 +65,127 @@ void PrepareWorkFolderName(RunPaths* paths, bool elevated) {
   OsSetEnvironment("SetupExeDir", paths->setupFolder);
 }
 
-bool CreateWorkFolder(const std::string& work, bool elevated) {
-  const bool made = !work.empty() && (elevated ? OsCreateAdminFolder(work)
-                                               : TryWithLogin([&] { return CreateFolder(work); }));
-  AuditStep("start", "work folder", made, work);
+bool CreateWorkFolder(const std::string& work) {
+  std::string folder = work;
+  while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  // Private and new: a folder that is there already, even one this account
+  // made, is someone else's, and the run does not use it.
+  const bool made = !folder.empty() && TryWithLogin([&] { return OsCreatePrivateFolder(folder); });
+  if (made) {
+    AuditLine("start  work folder  " + work);
+  } else if (folder.empty()) {
+    AuditLine("start  failed  no temporary folder");
+  } else if (FileSize(folder) != -1) {
+    AuditLine("start  failed  something is at the work folder's name already  " + work);
+  } else {
+    AuditStep("start", "work folder", false, work);
+  }
   if (!made) ShowCopyError();
   return made;
+}
+
+namespace {
+
+struct HeldFile {
+  std::string path;
+  OsFile file = nullptr;
+};
+// The files of the work folder that the run holds from their unpacking to
+// the end (ReleaseWorkFiles).
+std::vector<HeldFile> g_heldFiles;
+bool g_holding = false;  // HoldWorkFiles ran since the last release
+
+// The held file has exactly the bytes of the entry, read from the program's
+// own package: what was unpacked, not what another process put in its place
+// before the hold began.
+bool SameAsEntry(OsFile held, const uint8_t* data, uint32_t size) {
+  if (OsFileLength(held) != int64_t(size) || !OsSeekFile(held, 0)) return false;
+  std::vector<uint8_t> piece(std::min<uint32_t>(size, kExtractChunk));
+  for (uint32_t done = 0; done < size;) {
+    const uint32_t count = std::min<uint32_t>(size - done, kExtractChunk);
+    uint32_t got = 0;
+    if (!OsReadFile(held, piece.data(), count, &got) || got != count) return false;
+    if (std::memcmp(piece.data(), data + done, count) != 0) return false;
+    done += count;
+  }
+  return OsSeekFile(held, 0);
+}
+
+enum HoldResult { kHeld, kNotUnpacked, kHoldRefused, kHoldDiffers };
+
+HoldResult HoldEntry(OsFile package, const std::string& workFolder, const PackageEntry& entry) {
+  std::unique_ptr<uint8_t[]> block;
+  const uint32_t stored = entry.size > 0 ? static_cast<uint32_t>(entry.storedSize) : 0;
+  if (stored > 0) {
+    block.reset(new (std::nothrow) uint8_t[size_t(stored) + 1]);
+    uint32_t got = 0;
+    if (!block || !OsReadFile(package, block.get(), stored, &got) || got != stored) return kNotUnpacked;
+  }
+  if (!IsSafeEntryName(entry.name, false)) return kNotUnpacked;
+  const std::string path = workFolder + entry.name;
+  std::unique_ptr<uint8_t[]> expanded;
+  // A block that failed its checks was never written.
+  if (stored > 0 && CheckEntryBlock(entry, block.get(), stored, &expanded) != kEntryBlockGood) return kNotUnpacked;
+  if (FileSize(path) == -1) return kNotUnpacked;
+  OsFile held = OsOpenFile(path, kOsOpenReadHeld);
+  if (held == nullptr) return kHoldRefused;
+  const uint8_t* data = expanded ? expanded.get() : block.get();
+  if (!SameAsEntry(held, data, stored > 0 ? static_cast<uint32_t>(entry.size) : 0)) {
+    OsCloseFile(held);
+    return kHoldDiffers;
+  }
+  g_heldFiles.push_back({path, held});
+  return kHeld;
+}
+
+}  // namespace
+
+bool HoldWorkFiles(const RunPaths& paths) {
+  ReleaseWorkFiles();
+  g_holding = true;
+  if (paths.workFolder.empty()) return false;
+  // A package that did not open unpacked nothing: nothing to hold.
+  const bool opened = OpenPackage(paths.exePath, nullptr);
+  ClosePackage();
+  if (!opened) return true;
+  OsFile package = OsOpenFile(paths.exePath, kOsOpenRead);
+  bool good = package != nullptr && OsSeekFile(package, Package().dataStart);
+  for (const PackageEntry& entry : Package().entries) {
+    if (!good) break;
+    if (entry.kind != kEntryKindFile) continue;
+    const HoldResult result = HoldEntry(package, paths.workFolder, entry);
+    if (result == kHoldRefused) AuditStep("start", "", false, "cannot hold  " + paths.workFolder + entry.name, "in use");
+    if (result == kHoldDiffers) AuditLine("start  failed  changed after unpacking  " + paths.workFolder + entry.name);
+    good = result == kHeld || result == kNotUnpacked;
+  }
+  OsCloseFile(package);
+  if (good) return true;
+  ShowCopyError();
+  // Nothing of the work folder counts as held any more.
+  for (const HeldFile& held : g_heldFiles) OsCloseFile(held.file);
+  g_heldFiles.clear();
+  return false;
+}
+
+bool IsHeldWorkFile(const std::string& path) {
+  if (!g_holding) return FileExists(path);
+  for (const HeldFile& held : g_heldFiles) {
+    if (EqualNoCase(held.path, path)) return true;
+  }
+  return false;
+}
+
+void ReleaseWorkFiles() {
+  for (const HeldFile& held : g_heldFiles) OsCloseFile(held.file);
+  g_heldFiles.clear();
+  g_holding = false;
 }
 
 bool UnpackSetupFiles(const RunPaths& paths) {
   if (paths.workFolder.empty()) return false;
   const bool opened = OpenPackage(paths.exePath, nullptr);
-  AuditLine(std::string("start  package  ") + (opened ? "opened  " : "refused  ") + paths.exePath);
+  AuditLine(std::string("start  package  ") + (opened ? "opened  " : "refused  ") + paths.exePath +
+            (opened ? "" : std::string("  ") + PackageOpenResultText(Package().lastResult)));
   const bool unpacked = ExtractPackage(paths.workFolder, "");
   AuditLine(std::string("start  package  ") + (unpacked ? "unpacked" : "failed"));
   if (!unpacked) ShowCopyError();

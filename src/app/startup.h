@@ -22,15 +22,30 @@ void InitRuntime(const ProductInfo& product);
 void ReadRunOptions(RunOptions* options);
 // Names a fresh work folder, fills *paths and publishes the setup folder as
 // "SetupExeDir". Nothing is created yet. An elevated run (elevated) puts it
-// into the Windows folder's Temp, where the user who started setup cannot
-// put files of his own beside the ones it will run.
+// into the Windows folder's Temp, where the user who started setup can
+// neither add nor rename anything.
 void PrepareWorkFolderName(RunPaths* paths, bool elevated = false);
-// Creates the work folder (one retry after the login); the copy-error box
-// when that fails. An elevated run's folder is writable by administrators
-// and the system only.
-bool CreateWorkFolder(const std::string& work, bool elevated = false);
+// Creates the work folder, private to this account and only where nothing
+// is (one retry after the login); the copy-error box when that fails. A run
+// without its work folder installs nothing. An elevated run's folder belongs
+// to the administrators, so the user's own unelevated processes are shut out.
+bool CreateWorkFolder(const std::string& work);
 // Extracts the package appended to the executable into the work folder.
 bool UnpackSetupFiles(const RunPaths& paths);
+// Holds every unpacked file of the work folder open so that nobody may
+// write, rename or delete it, and checks that each holds the bytes of its
+// entry in the executable's package; the files the run reads or runs later
+// (setup.pck, the hooks, the script) are used only while held. False, after
+// the copy-error box, when a file cannot be held or was changed after its
+// unpacking: the run then installs nothing. Entries that were not unpacked
+// (damaged, refused names) are not held and count as absent.
+bool HoldWorkFiles(const RunPaths& paths);
+// path is a file that HoldWorkFiles holds (any case). Before any hold is
+// made (a caller that put the work folder's files in place itself, as the
+// tests do), every file that is there counts.
+bool IsHeldWorkFile(const std::string& path);
+// Closes the held files and ends the hold; DeleteWorkFolder does it first.
+void ReleaseWorkFiles();
 // Start-up read of setup.ini, then the language: chosen from the list (the
 // choice dialog when the user's language is not listed) and loaded. A
 // chosen file (an elevated run's handover) is taken as it is when the list

@@ -7,14 +7,29 @@
 
 #include "package/entry_block.h"
 #include "package/package.h"
+#include "platform/guard.h"
 #include "platform/system.h"
 #include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 #include "runtime/rights.h"
+#include "runtime/text.h"
 
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// The folder's final path is the destination's or lies below it. Without a
+// final path for the destination (a system that cannot tell), or for a
+// folder that is not there, nothing is refused.
+bool FinalPathInside(const std::string& folder, const std::string& finalDestination) {
+  if (finalDestination.empty()) return true;
+  const std::string final = OsFinalPath(folder);
+  // No folder there: the write fails on its own.
+  if (final.empty()) return true;
+  const std::string base = AddBackslash(finalDestination);
+  const std::string path = AddBackslash(final);
+  return path.size() >= base.size() && EqualNoCase(path.substr(0, base.size()), base);
+}
 
 void Drain(ExtractDrain drain) {
   if (drain) drain();
@@ -129,6 +144,7 @@ const char* ExtractOutcomeText(ExtractOutcome outcome) {
     case kExtractNotReplaced: return "existing file cannot be replaced";
     case kExtractWriteFailed: return "file cannot be written";
     case kExtractReadFailed: return "package file ends early";
+    case kExtractOutsideLink: return "its folder is a link to outside the destination";
   }
   return "unknown";
 }
@@ -255,6 +271,11 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
   std::set<std::string> madeFolders;
   std::string readyFolder;
   bool ready = false;
+  // A subfolder that is a link (junction, symbolic link) to somewhere
+  // outside the destination is never written through: its final path must
+  // lie in the destination's.
+  const std::string finalDestination = OsFinalPath(folder);
+  bool inside = true;
   while (NextPackageEntry()) {
     const PackageEntry& entry = CurrentPackageEntry();
     bool listed = IsListedExtension(EntryExtension(entry.name), noCopyList);
@@ -281,8 +302,14 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
         if (safe && !(ready && part == readyFolder)) {
           ready = CreateFolderPath(folder + part) || FolderExists(folder + part);
           readyFolder = part;
+          inside = part.empty() || FinalPathInside(folder + part, finalDestination);
         }
-        outcome = ExtractEntryInto(folder, true, safe && madeFolders.count(part) != 0, drain);
+        if (safe && !inside) {
+          ExtractEntryInto(folder, false, false, drain);
+          outcome = kExtractOutsideLink;
+        } else {
+          outcome = ExtractEntryInto(folder, true, safe && madeFolders.count(part) != 0, drain);
+        }
         if (outcome != kExtractWritten) complete = false;
         AuditFile(folder + entry.name, outcome, false);
       }

@@ -31,6 +31,7 @@ enum ExtractOutcome {
   kExtractWriteFailed,  // created, but the bytes or times did not go down
   kExtractReadFailed,   // the package file ended early: the stream is lost
   kExtractNotReplaced,  // written, but the system would not put it in place of the existing file
+  kExtractOutsideLink,  // its folder is a link whose final path lies outside the destination
 };
 const char* ExtractOutcomeText(ExtractOutcome outcome);
 // The login retry (TryWithLogin) around one whole file write, write(job):

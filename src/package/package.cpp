@@ -96,22 +96,26 @@ PackageOpenResult ParseDirectory(const uint8_t* directory, uint32_t size) {
 //                              directories at +96 / +112, 8 bytes each
 //   directory 4 (security): position of the certificate table (a FILE
 //                              offset, not an address) and its size
-// A table that is there must end exactly at the end of the file and be
-// preceded by the trailer and at most 7 zero bytes of alignment. Answers the
-// end of the package (the position after "Pack"), kPackageNoMagic for a file
-// that is no signed program or carries no package before its table, and
-// kPackageBadSignature for a table that cannot be right.
-PackageOpenResult FindSignedPackageEnd(OsFile file, int64_t fileSize, int64_t* packageEnd) {
+// The signature's digest leaves the table out, so whatever the table holds
+// beyond its certificates can be changed without breaking the signature.
+// Hence, once a file names a table, the package is looked for only before
+// it, never at the end of the file, and the table must hold certificates
+// and nothing else (CheckCertificateTable).
+
+// A security directory that names a table of size 0 counts as none.
+enum SecurityDirectory { kNoSecurityDirectory, kSecurityDirectoryFound, kSecurityDirectoryUnreadable };
+
+SecurityDirectory ReadSecurityDirectory(OsFile file, int64_t fileSize, uint32_t* tableAt, uint32_t* tableSize) {
   uint8_t dos[64];
-  if (fileSize < int64_t(sizeof dos) || !ReadAt(file, 0, dos, sizeof dos)) return kPackageNoMagic;
-  if (dos[0] != 'M' || dos[1] != 'Z') return kPackageNoMagic;
+  if (fileSize < int64_t(sizeof dos) || !ReadAt(file, 0, dos, sizeof dos)) return kNoSecurityDirectory;
+  if (dos[0] != 'M' || dos[1] != 'Z') return kNoSecurityDirectory;
   const uint32_t header = LoadLE32(dos + 0x3C);
   // The signature, the COFF header and the optional header up to the end of
   // the PE32+ data directory 4.
   uint8_t pe[24 + 112 + 5 * 8];
-  if (uint64_t(header) + sizeof pe > uint64_t(fileSize)) return kPackageNoMagic;
-  if (!ReadAt(file, header, pe, sizeof pe)) return kPackageUnreadable;
-  if (LoadLE32(pe) != 0x00004550) return kPackageNoMagic;
+  if (uint64_t(header) + sizeof pe > uint64_t(fileSize)) return kNoSecurityDirectory;
+  if (!ReadAt(file, header, pe, sizeof pe)) return kSecurityDirectoryUnreadable;
+  if (LoadLE32(pe) != 0x00004550) return kNoSecurityDirectory;
   const uint32_t optionalSize = pe[20] | uint32_t(pe[21]) << 8;
   const uint8_t* optional = pe + 24;
   const uint32_t optionalMagic = optional[0] | uint32_t(optional[1]) << 8;
@@ -121,15 +125,80 @@ PackageOpenResult FindSignedPackageEnd(OsFile file, int64_t fileSize, int64_t* p
   } else if (optionalMagic == 0x20B) {
     countAt = 108;
   } else {
-    return kPackageNoMagic;
+    return kNoSecurityDirectory;
   }
   const uint32_t securityAt = countAt + 4 + 4 * 8;
-  if (optionalSize < securityAt + 8 || LoadLE32(optional + countAt) < 5) return kPackageNoMagic;
-  const uint32_t tableAt = LoadLE32(optional + securityAt);
-  const uint32_t tableSize = LoadLE32(optional + securityAt + 4);
-  if (tableAt == 0 && tableSize == 0) return kPackageNoMagic;  // not signed
+  if (optionalSize < securityAt + 8 || LoadLE32(optional + countAt) < 5) return kNoSecurityDirectory;
+  *tableAt = LoadLE32(optional + securityAt);
+  *tableSize = LoadLE32(optional + securityAt + 4);
+  if (*tableAt == 0 && *tableSize == 0) return kNoSecurityDirectory;
+  return kSecurityDirectoryFound;
+}
+
+// Length of a DER value (tag, length, contents) from its first bytes, or 0
+// when they are no definite-length SEQUENCE.
+uint64_t DerSequenceLength(const uint8_t* der, uint32_t available) {
+  if (available < 2 || der[0] != 0x30) return 0;
+  if (der[1] < 0x80) return 2 + uint64_t(der[1]);
+  const uint32_t count = der[1] & 0x7F;
+  if (count == 0 || count > 4 || available < 2 + count) return 0;
+  uint64_t length = 0;
+  for (uint32_t i = 0; i < count; i++) length = length << 8 | der[2 + i];
+  return 2 + count + length;
+}
+
+// The certificate table: entries back to back, each starting 8-aligned
+// within the table:
+//   0  dwLength          uint32, the entry with its header
+//   4  wRevision         uint16, 0x0200 (or the older 0x0100)
+//   6  wCertificateType  uint16, 2: a PKCS #7 SignedData
+//   8  bCertificate      one DER SEQUENCE
+// An entry's length may exceed its DER value by at most 7 alignment bytes,
+// and those, like the alignment after an entry, must be zeros; the entries
+// must fill the table exactly. So no byte of the table lies outside a
+// certificate, and a package cannot hide in it. At most 8 entries.
+bool CheckCertificateTable(OsFile file, uint32_t tableAt, uint32_t tableSize) {
+  const uint32_t kMaxEntries = 8;
+  const uint32_t kMaxPadding = 7;
+  uint32_t at = 0;
+  for (uint32_t count = 0; at < tableSize; count++) {
+    if (count == kMaxEntries || tableSize - at < 16) return false;
+    uint8_t head[8 + 6];
+    if (!ReadAt(file, int64_t(tableAt) + at, head, sizeof head)) return false;
+    const uint32_t length = LoadLE32(head);
+    const uint32_t revision = head[4] | uint32_t(head[5]) << 8;
+    const uint32_t type = head[6] | uint32_t(head[7]) << 8;
+    if ((revision != 0x0200 && revision != 0x0100) || type != 2) return false;
+    if (length < 8 || length > tableSize - at) return false;
+    const uint64_t der = DerSequenceLength(head + 8, sizeof head - 8);
+    if (der == 0 || 8 + der > length || length - (8 + der) > kMaxPadding) return false;
+    // The entry's own padding and the alignment after it, up to 14 bytes.
+    const uint32_t derEnd = at + 8 + uint32_t(der);
+    uint32_t next = at + length;
+    next = next + (8 - next % 8) % 8;
+    if (next > tableSize) next = tableSize;
+    uint8_t zeros[2 * kMaxPadding];
+    const uint32_t padding = next - derEnd;
+    if (padding > sizeof zeros) return false;
+    if (padding > 0 && !ReadAt(file, int64_t(tableAt) + derEnd, zeros, padding)) return false;
+    for (uint32_t i = 0; i < padding; i++) {
+      if (zeros[i] != 0) return false;
+    }
+    at = next;
+  }
+  return at == tableSize && tableSize > 0;
+}
+
+// Where the package of a signed program ends (the position after "Pack"):
+// the table must end exactly at the end of the file and be preceded by the
+// trailer and at most 7 zero bytes of alignment. Answers kPackageNoMagic for
+// a signed program that carries no package before its table, and
+// kPackageBadSignature for a table that cannot be right.
+PackageOpenResult FindSignedPackageEnd(OsFile file, int64_t fileSize, uint32_t tableAt, uint32_t tableSize,
+                                       int64_t* packageEnd) {
   if (tableSize == 0 || tableAt < kPackageTrailerSize) return kPackageBadSignature;
   if (uint64_t(tableAt) + tableSize != uint64_t(fileSize)) return kPackageBadSignature;
+  if (!CheckCertificateTable(file, tableAt, tableSize)) return kPackageBadSignature;
 
   const uint32_t kMaxPadding = 7;
   uint8_t before[kPackageTrailerSize + kMaxPadding];
@@ -163,12 +232,23 @@ PackageOpenResult LoadPackage(const std::string& path) {
 
   uint8_t trailer[kPackageTrailerSize];
   if (!ReadAt(file, fileSize - kPackageTrailerSize, trailer, sizeof trailer)) return kPackageUnreadable;
-  if (LoadLE32(trailer + 12) != kPackageMagic) {
-    // From here on the package ends where the certificate table begins.
-    PackageOpenResult signedResult = FindSignedPackageEnd(file, fileSize, &fileSize);
+  const bool endsInMagic = LoadLE32(trailer + 12) == kPackageMagic;
+  uint32_t tableAt = 0, tableSize = 0;
+  SecurityDirectory security = ReadSecurityDirectory(file, fileSize, &tableAt, &tableSize);
+  if (security == kSecurityDirectoryUnreadable) return kPackageUnreadable;
+  // An unsigned program whose headers name an empty table at some position
+  // is read as it ends.
+  if (security == kSecurityDirectoryFound && !(endsInMagic && tableSize == 0)) {
+    // From here on the package ends where the certificate table begins; a
+    // "Pack" at the end of the file lies inside the table.
+    PackageOpenResult signedResult = FindSignedPackageEnd(file, fileSize, tableAt, tableSize, &fileSize);
+    if (signedResult == kPackageBadSignature && endsInMagic) return kPackageInCertificateTable;
+    if (signedResult == kPackageNoMagic && endsInMagic) return kPackageInCertificateTable;
     if (signedResult != kPackageOpened) return signedResult;
     if (fileSize < kPackageTrailerSize) return kPackageNoMagic;
     if (!ReadAt(file, fileSize - kPackageTrailerSize, trailer, sizeof trailer)) return kPackageUnreadable;
+  } else if (!endsInMagic) {
+    return kPackageNoMagic;
   }
   if (fileSize > INT32_MAX) return kPackageBadTrailer;
   uint32_t unpackedSize = LoadLE32(trailer);
@@ -216,6 +296,8 @@ const char* PackageOpenResultText(PackageOpenResult result) {
     case kPackageBadEntry: return "a directory entry has impossible sizes";
     case kPackageDataOverrun: return "the file blocks run into the directory";
     case kPackageBadSignature: return "the certificate table of the signed program is damaged";
+    case kPackageInCertificateTable:
+      return "the package sits inside the certificate table, outside the signature: a damaged or tampered installer";
   }
   return "unknown";
 }
@@ -244,6 +326,7 @@ bool PackageIsDamaged() {
     case kPackageBadEntry:
     case kPackageDataOverrun:
     case kPackageBadSignature:
+    case kPackageInCertificateTable:
       return true;
     default:
       return false;

@@ -28,6 +28,7 @@ enum PackageOpenResult {
   kPackageBadEntry,        // an entry's sizes cannot be right
   kPackageDataOverrun,     // the blocks run past the directory
   kPackageBadSignature,    // a signed program whose certificate table cannot be right
+  kPackageInCertificateTable,  // a signed program that ends in "Pack" inside its certificate table
 };
 struct PackageEntry {
   std::string name;

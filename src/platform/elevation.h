@@ -34,12 +34,6 @@ enum OsElevatedStart { kElevatedStarted, kElevatedDeclined, kElevatedFailed };
 // caller closes it). Declined: the user said no to the prompt.
 OsElevatedStart OsStartElevated(const std::string& program, const std::string& parameters, OsHandle* process);
 
-// Creates a folder whose access list lets only administrators and the
-// system in (full access, inherited by what is made in it, nothing from the
-// folder above): a user without elevation can neither add nor change a file
-// in it. False when it exists already or cannot be made.
-bool OsCreateAdminFolder(const std::string& path);
-
 // The process's user as a security identifier in text form ("S-1-5-..."),
 // empty when it cannot be read.
 std::string OsGetUserSid();

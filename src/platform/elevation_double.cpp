@@ -17,7 +17,6 @@ struct ElevationDouble {
   std::vector<ElevationDoubleStart> starts;
   std::string sid = "S-1-5-21-1000";
   std::string userRegistry;
-  std::vector<std::string> adminFolders;
 };
 
 ElevationDouble& Double() {
@@ -72,16 +71,6 @@ OsElevatedStart OsStartElevated(const std::string& program, const std::string& p
   *process = started.process;
   return kElevatedStarted;
 }
-
-bool OsCreateAdminFolder(const std::string& path) {
-  std::string folder = path;
-  while (folder.size() > 1 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-  OsSetLastError(0);
-  if (!OsCreateDirectory(folder)) return false;
-  Double().adminFolders.push_back(folder);
-  return true;
-}
-const std::vector<std::string>& ElevationDoubleAdminFolders() { return Double().adminFolders; }
 
 std::string OsGetUserSid() { return Double().sid; }
 

@@ -30,5 +30,3 @@ const std::vector<ElevationDoubleStart>& ElevationDoubleStarts();
 void ElevationDoubleSetUserSid(const std::string& sid);
 // The account whose registry stands in for HKEY_CURRENT_USER, empty for none.
 const std::string& ElevationDoubleUserRegistry();
-// The folders OsCreateAdminFolder made (made as plain folders natively).
-const std::vector<std::string>& ElevationDoubleAdminFolders();

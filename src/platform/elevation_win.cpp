@@ -96,23 +96,6 @@ OsElevatedStart OsStartElevated(const std::string& program, const std::string& p
   return kElevatedStarted;
 }
 
-bool OsCreateAdminFolder(const std::string& path) {
-  // Protected (no inherited entries), full access for the system (SY) and
-  // the administrators (BA) to the folder and everything below it; the
-  // administrators own it.
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)",
-                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
-    return false;
-  }
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
-  std::string folder = path;
-  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
-  const BOOL made = CreateDirectoryA(folder.c_str(), &attributes);
-  LocalFree(descriptor);
-  return made != 0;
-}
-
 std::string OsGetUserSid() {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string();

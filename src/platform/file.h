@@ -19,6 +19,10 @@ enum OsOpenMode {
   // this handle (OsMoveOpenFile), so a writer can put it in place and still
   // set its times through the handle.
   kOsOpenCreateNewMovable = 5,
+  // Existing file, read only, and while it is open nobody may write,
+  // rename or delete it: others may only read it (and run it). POSIX
+  // cannot hold a file so; there it only refuses a link at the final name.
+  kOsOpenReadHeld = 6,
 };
 
 OsFile OsOpenFile(const std::string& path, OsOpenMode mode);

@@ -106,6 +106,7 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
   int flags = O_CLOEXEC;
   switch (mode) {
     case kOsOpenRead: flags |= O_RDONLY; break;
+    case kOsOpenReadHeld: flags |= O_RDONLY | O_NOFOLLOW; break;
     case kOsOpenReadWrite: flags |= O_RDWR; break;
     case kOsOpenCreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case kOsOpenAlways: flags |= O_RDWR | O_CREAT; break;

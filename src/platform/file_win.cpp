@@ -36,6 +36,7 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
   DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING;
   switch (mode) {
     case kOsOpenRead: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
+    case kOsOpenReadHeld: break;
     case kOsOpenReadWrite: access |= GENERIC_WRITE; break;
     case kOsOpenCreateAlways: access |= GENERIC_WRITE; disposition = CREATE_ALWAYS; break;
     case kOsOpenAlways: access |= GENERIC_WRITE; disposition = OPEN_ALWAYS; break;

@@ -50,10 +50,17 @@ void AuditLine(const std::string& line) {
   OsSetLastError(error);
 }
 
-void AuditStep(const char* area, const char* what, bool ok, const std::string& detail) {
+void AuditStep(const char* area, const char* what, bool ok, const std::string& detail, const char* reason) {
   if (g_log.file == nullptr) return;
   std::string line = std::string(area) + "  ";
-  line += ok ? std::string(what) : "failed  error " + std::to_string(OsLastError());
+  const uint32_t error = OsLastError();
+  if (ok) {
+    line += what;
+  } else if (error == 0) {
+    line += std::string("failed  ") + reason;
+  } else {
+    line += "failed  error " + std::to_string(error);
+  }
   if (!detail.empty()) line += "  " + detail;
   AuditLine(line);
 }

@@ -22,8 +22,11 @@ bool OpenAuditLog(const std::string& path);
 // leaves every line before it. The system's last error is kept as it was.
 void AuditLine(const std::string& line);
 // "area  what  detail" when ok; otherwise "area  failed  error N  detail"
-// with the system's error code as the failed call left it.
-void AuditStep(const char* area, const char* what, bool ok, const std::string& detail);
+// with the system's error code as the failed call left it, or, when the
+// failure left no system error (a refusal of the code's own, a missing
+// file asked for by name), "area  failed  REASON  detail".
+void AuditStep(const char* area, const char* what, bool ok, const std::string& detail,
+               const char* reason = "refused, no system error");
 // Opens the log at path to write on at its end, as a second process of the
 // same run does (the elevated run); false when it cannot be opened.
 bool AppendAuditLog(const std::string& path);

@@ -47,6 +47,7 @@ void WriteSettings(const UninstallRecord& record, const std::string& progLink) {
   IniWriteString("StartMenu", record.programMenuFolder);
   IniWriteString("DesktopIcon", record.desktopLinkPath);
   IniWriteNumber("LoginAdmin", record.loginAdmin ? 1 : 0);
+  IniWriteNumber("MadeProgDir", record.installDirCreated ? 1 : 0);
 }
 
 void WriteLanguage() {
@@ -79,6 +80,15 @@ void WriteUserTasks(const std::vector<std::string>& tasks) {
 }  // namespace
 
 std::string UninstallRecordPath(const std::string& installDir) { return installDir + "uninstall.dat"; }
+
+bool RecordSaysFolderMade(const std::string& installDir) {
+  bool made = false;
+  if (IniOpen(UninstallRecordPath(installDir)) && IniSelectGroup("Settings")) {
+    made = IniReadNumber("MadeProgDir", 0) == 1 && EqualNoCase(IniReadString("ProgDir"), installDir);
+  }
+  IniClose();
+  return made;
+}
 
 void WriteUninstallRecord(const UninstallRecord& record) {
   // An absent record is created when the store closes.

@@ -12,6 +12,8 @@
 // other group and key stays as delivered.
 //
 //   [Settings]   ProgDir ProgExe GUID ProgLink StartMenu DesktopIcon LoginAdmin
+//                MadeProgDir (1: the install made ProgDir, which the
+//                uninstaller may then empty with "delete all files")
 //   [Language]   Titel Msg Version UninstInfo DelAll Error Mutex Status Logon
 //                User Password RQ_Titel RQ_Msg OK Cancel Ready Login
 //   [StartMenu]  Program AddExe Help Homepage Uninstall   (always all five)
@@ -33,11 +35,15 @@ struct UninstallRecord {
   std::string programMenuFolder;  // full path with "\"; empty when no start-menu links were made
   std::string desktopLinkPath;    // empty when no desktop link was made
   bool loginAdmin = false;        // an administrator login succeeded during this run
+  bool installDirCreated = false;  // the install made the folder: Settings MadeProgDir=1
   std::vector<std::string> taskRecords;  // "type|..." lines of the task list, in list order
 };
 
 // installDir + "uninstall.dat".
 std::string UninstallRecordPath(const std::string& installDir);
+// The record in installDir says the install made that folder (MadeProgDir
+// is 1 and ProgDir names installDir).
+bool RecordSaysFolderMade(const std::string& installDir);
 
 // Writes setup's keys into installDir + "uninstall.dat", creating the file
 // when the package delivered none. Nothing is written outside the

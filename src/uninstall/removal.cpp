@@ -2,23 +2,24 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 
 #include "actions/folders.h"
 #include "actions/registry.h"
+#include "platform/guard.h"
 #include "platform/registry.h"
 #include "runtime/filesys.h"
 #include "runtime/program_runner.h"
 #include "runtime/text.h"
 #include "ui/dialogs.h"
 #include "uninstall/safety.h"
+#include "uninstall/uninstall_dialog.h"
 
 namespace {
 
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char kExplorerFileExts[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.";
 const char kRecordName[] = "uninstall.dat";
-// Lines of the copied-files question before "...".
-const size_t kMaxListedFiles = 12;
 
 struct Removal {
   const UninstallData* data = nullptr;
@@ -30,9 +31,23 @@ struct Removal {
   // program in this installation folder.
   std::vector<std::string> ntPrograms;
   std::vector<std::string> oldPrograms;
+  std::map<std::string, bool> finalInside;  // FinalInsideProgDir by folder
+  std::vector<std::string> linkFolders;     // IsLinkInLinkFolder's, once asked
+  std::vector<std::string> copies;          // the question's files, final paths
 };
 
 void Note(Removal* r, const std::string& what, const std::string& path) { r->report->lines.push_back(what + " " + path); }
+
+// The folder's final path (after links) is the installation folder's or
+// lies below it: nothing is deleted through a link to elsewhere.
+bool FinalInsideProgDir(Removal* r, const std::string& folder) {
+  auto known = r->finalInside.find(folder);
+  if (known != r->finalInside.end()) return known->second;
+  const std::string final = OsFinalPath(folder);
+  const bool inside = !final.empty() && (SameFolder(final, r->progDir) || IsInsideFolder(final, r->progDir));
+  r->finalInside[folder] = inside;
+  return inside;
+}
 
 bool DeleteOneFile(const std::string& path) {
   if (OsDeleteFile(path)) return true;
@@ -42,6 +57,40 @@ bool DeleteOneFile(const std::string& path) {
 
 void DeleteIfFile(Removal* r, const char* what, const std::string& path) {
   if (FileExists(path) && DeleteOneFile(path)) Note(r, what, path);
+}
+
+// A link the install may have made: a ".lnk" file, judged on its final
+// path (so no 8.3 name of another file passes), in the desktop, the
+// program menu or the Startup folder of the user or of all users, or in a
+// folder below one of them.
+bool IsLinkInLinkFolder(Removal* r, const std::string& path) {
+  if (!IsLinkPath(path)) return false;
+  const std::string final = OsFinalPath(path);
+  if (final.empty() || !IsLinkPath(final)) return false;
+  if (r->linkFolders.empty()) {
+    const int32_t kLinkFolderIds[] = {kFolderDesktop, 25, kFolderPrograms, kFolderCommonPrograms,
+                                      kFolderStartup, 24, kFolderQuickLaunch};
+    for (int32_t id : kLinkFolderIds) {
+      const std::string folder = GetFolderPath(id);
+      if (folder.empty()) continue;
+      r->linkFolders.push_back(folder);
+      const std::string finalFolder = OsFinalPath(folder);
+      if (!finalFolder.empty()) r->linkFolders.push_back(AddBackslash(finalFolder));
+    }
+  }
+  for (const std::string& folder : r->linkFolders) {
+    if (IsInsideFolder(final, folder)) return true;
+  }
+  return false;
+}
+
+void DeleteLink(Removal* r, const std::string& path) {
+  if (!FileExists(path)) return;
+  if (!IsLinkInLinkFolder(r, path)) {
+    Note(r, "skipped", path);
+    return;
+  }
+  DeleteIfFile(r, "link", path);
 }
 
 // Removes folder when empty, then each parent while it is empty and still
@@ -72,7 +121,7 @@ bool DeleteValue(Removal* r, uint32_t root, const std::string& subkey, const std
 // nothing, keeping the top minDepth components (so "Software" itself, or a
 // class key of the shell, is never taken).
 void PruneEmptyKeys(Removal* r, uint32_t root, std::string subkey, int minDepth) {
-  while (CountChar(subkey, '\\') + 1 > minDepth) {
+  while (CountChar(subkey, '\\') + 1 > minDepth && !IsSystemRegistryKey(root, subkey)) {
     uint32_t subkeys = 0, values = 0;
     if (!OsRegKeyCounts(root, subkey, &subkeys, &values) || subkeys != 0 || values != 0) return;
     if (!OsRegDeleteKey(root, subkey)) return;
@@ -191,7 +240,7 @@ void UndoTask(Removal* r, const std::string& task) {
   switch (type) {
     case 0: case 1: case 2: case 3: case 4: {
       if (!IsLinkPath(field2)) break;
-      DeleteIfFile(r, "link", field2);
+      DeleteLink(r, field2);
       // Start-menu links may sit in folders of their own below the program
       // menu folder, which step 2 takes.
       const std::string& menu = r->data->startMenu;
@@ -200,15 +249,18 @@ void UndoTask(Removal* r, const std::string& task) {
       }
       return;
     }
-    case 5:
+    case 5: {
       if (!IsFullPath(field2) || !FileExists(field2)) break;
-      if (r->deleteCopies) DeleteIfFile(r, "file", field2);
+      // Only what the question listed, by the same final path.
+      const std::string final = OsFinalPath(field2);
+      if (r->deleteCopies && Holds(r->copies, final)) DeleteIfFile(r, "file", final);
       else Note(r, "kept", field2);
       return;
+    }
     case 6: {
       uint32_t root = static_cast<uint32_t>(TextToInt(field2));
       std::string subkey = Field(task, '|', 3);
-      if (!IsTaskRegistryRoot(root) || !IsSafeSubkey(subkey)) break;
+      if (!IsTaskRegistryRoot(root) || !IsSafeSubkey(subkey) || IsSystemRegistryKey(root, subkey)) break;
       if (DeleteValue(r, root, subkey, Field(task, '|', 4))) PruneEmptyKeys(r, root, subkey, 1);
       return;
     }
@@ -229,18 +281,22 @@ std::vector<std::string> CopiedFiles(const UninstallData& data) {
   std::vector<std::string> files;
   for (const std::string& task : data.tasks) {
     std::string path = Field(task, '|', 2);
-    if (static_cast<int8_t>(TextToInt(Field(task, '|', 1))) == 5 && IsFullPath(path) && FileExists(path) &&
-        std::find(files.begin(), files.end(), path) == files.end()) {
-      files.push_back(path);
-    }
+    if (static_cast<int8_t>(TextToInt(Field(task, '|', 1))) != 5 || !IsFullPath(path) || !FileExists(path)) continue;
+    const std::string final = OsFinalPath(path);
+    if (!final.empty() && std::find(files.begin(), files.end(), final) == files.end()) files.push_back(final);
   }
   return files;
 }
 
+// Lines that a message box shows on any screen; a longer list goes into a
+// window with a scrolled list.
+const size_t kMessageBoxFiles = 12;
+
 bool AskToDeleteCopies(const UninstallData& data, const std::vector<std::string>& files) {
+  if (files.size() > kMessageBoxFiles) return AskAboutFileList(data, data.texts[kUnDelFiles], files);
   std::string text = data.texts[kUnDelFiles] + "\n";
-  for (size_t i = 0; i < files.size() && i < kMaxListedFiles; ++i) text += "\n" + files[i];
-  if (files.size() > kMaxListedFiles) text += "\n...";
+  // Every file that a Yes deletes, each by its final path.
+  for (const std::string& file : files) text += "\n" + file;
   return ShowMessageBox(data.texts[kUnTitel], text, kMessageQuestionYesNo) == kAnswerYes;
 }
 
@@ -259,7 +315,7 @@ void RemoveStartMenu(Removal* r) {
   if (menu.empty() || !IsFullPath(menu)) return;
   std::string folder = NormaliseFolder(menu);
   for (const std::string& link : r->data->startMenuLinks) {
-    if (IsLinkPath(link) && SameFolder(FolderPart(link), folder)) DeleteIfFile(r, "link", link);
+    if (IsLinkPath(link) && SameFolder(FolderPart(link), folder)) DeleteLink(r, link);
   }
   std::string programs = ProgramsFolderOf(folder);
   if (!programs.empty()) RemoveEmptyFolders(r, folder, programs);
@@ -276,12 +332,19 @@ void RemoveFiles(Removal* r) {
       continue;
     }
     if (IsOwnFile(*r, entry)) continue;
-    DeleteIfFile(r, "file", r->progDir + entry);
+    const std::string path = r->progDir + entry;
+    if (!FinalInsideProgDir(r, FolderPart(path))) {
+      Note(r, "skipped", entry);
+      continue;
+    }
+    DeleteIfFile(r, "file", path);
   }
 }
 
-// Everything below folder; folders that are links (junctions) are only
-// unlinked, never entered, so nothing outside the folder is reached.
+// Everything below folder; folders that are links (junctions, symbolic
+// links) are only unlinked, never entered, and neither is a folder whose
+// final path lies outside the installation folder, so nothing outside it
+// is reached.
 void DeleteTree(Removal* r, const std::string& folder, bool top) {
   OsFindData found;
   OsFind find = OsFindFirst(folder + "*.*", &found, nullptr);
@@ -294,7 +357,17 @@ void DeleteTree(Removal* r, const std::string& folder, bool top) {
   for (const OsFindData& entry : entries) {
     std::string path = folder + entry.name;
     if (entry.isFolder) {
-      if (!entry.isLink) DeleteTree(r, path + "\\", false);
+      const bool link = entry.isLink || OsIsLink(path);
+      if (link) {
+        // The link itself, never what it points to.
+        if (OsRemoveDirectory(path) || OsDeleteFile(path)) Note(r, "link", path + "\\");
+        continue;
+      }
+      if (!FinalInsideProgDir(r, path)) {
+        Note(r, "skipped", path + "\\");
+        continue;
+      }
+      DeleteTree(r, path + "\\", false);
       if (OsRemoveDirectory(path)) Note(r, "folder", path + "\\");
     } else if (!(top && IsOwnFile(*r, entry.name))) {
       if (DeleteOneFile(path)) Note(r, "file", path);
@@ -318,6 +391,7 @@ void RemoveDirs(Removal* r) {
                    [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
   for (const std::string& entry : dirs) {
     std::string path = AddBackslash(r->progDir + entry);
+    if (!FinalInsideProgDir(r, FolderPart(path.substr(0, path.size() - 1)))) continue;
     if (OsRemoveDirectory(path.substr(0, path.size() - 1))) Note(r, "folder", path);
   }
 }
@@ -353,14 +427,15 @@ void RemoveInstallation(const UninstallData& data, const RemovalChoices& choices
   r.choices = &choices;
   r.report = report;
   r.progDir = NormaliseFolder(data.progDir);
-  std::vector<std::string> copies = CopiedFiles(data);
-  r.deleteCopies = !copies.empty() && !choices.quiet && AskToDeleteCopies(data, copies);
+  r.copies = CopiedFiles(data);
+  r.deleteCopies = !r.copies.empty() && !choices.quiet && AskToDeleteCopies(data, r.copies);
   for (size_t i = data.tasks.size(); i > 0; --i) UndoTask(&r, data.tasks[i - 1]);
   RemoveProgramClasses(&r);
   RemoveStartMenu(&r);
-  if (IsLinkPath(data.desktopIcon)) DeleteIfFile(&r, "link", data.desktopIcon);
+  if (IsLinkPath(data.desktopIcon)) DeleteLink(&r, data.desktopIcon);
   RemoveFiles(&r);
-  if (choices.deleteAll && !data.noDelAll) DeleteTree(&r, r.progDir, true);
+  // Only a folder the install made is emptied whole.
+  if (choices.deleteAll && !data.noDelAll && data.madeProgDir) DeleteTree(&r, r.progDir, true);
   RemoveDirs(&r);
   RemoveRegistryEntries(&r);
   DeleteIfFile(&r, "file", r.progDir + kRecordName);

@@ -132,6 +132,62 @@ bool IsSafeSubkey(const std::string& subkey) {
   return subkey.find("\\\\") == std::string::npos;
 }
 
+namespace {
+
+// Below HKLM or HKCU, as lower-case "software\..." text; class keys as
+// "software\classes\...".
+const char* const kSystemKeys[] = {
+    "software\\microsoft\\windows\\currentversion\\run",
+    "software\\microsoft\\windows\\currentversion\\runonce",
+    "software\\microsoft\\windows\\currentversion\\runonceex",
+    "software\\microsoft\\windows\\currentversion\\runservices",
+    "software\\microsoft\\windows\\currentversion\\runservicesonce",
+    "software\\microsoft\\windows\\currentversion\\policies",
+    "software\\microsoft\\windows\\currentversion\\app paths",
+    "software\\microsoft\\windows\\currentversion\\explorer\\shell folders",
+    "software\\microsoft\\windows\\currentversion\\explorer\\user shell folders",
+    "software\\microsoft\\windows nt\\currentversion\\winlogon",
+    "software\\microsoft\\windows nt\\currentversion\\windows",
+    "software\\microsoft\\windows nt\\currentversion\\image file execution options",
+    "software\\policies",
+    "system",
+    "software\\classes\\exefile", "software\\classes\\comfile", "software\\classes\\batfile",
+    "software\\classes\\cmdfile", "software\\classes\\lnkfile", "software\\classes\\piffile",
+    "software\\classes\\scrfile", "software\\classes\\dllfile", "software\\classes\\*",
+    "software\\classes\\directory", "software\\classes\\folder", "software\\classes\\drive",
+    "software\\classes\\allfilesystemobjects", "software\\classes\\clsid",
+    "software\\classes\\.exe", "software\\classes\\.com", "software\\classes\\.bat",
+    "software\\classes\\.cmd", "software\\classes\\.lnk", "software\\classes\\.dll",
+    "software\\classes\\http", "software\\classes\\https",
+};
+
+// a is b, or one of them lies below the other.
+bool OnOnePath(const std::string& a, const std::string& b) {
+  const std::string& shorter = a.size() < b.size() ? a : b;
+  const std::string& longer = a.size() < b.size() ? b : a;
+  return longer.compare(0, shorter.size(), shorter) == 0 &&
+         (longer.size() == shorter.size() || longer[shorter.size()] == '\\');
+}
+
+}  // namespace
+
+bool IsSystemRegistryKey(uint32_t root, const std::string& subkey) {
+  std::string key;
+  for (char c : subkey) key += c == '/' ? '\\' : LowerAscii(c);
+  while (!key.empty() && key.back() == '\\') key.pop_back();
+  // The 32-bit view names the same keys.
+  const std::string wow = "software\\wow6432node";
+  if (OnOnePath(key, wow) && key.size() > wow.size()) key = "software" + key.substr(wow.size());
+  const std::string wowClasses = "software\\classes\\wow6432node";
+  if (OnOnePath(key, wowClasses) && key.size() > wowClasses.size()) key = "software\\classes" + key.substr(wowClasses.size());
+  if (root == 0x80000000u) key = key.empty() ? "software\\classes" : "software\\classes\\" + key;
+  if (key.empty()) return true;
+  for (const char* system : kSystemKeys) {
+    if (OnOnePath(key, system)) return true;
+  }
+  return false;
+}
+
 bool IsSafeName(const std::string& name) {
   if (name.empty() || name.find_first_of("\\/") != std::string::npos) return false;
   for (char c : name) {

@@ -54,6 +54,13 @@ bool IsTaskRegistryRoot(uint32_t root);
 // A subkey the uninstaller may touch: not empty, no leading "\", no empty
 // component.
 bool IsSafeSubkey(const std::string& subkey);
+// A key of the system that no task line may delete values in or prune:
+// Run, RunOnce and their kin, Winlogon, Policies, Image File Execution
+// Options, App Paths, Services, and the shell's own classes (exefile,
+// lnkfile, "*", Directory, Folder, ...), in HKEY_CLASSES_ROOT or below
+// Software\Classes, in either registry view; the key itself, anything
+// below it, and any key above one of them.
+bool IsSystemRegistryKey(uint32_t root, const std::string& subkey);
 // One registry key name or file name: not empty, no "\" or "/", not made of
 // dots alone.
 bool IsSafeName(const std::string& name);

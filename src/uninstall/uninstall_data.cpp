@@ -91,6 +91,7 @@ UninstallDataResult ReadUninstallData(const std::string& path, UninstallData* da
     data->version = IniReadString("Version");
     data->mutexString = IniReadString("MutexString");
     data->noDelAll = IniReadNumber("NoDelAll", 0) != 0;
+    data->madeProgDir = IniReadNumber("MadeProgDir", 0) == 1;
   }
   ReadNumbered("Files", 'F', &data->files);
   ReadNumbered("Dirs", 'D', &data->dirs);

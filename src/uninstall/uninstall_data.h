@@ -11,6 +11,8 @@
 //               LoginAdmin   1: the install needed an administrator login
 //               ProgName Version MutexString
 //               NoDelAll     1: the "delete all files" box is not offered
+//               MadeProgDir  1: the install made ProgDir; without it the
+//                            box is not offered either
 //               Script       read and ignored: this uninstaller runs no script
 //   [Files]     F0001, F0002 ...  file paths relative to ProgDir
 //   [Dirs]      D0001, D0002 ...  folder paths relative to ProgDir, "\" at the end
@@ -69,6 +71,7 @@ struct UninstallData {
   std::string version;
   std::string mutexString;
   bool noDelAll = false;
+  bool madeProgDir = false;  // MadeProgDir=1: "delete all files" may be offered
   std::vector<std::string> files;
   std::vector<std::string> dirs;
   std::string startMenuLinks[kLinkKeyCount];

@@ -13,7 +13,7 @@ bool Build(OsWindow window, const UninstallData& data) {
   ControlSpec name = PlaceControl(kUnDialogProgram, kControlText, 20, 40, 340, 18, program);
   name.font = OsCreateFont("MS Shell Dlg", 10, 700);
   ControlSpec delAll = PlaceControl(kUnDialogDelAll, kControlCheckBox, 20, 116, 340, 20, t[kUnDelAll]);
-  delAll.hidden = data.noDelAll;
+  delAll.hidden = data.noDelAll || !data.madeProgDir;
   ControlSpec status = PlaceControl(kUnDialogStatus, kControlText, 20, 146, 340, 16, t[kUnStatus]);
   status.hidden = true;
   return OsAddControl(window, PlaceControl(kUnDialogInfo, kControlText, 20, 16, 340, 16, t[kUnUninstInfo])) &&
@@ -27,6 +27,42 @@ bool Build(OsWindow window, const UninstallData& data) {
 bool Clicked(const OsEvent& event, int id) { return event.kind == kEventControl && event.control == id && event.detail == kDetailClicked; }
 
 }  // namespace
+
+bool AskAboutFileList(const UninstallData& data, const std::string& question, const std::vector<std::string>& files) {
+  WindowSpec frame;
+  frame.title = " " + data.texts[kUnTitel];
+  frame.width = 520;
+  frame.height = 340;
+  frame.systemMenu = true;
+  OsWindow window = OsOpenWindow(frame);
+  if (window == 0) return false;
+  const std::string* t = data.texts;
+  bool built = OsAddControl(window, PlaceControl(kUnListText, kControlText, 16, 12, 480, 36, question)) &&
+               OsAddControl(window, PlaceControl(kUnListFiles, kControlList, 16, 52, 480, 200, "")) &&
+               OsAddControl(window, PlaceControl(kUnListYes, kControlButton, 326, 266, 80, 24, t[kUnOk])) &&
+               OsAddControl(window, PlaceControl(kUnListNo, kControlButton, 416, 266, 80, 24, t[kUnCancel]));
+  for (size_t i = 0; built && i < files.size(); ++i) built = OsAddLine(window, kUnListFiles, files[i]) >= 0;
+  if (!built) {
+    OsCloseWindow(window);
+    return false;
+  }
+  // No is the default: a stray Enter keeps the files.
+  OsSetDefaultButton(window, kUnListNo);
+  OsSetCancelControl(window, kUnListNo);
+  OsShowWindow(window);
+  bool yes = false;
+  OsEvent event;
+  while (OsWaitEvent(&event)) {
+    if (event.window != window) continue;
+    if (event.kind == kEventClose || Clicked(event, kUnListNo)) break;
+    if (Clicked(event, kUnListYes)) {
+      yes = true;
+      break;
+    }
+  }
+  OsCloseWindow(window);
+  return yes;
+}
 
 bool RunUninstallDialog(const UninstallData& data, const std::function<void(bool deleteAll)>& remove) {
   WindowSpec frame;
@@ -51,7 +87,7 @@ bool RunUninstallDialog(const UninstallData& data, const std::function<void(bool
     if (event.kind == kEventClose || Clicked(event, kUnDialogCancel)) break;
     if (!Clicked(event, kUnDialogOk)) continue;
     if (removed) break;  // Ready
-    bool deleteAll = !data.noDelAll && OsGetState(window, kUnDialogDelAll) == 1;
+    bool deleteAll = !data.noDelAll && data.madeProgDir && OsGetState(window, kUnDialogDelAll) == 1;
     for (int id : {kUnDialogDelAll, kUnDialogOk, kUnDialogCancel}) OsEnableControl(window, id, false);
     OsDrainEvents();
     remove(deleteAll);

@@ -1,8 +1,12 @@
 #include "uninstall/uninstall_run.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "actions/folders.h"
 #include "platform/elevation.h"
 #include "platform/file.h"
+#include "platform/guard.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -24,8 +28,17 @@ const char kElevatedSwitch[] = "/ELEVATED";
 const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 // Shell folders beyond the install's folder variables that no installation
 // folder may be or hold: the user profile (40), Program Files of either
-// width (38, 42), the all-users documents and application data (46, 35).
-const int32_t kMoreShellFolders[] = {40, 38, 42, 46, 35};
+// width (38, 42), the all-users documents and application data (46, 35),
+// and the user's and all users' known folders: favorites (6), recent (8),
+// send-to (9), start menu (11, 22), music (13, 53), videos (14, 55),
+// templates (21), all users' startup and desktop (24, 25), local
+// application data (28), internet cache, cookies, history (32, 33, 34),
+// pictures (39, 54).
+const int32_t kMoreShellFolders[] = {40, 38, 42, 46, 35, 6,  8,  9,  11, 22, 13, 53,
+                                     14, 55, 21, 24, 25, 28, 32, 33, 34, 39, 54};
+// Known folders of the profile that have no shell folder number.
+const char* const kProfileFolders[] = {"Downloads", "Saved Games", "Contacts", "Links", "Searches",
+                                       "Favorites", "Music", "Pictures", "Videos", "Documents", "Desktop"};
 // The cleanup copy's patience with the first process: 120 tries, 250 ms apart.
 const int kCleanupTries = 120;
 const uint32_t kCleanupPause = 250;
@@ -85,24 +98,72 @@ std::string WithoutBackslash(const std::string& folder) {
   return folder.size() > 1 && folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder;
 }
 
-void StartCleanupCopy(const std::string& modulePath, const std::string& folder, bool elevated) {
+const char kCleanupFolderPrefix[] = "zd-uninstall-";
+const char kCleanupCopyName[] = "cleanup.exe";
+
+// The cleanup copy lives in a private folder of its own in the temporary
+// folder, made only where nothing was: temp + "zd-uninstall-" + 8 hex
+// digits + "\cleanup.exe".
+void StartCleanupCopy(const std::string& modulePath, const std::string& folder) {
   std::string temp = GetTemporaryFolder();
-  // An elevated copy runs from where the user who started it cannot put a
-  // file of his own in its place.
-  if (elevated) {
-    temp = AddBackslash(OsGetWindowsDirectory()) + "Temp\\zd-uninstall-" + HexDigits(OsNameSeed(), 8) + "\\";
-    if (!OsCreateAdminFolder(temp)) return;
-  }
   if (temp.empty()) return;
-  std::string copy = temp + "zd-uninstall-" + HexDigits(OsNameSeed(), 8) + ".exe";
-  if (!OsCopyFile(modulePath, copy, false)) return;
+  const std::string own = temp + kCleanupFolderPrefix + HexDigits(OsNameSeed(), 8);
+  if (!OsCreatePrivateFolder(own)) return;
+  std::string copy = own + "\\" + kCleanupCopyName;
+  if (!OsCopyFile(modulePath, copy, false)) {
+    OsRemoveDirectory(own);
+    return;
+  }
+  // Held until the copy runs: nobody changes it between the copy and the start.
+  OsFile held = OsOpenFile(copy, kOsOpenReadHeld);
   std::string commandLine = "\"" + copy + "\" " + kCleanupSwitch + " \"" + WithoutBackslash(folder) + "\" \"" +
                             FileNamePart(modulePath) + "\"";
   OsStartedProcess started;
   // The copy starts in the temporary folder, so it holds no handle on the
   // folder it is to remove.
-  if (OsCreateProcess(commandLine, temp, false, &started)) OsCloseProcess(started.process);
-  else OsDeleteFile(copy);
+  const bool ran = held != nullptr && OsCreateProcess(commandLine, temp, false, &started);
+  OsCloseFile(held);
+  if (ran) {
+    OsCloseProcess(started.process);
+  } else {
+    OsDeleteFile(copy);
+    OsRemoveDirectory(own);
+  }
+}
+
+// The two files hold the same bytes.
+bool SameBytes(const std::string& a, const std::string& b) {
+  OsFile first = OsOpenFile(a, kOsOpenRead);
+  OsFile second = OsOpenFile(b, kOsOpenRead);
+  bool same = first != nullptr && second != nullptr && OsFileLength(first) == OsFileLength(second);
+  std::vector<char> x(1 << 16), y(1 << 16);
+  while (same) {
+    uint32_t gotX = 0, gotY = 0;
+    same = OsReadFile(first, x.data(), uint32_t(x.size()), &gotX) &&
+           OsReadFile(second, y.data(), uint32_t(y.size()), &gotY) && gotX == gotY &&
+           std::equal(x.begin(), x.begin() + gotX, y.begin());
+    if (gotX == 0) break;
+  }
+  OsCloseFile(first);
+  OsCloseFile(second);
+  return same;
+}
+
+// The running program is a cleanup copy that StartCleanupCopy made: its
+// final path is the temporary folder's + "zd-uninstall-" + 8 hex digits +
+// "\cleanup.exe".
+bool IsOwnCleanupCopy(const std::string& modulePath) {
+  const std::string final = OsFinalPath(modulePath);
+  const std::string temp = OsFinalPath(GetTemporaryFolder());
+  if (final.empty() || temp.empty()) return false;
+  const std::string folder = FolderPart(final);
+  const std::string name = FileNamePart(WithoutBackslash(folder));
+  const size_t prefix = sizeof kCleanupFolderPrefix - 1;
+  if (!SameFolder(FolderPart(WithoutBackslash(folder)), temp) || name.size() != prefix + 8 ||
+      !EqualNoCase(name.substr(0, prefix), kCleanupFolderPrefix) || !EqualNoCase(FileNamePart(final), kCleanupCopyName)) {
+    return false;
+  }
+  return name.find_first_not_of("0123456789ABCDEFabcdef", prefix) == std::string::npos;
 }
 
 // The install was made for the whole machine, so its removal needs the rights.
@@ -148,10 +209,19 @@ int RunCleanup(const UninstallOptions& options, const std::string& modulePath) {
   const std::string& name = options.cleanupName;
   bool exe = name.size() > 4 && EqualNoCase(name.substr(name.size() - 4), ".exe");
   if (CheckProgDir(folder, std::string(), OsGetWindowsDirectory(), SystemFolders()) != kProgDirGood ||
-      !IsSafeName(name) || !exe) {
+      !IsSafeName(name) || !exe || !IsOwnCleanupCopy(modulePath)) {
     return kUninstallRefused;
   }
+  // The folder judged on its final path too, and the one file it deletes
+  // is the uninstaller this copy was made from: the same bytes as itself.
+  const std::string finalFolder = OsFinalPath(folder);
+  if (finalFolder.empty() ||
+      CheckProgDir(finalFolder, std::string(), OsGetWindowsDirectory(), SystemFolders()) != kProgDirGood) {
+    return kUninstallRefused;
+  }
+  folder = AddBackslash(finalFolder);
   std::string program = folder + name;
+  if (!SameBytes(program, modulePath)) return kUninstallRefused;
   for (int i = 0; i < kCleanupTries && FileSize(program) != -1; ++i) {
     if (!OsDeleteFile(program)) OsSleep(kCleanupPause);
   }
@@ -161,6 +231,7 @@ int RunCleanup(const UninstallOptions& options, const std::string& modulePath) {
     if (!OsRemoveDirectory(WithoutBackslash(folder))) OsSleep(kCleanupPause);
   }
   OsDeleteFileAtRestart(modulePath);
+  OsDeleteFileAtRestart(WithoutBackslash(FolderPart(modulePath)));
   return kUninstallDone;
 }
 
@@ -182,7 +253,7 @@ int RunWithRights(const UninstallData& data, const UninstallOptions& options, co
              })) {
     return kUninstallCancelled;
   }
-  if (startCleanup) StartCleanupCopy(modulePath, NormaliseFolder(data.progDir), options.elevated);
+  if (startCleanup) StartCleanupCopy(modulePath, NormaliseFolder(data.progDir));
   return kUninstallDone;
 }
 
@@ -206,6 +277,25 @@ UninstallOptions ReadUninstallOptions(const std::string& commandLine) {
   return options;
 }
 
+bool JudgeProgDir(UninstallData* data, const std::string& ownFolder) {
+  const std::vector<std::string> system = SystemFolders();
+  const std::string windows = OsGetWindowsDirectory();
+  if (CheckProgDir(data->progDir, ownFolder, windows, system) != kProgDirGood) return false;
+  // 8.3 names, case, trailing dots and blanks, "\\?\" and links all end
+  // in the one final path, which must pass as well; the removal then works
+  // on it.
+  const std::string final = OsFinalPath(data->progDir);
+  const std::string ownFinal = ownFolder.empty() ? std::string() : OsFinalPath(ownFolder);
+  if (final.empty() || (!ownFolder.empty() && ownFinal.empty())) return false;
+  const std::string windowsFinal = windows.empty() ? std::string() : OsFinalPath(windows);
+  if (CheckProgDir(final, ownFinal.empty() ? std::string() : AddBackslash(ownFinal),
+                   windowsFinal.empty() ? windows : windowsFinal, system) != kProgDirGood) {
+    return false;
+  }
+  data->progDir = AddBackslash(final);
+  return true;
+}
+
 std::vector<std::string> SystemFolders() {
   std::vector<std::string> folders;
   for (const FolderVariable& variable : kFolderVariables) folders.push_back(GetFolderPath(variable.folder));
@@ -215,6 +305,18 @@ std::vector<std::string> SystemFolders() {
   }
   for (int32_t id : kMoreShellFolders) folders.push_back(GetFolderPath(id));
   folders.push_back(GetFolderPath(kFolderSystem));
+  const std::string profile = GetFolderPath(40);
+  if (!profile.empty()) {
+    for (const char* name : kProfileFolders) folders.push_back(profile + name + "\\");
+  }
+  folders.push_back(GetTemporaryFolder());
+  // Each also in its final form (links resolved, long names, stored case),
+  // which is how the installation folder is judged.
+  const size_t count = folders.size();
+  for (size_t i = 0; i < count; ++i) {
+    std::string final = folders[i].empty() ? std::string() : OsFinalPath(folders[i]);
+    if (!final.empty()) folders.push_back(final);
+  }
   return folders;
 }
 
@@ -225,8 +327,7 @@ int RunUninstaller(const std::string& commandLine, const std::string& modulePath
   std::string ownFolder = FolderPart(modulePath);
   UninstallData data;
   UninstallDataResult read = ReadUninstallData(ownFolder + kRecordName, &data);
-  if (read != kDataRead ||
-      CheckProgDir(data.progDir, ownFolder, OsGetWindowsDirectory(), SystemFolders()) != kProgDirGood) {
+  if (read != kDataRead || !JudgeProgDir(&data, ownFolder)) {
     ShowError(data, options.quiet);
     return kUninstallRefused;
   }

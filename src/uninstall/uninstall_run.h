@@ -43,6 +43,8 @@
 #include <string>
 #include <vector>
 
+#include "uninstall/uninstall_data.h"
+
 enum : int { kUninstallDone = 0, kUninstallRefused = 1, kUninstallCancelled = 2 };
 
 struct UninstallOptions {
@@ -61,6 +63,10 @@ UninstallOptions ReadUninstallOptions(const std::string& commandLine);
 // the install's folder variables, the Programs folders, the user profile,
 // Program Files (both of a 64-bit system) and Common Files.
 std::vector<std::string> SystemFolders();
+// The record's ProgDir checked as written and in its final form (links
+// resolved, long names, stored case); on success data->progDir becomes
+// that final form, so the removal works on the path that was judged.
+bool JudgeProgDir(UninstallData* data, const std::string& ownFolder);
 
 // The whole run for the uninstaller whose program file is modulePath.
 // startCleanup: whether a finished removal starts the cleanup copy (off in

@@ -117,7 +117,7 @@ D="$(win_of "$desktop_link")"
 # files hold; the install adds its own keys.
 printf '%s\r\n' '[Settings]' 'ProgName = Probe App' 'Version = 2.5' 'MutexString = ' \
   'ProgDir = C:\Probe App\' 'ProgExe = app.exe' "GUID = $guid" 'ProgLink = Probe App' \
-  "StartMenu = $M" "DesktopIcon = $D" 'LoginAdmin = 0' \
+  "StartMenu = $M" "DesktopIcon = $D" 'LoginAdmin = 0' 'MadeProgDir = 1' \
   '[Files]' 'F0001 = app.exe' 'F0002 = docs\guide.txt' 'F0003 = settings.ini' 'F0004 = tools\Helper.exe' \
   '[Dirs]' 'D0001 = docs\' 'D0002 = tools\' \
   '[Language]' 'Titel = uninstall Program' 'Msg = Program files And registry entries will be removed.' \

@@ -185,7 +185,7 @@ snapshot "$T/after.txt"
 # The cleanup copy stays in the temporary folder until the next restart
 # deletes it; the system's list of pending deletions names it meanwhile.
 check_true "the cleanup copy is to be deleted at the next restart" \
-  grep -q 'PendingFileRenameOperations.*zd-uninstall-[0-9A-F]*\.exe' "$WINEPREFIX/system.reg"
+  grep -q 'PendingFileRenameOperations.*zd-uninstall-[0-9A-F]*.*cleanup\.exe' "$WINEPREFIX/system.reg"
 LC_ALL=C comm -3 "$T/before.txt" "$T/after.txt" | grep -v 'PendingFileRenameOperations' >"$T/diff.txt" || true
 check "the prefix is as before the install" "$(cat "$T/diff.txt")" ""
 
