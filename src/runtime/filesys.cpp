@@ -277,7 +277,7 @@ bool LookAtPath(const std::string& path, bool* readOnlyFile) {
 
 bool IsReadOnlyFile(const std::string& path) {
   bool readOnly = false;
-  LookAtPath(Cut(path), &readOnly);
+  LookAtPath(path, &readOnly);
   return readOnly;
 }
 
@@ -291,44 +291,34 @@ bool BeginWriting(const std::string& path, bool createOnly, bool knownAbsent, Re
   if (path.empty()) return false;
   bool present = false;
   if (createOnly) {
-    if (FileSize(path) != -1) return false;
+    if (PathIsTaken(path)) return false;
   } else if (!knownAbsent) {
     // One question tells both: a read-only file is never written, and a name
     // that nothing holds needs no replace at the end.
     bool readOnly = false;
-    present = LookAtPath(Cut(path), &readOnly);
+    present = LookAtPath(path, &readOnly);
     if (readOnly) return false;
   }
   out->path = path;
   out->createOnly = createOnly;
   out->fresh = !present;
-  std::string folder = FolderPart(path);
-  if (folder.size() + kTemporaryNameLength >= kMaxPath) {
-    // No room for a temporary name beside the file: write in place, keeping
-    // the file's identity; FinishReplacingFile cuts it after the new bytes.
-    out->file = OsOpenFile(path, createOnly ? kOsOpenCreateNew : kOsOpenAlways);
-    return out->file != nullptr;
-  }
   // The temporary file sits in the same folder so that the final move is a
-  // rename on one volume. The exclusive create settles which writer owns a
-  // name; the GUID (or, without one, the seed) only makes clashes rare. A
-  // fresh file is opened so that it can be moved while open: its times are
-  // then set once more on the handle after the move, with no second open.
+  // rename on one volume; the platform takes paths of any length, so there
+  // is always room for its name. The exclusive create settles which writer
+  // owns a name; the GUID (or, without one, the seed) only makes clashes
+  // rare. A fresh file is opened so that it can be moved while open: its
+  // times are then set once more on the handle after the move, with no
+  // second open.
+  const std::string folder = FolderPart(path);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string name = TemporaryFileName(OsCreateGuidText(), OsNameSeed());
-    std::string temp = folder + name;
-    std::string backup = folder + name.substr(0, name.size() - 3) + "old";
-    // A leftover of an earlier run may hold the backup name; only a replace
-    // needs it, and a fresh file that meets a new one at its name checks then.
-    if (!out->fresh && PathIsTaken(backup)) continue;
+    const std::string temp = folder + TemporaryFileName(OsCreateGuidText(), OsNameSeed());
     OsFile file = OsOpenFile(temp, out->fresh ? kOsOpenCreateNewMovable : kOsOpenCreateNew);
     if (file) {
       out->file = file;
       out->tempPath = temp;
-      out->backupPath = backup;
       return true;
     }
-    if (FileSize(temp) == -1) break;  // not a clash: the folder is missing or refuses
+    if (!PathIsTaken(temp)) break;  // not a clash: the folder is missing or refuses
   }
   *out = ReplacingFile();
   return false;
@@ -358,23 +348,16 @@ bool BeginCreatingFile(const std::string& path, ReplacingFile* out) { return Beg
 bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t writeTime) {
   f->placeRefused = false;
   if (!f->file) return false;
-  bool inPlace = f->tempPath.empty();
-  bool ok = !inPlace || OsTruncateFile(f->file);
-  if (ok && (creationTime || writeTime)) ok = OsSetFileTimes(f->file, creationTime, writeTime);
-  if (ok && !inPlace && f->fresh && PlaceFreshFile(f, creationTime, writeTime)) return true;
+  bool ok = true;
+  if (creationTime || writeTime) ok = OsSetFileTimes(f->file, creationTime, writeTime);
+  if (ok && f->fresh && PlaceFreshFile(f, creationTime, writeTime)) return true;
   OsCloseFile(f->file);
   f->file = nullptr;
-  if (inPlace) return ok;
   if (ok) {
     // A create never replaces: its one move was the fresh file's. A fresh
-    // file whose name was taken meanwhile replaces what came, through a
-    // backup name nothing holds, as any existing file is replaced.
-    if (f->createOnly) {
-      ok = false;
-    } else {
-      ok = !(f->fresh && (PathIsTaken(f->backupPath) || IsReadOnlyFile(f->path))) &&
-           OsReplaceFile(f->tempPath, f->path, f->backupPath);
-    }
+    // file whose name was taken meanwhile replaces what came, as any
+    // existing file is replaced, unless that is read-only.
+    ok = !f->createOnly && !(f->fresh && IsReadOnlyFile(f->path)) && OsReplaceFile(f->tempPath, f->path);
     f->placeRefused = !ok;
   }
   if (!ok) {
@@ -382,8 +365,9 @@ bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t write
     return false;
   }
   if (creationTime) {
-    // The replace keeps the replaced file's creation time, and a file system
-    // that tunnels names hands it on even to a moved file: set it once more.
+    // The replace hands over the replaced file's creation time, and a file
+    // system that tunnels names hands it on even to a moved file: set it
+    // once more.
     OsFile placed = OsOpenFile(f->path, kOsOpenReadWrite);
     if (placed) {
       OsSetFileTimes(placed, creationTime, writeTime);
