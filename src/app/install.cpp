@@ -215,11 +215,8 @@ void SaveUninstallRecord(InstallContext* context) {
   record.desktopLinkPath = context->result->desktopLinkPath;
   record.loginAdmin = context->loggedInAsAdmin && *context->loggedInAsAdmin != 0;
   record.taskRecords = context->result->taskRecords;
-  WriteUninstallRecord(record);
+  const bool written = WriteUninstallRecord(record);
   const std::string recordPath = UninstallRecordPath(record.installDir);
-  // The store reports no failure of its own: a record that is not there
-  // afterwards did not go down.
-  const bool written = FileExists(recordPath);
   if (!written) context->result->stepFailed = true;
   AuditLine(std::string("uninstall  record  ") + (written ? "written  " : "failed  ") + recordPath);
 }

@@ -80,7 +80,7 @@ void WriteUserTasks(const std::vector<std::string>& tasks) {
 
 std::string UninstallRecordPath(const std::string& installDir) { return installDir + "uninstall.dat"; }
 
-void WriteUninstallRecord(const UninstallRecord& record) {
+bool WriteUninstallRecord(const UninstallRecord& record) {
   // An absent record is created when the store closes.
   IniOpen(UninstallRecordPath(record.installDir));
   std::string progLink = record.progLink.empty() ? BeforeFirstDot(record.progExe) : record.progLink;
@@ -88,5 +88,5 @@ void WriteUninstallRecord(const UninstallRecord& record) {
   WriteLanguage();
   WriteStartMenu(record, progLink);
   WriteUserTasks(record.taskRecords);
-  IniClose();
+  return IniClose();
 }
