@@ -253,6 +253,9 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
   // another, and asking for each whether its folder exists cost more than
   // writing a small file.
   std::set<std::string> madeFolders;
+  // Folders that were there already and have lost the temporary files a
+  // killed earlier run left in them.
+  std::set<std::string> sweptFolders;
   std::string readyFolder;
   bool ready = false;
   while (NextPackageEntry()) {
@@ -281,6 +284,7 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
         if (safe && !(ready && part == readyFolder)) {
           ready = CreateFolderPath(folder + part) || FolderExists(folder + part);
           readyFolder = part;
+          if (madeFolders.count(part) == 0 && sweptFolders.insert(part).second) RemoveStaleTemporaries(folder + part);
         }
         outcome = ExtractEntryInto(folder, true, safe && madeFolders.count(part) != 0, drain);
         if (outcome != kExtractWritten) complete = false;

@@ -4,6 +4,7 @@
 
 #include "platform/file.h"
 #include "platform/system.h"
+#include "runtime/text.h"
 
 namespace {
 
@@ -381,6 +382,33 @@ void AbandonReplacingFile(ReplacingFile* f) {
   if (f->file) OsCloseFile(f->file);
   f->file = nullptr;
   if (!f->tempPath.empty()) OsDeleteFile(f->tempPath);
+}
+
+namespace {
+
+bool IsTemporaryName(const std::string& name) {
+  if (name.size() != kTemporaryNameLength || name.compare(0, 3, "~zd") != 0) return false;
+  for (size_t i = 3; i < 7; ++i) {
+    const char c = name[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  const std::string kind = name.substr(7);
+  return EqualNoCase(kind, ".tmp") || EqualNoCase(kind, ".old");
+}
+
+}  // namespace
+
+int RemoveStaleTemporaries(const std::string& folder) {
+  const std::string base = AddBackslash(folder);
+  int removed = 0;
+  OsFindData data;
+  OsFind find = OsFindFirst(base + "~zd*.*", &data, nullptr);
+  if (!find) return 0;
+  do {
+    if (!data.isFolder && !data.isLink && IsTemporaryName(data.name) && OsDeleteFile(base + data.name)) removed++;
+  } while (OsFindNext(find, &data));
+  OsFindClose(find);
+  return removed;
 }
 
 std::string TemporaryFileName(const std::string& guidText, uint32_t seed) {

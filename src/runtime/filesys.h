@@ -83,6 +83,13 @@ bool FinishReplacingFile(ReplacingFile* file, uint64_t creationTime, uint64_t wr
 // Drops the temporary file.
 void AbandonReplacingFile(ReplacingFile* file);
 
+// Removes the temporary files that writers of earlier runs left in folder
+// when they died before the move (names as TemporaryFileName makes them,
+// ".tmp", or ".old" of older versions). A writer's file that is still open
+// is not shared for delete, so the system refuses to remove one in use.
+// Returns how many went.
+int RemoveStaleTemporaries(const std::string& folder);
+
 // The temporary name for a GUID text and a seed: any text, even an empty
 // one, gives a name of kTemporaryNameLength characters.
 const size_t kTemporaryNameLength = 11;
