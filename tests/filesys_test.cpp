@@ -691,3 +691,31 @@ TEST(PathPartsTest, FolderAndFileName) {
 }
 
 }  // namespace
+
+TEST(PathPartsTest, NormalizeFolderPathGivesTheSystemsFormOrRefuses) {
+  const struct {
+    const char* in;
+    const char* out;  // nullptr: refused
+  } cases[] = {
+      {"C:\\Programs\\Demo", "C:\\Programs\\Demo"},
+      {"c:/Programs//Demo/", "c:\\Programs\\Demo\\"},
+      {"C:\\Programs\\..\\Demo", "C:\\Demo"},
+      {"C:\\a\\.\\b\\..\\..\\Demo.", "C:\\Demo"},
+      {"C:\\Demo. . \\x ", "C:\\Demo\\x"},
+      {"C:\\", "C:\\"},
+      {"C:\\..", nullptr},
+      {"C:\\a\\...\\b", nullptr},
+      {"C:\\a\\b:c", nullptr},
+      {"C:\\a|b", nullptr},
+      {"\\\\server\\share\\Demo\\..\\App", "\\\\server\\share\\App"},
+      {"\\\\server\\share\\..\\other", nullptr},
+      {"\\\\server", nullptr},
+      {"Demo\\..\\x", "Demo\\..\\x"},  // not full: as it is
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string out = "x";
+    EXPECT_EQ(NormalizeFolderPath(c.in, &out), c.out != nullptr);
+    EXPECT_EQ(out, c.out ? c.out : "");
+  }
+}

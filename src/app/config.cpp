@@ -5,6 +5,7 @@
 #include "actions/folders.h"
 #include "actions/registry.h"
 #include "platform/registry.h"
+#include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/text.h"
 
@@ -34,6 +35,14 @@ std::string ProgramFolderName(const std::string& defaultDir) {
   return rest.substr(start, end - start);
 }
 
+std::string SoundInstallFolder(const std::string& folder) {
+  // Once, before the folder is used or recorded: the uninstaller later
+  // compares its own place with the recorded one, which must be the form the
+  // system gives it.
+  std::string sound;
+  return NormalizeFolderPath(folder, &sound) ? sound : folder;
+}
+
 void LoadSettings(const std::string& iniPath, const RunOptions& options, const ProductInfo& product,
                   SetupConfig* config) {
   // With an empty GUID this reads the bare "SOFTWARE\Zandor\" key.
@@ -53,7 +62,7 @@ void LoadSettings(const std::string& iniPath, const RunOptions& options, const P
   std::string installDir = !options.installDirOverride.empty() ? options.installDirOverride
                            : !previousInstallDir.empty()       ? previousInstallDir
                                                                : defaultDir;
-  config->installDir = ExpandFolderVariables(installDir, true);
+  config->installDir = SoundInstallFolder(ExpandFolderVariables(installDir, true));
   config->noCopyExt = IniReadString("NoCopyExt");
 
   IniSelectGroup("StartMenue");

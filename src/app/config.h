@@ -44,6 +44,9 @@ struct SetupConfig {
 // PrgSize; Task MutexString (trimmed). A missing setup.ini gives defaults.
 void ReadStartupConfig(const std::string& iniPath, ProductInfo* product);
 
+// The installation folder in the form the system gives it (see
+// NormalizeFolderPath); one that cannot be made sound is given back as it is.
+std::string SoundInstallFolder(const std::string& folder);
 // Settings load: the install state of product.guid first, then setup.ini's
 // groups Info, Settings, StartMenue and Task, settling the installation
 // folder ("/P" > previous install > Settings DefaultDir, expanded), the

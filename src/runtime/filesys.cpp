@@ -1,6 +1,7 @@
 #include "runtime/filesys.h"
 
 #include <map>
+#include <vector>
 
 #include "platform/file.h"
 #include "platform/system.h"
@@ -429,6 +430,53 @@ std::string TemporaryFileName(const std::string& guidText, uint32_t seed) {
   std::string name = "~zd";
   for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(hash >> shift) & 15];
   return name + ".tmp";
+}
+
+bool NormalizeFolderPath(const std::string& path, std::string* out) {
+  out->clear();
+  std::string p = path;
+  for (char& c : p) {
+    if (c == '/') c = '\\';
+  }
+  const bool unc = p.size() > 2 && p[0] == '\\' && p[1] == '\\' && p[2] != '\\';
+  const bool drive = p.size() >= 3 && p[1] == ':' && p[2] == '\\' &&
+                     ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
+  if (!unc && !drive) {
+    *out = path;
+    return true;
+  }
+  const std::string root = unc ? "\\\\" : p.substr(0, 3);
+  const bool closing = p.back() == '\\';
+  std::vector<std::string> parts;
+  size_t start = root.size();
+  while (start <= p.size()) {
+    size_t end = p.find('\\', start);
+    if (end == std::string::npos) end = p.size();
+    std::string part = p.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      // Server and share are the root of a UNC path: nothing climbs past them.
+      if (parts.empty() || (unc && parts.size() <= 2)) return false;
+      parts.pop_back();
+      continue;
+    }
+    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+    if (part.empty()) return false;
+    for (char c : part) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
+          c == '>' || c == '|') {
+        return false;
+      }
+    }
+    parts.push_back(part);
+  }
+  if (unc && parts.size() < 2) return false;
+  std::string result = root;
+  for (size_t i = 0; i < parts.size(); ++i) result += (i ? "\\" : "") + parts[i];
+  if (closing && !parts.empty()) result += '\\';
+  *out = result;
+  return true;
 }
 
 std::string AddBackslash(const std::string& path) {

@@ -95,6 +95,16 @@ int RemoveStaleTemporaries(const std::string& folder);
 const size_t kTemporaryNameLength = 11;
 std::string TemporaryFileName(const std::string& guidText, uint32_t seed);
 
+// A full folder path ("X:\..." or "\\server\share\...") in the one form
+// the system would give it: "/" as "\", doubled separators single, "."
+// components gone, ".." taking away the one before, trailing dots and blanks
+// of each component cut (as the system cuts them), and a closing "\" kept
+// when there was one. False, with *out empty, for a path that cannot be made
+// sound: ".." above the root, a component of only dots and blanks, a
+// character that no name may hold, or no server and share. A path that is
+// not full is given back as it is (true).
+bool NormalizeFolderPath(const std::string& path, std::string* out);
+
 // Path text helpers shared by the modules.
 // The path with a "\" appended unless it ends in one ("/" does not count);
 // "" gives "\".
