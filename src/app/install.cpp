@@ -218,6 +218,11 @@ void SaveUninstallRecord(InstallContext* context) {
   const bool written = WriteUninstallRecord(record);
   const std::string recordPath = UninstallRecordPath(record.installDir);
   if (!written) context->result->stepFailed = true;
+  // Without any record the uninstaller refuses: the entry must not point at
+  // it. An earlier record that stayed whole still serves it.
+  if (!written && WantsUninstallEntry(*context) && !FileExists(recordPath)) {
+    RemoveUninstallEntry(record.guid, context->config->progLink);
+  }
   AuditLine(std::string("uninstall  record  ") + (written ? "written  " : "failed  ") + recordPath);
 }
 
