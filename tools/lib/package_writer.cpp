@@ -90,7 +90,7 @@ void StoreBlock(const uint8_t* data, size_t size, std::vector<uint8_t>* block) {
 
 void PackBlock(const uint8_t* data, size_t size, CompressLevel level, std::vector<uint8_t>* block) {
   block->clear();
-  if (size > 0 && CompressBlock(data, size, level, block) && block->size() < size) return;
+  if (size == 0 || (CompressBlock(data, size, level, block) && block->size() < size)) return;
   StoreBlock(data, size, block);
 }
 
