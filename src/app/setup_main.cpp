@@ -11,6 +11,7 @@
 #include "app/finish.h"
 #include "app/hooks.h"
 #include "app/install.h"
+#include "app/leftovers.h"
 #include "app/setup_state.h"
 #include "app/startup.h"
 #include "app/state_dump.h"
@@ -34,6 +35,7 @@ int SetupMain() {
   // Step 4, the built-in header icon, is loaded into the wizard window when
   // the wizard prepares its pages.
   if (!CreateWorkFolder(s.paths.workFolder)) outcome.startFailed = true;
+  RemoveEarlierWorkFolders(s.paths.workFolder);
   if (!UnpackSetupFiles(s.paths)) outcome.startFailed = true;
   ReadConfigurationAndLanguage(s.paths, &s.product, &s.languageNumber);
   if (!WarnIfProgramRunning(s.product, s.paths.workFolder, &s.flags.programRunning)) {

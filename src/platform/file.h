@@ -19,6 +19,10 @@ enum OsOpenMode {
   // this handle (OsMoveOpenFile), so a writer can put it in place and still
   // set its times through the handle.
   kOsOpenCreateNewMovable = 5,
+  // As kOsOpenCreateNew, and nobody else may open or delete the file while
+  // it is open; the system removes it when the handle closes, also when the
+  // process dies (Windows; POSIX: a plain create).
+  kOsOpenCreateNewHeld = 6,
 };
 
 OsFile OsOpenFile(const std::string& path, OsOpenMode mode);

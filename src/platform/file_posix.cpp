@@ -110,7 +110,8 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
     case kOsOpenCreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case kOsOpenAlways: flags |= O_RDWR | O_CREAT; break;
     case kOsOpenCreateNew:
-    case kOsOpenCreateNewMovable: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case kOsOpenCreateNewMovable:
+    case kOsOpenCreateNewHeld: flags |= O_RDWR | O_CREAT | O_EXCL; break;
   }
   int fd = open(p.c_str(), flags, 0644);
   if (fd < 0) return nullptr;

@@ -75,7 +75,7 @@ void Fill(const WIN32_FIND_DATAW& fd, OsFindData* data) {
 }  // namespace
 
 OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
-  DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING;
+  DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING, flags = FILE_ATTRIBUTE_NORMAL;
   switch (mode) {
     case kOsOpenRead: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
     case kOsOpenReadWrite: access |= GENERIC_WRITE; break;
@@ -88,9 +88,14 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
       access |= GENERIC_WRITE | DELETE;
       disposition = CREATE_NEW;
       break;
+    case kOsOpenCreateNewHeld:
+      access |= GENERIC_WRITE | DELETE;
+      share = 0;
+      disposition = CREATE_NEW;
+      flags |= FILE_FLAG_DELETE_ON_CLOSE;
+      break;
   }
-  HANDLE h = CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE h = CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 

@@ -5,7 +5,7 @@
 # passes the path limit. After every kill each file is absent (fresh
 # install only) or wholly the old or the new version, never missing over an
 # existing install nor a mix; a rerun then installs every file byte for
-# byte and leaves no temporary file. E2E_KILLS sets the kills per loop.
+# byte and leaves no temporary file, nor a killed run's work folder. E2E_KILLS sets the kills per loop.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 kills=${E2E_KILLS:-30}
@@ -51,7 +51,7 @@ kill_loop() {  # WHAT FOLDER fresh|existing
   [ "$mode" = existing ] && run_setup "$T/Install1.exe" /Q "/P:$folder"
   for i in $(seq 1 "$kills"); do
     if [ "$mode" = fresh ]; then rm -rf "$dir"; else cp "$T/v1"/* "$dir/"; fi
-    delay=$(awk -v r=$RANDOM 'BEGIN { printf "%.3f", (r % 100) / 1000 }')
+    delay=$(awk -v r=$RANDOM 'BEGIN { printf "%.3f", (r % 60) / 1000 }')
     install_and_kill "$T/Install2.exe" "$folder" "$dir" "$delay"
     local new=0 old=0 absent=0
     for rel in $files; do
@@ -75,6 +75,9 @@ kill_loop() {  # WHAT FOLDER fresh|existing
   run_setup "$T/Install2.exe" /Q "/P:$folder"
   for rel in $files; do check_true "$what: rerun writes $rel byte for byte" cmp -s "$T/v2/$rel" "$dir/$rel"; done
   check "$what: no temporary files after the rerun" "$(find "$dir" -name '~zd*' | wc -l)" 0
+  # The rerun removed the work folders of the killed runs, and its own.
+  check "$what: no work folders left in %TEMP%" \
+    "$(find "$(temp_dir)" -maxdepth 2 \( -name setup.pck -o -name setup.ini -o -name '*.zdrun' \) | wc -l)" 0
 }
 
 kill_loop "fresh install" 'C:\ZandorKill1' fresh
