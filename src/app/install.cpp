@@ -350,7 +350,7 @@ void RunWizardInstall(OsWindow window) {
   OsDrainEvents();
 
   // Whatever the fields hold now is what the install uses.
-  s.choices.installDir = SoundInstallFolder(OsGetText(window, kWizardInstallDirField));
+  s.choices.installDir = SoundInstallFolder(OsGetText(window, kWizardInstallDirField), s.config.progFolderName);
   s.choices.startMenuFolder = OsGetText(window, kWizardStartMenuField);
   s.choices.desktop = OsGetState(window, kWizardDesktop) == 1;
   s.choices.startMenu = s.config.startMenu != 0 && OsGetState(window, kWizardNoStartMenu) != 1;
