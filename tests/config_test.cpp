@@ -312,3 +312,29 @@ TEST(ProgramFolderNameTest, WorkedExamples) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ConfigTest, InstallFolderIsNormalisedAndNeverASharedFolder) {
+  SystemDoubleSetSpecialFolder(5, "C:\\Users\\me\\Documents\\");
+  SystemDoubleSetSpecialFolder(40, "C:\\Users\\me\\");
+  SystemDoubleSetWindowsDirectory("C:\\Windows\\");
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"C:\\Tools\\..\\Viewer.", "C:\\Viewer"},
+      {"D:\\", "D:\\Viewer"},
+      {"d:/", "d:\\Viewer"},
+      {"C:\\users\\ME\\documents\\", "C:\\users\\ME\\documents\\Viewer\\"},
+      {"C:\\Users\\me\\Downloads", "C:\\Users\\me\\Downloads\\Viewer"},
+      {"C:\\Users\\me", "C:\\Users\\me\\Viewer"},
+      {"C:\\Windows\\.", "C:\\Windows\\Viewer"},
+      {"C:\\Users\\me\\Documents\\Mine", "C:\\Users\\me\\Documents\\Mine"},
+      {"C:\\a\\...\\b", "C:\\a\\...\\b"},  // cannot be made sound: as it is
+  };
+  for (const auto& c : cases) EXPECT_EQ(SoundInstallFolder(c.in, "Viewer"), c.out) << c.in;
+  EXPECT_EQ(SoundInstallFolder("D:\\", ""), "D:\\");
+}
+
+}  // namespace

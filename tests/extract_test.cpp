@@ -517,3 +517,23 @@ TEST_F(ExtractTest, ExtractEntryWithoutWriteReadsPastTheBlock) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ExtractTest, StaleTemporariesOfAKilledRunGoFromTheFoldersWritten) {
+  // A killed run's "~zd" files in folders the extraction writes go; look-alike
+  // names, a folder of that name and folders it does not write stay.
+  fs::create_directories(dest_ + "old/~zd1111.tmp");
+  fs::create_directories(dest_ + "untouched");
+  for (const char* name : {"~zdA1B2.tmp", "~zd00ff.OLD", "old/~zd9C9C.tmp", "untouched/~zd1234.tmp",
+                           "~zdA1B2.tmp.keep", "~zdXYZW.tmp", "~zd12345.tmp", "zd1234.tmp"}) {
+    Write(dest_ + name, "left by a killed run");
+  }
+  EXPECT_TRUE(Extract({RawFile("a.txt", "a"), RawFile("old\\b.txt", "b")}));
+  EXPECT_EQ(Written(), (std::vector<std::string>{
+                           "dest", "dest/a.txt", "dest/old", "dest/old/b.txt", "dest/old/~zd1111.tmp",
+                           "dest/untouched", "dest/untouched/~zd1234.tmp", "dest/zd1234.tmp", "dest/~zd12345.tmp",
+                           "dest/~zdA1B2.tmp.keep", "dest/~zdXYZW.tmp"}));
+}
+
+}  // namespace

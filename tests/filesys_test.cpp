@@ -574,21 +574,20 @@ std::string MakeFolderOfLength(const std::string& base, size_t length) {
 
 TEST_F(FileSysTest, ReplacingFileNearThePathLimit) {
   // A temporary name beside the file needs 11 characters after the folder;
-  // where the temporary path would pass 259 characters the file is written
-  // in place, and an old, longer file is cut after the new bytes.
+  // also where the temporary path passes 259 characters the file is written
+  // beside its name and moved into place, so a failure never leaves a mix.
   struct Case {
     size_t folderLength;  // with the closing "\"
     const char* name;
     bool existing;
-    bool inPlace;
   };
   const Case cases[] = {
-      {200, "a.txt", false, false},
-      {248, "a.txt", false, false},  // temporary path of 259: still beside
-      {248, "a.txt", true, false},
-      {249, "a.txt", false, true},   // it would be 260
-      {249, "a.txt", true, true},
-      {255, "abcd", true, true},     // the file's own path is 259
+      {200, "a.txt", false},
+      {248, "a.txt", false},  // temporary path of 259
+      {248, "a.txt", true},
+      {249, "a.txt", false},  // 260
+      {249, "a.txt", true},
+      {255, "abcd", true},    // the file's own path is 259
   };
   for (const Case& c : cases) {
     std::string folder = MakeFolderOfLength(dir_ + "\\long", c.folderLength);
@@ -601,11 +600,7 @@ TEST_F(FileSysTest, ReplacingFileNearThePathLimit) {
 
     ReplacingFile replacing;
     ASSERT_TRUE(BeginReplacingFile(path, &replacing));
-    EXPECT_EQ(replacing.tempPath.empty(), c.inPlace);
-    if (!c.inPlace) {
-      EXPECT_LT(replacing.tempPath.size(), kMaxPath);
-      EXPECT_EQ(FolderPart(replacing.tempPath), folder);
-    }
+    EXPECT_EQ(FolderPart(replacing.tempPath), folder);
     ASSERT_TRUE(OsWriteFile(replacing.file, "new", 3));
     ASSERT_TRUE(FinishReplacingFile(&replacing, FileTimeOf(kApril23At1606 - 60), FileTimeOf(kApril23At1606)));
     EXPECT_EQ(Read(path), "new");
@@ -620,12 +615,12 @@ TEST_F(FileSysTest, ReplacingFileNearThePathLimit) {
         {".", kEntryFolder}, {"..", kEntryFolder}, {c.name, kEntryFile}};
     EXPECT_EQ(Drain(ListFolder(folder, "*")), onlyTheFile);
 
-    // Giving up a file written in place keeps what it got: there is no old
-    // file left to fall back on, and the name is never deleted.
+    // Giving up keeps the old file whole and leaves nothing beside it.
     ASSERT_TRUE(BeginReplacingFile(path, &replacing));
     ASSERT_TRUE(OsWriteFile(replacing.file, "x", 1));
     AbandonReplacingFile(&replacing);
-    EXPECT_EQ(Read(path), c.inPlace ? "xew" : "new");
+    EXPECT_EQ(Read(path), "new");
+    EXPECT_EQ(Drain(ListFolder(folder, "*")), onlyTheFile);
     fs::remove_all(Native("long"));
   }
 }
@@ -696,3 +691,31 @@ TEST(PathPartsTest, FolderAndFileName) {
 }
 
 }  // namespace
+
+TEST(PathPartsTest, NormalizeFolderPathGivesTheSystemsFormOrRefuses) {
+  const struct {
+    const char* in;
+    const char* out;  // nullptr: refused
+  } cases[] = {
+      {"C:\\Programs\\Demo", "C:\\Programs\\Demo"},
+      {"c:/Programs//Demo/", "c:\\Programs\\Demo\\"},
+      {"C:\\Programs\\..\\Demo", "C:\\Demo"},
+      {"C:\\a\\.\\b\\..\\..\\Demo.", "C:\\Demo"},
+      {"C:\\Demo. . \\x ", "C:\\Demo\\x"},
+      {"C:\\", "C:\\"},
+      {"C:\\..", nullptr},
+      {"C:\\a\\...\\b", nullptr},
+      {"C:\\a\\b:c", nullptr},
+      {"C:\\a|b", nullptr},
+      {"\\\\server\\share\\Demo\\..\\App", "\\\\server\\share\\App"},
+      {"\\\\server\\share\\..\\other", nullptr},
+      {"\\\\server", nullptr},
+      {"Demo\\..\\x", "Demo\\..\\x"},  // not full: as it is
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string out = "x";
+    EXPECT_EQ(NormalizeFolderPath(c.in, &out), c.out != nullptr);
+    EXPECT_EQ(out, c.out ? c.out : "");
+  }
+}

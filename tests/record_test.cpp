@@ -267,3 +267,44 @@ TEST_F(RecordTest, SecondInstallWritesOverTheFirstRecord) {
 }
 
 }  // namespace
+
+#include "uninstall/uninstall_data.h"
+
+namespace {
+
+TEST_F(RecordTest, LargeRecordIsWrittenAndReadWhole) {
+  // 120,000 files past the old cap of 100,000, with numbering gaps the
+  // reader must stop at, odd keys it must skip, and a store that refuses the
+  // write (a read-only record): that failure is reported.
+  const size_t kCount = 120000;
+  std::string text = "[Settings]\r\nProgName = Big\r\n[Files]\r\nf0001 = first.txt\r\nF0001 = duplicate.txt\r\n"
+                     "F00002 = odd.txt\r\n";
+  for (size_t i = 2; i <= kCount; ++i) {
+    std::string digits = std::to_string(i);
+    text += "F" + std::string(digits.size() < 4 ? 4 - digits.size() : 0, '0') + digits + " = dir\\file" + digits +
+            ".bin\r\n";
+  }
+  text += "F" + std::to_string(kCount + 2) + " = beyond the gap\r\n[Dirs]\r\nD0001 = dir\\\r\n";
+  Write("big/uninstall.dat", text);
+  LoadDefaultTexts("Big", "1.0");
+  UninstallRecord record;
+  record.installDir = Win("big\\");
+  record.progExe = "big.exe";
+  EXPECT_TRUE(WriteUninstallRecord(record));
+
+  UninstallData data;
+  ASSERT_EQ(ReadUninstallData(UninstallRecordPath(record.installDir), &data), kDataRead);
+  ASSERT_EQ(data.files.size(), kCount);
+  EXPECT_EQ(data.files[0], "first.txt");
+  EXPECT_EQ(data.files[1], "dir\\file2.bin");
+  EXPECT_EQ(data.files.back(), "dir\\file" + std::to_string(kCount) + ".bin");
+  EXPECT_EQ(data.dirs, std::vector<std::string>{"dir\\"});
+  EXPECT_EQ(data.progExe, "big.exe");
+
+  fs::permissions(Native("big/uninstall.dat"), fs::perms::owner_write, fs::perm_options::remove);
+  record.progExe = "other.exe";
+  EXPECT_FALSE(WriteUninstallRecord(record));
+  fs::permissions(Native("big/uninstall.dat"), fs::perms::owner_write, fs::perm_options::add);
+}
+
+}  // namespace

@@ -689,3 +689,34 @@ TEST_F(StartupTest, InstallWithAPageLogsTheCopyAndMovesTheBarByBytes) {
 }
 
 }  // namespace
+
+#include "app/leftovers.h"
+
+namespace {
+
+TEST_F(StartupTest, EarlierWorkFoldersThatAreOursGo) {
+  // Ours: a GUID name with setup.ini or setup.pck inside. This run's own
+  // folder, other GUID folders and look-alike names stay.
+  const std::string own = "{11111111-2222-3333-4444-555555555555}";
+  const std::string killed = "{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}";
+  const std::string early = "{aaaaaaaa-bbbb-cccc-dddd-000000000000}";
+  const std::string other = "{99999999-8888-7777-6666-555555555555}";
+  const std::string notGuid = "{not-a-guid}";
+  for (const std::string& name : {own, killed, early, other, notGuid}) fs::create_directories(dir_ + "/" + name);
+  Write(dir_ + "/" + own + "/setup.ini", "[Info]");
+  Write(dir_ + "/" + killed + "/setup.pck", "pck");
+  fs::create_directories(dir_ + "/" + killed + "/sub");
+  Write(dir_ + "/" + killed + "/sub/x.txt", "x");
+  Write(dir_ + "/" + early + "/setup.ini", "[Info]");
+  Write(dir_ + "/" + other + "/something.txt", "theirs");
+  Write(dir_ + "/" + notGuid + "/setup.ini", "[Info]");
+  EXPECT_EQ(RemoveEarlierWorkFolders(dir_ + "\\" + own + "\\"), 2);
+  EXPECT_TRUE(fs::exists(dir_ + "/" + own + "/setup.ini"));
+  EXPECT_FALSE(fs::exists(dir_ + "/" + killed));
+  EXPECT_FALSE(fs::exists(dir_ + "/" + early));
+  EXPECT_TRUE(fs::exists(dir_ + "/" + other + "/something.txt"));
+  EXPECT_TRUE(fs::exists(dir_ + "/" + notGuid + "/setup.ini"));
+  EXPECT_EQ(RemoveEarlierWorkFolders("not a work folder"), 0);
+}
+
+}  // namespace

@@ -178,7 +178,9 @@ TEST_F(ZandorToolTest, ThreadCountDoesNotChangeTheOutput) {
   EXPECT_EQ(ReadBytes(root_ / "n.exe"), ReadBytes(root_ / "one.exe"));
 }
 
-TEST_F(ZandorToolTest, CompressibleFilesAreCompressedAndTheRestStoredRaw) {
+TEST_F(ZandorToolTest, CompressibleFilesAreCompressedAndTheRestStoredChecked) {
+  // Noise goes into a stored block, a little larger than the bytes, so one
+  // flipped byte in it is found by verify and refused by extract.
   Write(root_ / "src" / "text.txt", std::string(20000, 'a'));
   std::vector<uint8_t> noise(5000);
   std::mt19937 random(1);
@@ -187,9 +189,29 @@ TEST_F(ZandorToolTest, CompressibleFilesAreCompressedAndTheRestStoredRaw) {
   ASSERT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorOk) << err_.str();
   ASSERT_TRUE(OpenPackage(P("out.pck"), nullptr));
   ASSERT_EQ(Package().entries.size(), 2u);
-  EXPECT_EQ(Package().entries[0].name, "noise.bin");
-  EXPECT_EQ(Package().entries[0].storedSize, 5000);
+  const PackageEntry noiseEntry = Package().entries[0];
+  EXPECT_EQ(noiseEntry.name, "noise.bin");
+  EXPECT_GT(noiseEntry.storedSize, 5000);
+  EXPECT_LE(noiseEntry.storedSize, 5000 + 14 + 3 + 9 * 136 / 8);  // 19 runs, 136 bytes as literals
   EXPECT_LT(Package().entries[1].storedSize, 1000);
+  ClosePackage();
+  out_.str("");
+  EXPECT_EQ(Run({"verify", P("out.pck")}), kZandorOk) << err_.str();
+  EXPECT_NE(out_.str().find("all blocks and checksums good"), std::string::npos) << out_.str();
+  EXPECT_EQ(Run({"extract", P("out.pck"), P("good")}), kZandorOk) << err_.str();
+  EXPECT_EQ(ReadBytes(root_ / "good" / "noise.bin"), noise);
+
+  for (size_t at : {size_t(12), size_t(2000), size_t(noiseEntry.storedSize - 40)}) {
+    SCOPED_TRACE(at);
+    std::vector<uint8_t> bytes = ReadBytes(root_ / "out.pck");
+    bytes[size_t(noiseEntry.offset) + at] ^= 0x01;
+    WriteBytes(root_ / "bad.pck", bytes);
+    EXPECT_EQ(Run({"verify", P("bad.pck")}), kZandorFailed);
+    EXPECT_NE(err_.str().find("\"noise.bin\": the block does not expand or fails its checksum"), std::string::npos);
+    fs::remove_all(root_ / "x");
+    EXPECT_EQ(Run({"extract", P("bad.pck"), P("x")}), kZandorFailed);
+    EXPECT_FALSE(fs::exists(root_ / "x" / "noise.bin"));
+  }
 }
 
 TEST_F(ZandorToolTest, SourceDateEpochClampsTimes) {
@@ -205,8 +227,11 @@ TEST_F(ZandorToolTest, VerifyNamesTheDamagedEntry) {
   Write(root_ / "src" / "good.txt", "good");
   Write(root_ / "src" / "zzz.txt", std::string(5000, 'z'));
   ASSERT_EQ(Run({"pack", P("src"), "-o", P("out.pck")}), kZandorOk) << err_.str();
+  ASSERT_TRUE(OpenPackage(P("out.pck"), nullptr));
+  const size_t zzz = size_t(Package().entries[1].offset);
+  ClosePackage();
   std::vector<uint8_t> bytes = ReadBytes(root_ / "out.pck");
-  bytes[4 + 12] ^= 0x40;  // inside zzz.txt's stream, after its 10-byte header
+  bytes[zzz + 12] ^= 0x40;  // inside zzz.txt's stream, after its 10-byte header
   WriteBytes(root_ / "bad.pck", bytes);
   EXPECT_EQ(Run({"verify", P("bad.pck")}), kZandorFailed);
   EXPECT_NE(err_.str().find("entry 2 \"zzz.txt\": the block does not expand or fails its checksum"),
@@ -215,8 +240,8 @@ TEST_F(ZandorToolTest, VerifyNamesTheDamagedEntry) {
   EXPECT_EQ(Run({"extract", P("bad.pck"), P("x")}), kZandorFailed);
   EXPECT_FALSE(fs::exists(root_ / "x" / "zzz.txt"));
   EXPECT_TRUE(fs::exists(root_ / "x" / "good.txt"));
-  bytes[4 + 12] ^= 0x40;
-  bytes[4 + 2] ^= 1;  // zzz.txt's header names another size
+  bytes[zzz + 12] ^= 0x40;
+  bytes[zzz + 2] ^= 1;  // zzz.txt's header names another size
   WriteBytes(root_ / "bad.pck", bytes);
   EXPECT_EQ(Run({"verify", P("bad.pck")}), kZandorFailed);
   EXPECT_NE(err_.str().find("entry 2 \"zzz.txt\": the block is not a compressed block of the entry's size"),

@@ -48,6 +48,12 @@ int WriteRegistryString(uint32_t root, const std::string& subkey, const std::str
   return set ? kRegistryWritten : kRegistryValueFailed;
 }
 
+void RemoveUninstallEntry(const std::string& guid, const std::string& progLink) {
+  const std::string& keyName = !guid.empty() ? guid : progLink;
+  const bool removed = OsRegDeleteKey(kHkeyLocalMachine, kUninstallKey + keyName);
+  AuditStep("registry", "removed", removed, RootName(kHkeyLocalMachine) + (kUninstallKey + keyName));
+}
+
 void WriteUninstallEntry(const UninstallEntry& entry) {
   const std::string& keyName = !entry.guid.empty() ? entry.guid : entry.progLink;
   OsKey key = nullptr;

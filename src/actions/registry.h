@@ -44,6 +44,10 @@ struct UninstallEntry {
 // HKEY_CURRENT_USER. A key that cannot be created writes nothing; a value
 // that fails does not stop the next.
 void WriteUninstallEntry(const UninstallEntry& entry);
+// Removes the entry that WriteUninstallEntry made for that GUID (or, without
+// one, that program link): for an install whose uninstaller would have no
+// record to work from.
+void RemoveUninstallEntry(const std::string& guid, const std::string& progLink);
 
 // Associates "." + extension with the program (full path): the open
 // command is the quoted program path, a blank and "%1" in quotes; the type

@@ -5,6 +5,7 @@
 #include "actions/folders.h"
 #include "actions/registry.h"
 #include "platform/registry.h"
+#include "runtime/filesys.h"
 #include "runtime/ini.h"
 #include "runtime/text.h"
 
@@ -34,6 +35,44 @@ std::string ProgramFolderName(const std::string& defaultDir) {
   return rest.substr(start, end - start);
 }
 
+namespace {
+
+// Folders that hold other things than one program: installing into one of
+// them, and uninstalling from it later, would mix with or remove the rest.
+bool IsSharedFolder(const std::string& folder) {
+  std::string bare = folder;
+  while (bare.size() > 3 && bare.back() == '\\') bare.pop_back();
+  if (bare.size() == 3 && bare[1] == ':' && bare[2] == '\\') return true;  // a drive root
+  if (bare.size() == 2 && bare[1] == ':') return true;
+  static const int32_t kShared[] = {kFolderProgramFiles, kFolderWindows, kFolderSystem, kFolderCommonFiles,
+                                    kFolderAppData,      kFolderDesktop, kFolderPersonal, kFolderFonts,
+                                    kFolderPrograms,     kFolderStartup, kFolderCommonPrograms,
+                                    28 /* local AppData */, 35 /* common AppData */, 40 /* the user's profile */};
+  const std::string withSeparator = bare + "\\";
+  for (int32_t id : kShared) {
+    const std::string path = GetFolderPath(id);
+    if (!path.empty() && EqualNoCase(path, withSeparator)) return true;
+  }
+  const std::string profile = GetFolderPath(40);
+  for (const char* name : {"Downloads\\", "Documents\\", "Music\\", "Pictures\\", "Videos\\"}) {
+    if (!profile.empty() && EqualNoCase(profile + name, withSeparator)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string SoundInstallFolder(const std::string& folder, const std::string& programFolderName) {
+  // Once, before the folder is used or recorded: the uninstaller later
+  // compares its own place with the recorded one, which must be the form the
+  // system gives it.
+  std::string sound;
+  if (!NormalizeFolderPath(folder, &sound)) return folder;
+  if (programFolderName.empty() || !IsSharedFolder(sound)) return sound;
+  const bool closing = sound.size() > 3 && sound.back() == '\\';  // not a root's own
+  return AddBackslash(sound) + programFolderName + (closing ? "\\" : "");
+}
+
 void LoadSettings(const std::string& iniPath, const RunOptions& options, const ProductInfo& product,
                   SetupConfig* config) {
   // With an empty GUID this reads the bare "SOFTWARE\Zandor\" key.
@@ -53,7 +92,7 @@ void LoadSettings(const std::string& iniPath, const RunOptions& options, const P
   std::string installDir = !options.installDirOverride.empty() ? options.installDirOverride
                            : !previousInstallDir.empty()       ? previousInstallDir
                                                                : defaultDir;
-  config->installDir = ExpandFolderVariables(installDir, true);
+  config->installDir = SoundInstallFolder(ExpandFolderVariables(installDir, true), config->progFolderName);
   config->noCopyExt = IniReadString("NoCopyExt");
   config->elevate = static_cast<uint8_t>(IniReadNumber("Elevate", 0));
 

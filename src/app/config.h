@@ -45,6 +45,12 @@ struct SetupConfig {
 // PrgSize; Task MutexString (trimmed). A missing setup.ini gives defaults.
 void ReadStartupConfig(const std::string& iniPath, ProductInfo* product);
 
+// The installation folder in the form the system gives it (see
+// NormalizeFolderPath); one that cannot be made sound is given back as it
+// is. A folder that holds more than one program (a drive root, Program
+// Files, Windows, the system folder, a shell or user folder such as the
+// desktop, Documents, Downloads or AppData) gets programFolderName appended.
+std::string SoundInstallFolder(const std::string& folder, const std::string& programFolderName);
 // Settings load: the install state of product.guid first, then setup.ini's
 // groups Info, Settings, StartMenue and Task, settling the installation
 // folder ("/P" > previous install > Settings DefaultDir, expanded), the

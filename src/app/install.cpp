@@ -223,12 +223,14 @@ void SaveUninstallRecord(InstallContext* context) {
   record.loginAdmin = context->loggedInAsAdmin && *context->loggedInAsAdmin != 0;
   record.taskRecords = context->result->taskRecords;
   record.installDirCreated = context->result->installDirCreated;
-  WriteUninstallRecord(record);
+  const bool written = WriteUninstallRecord(record);
   const std::string recordPath = UninstallRecordPath(record.installDir);
-  // The store reports no failure of its own: a record that is not there
-  // afterwards did not go down.
-  const bool written = FileExists(recordPath);
   if (!written) context->result->stepFailed = true;
+  // Without any record the uninstaller refuses: the entry must not point at
+  // it. An earlier record that stayed whole still serves it.
+  if (!written && WantsUninstallEntry(*context) && !FileExists(recordPath)) {
+    RemoveUninstallEntry(record.guid, context->config->progLink);
+  }
   AuditLine(std::string("uninstall  record  ") + (written ? "written  " : "failed  ") + recordPath);
 }
 
@@ -346,7 +348,7 @@ bool IsExeProgram(const std::string& progExe) {
 
 InstallChoices WizardChoices(OsWindow window, const SetupConfig& config) {
   InstallChoices choices;
-  choices.installDir = OsGetText(window, kWizardInstallDirField);
+  choices.installDir = SoundInstallFolder(OsGetText(window, kWizardInstallDirField), config.progFolderName);
   choices.startMenuFolder = OsGetText(window, kWizardStartMenuField);
   choices.desktop = OsGetState(window, kWizardDesktop) == 1;
   choices.startMenu = config.startMenu != 0 && OsGetState(window, kWizardNoStartMenu) != 1;

@@ -14,6 +14,7 @@
 #include "app/finish.h"
 #include "app/hooks.h"
 #include "app/install.h"
+#include "app/leftovers.h"
 #include "app/setup_state.h"
 #include "app/startup.h"
 #include "app/state_dump.h"
@@ -96,6 +97,7 @@ int SetupMain() {
   // Without a work folder of its own, or with files in it that changed
   // after their unpacking, the run installs nothing.
   const bool haveWorkFolder = CreateWorkFolder(s.paths.workFolder);
+  RemoveEarlierWorkFolders(s.paths.workFolder);
   if (haveWorkFolder && !UnpackSetupFiles(s.paths)) outcome.startFailed = true;
   const bool workReady = haveWorkFolder && HoldWorkFiles(s.paths);
   if (!workReady) outcome.startFailed = true;

@@ -269,6 +269,9 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
   // another, and asking for each whether its folder exists cost more than
   // writing a small file.
   std::set<std::string> madeFolders;
+  // Folders that were there already and have lost the temporary files a
+  // killed earlier run left in them.
+  std::set<std::string> sweptFolders;
   std::string readyFolder;
   bool ready = false;
   // A subfolder that is a link (junction, symbolic link) to somewhere
@@ -303,6 +306,11 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
           ready = CreateFolderPath(folder + part) || FolderExists(folder + part);
           readyFolder = part;
           inside = part.empty() || FinalPathInside(folder + part, finalDestination);
+          // Temporaries that a killed run left go before this run writes
+          // beside them; never through a link out of the destination.
+          if (inside && madeFolders.count(part) == 0 && sweptFolders.insert(part).second) {
+            RemoveStaleTemporaries(folder + part);
+          }
         }
         if (safe && !inside) {
           ExtractEntryInto(folder, false, false, drain);

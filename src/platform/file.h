@@ -23,6 +23,10 @@ enum OsOpenMode {
   // rename or delete it: others may only read it (and run it). POSIX
   // cannot hold a file so; there it only refuses a link at the final name.
   kOsOpenReadHeld = 6,
+  // As kOsOpenCreateNew, and nobody else may open or delete the file while
+  // it is open; the system removes it when the handle closes, also when the
+  // process dies (Windows; POSIX: a plain create).
+  kOsOpenCreateNewHeld = 7,
 };
 
 OsFile OsOpenFile(const std::string& path, OsOpenMode mode);
@@ -41,13 +45,14 @@ bool OsFlushFile(OsFile file);
 void OsCloseFile(OsFile file);
 
 bool OsDeleteFile(const std::string& path);
-// Puts the file `from` in place of `to`. An existing `to` keeps its
-// identity: attributes, security and creation time stay with the name and
-// only the content is new (Windows: the system's replace, with `backup` as
-// the name the replaced file passes through; POSIX: a rename that keeps the
-// permission bits). Without an existing `to`, or where the system cannot
-// replace, a plain move. A failure leaves `to` as it was.
-bool OsReplaceFile(const std::string& from, const std::string& to, const std::string& backup);
+// Puts the file `from` in place of `to` in one rename that replaces, so
+// that the name holds the old file or the new one at every moment, also
+// when the process dies part-way. An existing `to` keeps its identity: its
+// attributes, access list and creation time pass to the new file before the
+// rename, so only the content is new (POSIX: the permission bits). A file in
+// use that the system will not replace, or a folder at `to`, fails, and a
+// failure leaves both files under their names.
+bool OsReplaceFile(const std::string& from, const std::string& to);
 // Moves the file `from`, open as `file` (opened kOsOpenCreateNewMovable,
 // which nothing else may move or delete meanwhile), to `to` only when
 // nothing is at `to`; never replaces. The file stays open.

@@ -111,7 +111,8 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
     case kOsOpenCreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
     case kOsOpenAlways: flags |= O_RDWR | O_CREAT; break;
     case kOsOpenCreateNew:
-    case kOsOpenCreateNewMovable: flags |= O_RDWR | O_CREAT | O_EXCL; break;
+    case kOsOpenCreateNewMovable:
+    case kOsOpenCreateNewHeld: flags |= O_RDWR | O_CREAT | O_EXCL; break;
   }
   int fd = open(p.c_str(), flags, 0644);
   if (fd < 0) return nullptr;
@@ -212,13 +213,15 @@ bool OsDeleteFile(const std::string& path) {
   return true;
 }
 
-bool OsReplaceFile(const std::string& from, const std::string& to, const std::string& backup) {
-  // The rename is atomic and needs no backup name. The new file is a new
+bool OsReplaceFile(const std::string& from, const std::string& to) {
+  // The rename is atomic. The new file is a new
   // inode: it takes over the old one's permission bits (owner and group stay
   // those of the writer), and other hard links keep the old bytes.
   std::string f = ToPosixPath(from), t = ToPosixPath(to);
   struct stat old;
-  bool existed = stat(t.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  const bool present = stat(t.c_str(), &old) == 0;
+  if (present && S_ISDIR(old.st_mode)) return false;
+  bool existed = present && S_ISREG(old.st_mode);
   if (existed && chmod(f.c_str(), old.st_mode & 07777) != 0) return false;
   if (rename(f.c_str(), t.c_str()) != 0) return false;
   struct stat now;

@@ -1,6 +1,8 @@
-// Win32 files through the ANSI calls.
+// Win32 files. Paths come in the single-byte form and go to the system
+// through the wide calls, so that a long one can take the extended form.
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/file.h"
@@ -19,8 +21,48 @@ FILETIME ToFt(uint64_t v) {
   return ft;
 }
 
-void Fill(const WIN32_FIND_DATAA& fd, OsFindData* data) {
-  data->name = fd.cFileName;
+// Text between the program's single-byte form and the system's own.
+std::wstring ToWide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+  return out;
+}
+
+std::string FromWide(const wchar_t* text) {
+  int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 1) return std::string();
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, nullptr, nullptr);
+  out.resize(static_cast<size_t>(n - 1));
+  return out;
+}
+
+// Below this length a path goes to the system as it is; from it on (the
+// folder calls stop at MAX_PATH - 12) a full path goes as an extended-length
+// path, "\\?\C:\..." or "\\?\UNC\server\share\...", after the clean-up that
+// the calls by name give a path ("/" to "\", "." and ".." resolved), which
+// the extended form would skip. So a file written beside its name has room
+// for its temporary name at every length.
+const size_t kPlainPathLimit = MAX_PATH - 12;
+
+std::wstring SystemPath(const std::string& path) {
+  std::wstring wide = ToWide(path);
+  if (wide.size() < kPlainPathLimit || !OsIsFullPath(path)) return wide;
+  if (wide.compare(0, 4, L"\\\\?\\") == 0 || wide.compare(0, 4, L"\\\\.\\") == 0) return wide;
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  DWORD length = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
+  if (length == 0 || length >= size) return wide;
+  full.resize(length);
+  if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+void Fill(const WIN32_FIND_DATAW& fd, OsFindData* data) {
+  data->name = FromWide(fd.cFileName);
   data->isFolder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   data->readOnly = (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
   data->isLink = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -33,7 +75,7 @@ void Fill(const WIN32_FIND_DATAA& fd, OsFindData* data) {
 }  // namespace
 
 OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
-  DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING;
+  DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING, flags = FILE_ATTRIBUTE_NORMAL;
   switch (mode) {
     case kOsOpenRead: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
     case kOsOpenReadHeld: break;
@@ -47,9 +89,14 @@ OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
       access |= GENERIC_WRITE | DELETE;
       disposition = CREATE_NEW;
       break;
+    case kOsOpenCreateNewHeld:
+      access |= GENERIC_WRITE | DELETE;
+      share = 0;
+      disposition = CREATE_NEW;
+      flags |= FILE_FLAG_DELETE_ON_CLOSE;
+      break;
   }
-  HANDLE h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
+  HANDLE h = CreateFileW(SystemPath(path).c_str(), access, share, nullptr, disposition, flags, nullptr);
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
@@ -107,79 +154,56 @@ void OsCloseFile(OsFile file) {
   if (file) CloseHandle(file);
 }
 
-bool OsDeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool OsDeleteFile(const std::string& path) { return DeleteFileW(SystemPath(path).c_str()) != 0; }
 
 namespace {
 
-bool MoveOver(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-// The attributes that SetFileAttributesA accepts.
-const DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+// The attributes that SetFileAttributes accepts, less read-only: a file that
+// is read-only is never replaced, and a temporary file marked so could not
+// be removed after a refused move.
+const DWORD kSettableAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Windows' replace keeps the replaced file's attributes and creation time;
-// Wine's hands over neither, so put back what went missing.
-void KeepIdentity(const std::string& path, const WIN32_FILE_ATTRIBUTE_DATA& old) {
-  WIN32_FILE_ATTRIBUTE_DATA now;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &now)) return;
-  if ((now.dwFileAttributes & kSettableAttributes) != (old.dwFileAttributes & kSettableAttributes)) {
-    DWORD attributes = old.dwFileAttributes & kSettableAttributes;
-    SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
-  }
-  if (CompareFileTime(&now.ftCreationTime, &old.ftCreationTime) != 0) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      SetFileTime(h, &old.ftCreationTime, nullptr, nullptr);
-      CloseHandle(h);
+// Gives the new file the replaced one's identity before it takes the name:
+// its access list, its creation time and its attributes. Each is best
+// effort, as a replace that ignores access-list errors would be; the owner
+// stays the writer's, since setting another needs the restore privilege.
+void TakeOverIdentity(const std::wstring& from, const std::wstring& to, const WIN32_FILE_ATTRIBUTE_DATA& old) {
+  DWORD needed = 0;
+  GetFileSecurityW(to.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+  if (needed > 0) {
+    std::vector<char> descriptor(needed);
+    if (GetFileSecurityW(to.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(), needed, &needed)) {
+      SetFileSecurityW(from.c_str(), DACL_SECURITY_INFORMATION, descriptor.data());
     }
   }
+  HANDLE h = CreateFileW(from.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    SetFileTime(h, &old.ftCreationTime, nullptr, nullptr);
+    CloseHandle(h);
+  }
+  DWORD attributes = old.dwFileAttributes & kSettableAttributes;
+  SetFileAttributesW(from.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace
 
-bool OsReplaceFile(const std::string& from, const std::string& to, const std::string& backup) {
+bool OsReplaceFile(const std::string& from, const std::string& to) {
+  // One rename that replaces: at every moment the name holds the old file
+  // or the new one, never neither, also when the process dies half-way.
+  // The system's replace moves the old file aside first and is two steps.
+  // A file in use (a running program, a file open without delete sharing)
+  // cannot be replaced this way: the move fails and both files keep their
+  // names.
+  const std::wstring f = SystemPath(from), t = SystemPath(to);
   WIN32_FILE_ATTRIBUTE_DATA old;
-  if (!GetFileAttributesExA(to.c_str(), GetFileExInfoStandard, &old)) return MoveOver(from, to);
-  // The replace swaps the content under the old file's name, attributes and
-  // security, and needs rights on that file rather than on its folder. The
-  // replaced file passes through the backup name: without one, a replace
-  // that fails late can leave neither file under the name.
-  DWORD flags = REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS;
-  if (ReplaceFileA(to.c_str(), from.c_str(), backup.c_str(), flags, nullptr, nullptr)) {
-    if (!DeleteFileA(backup.c_str())) {
-      // The old file is in use: a running program can be renamed but not
-      // deleted. Put it back under its name rather than leave its image
-      // beside the new file, so a file in use stays as it was.
-      if (MoveFileExA(to.c_str(), from.c_str(), MOVEFILE_WRITE_THROUGH)) {
-        if (MoveFileExA(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return false;
-        MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
-      }
-      // Could not undo: the new file stays and the old image goes at the
-      // next restart, where the rights allow that.
-      MoveFileExA(backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    }
-    KeepIdentity(to, old);
-    return true;
+  if (GetFileAttributesExW(t.c_str(), GetFileExInfoStandard, &old)) {
+    if (old.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    TakeOverIdentity(f, t, old);
   }
-  switch (GetLastError()) {
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
-      // The old file is under the backup name and the new one under its own.
-      MoveFileExA(backup.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
-      return false;
-    case ERROR_FILE_NOT_FOUND:         // the old file went away meanwhile
-    case ERROR_INVALID_FUNCTION:       // a file system without the replace
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_CALL_NOT_IMPLEMENTED:
-      return MoveOver(from, to);
-    default:
-      // Rights, a file in use, or a name that cannot be removed: the old
-      // file and the new one both keep their names.
-      return false;
-  }
+  return MoveFileExW(f.c_str(), t.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool OsMoveOpenFile(OsFile file, const std::string&, const std::string& to) {
@@ -188,48 +212,48 @@ bool OsMoveOpenFile(OsFile file, const std::string&, const std::string& to) {
   // system's own form ("\??\C:\...", "\??\UNC\server\..."), after the
   // same clean-up that the calls by name give a path.
   if (!file) return false;
-  DWORD size = GetFullPathNameA(to.c_str(), 0, nullptr, nullptr);
+  const std::wstring wide = ToWide(to);
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (size == 0) return false;
-  std::vector<char> cleaned(size + 1);
-  DWORD length = GetFullPathNameA(to.c_str(), size + 1, cleaned.data(), nullptr);
-  if (length == 0 || length > size) return false;
-  const std::string path(cleaned.data(), length);
-  std::string full;
-  if (path.compare(0, 4, "\\\\?\\") == 0 || path.compare(0, 4, "\\\\.\\") == 0) {
-    full = "\\??\\" + path.substr(4);
-  } else if (path.compare(0, 2, "\\\\") == 0) {
-    full = "\\??\\UNC\\" + path.substr(2);
-  } else if (path.size() > 2 && path[1] == ':') {
-    full = "\\??\\" + path;
+  std::wstring path(size, L'\0');
+  DWORD length = GetFullPathNameW(wide.c_str(), size, &path[0], nullptr);
+  if (length == 0 || length >= size) return false;
+  path.resize(length);
+  std::wstring full;
+  if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) {
+    full = L"\\??\\" + path.substr(4);
+  } else if (path.compare(0, 2, L"\\\\") == 0) {
+    full = L"\\??\\UNC\\" + path.substr(2);
+  } else if (path.size() > 2 && path[1] == L':') {
+    full = L"\\??\\" + path;
   } else {
     return false;
   }
-  int chars = MultiByteToWideChar(CP_ACP, 0, full.c_str(), -1, nullptr, 0);
-  if (chars < 2) return false;
-  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + static_cast<size_t>(chars) * sizeof(WCHAR));
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + (full.size() + 1) * sizeof(WCHAR));
   FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->ReplaceIfExists = FALSE;
   info->RootDirectory = nullptr;
-  info->FileNameLength = static_cast<DWORD>((chars - 1) * sizeof(WCHAR));
-  MultiByteToWideChar(CP_ACP, 0, full.c_str(), -1, info->FileName, chars);
+  info->FileNameLength = static_cast<DWORD>(full.size() * sizeof(WCHAR));
+  std::copy(full.begin(), full.end(), info->FileName);
+  info->FileName[full.size()] = L'\0';
   return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != 0;
 }
 
 bool OsCopyFile(const std::string& source, const std::string& target, bool replace) {
-  return CopyFileA(source.c_str(), target.c_str(), replace ? FALSE : TRUE) != 0;
+  return CopyFileW(SystemPath(source).c_str(), SystemPath(target).c_str(), replace ? FALSE : TRUE) != 0;
 }
 
-bool OsCreateDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
-bool OsRemoveDirectory(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+bool OsCreateDirectory(const std::string& path) { return CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0; }
+bool OsRemoveDirectory(const std::string& path) { return RemoveDirectoryW(SystemPath(path).c_str()) != 0; }
 bool OsDeleteFileAtRestart(const std::string& path) {
-  return MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+  return MoveFileExW(SystemPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 bool OsSetNormalAttributes(const std::string& path) {
-  return SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL) != 0;
+  return SetFileAttributesW(SystemPath(path).c_str(), FILE_ATTRIBUTE_NORMAL) != 0;
 }
 
 bool OsPathAttributes(const std::string& path, bool* isFolder, bool* readOnly) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return false;
   *isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   *readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -239,8 +263,8 @@ bool OsPathAttributes(const std::string& path, bool* isFolder, bool* readOnly) {
 int OsDriveType(const std::string& root) { return static_cast<int>(GetDriveTypeA(root.c_str())); }
 
 OsFind OsFindFirst(const std::string& pattern, OsFindData* data, bool* noMatch) {
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(SystemPath(pattern).c_str(), &fd);
   if (noMatch) *noMatch = false;
   if (h == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
@@ -252,8 +276,8 @@ OsFind OsFindFirst(const std::string& pattern, OsFindData* data, bool* noMatch) 
 }
 
 bool OsFindNext(OsFind find, OsFindData* data) {
-  WIN32_FIND_DATAA fd;
-  if (!find || !FindNextFileA(find, &fd)) return false;
+  WIN32_FIND_DATAW fd;
+  if (!find || !FindNextFileW(find, &fd)) return false;
   Fill(fd, data);
   return true;
 }

@@ -1,9 +1,11 @@
 #include "runtime/filesys.h"
 
 #include <map>
+#include <vector>
 
 #include "platform/file.h"
 #include "platform/system.h"
+#include "runtime/text.h"
 
 namespace {
 
@@ -277,7 +279,7 @@ bool LookAtPath(const std::string& path, bool* readOnlyFile) {
 
 bool IsReadOnlyFile(const std::string& path) {
   bool readOnly = false;
-  LookAtPath(Cut(path), &readOnly);
+  LookAtPath(path, &readOnly);
   return readOnly;
 }
 
@@ -291,44 +293,34 @@ bool BeginWriting(const std::string& path, bool createOnly, bool knownAbsent, Re
   if (path.empty()) return false;
   bool present = false;
   if (createOnly) {
-    if (FileSize(path) != -1) return false;
+    if (PathIsTaken(path)) return false;
   } else if (!knownAbsent) {
     // One question tells both: a read-only file is never written, and a name
     // that nothing holds needs no replace at the end.
     bool readOnly = false;
-    present = LookAtPath(Cut(path), &readOnly);
+    present = LookAtPath(path, &readOnly);
     if (readOnly) return false;
   }
   out->path = path;
   out->createOnly = createOnly;
   out->fresh = !present;
-  std::string folder = FolderPart(path);
-  if (folder.size() + kTemporaryNameLength >= kMaxPath) {
-    // No room for a temporary name beside the file: write in place, keeping
-    // the file's identity; FinishReplacingFile cuts it after the new bytes.
-    out->file = OsOpenFile(path, createOnly ? kOsOpenCreateNew : kOsOpenAlways);
-    return out->file != nullptr;
-  }
   // The temporary file sits in the same folder so that the final move is a
-  // rename on one volume. The exclusive create settles which writer owns a
-  // name; the GUID (or, without one, the seed) only makes clashes rare. A
-  // fresh file is opened so that it can be moved while open: its times are
-  // then set once more on the handle after the move, with no second open.
+  // rename on one volume; the platform takes paths of any length, so there
+  // is always room for its name. The exclusive create settles which writer
+  // owns a name; the GUID (or, without one, the seed) only makes clashes
+  // rare. A fresh file is opened so that it can be moved while open: its
+  // times are then set once more on the handle after the move, with no
+  // second open.
+  const std::string folder = FolderPart(path);
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string name = TemporaryFileName(OsCreateGuidText(), OsNameSeed());
-    std::string temp = folder + name;
-    std::string backup = folder + name.substr(0, name.size() - 3) + "old";
-    // A leftover of an earlier run may hold the backup name; only a replace
-    // needs it, and a fresh file that meets a new one at its name checks then.
-    if (!out->fresh && PathIsTaken(backup)) continue;
+    const std::string temp = folder + TemporaryFileName(OsCreateGuidText(), OsNameSeed());
     OsFile file = OsOpenFile(temp, out->fresh ? kOsOpenCreateNewMovable : kOsOpenCreateNew);
     if (file) {
       out->file = file;
       out->tempPath = temp;
-      out->backupPath = backup;
       return true;
     }
-    if (FileSize(temp) == -1) break;  // not a clash: the folder is missing or refuses
+    if (!PathIsTaken(temp)) break;  // not a clash: the folder is missing or refuses
   }
   *out = ReplacingFile();
   return false;
@@ -358,23 +350,16 @@ bool BeginCreatingFile(const std::string& path, ReplacingFile* out) { return Beg
 bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t writeTime) {
   f->placeRefused = false;
   if (!f->file) return false;
-  bool inPlace = f->tempPath.empty();
-  bool ok = !inPlace || OsTruncateFile(f->file);
-  if (ok && (creationTime || writeTime)) ok = OsSetFileTimes(f->file, creationTime, writeTime);
-  if (ok && !inPlace && f->fresh && PlaceFreshFile(f, creationTime, writeTime)) return true;
+  bool ok = true;
+  if (creationTime || writeTime) ok = OsSetFileTimes(f->file, creationTime, writeTime);
+  if (ok && f->fresh && PlaceFreshFile(f, creationTime, writeTime)) return true;
   OsCloseFile(f->file);
   f->file = nullptr;
-  if (inPlace) return ok;
   if (ok) {
     // A create never replaces: its one move was the fresh file's. A fresh
-    // file whose name was taken meanwhile replaces what came, through a
-    // backup name nothing holds, as any existing file is replaced.
-    if (f->createOnly) {
-      ok = false;
-    } else {
-      ok = !(f->fresh && (PathIsTaken(f->backupPath) || IsReadOnlyFile(f->path))) &&
-           OsReplaceFile(f->tempPath, f->path, f->backupPath);
-    }
+    // file whose name was taken meanwhile replaces what came, as any
+    // existing file is replaced, unless that is read-only.
+    ok = !f->createOnly && !(f->fresh && IsReadOnlyFile(f->path)) && OsReplaceFile(f->tempPath, f->path);
     f->placeRefused = !ok;
   }
   if (!ok) {
@@ -382,8 +367,9 @@ bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t write
     return false;
   }
   if (creationTime) {
-    // The replace keeps the replaced file's creation time, and a file system
-    // that tunnels names hands it on even to a moved file: set it once more.
+    // The replace hands over the replaced file's creation time, and a file
+    // system that tunnels names hands it on even to a moved file: set it
+    // once more.
     OsFile placed = OsOpenFile(f->path, kOsOpenReadWrite);
     if (placed) {
       OsSetFileTimes(placed, creationTime, writeTime);
@@ -397,6 +383,33 @@ void AbandonReplacingFile(ReplacingFile* f) {
   if (f->file) OsCloseFile(f->file);
   f->file = nullptr;
   if (!f->tempPath.empty()) OsDeleteFile(f->tempPath);
+}
+
+namespace {
+
+bool IsTemporaryName(const std::string& name) {
+  if (name.size() != kTemporaryNameLength || name.compare(0, 3, "~zd") != 0) return false;
+  for (size_t i = 3; i < 7; ++i) {
+    const char c = name[i];
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  const std::string kind = name.substr(7);
+  return EqualNoCase(kind, ".tmp") || EqualNoCase(kind, ".old");
+}
+
+}  // namespace
+
+int RemoveStaleTemporaries(const std::string& folder) {
+  const std::string base = AddBackslash(folder);
+  int removed = 0;
+  OsFindData data;
+  OsFind find = OsFindFirst(base + "~zd*.*", &data, nullptr);
+  if (!find) return 0;
+  do {
+    if (!data.isFolder && !data.isLink && IsTemporaryName(data.name) && OsDeleteFile(base + data.name)) removed++;
+  } while (OsFindNext(find, &data));
+  OsFindClose(find);
+  return removed;
 }
 
 std::string TemporaryFileName(const std::string& guidText, uint32_t seed) {
@@ -417,6 +430,53 @@ std::string TemporaryFileName(const std::string& guidText, uint32_t seed) {
   std::string name = "~zd";
   for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(hash >> shift) & 15];
   return name + ".tmp";
+}
+
+bool NormalizeFolderPath(const std::string& path, std::string* out) {
+  out->clear();
+  std::string p = path;
+  for (char& c : p) {
+    if (c == '/') c = '\\';
+  }
+  const bool unc = p.size() > 2 && p[0] == '\\' && p[1] == '\\' && p[2] != '\\';
+  const bool drive = p.size() >= 3 && p[1] == ':' && p[2] == '\\' &&
+                     ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
+  if (!unc && !drive) {
+    *out = path;
+    return true;
+  }
+  const std::string root = unc ? "\\\\" : p.substr(0, 3);
+  const bool closing = p.back() == '\\';
+  std::vector<std::string> parts;
+  size_t start = root.size();
+  while (start <= p.size()) {
+    size_t end = p.find('\\', start);
+    if (end == std::string::npos) end = p.size();
+    std::string part = p.substr(start, end - start);
+    start = end + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      // Server and share are the root of a UNC path: nothing climbs past them.
+      if (parts.empty() || (unc && parts.size() <= 2)) return false;
+      parts.pop_back();
+      continue;
+    }
+    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+    if (part.empty()) return false;
+    for (char c : part) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
+          c == '>' || c == '|') {
+        return false;
+      }
+    }
+    parts.push_back(part);
+  }
+  if (unc && parts.size() < 2) return false;
+  std::string result = root;
+  for (size_t i = 0; i < parts.size(); ++i) result += (i ? "\\" : "") + parts[i];
+  if (closing && !parts.empty()) result += '\\';
+  *out = result;
+  return true;
 }
 
 std::string AddBackslash(const std::string& path) {

@@ -49,21 +49,19 @@ int EntryType(int listing);
 void FinishListing(int listing);
 void ResetListings();  // tests: forget every open listing
 
-// Writing a file so that a failure part-way never leaves a half-written file
-// under its final name: the bytes go to a temporary file beside it, which
-// then takes the final name. An existing file keeps its identity: its
-// attributes, security and creation time stay, only the content is new
-// (OsReplaceFile). The temporary name is short ("~zd", 4 hex digits, ".tmp")
-// and created exclusively, so two writers never share one. When even that
-// name would pass the path limit beside the file, the file is written in
-// place instead, and a failure part-way then leaves a partial file.
-// Read-only files are never written: Windows refuses to replace them, and
-// every platform answers alike.
+// Writing a file so that a failure part-way, or the process's death, never
+// leaves a half-written file under its final name, nor no file where an old
+// one was: the bytes go to a temporary file beside it, which then takes the
+// final name in one rename (OsReplaceFile). An existing file keeps its
+// identity: its attributes, security and creation time stay, only the
+// content is new. The temporary name is short ("~zd", 4 hex digits, ".tmp")
+// and created exclusively, so two writers never share one; the platform
+// takes it at any path length. Read-only files are never written: Windows
+// refuses to replace them, and every platform answers alike.
 struct ReplacingFile {
   OsFile file = nullptr;
   std::string path;           // final name
-  std::string tempPath;       // where the bytes go until FinishReplacingFile; empty: in place
-  std::string backupPath;     // the name the replaced file passes through on Windows
+  std::string tempPath;       // where the bytes go until FinishReplacingFile
   bool createOnly = false;    // from BeginCreatingFile
   bool fresh = false;         // nothing was at path when writing began
   bool placeRefused = false;  // FinishReplacingFile: the system would not put the file in place
@@ -82,13 +80,30 @@ bool BeginCreatingFile(const std::string& path, ReplacingFile* out);
 // failure the temporary file is removed and the old file stays; placeRefused
 // tells a refused move (rights, a file in use) from a failed write.
 bool FinishReplacingFile(ReplacingFile* file, uint64_t creationTime, uint64_t writeTime);
-// Drops the temporary file; a file written in place keeps what it got.
+// Drops the temporary file.
 void AbandonReplacingFile(ReplacingFile* file);
+
+// Removes the temporary files that writers of earlier runs left in folder
+// when they died before the move (names as TemporaryFileName makes them,
+// ".tmp", or ".old" of older versions). A writer's file that is still open
+// is not shared for delete, so the system refuses to remove one in use.
+// Returns how many went.
+int RemoveStaleTemporaries(const std::string& folder);
 
 // The temporary name for a GUID text and a seed: any text, even an empty
 // one, gives a name of kTemporaryNameLength characters.
 const size_t kTemporaryNameLength = 11;
 std::string TemporaryFileName(const std::string& guidText, uint32_t seed);
+
+// A full folder path ("X:\..." or "\\server\share\...") in the one form
+// the system would give it: "/" as "\", doubled separators single, "."
+// components gone, ".." taking away the one before, trailing dots and blanks
+// of each component cut (as the system cuts them), and a closing "\" kept
+// when there was one. False, with *out empty, for a path that cannot be made
+// sound: ".." above the root, a component of only dots and blanks, a
+// character that no name may hold, or no server and share. A path that is
+// not full is given back as it is (true).
+bool NormalizeFolderPath(const std::string& path, std::string* out);
 
 // Path text helpers shared by the modules.
 // The path with a "\" appended unless it ends in one ("/" does not count);

@@ -21,6 +21,7 @@ struct IniStore {
   int32_t currentGroup = -1;    // index of the current group header; -1: top of the file
   bool hasPendingGroup = false;
   std::string pendingGroup;     // selected but not present; created by the next write
+  bool writeLost = false;       // a write found no file to go to
 };
 
 IniStore g_ini;
@@ -118,18 +119,18 @@ void CloseIniFile() {
 // complete, so a failure part-way leaves the user's file as it was, with its
 // attributes and security (see ReplacingFile). A file that did not exist at
 // open is only ever created: whatever appeared at the path meanwhile stays.
-void Rewrite(const std::string& target, bool create) {
+bool Rewrite(const std::string& target, bool create) {
   std::string content = IniBuildContent();
   // Our own handle goes first: Windows refuses to replace a file that is open
-  // without delete sharing, and a file written in place must not be open twice.
+  // without delete sharing.
   CloseIniFile();
   ReplacingFile out;
-  if (!(create ? BeginCreatingFile(target, &out) : BeginReplacingFile(target, &out))) return;
+  if (!(create ? BeginCreatingFile(target, &out) : BeginReplacingFile(target, &out))) return false;
   if (OsWriteFile(out.file, content.data(), static_cast<uint32_t>(content.size()))) {
-    FinishReplacingFile(&out, 0, 0);
-  } else {
-    AbandonReplacingFile(&out);
+    return FinishReplacingFile(&out, 0, 0);
   }
+  AbandonReplacingFile(&out);
+  return false;
 }
 
 }  // namespace
@@ -219,16 +220,37 @@ bool IniSelectGroup(const std::string& group) {
   return false;
 }
 
-std::string IniReadString(const std::string& key, const std::string& defaultText) {
-  int32_t index = FindKey(ToFileText(key));
-  if (index < 0) return defaultText;
-  std::string_view value = g_ini.lines[static_cast<size_t>(index)].value;
+namespace {
+
+std::string ValueText(std::string_view value) {
   while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
   std::string text = g_ini.utf8 ? Utf8ToLatin1(value) : std::string(value);
   size_t end = text.size();
   while (end > 0 && IsBlank(text[end - 1])) end--;
   text.resize(end);
   return text;
+}
+
+}  // namespace
+
+std::string IniReadString(const std::string& key, const std::string& defaultText) {
+  int32_t index = FindKey(ToFileText(key));
+  if (index < 0) return defaultText;
+  return ValueText(g_ini.lines[static_cast<size_t>(index)].value);
+}
+
+std::vector<IniKeyValue> IniReadGroup(const std::string& group) {
+  std::vector<IniKeyValue> out;
+  if (!HasFile() || group.empty()) return out;
+  const std::string wanted = ToFileText(group);
+  size_t i = 0;
+  while (i < g_ini.lines.size() && !(g_ini.lines[i].kind == kIniGroup && EqualNoCase(g_ini.lines[i].name, wanted))) i++;
+  for (i++; i < g_ini.lines.size() && g_ini.lines[i].kind != kIniGroup; i++) {
+    const IniLine& line = g_ini.lines[i];
+    if (line.kind != kIniKey) continue;
+    out.push_back({g_ini.utf8 ? Utf8ToLatin1(line.name) : std::string(line.name), ValueText(line.value)});
+  }
+  return out;
 }
 
 int32_t IniReadNumber(const std::string& key, int32_t defaultValue) {
@@ -244,7 +266,10 @@ int32_t IniReadNumber(const std::string& key, int32_t defaultValue) {
 }
 
 void IniWriteString(const std::string& key, const std::string& value) {
-  if (!HasFile()) return;
+  if (!HasFile()) {
+    g_ini.writeLost = true;
+    return;
+  }
   if (g_ini.hasPendingGroup) {
     IniLine header;
     header.kind = kIniGroup;
@@ -274,17 +299,20 @@ void IniWriteNumber(const std::string& key, int32_t value) {
   IniWriteString(key, std::to_string(value));
 }
 
-void IniClose() {
+bool IniClose() {
+  bool written = !g_ini.writeLost;
   if (g_ini.modified) {
     if (!g_ini.file && !g_ini.pathToCreate.empty()) {
-      Rewrite(g_ini.pathToCreate, true);
+      written = Rewrite(g_ini.pathToCreate, true) && written;
     } else if (g_ini.file && g_ini.writable) {
-      Rewrite(g_ini.path, false);
+      written = Rewrite(g_ini.path, false) && written;
+    } else {
+      written = false;  // opened for reading only
     }
-    // Opened for reading only: the rewrite fails without a word.
   }
   CloseIniFile();
   g_ini = IniStore();
+  return written;
 }
 
 // Rewrite format: for a UTF-8 file EF BB BF 0D 0A first, then one line per

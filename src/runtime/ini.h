@@ -46,11 +46,21 @@ bool IniOpen(const std::string& path);
 bool IniSelectGroup(const std::string& group);
 std::string IniReadString(const std::string& key, const std::string& defaultText = std::string());
 int32_t IniReadNumber(const std::string& key, int32_t defaultValue);
+// The key lines of the first group of that name, in file order, each with
+// its value as IniReadString gives it: one walk over a large group instead
+// of a search per key. Empty without a file or such a group.
+struct IniKeyValue {
+  std::string key;
+  std::string value;
+};
+std::vector<IniKeyValue> IniReadGroup(const std::string& group);
 void IniWriteString(const std::string& key, const std::string& value);
 void IniWriteNumber(const std::string& key, int32_t value);
-// Writes the file back if modified, closes it and forgets all state. A
-// failed rewrite is not reported; the old file then stays whole.
-void IniClose();
+// Writes the file back if modified, closes it and forgets all state. False
+// when a change did not go down: the rewrite failed (the old file then
+// stays whole), the file was open for reading only, or a write found no
+// file (one too large to open, or no path).
+bool IniClose();
 
 // The Latin-1 side of UTF-8 files (exposed for tests). Utf8ToLatin1 answers
 // an empty text for a code point above U+00FF or a malformed sequence, and

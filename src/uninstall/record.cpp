@@ -90,7 +90,7 @@ bool RecordSaysFolderMade(const std::string& installDir) {
   return made;
 }
 
-void WriteUninstallRecord(const UninstallRecord& record) {
+bool WriteUninstallRecord(const UninstallRecord& record) {
   // An absent record is created when the store closes.
   IniOpen(UninstallRecordPath(record.installDir));
   std::string progLink = record.progLink.empty() ? BeforeFirstDot(record.progExe) : record.progLink;
@@ -98,5 +98,5 @@ void WriteUninstallRecord(const UninstallRecord& record) {
   WriteLanguage();
   WriteStartMenu(record, progLink);
   WriteUserTasks(record.taskRecords);
-  IniClose();
+  return IniClose();
 }

@@ -47,6 +47,7 @@ bool RecordSaysFolderMade(const std::string& installDir);
 
 // Writes setup's keys into installDir + "uninstall.dat", creating the file
 // when the package delivered none. Nothing is written outside the
-// installation folder, and a record that cannot be written is not reported:
-// the install goes on.
-void WriteUninstallRecord(const UninstallRecord& record);
+// installation folder. False when the record did not go down whole (a
+// full disk, no rights, or a prepared record too large for the INI store):
+// the old file, if any, then stays as it was.
+bool WriteUninstallRecord(const UninstallRecord& record);

@@ -389,9 +389,12 @@ void RemoveDirs(Removal* r) {
   }
   std::stable_sort(dirs.begin(), dirs.end(),
                    [](const std::string& a, const std::string& b) { return Depth(a) > Depth(b); });
+  // A killed install's temporary files would keep the folders alive.
+  RemoveStaleTemporaries(r->progDir);
   for (const std::string& entry : dirs) {
     std::string path = AddBackslash(r->progDir + entry);
     if (!FinalInsideProgDir(r, FolderPart(path.substr(0, path.size() - 1)))) continue;
+    RemoveStaleTemporaries(path);
     if (OsRemoveDirectory(path.substr(0, path.size() - 1))) Note(r, "folder", path);
   }
 }

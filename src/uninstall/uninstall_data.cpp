@@ -38,10 +38,6 @@ constexpr char kDefaultDelFiles[] = "Delete these files that the setup copied?";
 
 constexpr const char* kLinkKeys[kLinkKeyCount] = {"Program", "AddExe", "Help", "Homepage", "Uninstall"};
 
-// No INI value can hold a line break, so this default tells a missing key
-// from an empty value.
-constexpr char kMissing[] = "\n";
-
 // prefix + number with at least four digits: F0001, D0012, F12345.
 std::string NumberedKey(char prefix, size_t number) {
   std::string digits = std::to_string(number);
@@ -49,12 +45,31 @@ std::string NumberedKey(char prefix, size_t number) {
   return std::string(1, prefix) + digits;
 }
 
+// The number of a key of the form NumberedKey gives (letter in any case),
+// or 0.
+size_t KeyNumber(const std::string& key, char prefix) {
+  if (key.size() < 5 || key.size() > 12 || (key[0] | 0x20) != (prefix | 0x20)) return 0;
+  size_t number = 0;
+  for (size_t i = 1; i < key.size(); ++i) {
+    if (key[i] < '0' || key[i] > '9') return 0;
+    number = number * 10 + static_cast<size_t>(key[i] - '0');
+  }
+  return number != 0 && NumberedKey(prefix, number).substr(1) == key.substr(1) ? number : 0;
+}
+
+// Entries 1, 2, ... up to the first number without a key; an empty value
+// is skipped. One walk over the group, as a record of many thousands of
+// entries would make a search per key quadratic. As a lookup by key, the
+// first line of a number counts.
 void ReadNumbered(const char* group, char prefix, std::vector<std::string>* out) {
-  if (!IniSelectGroup(group)) return;
-  for (size_t i = 1; i <= kMaxRecordEntries; ++i) {
-    std::string value = IniReadString(NumberedKey(prefix, i), kMissing);
-    if (value == kMissing) break;
-    if (!value.empty()) out->push_back(value);
+  std::vector<IniKeyValue> lines = IniReadGroup(group);
+  std::vector<const std::string*> byNumber(lines.size() + 1, nullptr);
+  for (const IniKeyValue& line : lines) {
+    size_t number = KeyNumber(line.key, prefix);
+    if (number > 0 && number < byNumber.size() && !byNumber[number]) byNumber[number] = &line.value;
+  }
+  for (size_t i = 1; i < byNumber.size() && byNumber[i]; ++i) {
+    if (!byNumber[i]->empty()) out->push_back(*byNumber[i]);
   }
 }
 

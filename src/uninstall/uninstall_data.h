@@ -55,8 +55,8 @@ enum UninstallText {
 
 enum StartMenuLinkKey { kLinkProgram, kLinkAddExe, kLinkHelp, kLinkHomepage, kLinkUninstall, kLinkKeyCount };
 
-// Caps on what a record may list.
-const size_t kMaxRecordEntries = 100000;  // Files, Dirs
+// A cap on what a record may list; Files and Dirs have none but the size
+// of the file that the INI store opens.
 const int kMaxTaskRecords = 10000;        // UserTask Number
 
 struct UninstallData {

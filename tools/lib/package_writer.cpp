@@ -39,10 +39,59 @@ bool AddEntry(PackageWriter* writer, PackageEntry entry, const std::vector<uint8
 
 }  // namespace
 
+namespace {
+
+// Codes of the block bit stream, most significant bit first in 32-bit words.
+struct StreamWriter {
+  std::vector<uint8_t>* out;
+  uint64_t bits = 0;  // pending bits, right-aligned
+  int count = 0;
+  void Put(uint32_t value, int width) {
+    bits = bits << width | (value & ((uint64_t(1) << width) - 1));
+    count += width;
+    if (count >= 32) {
+      count -= 32;
+      AppendLE32(out, uint32_t(bits >> count));
+    }
+  }
+  void Flush() {
+    if (count > 0) Put(0, 32 - count);
+  }
+};
+
+}  // namespace
+
+void StoreBlock(const uint8_t* data, size_t size, std::vector<uint8_t>* block) {
+  block->clear();
+  block->push_back(uint8_t(kBlockMagic[0]));
+  block->push_back(uint8_t(kBlockMagic[1]));
+  AppendLE32(block, static_cast<uint32_t>(size));
+  AppendLE32(block, BlockChecksum(data, size));
+  StreamWriter w{block};
+  const size_t runs = size / 256;
+  if (runs > 0) {
+    w.Put(0x10, 7);  // 001 0000
+    w.Put(1, 1);     // raw runs of 256 bytes
+    for (size_t r = 0; r < runs; r++) {
+      for (size_t i = r * 256; i < r * 256 + 256; i += 4) {
+        w.Put(uint32_t(data[i]) << 24 | uint32_t(data[i + 1]) << 16 | uint32_t(data[i + 2]) << 8 | data[i + 3], 32);
+      }
+      w.Put(r + 1 < runs ? 1 : 0, 1);
+    }
+  }
+  if (runs * 256 < size) {
+    w.Put(0x10, 7);  // 001 0000
+    w.Put(1, 2);     // 0 1: literals of 8 bits from base 0
+    for (size_t i = runs * 256; i < size; i++) w.Put(0x100 | data[i], 9);
+  }
+  w.Put(0, 12);  // end of stream
+  w.Flush();
+}
+
 void PackBlock(const uint8_t* data, size_t size, CompressLevel level, std::vector<uint8_t>* block) {
   block->clear();
-  if (size > 0 && CompressBlock(data, size, level, block) && block->size() < size) return;
-  block->assign(data, data + size);
+  if (size == 0 || (CompressBlock(data, size, level, block) && block->size() < size)) return;
+  StoreBlock(data, size, block);
 }
 
 std::vector<uint8_t> EncodeDirectory(const std::vector<PackageEntry>& entries) {

@@ -27,10 +27,16 @@ struct PackageWriter {
   std::string error;  // set when a call answers false
 };
 
-// Packs size bytes as a block: compressed when that is smaller, else the
-// bytes themselves. A compressed block is never as long as the data, since
-// equal lengths mean "raw" to the reader.
+// Packs size bytes as a block: compressed when that is smaller than the
+// data, else stored (StoreBlock). A block is never as long as the data,
+// since equal lengths mean "raw" to the reader; so every byte a package
+// holds is covered by a block checksum.
 void PackBlock(const uint8_t* data, size_t size, CompressLevel level, std::vector<uint8_t>* block);
+// A block that stores the bytes as they are, in raw runs of 256 bytes and
+// literals for the rest, with the header and checksum of any block: about
+// 14 bytes plus 1 bit per 256 bytes larger than the data (and 1 bit per
+// byte of the last part below 256 bytes), so always larger than the data.
+void StoreBlock(const uint8_t* data, size_t size, std::vector<uint8_t>* block);
 // The directory bytes of entries (count, then name, zero and eight fields).
 std::vector<uint8_t> EncodeDirectory(const std::vector<PackageEntry>& entries);
 // The 16-byte trailer.

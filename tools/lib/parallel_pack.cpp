@@ -44,13 +44,13 @@ struct PackShared {
   bool stop = false;
 };
 
-// Joins the pieces of a file into its block, or keeps the bytes when that
+// Joins the pieces of a file into its block, or stores the bytes when that
 // is not smaller, as PackBlock does.
 void JoinPieces(PackSlot* slot) {
   const uint8_t* data = slot->input.data;
   const size_t size = slot->input.size;
   if (!JoinBlockPieces(data, size, slot->pieces, &slot->block) || slot->block.size() >= size)
-    slot->block.assign(data, data + size);
+    StoreBlock(data, size, &slot->block);
   slot->pieces = std::vector<BlockPiece>();
   slot->chains = MatchChains();
 }
