@@ -331,7 +331,7 @@ TEST_F(ConfigTest, InstallFolderIsNormalisedAndNeverASharedFolder) {
       {"C:\\Users\\me", "C:\\Users\\me\\Viewer"},
       {"C:\\Windows\\.", "C:\\Windows\\Viewer"},
       {"C:\\Users\\me\\Documents\\Mine", "C:\\Users\\me\\Documents\\Mine"},
-      {"C:\\a\\...\\b", "C:\\a\\...\\b"},  // cannot be made sound: as it is
+      {"C:\\a\\...\\b", ""},  // cannot be made sound: refused, empty
   };
   for (const auto& c : cases) EXPECT_EQ(SoundInstallFolder(c.in, "Viewer"), c.out) << c.in;
   EXPECT_EQ(SoundInstallFolder("D:\\", ""), "D:\\");

@@ -16,6 +16,7 @@
 #include "platform/elevation_double.h"
 #include "platform/logon_double.h"
 #include "platform/message_box_double.h"
+#include "platform/registry_double.h"
 #include "platform/shell_link_double.h"
 #include "platform/system_double.h"
 #include "platform/window_double.h"
@@ -195,6 +196,17 @@ TEST_F(ElevationTest, ElevatedRunTakesTheHandover) {
   EXPECT_FALSE(::Setup().elevation.elevatedRun);
   EXPECT_TRUE(ElevationDoubleStarts().empty());
   EXPECT_TRUE(ElevationDoubleUserRegistry().empty());
+}
+
+// A folder that cannot be made sound is refused before anything is written:
+// no files, no entry, no links, exit 4.
+TEST_F(ElevationTest, UnsoundFolderIsRefusedWhole) {
+  BuildInstaller();
+  EXPECT_EQ(Run("/Q \"/P:C:\\a\\...\\b\""), 4);
+  EXPECT_TRUE(RegistryDoubleWrites().empty());
+  EXPECT_TRUE(ShellLinkDoubleLinks().empty());
+  EXPECT_NE(Read("audit.log").find("install  refused  the installation folder cannot be made sound"),
+            std::string::npos);
 }
 
 // "/?" shows the switches and installs nothing, even where the folder would

@@ -67,7 +67,7 @@ std::string SoundInstallFolder(const std::string& folder, const std::string& pro
   // compares its own place with the recorded one, which must be the form the
   // system gives it.
   std::string sound;
-  if (!NormalizeFolderPath(folder, &sound)) return folder;
+  if (!NormalizeFolderPath(folder, &sound)) return std::string();
   if (programFolderName.empty() || !IsSharedFolder(sound)) return sound;
   const bool closing = sound.size() > 3 && sound.back() == '\\';  // not a root's own
   return AddBackslash(sound) + programFolderName + (closing ? "\\" : "");

@@ -50,6 +50,7 @@ void ReadStartupConfig(const std::string& iniPath, ProductInfo* product);
 // is. A folder that holds more than one program (a drive root, Program
 // Files, Windows, the system folder, a shell or user folder such as the
 // desktop, Documents, Downloads or AppData) gets programFolderName appended.
+// Empty for a folder that cannot be made sound: the install then refuses it.
 std::string SoundInstallFolder(const std::string& folder, const std::string& programFolderName);
 // Settings load: the install state of product.guid first, then setup.ini's
 // groups Info, Settings, StartMenue and Task, settling the installation

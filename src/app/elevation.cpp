@@ -75,6 +75,7 @@ bool CanWriteInstallFolder(const std::string& installDir) {
 }
 
 bool InstallNeedsAdminRights(uint8_t elevate, const std::string& installDir, const ElevationState& state) {
+  if (installDir.empty()) return false;  // a refused folder: nothing to ask the rights for
   if (elevate == kElevateAlways) return true;
   if (elevate == kElevateNever) return false;
   if (!state.elevatedRun && TestBuildActsLimited()) return true;

@@ -69,6 +69,13 @@ uint64_t CountedPackageBytes() {
 // The installation folder with its "\", published to every child process
 // before the first file is copied.
 void PublishInstallDir(InstallContext* context) {
+  // A folder that could not be made sound (empty) is no folder: nothing of
+  // the install may land at a path the system would read some other way.
+  if (context->choices->installDir.empty()) {
+    context->result->installDirFailed = true;
+    AuditLine("install  refused  the installation folder cannot be made sound");
+    return;
+  }
   context->result->installDir = AddBackslash(context->choices->installDir);
   OsSetEnvironment("InstallDir", context->result->installDir);
   context->result->ran = true;
@@ -296,6 +303,11 @@ void RunInstall(InstallContext* context) {
     if (step.logText != kNoLogLine) AddLogLine(context, Text(step.logText));
     step.run(context);
     if (step.drainAfter) Drain(context);
+    if (!context->result->ran) {
+      // Refused before anything began: the wizard says so in the copy-error box.
+      if (context->wizard) ShowCopyError();
+      return;
+    }
   }
 }
 
