@@ -47,16 +47,24 @@ std::string FromWide(const wchar_t* text) {
 // for its temporary name at every length.
 const size_t kPlainPathLimit = MAX_PATH - 12;
 
+// The full path that the system makes of a path, as a call by name would
+// ("/" to "\\", "." and ".." resolved); false when it makes none.
+bool FullPathOf(const std::wstring& path, std::wstring* full) {
+  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return false;
+  full->assign(size, L'\0');
+  DWORD length = GetFullPathNameW(path.c_str(), size, &(*full)[0], nullptr);
+  if (length == 0 || length >= size) return false;
+  full->resize(length);
+  return true;
+}
+
 std::wstring SystemPath(const std::string& path) {
   std::wstring wide = ToWide(path);
   if (wide.size() < kPlainPathLimit || !OsIsFullPath(path)) return wide;
   if (wide.compare(0, 4, L"\\\\?\\") == 0 || wide.compare(0, 4, L"\\\\.\\") == 0) return wide;
-  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return wide;
-  std::wstring full(size, L'\0');
-  DWORD length = GetFullPathNameW(wide.c_str(), size, &full[0], nullptr);
-  if (length == 0 || length >= size) return wide;
-  full.resize(length);
+  std::wstring full;
+  if (!FullPathOf(wide, &full)) return wide;
   if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
@@ -212,13 +220,8 @@ bool OsMoveOpenFile(OsFile file, const std::string&, const std::string& to) {
   // system's own form ("\??\C:\...", "\??\UNC\server\..."), after the
   // same clean-up that the calls by name give a path.
   if (!file) return false;
-  const std::wstring wide = ToWide(to);
-  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return false;
-  std::wstring path(size, L'\0');
-  DWORD length = GetFullPathNameW(wide.c_str(), size, &path[0], nullptr);
-  if (length == 0 || length >= size) return false;
-  path.resize(length);
+  std::wstring path;
+  if (!FullPathOf(ToWide(to), &path)) return false;
   std::wstring full;
   if (path.compare(0, 4, L"\\\\?\\") == 0 || path.compare(0, 4, L"\\\\.\\") == 0) {
     full = L"\\??\\" + path.substr(4);
