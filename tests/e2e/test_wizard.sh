@@ -50,8 +50,25 @@ frames add
 drive() {  # drive STEP COMMAND...
   local step=$1
   shift
-  if ! timeout 120 "$WINE64" "$DRIVER" "$(winpath "$T/$step.log")" "$@" >>"$T/driver.out" 2>&1; then
-    echo "FAIL: step $step: $(grep -a '^FAIL' "$T/$step.log" 2>/dev/null || echo 'the driver did not finish')"
+  local rc=0
+  timeout 120 "$WINE64" "$DRIVER" "$(winpath "$T/$step.log")" "$@" >>"$T/driver.out" 2>&1 || rc=$?
+  if [ "$rc" -ne 0 ] && ! [ -s "$T/$step.log" ]; then
+    # The driver ended before it found the window, so it has done nothing
+    # yet: a driver that Wine failed to start gets one more run.
+    echo "note: step $step: the driver ended at once (exit $rc); starting it once more"
+    tail -n 5 "$T/driver.out" | sed 's/^/  out: /'
+    rc=0
+    timeout 120 "$WINE64" "$DRIVER" "$(winpath "$T/$step.log")" "$@" >>"$T/driver.out" 2>&1 || rc=$?
+  fi
+  if [ "$rc" -ne 0 ]; then
+    if grep -aq '^FAIL' "$T/$step.log" 2>/dev/null; then
+      echo "FAIL: step $step: $(grep -a '^FAIL' "$T/$step.log")"
+    else
+      # No verdict of the driver's own: say how it ended and what it printed.
+      echo "FAIL: step $step: the driver did not finish (exit $rc); its last lines:"
+      tail -n 5 "$T/$step.log" 2>/dev/null | sed 's/^/  log: /'
+      tail -n 10 "$T/driver.out" | sed 's/^/  out: /'
+    fi
     failures=$((failures + 1))
     return 1
   fi
