@@ -223,8 +223,12 @@ ExtractOutcome ExtractEntryInto(const std::string& destination, bool write, bool
   // The progress bar counts every file that was meant to be written, so it
   // still reaches its end when some of them fail; the drain then lets the
   // window show the new position.
+  // The window calls of both may set the error code; a failed file's code
+  // stays for its caller, who tells a full disk by it.
+  const uint32_t error = OsLastError();
   if (Package().progress != nullptr) Package().progress();
   Drain(drain);
+  OsSetLastError(error);
   return outcome;
 }
 
