@@ -111,7 +111,7 @@ check_true "type 5: copied into the Windows folder" cmp -s "$T/setup/opt.txt" "$
 check_true "type 5: copied into a new folder of the installation" cmp -s "$REGTEST" "$DRIVE_C/Tasks/lib/zdver.dll"
 check_true "type 5 with a way up past the root: refused" test ! -e "$DRIVE_C/zdout.txt"
 check_true "type 5 into %InstallDir%..\\: the folder beside it" cmp -s "$T/setup/opt.txt" "$DRIVE_C/Zandor Shared/zdshared.txt"
-refused=$(tr -d '\r' <"$T/audit.log" | grep -a '^task  refused  ' | cut -c16-)
+refused=$(tr -d '\r' <"$T/audit.log" 2>/dev/null | grep -a '^task  refused  ' | cut -c16- || true)
 check "every refused line is logged with its reason" "$refused" \
 'the root key is none of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE  6|2147483651|Software\Zandor Tasks|Refused|x
 the copy target: the path cannot be made sound  5|..\..\..\zdout.txt|opt.txt|%Windows%'
