@@ -31,15 +31,15 @@ mkdir -p "$OUT/setup" "$OUT/tiny/setup" "$OUT/tiny/program"
 printf '[Settings]\r\nDefaultDir=C:\\Race\r\n[Info]\r\nTitel=Race\r\nVersion=1.0\r\n' > "$OUT/setup/setup.ini"
 cp "$OUT/setup/setup.ini" "$OUT/tiny/setup/setup.ini"
 echo tiny > "$OUT/tiny/program/a.txt"
-"$TOOL" build "$OUT/setup" -o "$OUT/Install.exe" --program "$CORPUS" --stub "$WIN/Install.exe" >/dev/null
-"$TOOL" build "$OUT/tiny/setup" -o "$OUT/Tiny.exe" --program "$OUT/tiny/program" --stub "$WIN/Install.exe" >/dev/null
+"$TOOL" build "$OUT/setup" -o "$OUT/Install.exe" --program "$CORPUS" --stub "$WIN/Install.exe" --no-uninstaller >/dev/null
+"$TOOL" build "$OUT/tiny/setup" -o "$OUT/Tiny.exe" --program "$OUT/tiny/program" --stub "$WIN/Install.exe" --no-uninstaller >/dev/null
 "$TOOL" pack "$CORPUS" -o "$OUT/setup.pck" >/dev/null
 parts=$(cd "$CORPUS" && ls -d */ | tr -d /)
 # Each part alone: few large files against many small ones.
 for part in $parts; do
   mkdir -p "$OUT/$part/program"
   cp -r "$CORPUS/$part" "$OUT/$part/program/"
-  "$TOOL" build "$OUT/setup" -o "$OUT/$part.exe" --program "$OUT/$part/program" --stub "$WIN/Install.exe" >/dev/null
+  "$TOOL" build "$OUT/setup" -o "$OUT/$part.exe" --program "$OUT/$part/program" --stub "$WIN/Install.exe" --no-uninstaller >/dev/null
 done
 # The NSIS peers: every file of the corpus under the installation folder,
 # as our installer lays them out.

@@ -75,4 +75,11 @@ fi
 if "$BENCH/extract_bench" "$ZANDOR" "$WORK/default.pck" "$C" "$WORK/extract" 1 > /dev/null 2>&1; then
   fail "extract_bench timed an extraction that gave other bytes"
 fi
+
+# The record benchmark: a small record, written and read whole.
+"$BENCH/record_bench" "$WORK/record" 2000 1 > "$WORK/record.txt"
+cat "$WORK/record.txt"
+[ "$(grep -cE '^  (install update|uninstaller read|plain line-by-line read) ' "$WORK/record.txt")" = 3 ] ||
+  fail "record_bench rows"
+[ ! -e "$WORK/record/uninstall.dat" ] || fail "record_bench left its record"
 echo "bench tools: ok"

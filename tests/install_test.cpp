@@ -239,6 +239,59 @@ TEST_F(InstallTest, DamagedPackageIsToldOnceInTheWizardAndNeverWhenQuiet) {
   }
 }
 
+// What counts as a failed copy. A file that the no-copy list keeps is none;
+// a setup.pck that does not open, or a folder that cannot be made, copies
+// nothing, so no entry, link or record claims the program, and the wizard
+// shows the copy-error box once.
+TEST_F(InstallTest, OnlyFilesThatShouldHaveGoneDownCountAsAFailedCopy) {
+  const std::string ini = std::string(kFullInfo) + "[Settings]\r\nProgExe=View.exe\r\nNoCopyExt=txt|\r\n" +
+                          "[StartMenue]\r\nDefaultDir=Tools\r\n[Task]\r\nStartMenu=1\r\n";
+  const std::string entry = kUninstallKey + std::string("{G-1}");
+  // A reinstall keeps the user's read.txt: no box, no failed step.
+  WritePackage(false);
+  Write("inst/read.txt", "the user's");
+  Install(ini, true, true, true);
+  EXPECT_EQ(Read("inst/read.txt"), "the user's");
+  EXPECT_EQ(Read("inst/View.exe"), std::string(2000, 'v'));
+  EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
+  EXPECT_FALSE(result_.stepFailed || result_.filesFailed);
+  struct Case {
+    const char* what;
+    bool wizard;
+    bool folderBlocked;  // a file where the installation folder should be
+  } cases[] = {{"unreadable setup.pck, wizard", true, false},
+               {"unreadable setup.pck, quiet", false, false},
+               {"folder cannot be made, wizard", true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetMessageBoxDouble();
+    ResetRegistryDouble();
+    ResetShellLinkDouble();
+    std::filesystem::remove_all(Native("inst"));
+    result_ = InstallResult();
+    g_log.clear();
+    if (c.folderBlocked) {
+      WritePackage(false);
+      Write("inst", "a file");
+    } else {
+      Write("work/setup.pck", "not a package, but there");
+    }
+    Install(ini, c.wizard, true, true);
+    ASSERT_EQ(MessageBoxDoubleBoxes().size(), c.wizard ? 1u : 0u);
+    if (c.wizard) {
+      EXPECT_EQ(MessageBoxDoubleBoxes()[0].text, Text(kTextRq6Msg));
+      EXPECT_EQ(g_log.back(), "Copy Program Files .....");
+    }
+    EXPECT_TRUE(result_.stepFailed && result_.filesFailed);
+    EXPECT_EQ(result_.installDirFailed, c.folderBlocked);
+    EXPECT_EQ(Value(kHkeyLocalMachine, entry, "UninstallString"), "-");
+    EXPECT_TRUE(ShellLinkDoubleLinks().empty());
+    EXPECT_TRUE(result_.taskRecords.empty());
+    // The folder the install made for nothing went again.
+    EXPECT_EQ(Exists("inst"), c.folderBlocked);
+  }
+}
+
 // The copy drains through the install's context, not behind its back:
 // between the 1 MiB pieces of a large file's read and write, and after
 // every file with the bar at that file's end.

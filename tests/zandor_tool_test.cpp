@@ -337,6 +337,47 @@ TEST_F(ZandorToolTest, BuildAddsTheUninstallerAndItsRecord) {
   EXPECT_EQ(Read(root_ / "installed" / "uninstall.dat"), "[Settings]\r\nNoDelAll = 1\r\n");
 }
 
+// A build whose program files could not be installed or removed stops:
+// program files without Uninstall.exe (unless --no-uninstaller or
+// NoUninstall=1 says so), and a given setup.pck that zandor verify refuses.
+// --no-check builds either, for tests of how setup copes.
+TEST_F(ZandorToolTest, BuildRefusesProgramFilesThatCannotBeInstalledOrRemoved) {
+  WriteBytes(root_ / "stub.exe", StubBytes(0x200));
+  Write(root_ / "Uninstall.exe", "MZ uninstaller");
+  const std::string ini =
+      "[Info]\r\nTitel=Viewer\r\nGUID={0D1E2F30-1111-4222-8333-444455556666}\r\n[Settings]\r\nProgExe=View.exe\r\n"
+      "DefaultDir=%ProgramFiles%Viewer\r\n";
+  Write(root_ / "setup" / "setup.ini", ini);
+  Write(root_ / "program" / "View.exe", std::string(3000, 'v'));
+  auto build = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> args = {"build", P("setup"), "-o", P("Install.exe"), "--stub", P("stub.exe")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return Run(args);
+  };
+  EXPECT_EQ(build({"--program", P("program")}), kZandorFailed);
+  EXPECT_NE(err_.str().find("--no-uninstaller"), std::string::npos) << err_.str();
+  EXPECT_EQ(build({"--program", P("program"), "--no-uninstaller"}), kZandorOk) << err_.str();
+  EXPECT_EQ(build({"--program", P("program"), "--uninstaller", P("Uninstall.exe")}), kZandorOk) << err_.str();
+  Write(root_ / "setup" / "setup.ini", ini + "[Task]\r\nNoUninstall=1\r\n");
+  EXPECT_EQ(build({"--program", P("program")}), kZandorOk) << err_.str();
+  Write(root_ / "setup" / "setup.ini", ini);
+  // A setup.pck taken as it is carries the uninstaller and passes verify.
+  ASSERT_EQ(Run({"pack", P("program"), "-o", P("setup/setup.pck")}), kZandorOk) << err_.str();
+  EXPECT_EQ(build({}), kZandorFailed);
+  EXPECT_NE(err_.str().find("setup.pck: its program files carry no Uninstall.exe"), std::string::npos) << err_.str();
+  EXPECT_EQ(build({"--no-uninstaller"}), kZandorOk) << err_.str();
+  Write(root_ / "program" / "Uninstall.exe", "MZ uninstaller");
+  ASSERT_EQ(Run({"pack", P("program"), "-o", P("setup/setup.pck")}), kZandorOk) << err_.str();
+  EXPECT_EQ(build({}), kZandorOk) << err_.str();
+  std::vector<uint8_t> bytes = ReadBytes(root_ / "setup" / "setup.pck");
+  bytes[40] ^= 0x10;  // inside the first block
+  WriteBytes(root_ / "setup" / "setup.pck", bytes);
+  EXPECT_EQ(build({}), kZandorFailed);
+  EXPECT_NE(err_.str().find("zandor verify refuses it"), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(root_ / "Install.exe.tmp"));
+  EXPECT_EQ(build({"--no-check"}), kZandorOk) << err_.str();
+}
+
 TEST_F(ZandorToolTest, BuildTakesSetupPckAsItIsWithoutProgram) {
   Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
   Write(root_ / "setup" / "setup.pck", "taken as it is");

@@ -38,14 +38,16 @@
 //   9     folder     file name    register flag                            component
 //   10    program    extension    description icon index icon file  ask    file association
 //
-// Type 7, negative types and types above 10 do nothing. Lines that would
-// write somewhere other than what they name are refused (nothing done, no
-// record): a type-5 target or type-9 component that is not a full file path,
+// Type 7, negative types and types above 10 do nothing. Paths are made
+// sound first ("." and ".." steps taken, as the system would take them) and
+// judged after. Lines that would write somewhere other than what they name
+// are refused (nothing done, no record, a line with the reason in the audit
+// log): a type-5 target or type-9 component that is not a full file path,
 // a type-6 root that is none of the three predefined keys, a type-8 file
-// name that is empty or climbs out of the installation folder with "..",
-// and a link whose folder is unknown (types 1 and 3 without start-menu
-// links, or a shell folder the system does not name), which would otherwise
-// land in whatever the current folder is.
+// name that is empty or lands outside the installation folder, a link name
+// that leaves its folder, and a link whose folder is unknown (types 1 and 3
+// without start-menu links, or a shell folder the system does not name),
+// which would otherwise land in whatever the current folder is.
 namespace {
 
 enum TaskType : int8_t {
@@ -99,12 +101,29 @@ bool HasParentStep(const std::string& path) {
   return false;
 }
 
-// A path that names one file wherever the installer runs: full, not a
-// folder, no way up.
-bool IsFullFilePath(const std::string& path) {
-  if (!OsIsFullPath(path)) return false;
-  const char last = path[path.size() - 1];
-  return last != '\\' && last != '/' && !HasParentStep(path);
+// A path that names one file wherever the installer runs, in the form the
+// system would give it: full, with its "." and ".." steps taken (a ".."
+// that stays inside the drive or share is fine), not a folder. Empty, with
+// *why set, when it is none.
+std::string SoundFilePath(const std::string& path, const char** why) {
+  std::string sound;
+  if (path.empty() || !OsIsFullPath(path)) {
+    *why = "not a full path";
+  } else if (!NormalizeFolderPath(path, &sound) || !OsIsFullPath(sound) || HasParentStep(sound)) {
+    // A ".." that is still there after the steps were taken belongs to a
+    // path of no form the steps know, and stays refused.
+    *why = "the path cannot be made sound";
+    sound.clear();
+  } else if (sound.back() == '\\') {
+    *why = "the path names a folder";
+    sound.clear();
+  }
+  return sound;
+}
+
+// Every line the list leaves out goes to the audit log with its reason.
+void RefuseTask(const TaskLine& line, const std::string& why) {
+  AuditLine("task  refused  " + why + "  " + line.text);
 }
 
 void AddRecord(std::vector<std::string>* records, int8_t type, const std::string& fields) {
@@ -130,14 +149,17 @@ void MakeTaskLink(const TaskListRun& run, int8_t type, const TaskLine& line, std
   // Without its folder the link's path would be the bare name, relative to
   // whatever the current folder is: no start-menu links were made, or the
   // shell names no desktop or Startup folder. The link is left out.
-  if (folder.empty()) return;
+  if (folder.empty()) {
+    RefuseTask(line, "the link's folder is unknown");
+    return;
+  }
 
   std::string name = line.field(2);
   // The name stays inside its folder (a subfolder is fine): no "..", no
   // drive, share or root of its own.
   if (name.empty() || HasParentStep(name) || name.find(':') != std::string::npos || name[0] == '\\' ||
       name[0] == '/') {
-    AuditLine("task  refused  the link name leaves its folder  " + line.text);
+    RefuseTask(line, "the link name leaves its folder");
     return;
   }
   if (!EndsWithLnk(name)) name += ".lnk";
@@ -172,7 +194,9 @@ void CopyConfirmed(const TaskListRun& run, const TaskLine& line, std::vector<std
   const std::string folder = line.field(4);
   std::string target = line.field(2);
   if (!folder.empty()) target = ExpandFolderVariables(ReplaceInstallDir(folder + target, run.installDir), true);
-  if (!IsFullFilePath(target)) return;
+  const char* why = "";
+  target = SoundFilePath(target, &why);
+  if (target.empty()) return RefuseTask(line, std::string("the copy target: ") + why);
   AddRecord(records, kTaskCopy, target);
   EnsureFolderExists(FolderPart(target));
   CopyFileConfirmed(run.owner, run.workFolder + line.field(3), target);
@@ -183,7 +207,9 @@ void WriteTaskRegistryValue(const TaskListRun& run, const TaskLine& line, std::v
   // both HKEY_CURRENT_USER. Only the three predefined keys of an install
   // are taken.
   const uint32_t root = static_cast<uint32_t>(line.number(2));
-  if (root != kHkeyClassesRoot && root != kHkeyCurrentUser && root != kHkeyLocalMachine) return;
+  if (root != kHkeyClassesRoot && root != kHkeyCurrentUser && root != kHkeyLocalMachine) {
+    return RefuseTask(line, "the root key is none of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE");
+  }
   WriteRegistryString(root, line.field(3), line.field(4), ReplaceInstallDir(line.field(5), run.installDir));
   AddRecord(records, kTaskRegistry, std::to_string(root) + "|" + line.field(3) + "|" + line.field(4));
 }
@@ -191,14 +217,20 @@ void WriteTaskRegistryValue(const TaskListRun& run, const TaskLine& line, std::v
 // setup.ini is the store's open file while the list runs; the store holds
 // one file at a time, so it is closed for the write and opened again after.
 void WriteTaskIniValue(const TaskListRun& run, const TaskLine& line) {
-  const std::string file = line.field(2);
-  if (file.empty() || HasParentStep(file)) return;
+  // The file lies in the installation folder or below it; a ".." that
+  // stays there is taken.
+  const std::string& base = run.installDir;
+  const char* why = "";
+  const std::string file = line.field(2).empty() ? std::string() : SoundFilePath(base + line.field(2), &why);
+  if (file.size() <= base.size() || !EqualNoCase(file.substr(0, base.size()), base)) {
+    return RefuseTask(line, "the INI file is not in the installation folder");
+  }
   std::string value = ExpandFolderVariables(line.field(5), false);
   value = ReplaceAll(value, "%StartMenuDir%", run.programMenuFolder);
   value = ReplaceInstallDir(value, run.installDir);
   value = ReplaceAll(value, "%LanguageID%", std::to_string(run.languageNumber));
   IniClose();
-  IniOpen(run.installDir + file);
+  IniOpen(file);
   if (!line.field(3).empty()) IniSelectGroup(line.field(3));
   IniWriteString(line.field(4), value);
   IniClose();
@@ -213,10 +245,11 @@ void RunComponent(const TaskListRun& run, const TaskLine& line, std::vector<std:
   const std::string folderField = line.field(2);
   const bool packaged = folderField.find("%ProgDir%") != std::string::npos;
   const std::string folder = ReplaceAll(ExpandFolderVariables(folderField, false), "%ProgDir%", run.installDir);
-  const std::string component = folder + line.field(3);
   // A folder that did not expand to a full path ("%InstallDir%" is no
   // variable here) would copy into, and start from, the current folder.
-  if (!IsFullFilePath(component)) return;
+  const char* why = "";
+  const std::string component = SoundFilePath(folder + line.field(3), &why);
+  if (component.empty()) return RefuseTask(line, std::string("the component: ") + why);
   const std::string systemFolder = GetFolderPath(kFolderSystem);
   if (packaged) {
     AddRecord(records, kTaskComponent, systemFolder + "|" + component);

@@ -14,6 +14,7 @@
 #include "app/setup_state.h"
 #include "package/extract.h"
 #include "package/package.h"
+#include "platform/file.h"
 #include "platform/system.h"
 #include "runtime/audit_log.h"
 #include "runtime/filesys.h"
@@ -82,17 +83,38 @@ void PublishInstallDir(InstallContext* context) {
   AuditLine("install  folder  " + context->result->installDir);
 }
 
+// Nothing of the program went down: the steps after the copy would claim
+// files that are not there, so the install ends here. A folder this install
+// made and left empty goes again.
+void HaltInstall(InstallContext* context, bool madeFolder, const std::string& why) {
+  context->halted = true;
+  context->copyFailed = true;
+  context->result->stepFailed = context->result->filesFailed = true;
+  std::string folder = context->result->installDir;
+  while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+  if (madeFolder && !folder.empty()) OsRemoveDirectory(folder);
+  AuditLine("install  stopped  " + why);
+}
+
 // setup.pck from the work folder into the installation folder, leaving
-// existing files of the no-copy list alone. Failures are not reported.
+// existing files of the no-copy list alone. A file kept so is no failure;
+// one that should have been written and was not is, and a setup.pck that
+// is there but does not open, or a folder that cannot be made, ends the
+// install.
 void CopyProgramFiles(InstallContext* context) {
   const std::string& copying = Text(kTextInstallMsg1);
   AddLogLine(context, copying + " .....");
   Drain(context);
   const std::string& target = context->result->installDir;
+  bool madeFolder = false;
   if (!FolderExists(target)) {
     context->result->installDirFailed = !TryWithLogin([&] { return EnsureFolderExists(target); });
-    context->result->installDirCreated = !context->result->installDirFailed;
+    context->result->installDirCreated = madeFolder = !context->result->installDirFailed;
     AuditStep("install", "folder made", !context->result->installDirFailed, target, "folder cannot be made");
+    if (context->result->installDirFailed) {
+      HaltInstall(context, false, "the installation folder cannot be made");
+      return;
+    }
   } else {
     // A folder that an earlier install made stays one the install made; the
     // copy below may replace its record with the package's prepared one.
@@ -102,15 +124,27 @@ void CopyProgramFiles(InstallContext* context) {
   g_copy.sink = context->progress;
   // Only the setup.pck that came in the package and is held since.
   const std::string pck = context->paths->workFolder + "setup.pck";
-  const bool opened = IsHeldWorkFile(pck) && OpenPackage(pck, g_copy.sink ? CountCopiedFile : nullptr);
+  const bool present = IsHeldWorkFile(pck);
+  const bool opened = present && OpenPackage(pck, g_copy.sink ? CountCopiedFile : nullptr);
   g_copy.total = CountedPackageBytes();
   if (g_copy.sink) g_copy.sink->setMaximum(ProgressBarUnits(g_copy.total, g_copy.total));
-  // A missing or refused package copies nothing and says nothing; a file of
-  // an opened package that did not go down whole is told after the step.
-  // The drain runs between files and between the pieces of a large one, so
-  // the wizard keeps answering during a long copy.
+  // A package without setup.pck has no program files to copy. A file of an
+  // opened package that did not go down whole is told after the step. The
+  // drain runs between files and between the pieces of a large one, so the
+  // wizard keeps answering during a long copy.
+  if (present && !opened) {
+    const std::string why = PackageOpenResultText(Package().lastResult);
+    ClosePackage();
+    g_copy = CopyProgress();
+    AuditLine("install  program files  refused  setup.pck  " + why);
+    HaltInstall(context, madeFolder, "setup.pck cannot be read");
+    return;
+  }
   AuditLine(std::string("install  program files  ") + (opened ? "setup.pck" : "none"));
-  context->copyFailed = opened && !ExtractPackage(target, context->config->noCopyExt, context->drain);
+  ExtractReport report;
+  if (opened) ExtractPackage(target, context->config->noCopyExt, context->drain, &report);
+  context->copyFailed = report.failed;
+  context->diskFull = report.diskFull;
   if (context->copyFailed) context->result->stepFailed = context->result->filesFailed = true;
   ClosePackage();
   g_copy = CopyProgress();
@@ -142,7 +176,7 @@ void AddHeaderLines(InstallContext* context) {
 // The wizard tells once that a program file is not what the package holds;
 // the quiet install has nobody to tell and goes on the same.
 bool CopyFailedInWizard(const InstallContext& context) { return context.wizard && context.copyFailed; }
-void TellCopyError(InstallContext*) { ShowCopyError(); }
+void TellCopyError(InstallContext* context) { ShowCopyError(context->diskFull); }
 
 bool WantsUninstallEntry(const InstallContext& context) {
   return !context.config->progLink.empty() && context.config->noUninstall == 0;
@@ -231,6 +265,7 @@ void SaveUninstallRecord(InstallContext* context) {
   record.taskRecords = context->result->taskRecords;
   record.installDirCreated = context->result->installDirCreated;
   const bool written = WriteUninstallRecord(record);
+  const uint32_t error = OsLastError();
   const std::string recordPath = UninstallRecordPath(record.installDir);
   if (!written) context->result->stepFailed = true;
   // Without any record the uninstaller refuses: the entry must not point at
@@ -239,6 +274,8 @@ void SaveUninstallRecord(InstallContext* context) {
     RemoveUninstallEntry(record.guid, context->config->progLink);
   }
   AuditLine(std::string("uninstall  record  ") + (written ? "written  " : "failed  ") + recordPath);
+  // The wizard tells it as a copy that failed, unless it told one already.
+  if (!written && context->wizard && !context->copyFailed) ShowCopyError(OsIsDiskFullError(error));
 }
 
 // The setup author's script from the work folder, when setup.ini names one
@@ -303,9 +340,10 @@ void RunInstall(InstallContext* context) {
     if (step.logText != kNoLogLine) AddLogLine(context, Text(step.logText));
     step.run(context);
     if (step.drainAfter) Drain(context);
-    if (!context->result->ran) {
-      // Refused before anything began: the wizard says so in the copy-error box.
-      if (context->wizard) ShowCopyError();
+    if (!context->result->ran || context->halted) {
+      // Refused before anything began, or nothing of the program went down:
+      // the wizard says so in the copy-error box.
+      if (context->wizard) ShowCopyError(context->diskFull);
       return;
     }
   }

@@ -77,7 +77,9 @@ struct InstallContext {
   // Filled by the steps for the steps after them.
   std::string author;       // Info Author
   std::string email;        // Info EMail
-  bool copyFailed = false;  // the package opened but a file was not written as it should be
+  bool copyFailed = false;  // a program file that should have been written was not
+  bool diskFull = false;    // a program file failed for want of room on the volume
+  bool halted = false;      // nothing of the program went down: the steps after the copy do not run
 };
 
 // A step's log text when it has none.

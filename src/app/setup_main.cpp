@@ -101,7 +101,14 @@ int SetupMain() {
   if (haveWorkFolder && !UnpackSetupFiles(s.paths)) outcome.startFailed = true;
   const bool workReady = haveWorkFolder && HoldWorkFiles(s.paths);
   if (!workReady) outcome.startFailed = true;
-  if (workReady) {
+  // Without the outer package's setup.ini there is nothing to install: no
+  // defaults stand in for it.
+  if (workReady && !outcome.startFailed && !IsHeldWorkFile(s.paths.iniPath)) {
+    AuditLine("start  failed  no setup.ini in the package");
+    ShowCopyError();
+    outcome.startFailed = true;
+  }
+  if (workReady && !outcome.startFailed) {
     s.languageFile = ReadConfigurationAndLanguage(s.paths, &s.product, &s.languageNumber,
                                                   s.elevation.handover.languageFile);
     if (elevatedRun && !s.languageFile.empty() && s.languageFile == s.elevation.handover.languageFile) {
@@ -111,9 +118,11 @@ int SetupMain() {
   // A run elevated at Install was through the running check and the
   // before-hook in the starting process already.
   const bool atInstall = elevatedRun && s.elevation.handover.atInstall;
-  if (!workReady) {
+  // A start that failed has told so in the copy-error box and installs
+  // nothing, with or without the wizard.
+  if (!workReady || outcome.startFailed) {
     if (haveWorkFolder) DeleteWorkFolder(s.paths.workFolder);
-  } else if (!outcome.startFailed && HandedOverAtStartup(&s)) {
+  } else if (HandedOverAtStartup(&s)) {
     DeleteWorkFolder(s.paths.workFolder);
   } else if (!atInstall && !WarnIfProgramRunning(s.product, s.paths.workFolder, &s.flags.programRunning)) {
     outcome.runningCancelled = true;

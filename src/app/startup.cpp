@@ -188,7 +188,9 @@ bool UnpackSetupFiles(const RunPaths& paths) {
             (opened ? "" : std::string("  ") + PackageOpenResultText(Package().lastResult)));
   const bool unpacked = ExtractPackage(paths.workFolder, "");
   AuditLine(std::string("start  package  ") + (unpacked ? "unpacked" : "failed"));
-  if (!unpacked) ShowCopyError();
+  // A program without a readable package (a download cut short, a stub
+  // on its own) has nothing to install, as much as a damaged one.
+  if (!opened || !unpacked) ShowCopyError();
   ClosePackage();
   return opened && unpacked;
 }

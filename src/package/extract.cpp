@@ -223,8 +223,12 @@ ExtractOutcome ExtractEntryInto(const std::string& destination, bool write, bool
   // The progress bar counts every file that was meant to be written, so it
   // still reaches its end when some of them fail; the drain then lets the
   // window show the new position.
+  // The window calls of both may set the error code; a failed file's code
+  // stays for its caller, who tells a full disk by it.
+  const uint32_t error = OsLastError();
   if (Package().progress != nullptr) Package().progress();
   Drain(drain);
+  OsSetLastError(error);
   return outcome;
 }
 
@@ -247,20 +251,24 @@ bool ExtractEntry(const std::string& destination, bool write) {
 //    after the login, or not written,
 //  - the package was damaged, could not be opened or ended early.
 // A package with no entries extracts to nothing and answers true.
-bool ExtractPackage(const std::string& destination, const std::string& noCopyList, ExtractDrain drain) {
+bool ExtractPackage(const std::string& destination, const std::string& noCopyList, ExtractDrain drain,
+                    ExtractReport* report) {
+  ExtractReport unused;
+  if (report == nullptr) report = &unused;
+  *report = ExtractReport();
   PackageReader& package = Package();
   // A package that is there but damaged extracts nothing and must not pass
   // for an empty one.
-  if (PackageIsDamaged()) return false;
+  if (PackageIsDamaged()) return !(report->failed = true);
   std::string folder = AddBackslash(destination);
   if (package.dataFile != nullptr) OsCloseFile(package.dataFile);
   package.dataFile = OsOpenFile(package.fileName, kOsOpenRead);
-  if (package.dataFile == nullptr) return package.entries.empty();
+  if (package.dataFile == nullptr) return !(report->failed = !package.entries.empty());
   bool complete = true;
   if (!OsSeekFile(package.dataFile, package.dataStart)) {
     OsCloseFile(package.dataFile);
     package.dataFile = nullptr;
-    return package.entries.empty();
+    return !(report->failed = !package.entries.empty());
   }
   ResetEntryCursor();
   // Folders that this extraction made, by entry name: a file in one of them
@@ -292,6 +300,7 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
       } else {
         AuditLine("folder  failed  " + std::string(ExtractOutcomeText(kExtractUnsafeName)) + "  " + entry.name);
         complete = false;
+        report->failed = true;
       }
     } else if (entry.kind == kEntryKindFile) {
       bool safe = IsSafeEntryName(entry.name, false);
@@ -299,6 +308,7 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
       if (safe && listed && FileExists(folder + entry.name)) {
         outcome = ExtractEntryInto(folder, false, false, drain);
         if (entry.size > 0) complete = false;
+        report->kept++;
         AuditFile(folder + entry.name, outcome, true);
       } else {
         const std::string part = FolderPart(entry.name);
@@ -319,10 +329,16 @@ bool ExtractPackage(const std::string& destination, const std::string& noCopyLis
           outcome = ExtractEntryInto(folder, true, safe && madeFolders.count(part) != 0, drain);
         }
         if (outcome != kExtractWritten) complete = false;
+        if (outcome != kExtractWritten) report->failed = true;
+        if ((outcome == kExtractNotCreated || outcome == kExtractWriteFailed || outcome == kExtractNotReplaced) &&
+            OsIsDiskFullError(OsLastError())) {
+          report->diskFull = true;
+        }
         AuditFile(folder + entry.name, outcome, false);
       }
       if (outcome == kExtractReadFailed) {
         complete = false;
+        report->failed = true;
         break;
       }
     }

@@ -11,10 +11,18 @@ typedef void (*ExtractDrain)();
 // The piece of a file's block read or written between two drains.
 const uint32_t kExtractChunk = 1u << 20;
 
+// What an extraction left undone, told apart: files kept on purpose (the
+// no-copy list) and entries that should have been written and were not.
+struct ExtractReport {
+  int kept = 0;         // existing files of a listed extension, left alone
+  bool failed = false;  // an entry not written, or a damaged, unreadable or short package
+  bool diskFull = false;  // a file failed for want of room on its volume
+};
 // Extracts every entry; false when something was not written as it should
 // be (see extract.cpp). The no-copy list names extensions ("opt|ini|") whose
-// existing files are left alone. drain may be null.
-bool ExtractPackage(const std::string& destination, const std::string& noCopyList, ExtractDrain drain = nullptr);
+// existing files are left alone. drain and report may be null.
+bool ExtractPackage(const std::string& destination, const std::string& noCopyList, ExtractDrain drain = nullptr,
+                    ExtractReport* report = nullptr);
 // Extracts the current entry, or only reads past its block when write is
 // false. Nothing in the installer calls it: ExtractPackage needs the outcome
 // that ExtractCurrentEntry tells apart. It stays as the one-entry step for a

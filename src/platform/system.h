@@ -43,5 +43,7 @@ bool OsStderrIsTerminal();
 // written between a failure and its reader leaves the code as it was.
 uint32_t OsLastError();
 void OsSetLastError(uint32_t code);
+// The code (of OsLastError) says the volume has no room left.
+bool OsIsDiskFullError(uint32_t code);
 // The system's restart prompt (no file queue, no owner, not scan-only).
 void OsPromptReboot();

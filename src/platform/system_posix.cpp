@@ -91,3 +91,6 @@ bool OsStderrIsTerminal() { return isatty(2) != 0; }
 
 uint32_t OsLastError() { return static_cast<uint32_t>(errno); }
 void OsSetLastError(uint32_t code) { errno = static_cast<int>(code); }
+bool OsIsDiskFullError(uint32_t code) {
+  return code == static_cast<uint32_t>(ENOSPC) || code == static_cast<uint32_t>(EDQUOT);
+}

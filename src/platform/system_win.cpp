@@ -122,3 +122,6 @@ void OsPromptReboot() { SetupPromptReboot(nullptr, nullptr, FALSE); }
 
 uint32_t OsLastError() { return GetLastError(); }
 void OsSetLastError(uint32_t code) { SetLastError(code); }
+// ERROR_HANDLE_DISK_FULL comes from some writes and moves, ERROR_DISK_FULL
+// from most.
+bool OsIsDiskFullError(uint32_t code) { return code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL; }

@@ -363,7 +363,9 @@ bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t write
     f->placeRefused = !ok;
   }
   if (!ok) {
+    const uint32_t error = OsLastError();
     OsDeleteFile(f->tempPath);
+    OsSetLastError(error);
     return false;
   }
   if (creationTime) {
@@ -380,9 +382,12 @@ bool FinishReplacingFile(ReplacingFile* f, uint64_t creationTime, uint64_t write
 }
 
 void AbandonReplacingFile(ReplacingFile* f) {
+  // The failure's code outlives the clean-up: the caller tells a full disk by it.
+  const uint32_t error = OsLastError();
   if (f->file) OsCloseFile(f->file);
   f->file = nullptr;
   if (!f->tempPath.empty()) OsDeleteFile(f->tempPath);
+  OsSetLastError(error);
 }
 
 namespace {

@@ -79,7 +79,10 @@ int ShowMessageBox(const std::string& caption, const std::string& text, MessageB
   return OsMessageBox(caption, text, style);
 }
 
-void ShowCopyError() { ShowMessageBox(Text(kTextRq6Titel), Text(kTextRq6Msg), kMessageError); }
+void ShowCopyError(bool diskFull) {
+  const std::string text = diskFull ? Text(kTextRq6Msg) + "\n" + Text(kTextRq6Msg2) : Text(kTextRq6Msg);
+  ShowMessageBox(Text(kTextRq6Titel), text, kMessageError);
+}
 
 // ------------------------------------------------------- language choice --
 

@@ -27,8 +27,9 @@ enum MessageBoxAnswer : int { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, 
 // Caption and text in; the button code out. Modal over every window of the
 // program.
 int ShowMessageBox(const std::string& caption, const std::string& text, MessageBoxStyle style);
-// The error box for files that could not be copied, with the language texts.
-void ShowCopyError();
+// The error box for files that could not be copied, with the language texts;
+// when they failed for want of room, a second line says the disk is full.
+void ShowCopyError(bool diskFull = false);
 
 // The language choice dialog, shown before any language file is read, so its
 // texts are fixed: " Zandor", a drop-down with one line per "|"-terminated

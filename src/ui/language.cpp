@@ -77,6 +77,7 @@ constexpr TextDefinition kTexts[] = {
     {kTextRq5Msg, "Requester", "RQ5_Msg", "Associate File Extension '$Extension' with the program?"},
     {kTextRq6Titel, "Requester", "RQ6_Titel", "Error - Copy File"},
     {kTextRq6Msg, "Requester", "RQ6_Msg", "Copying file(s) failed."},
+    {kTextRq6Msg2, "Requester", "RQ6_Msg2", "The disk is full."},
     {kTextRq7Titel, "Requester", "RQ7_Titel", "Error - Login"},
     {kTextRq7Msg, "Requester", "RQ7_Msg", "Login failed."},
 

@@ -60,6 +60,7 @@ enum TextId : int {
   kTextRq5Msg,
   kTextRq6Titel,
   kTextRq6Msg,
+  kTextRq6Msg2,
   kTextRq7Titel,
   kTextRq7Msg,
   // [FileVersion]

@@ -3,8 +3,9 @@
 # writes a log that names every program file, link and registry value of
 # the run, the task line, both hooks with their exit codes, the uninstall
 # entry and record, and the end with its exit code; a reinstall logs the
-# no-copy file it leaves alone. A damaged block is logged as a failure with
-# exit code 3 under "/E". A before-hook that exits with 1 gives 2, Cancel
+# no-copy file it leaves alone. A damaged block, also one byte flipped in a
+# file that does not compress, is logged as a failure with exit code 3 under
+# "/E", and its file is not written. A before-hook that exits with 1 gives 2, Cancel
 # on the running-program warning gives 1, success 0; without "/E" every one
 # of these runs exits with 0. A log that cannot be made changes nothing.
 # The start-menu folders sort after those the wizard test lists, and go at
@@ -114,6 +115,24 @@ check_true "log: the damaged file" has_line "$DLOG" 'file  failed  damaged data 
 check_true "log: the other files" has_line "$DLOG" 'file  written  C:\Damaged\docs\guide.txt'
 check "log: the end" "$(log_of "$DLOG" | tail -1)" 'end  exit code 3'
 check "damaged block without /E: exit code 0" "$(exit_of "$T/Damaged.exe" /Q '/P:C:\Damaged')" 0
+
+# 3b. One flipped byte in a file that does not compress: its block is a
+#     checked one all the same, so zandor verify and the install refuse it.
+mkdir -p "$T/raw"
+head -c 200000 /dev/urandom >"$T/raw/noise.bin"
+printf 'after\r\n' >"$T/raw/z.txt"
+"$TOOL" pack "$T/raw" -o "$T/setup/setup.pck" >/dev/null
+check "the first block is noise.bin's" "$("$TOOL" list "$T/setup/setup.pck" | awk -F'\t' 'NR == 2 { print $6 }')" noise.bin
+byte=$(od -An -tu1 -j 100000 -N1 "$T/setup/setup.pck" | tr -d ' ')
+printf "$(printf '\\%03o' $(((byte ^ 1) & 255)))" | dd of="$T/setup/setup.pck" bs=1 seek=100000 conv=notrunc 2>/dev/null
+check_true "raw file: zandor verify refuses the flipped byte" bash -c "! '$TOOL' verify '$T/setup/setup.pck' >/dev/null 2>&1"
+build_setup "$T/setup" "$T/Raw.exe"
+rm "$T/setup/setup.pck"
+RLOG="$T/raw.log"
+check "raw file: exit code 3" "$(exit_of "$T/Raw.exe" /Q '/P:C:\Raw' "/L:$(winpath "$RLOG")" /E)" 3
+check_true "raw file: the damaged file is not written" test ! -e "$DRIVE_C/Raw/noise.bin"
+check_true "raw file: logged as damaged" has_line "$RLOG" 'file  failed  damaged data block  C:\Raw\noise.bin'
+check_true "raw file: the file after it is written" cmp -s "$T/raw/z.txt" "$DRIVE_C/Raw/z.txt"
 
 # 4. A before-hook that exits with 1 stops the run: 2.
 mkdir -p "$T/stop"

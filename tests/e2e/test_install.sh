@@ -147,9 +147,10 @@ check "after-hook InstallDir" "$(hook_env 2 InstallDir)" 'C:\Probe App\'
 cwd=$(grep -a -m1 '^cwd = ' "$T/probe.log" | sed 's/^cwd = //' | tr -d '\r')
 check_true "work folder deleted at the end" test ! -e "$(temp_dir)/${cwd##*\\}"
 
-# 2. Reinstall: the no-copy file stays as the user left it.
+# 2. Reinstall: the no-copy file stays as the user left it, and that is no
+#    failure: "/E" exits 0 (run_setup checks it).
 printf 'user=1\r\n' >"$target/settings.ini"
-run_setup "$T/Install.exe" /Q '/P:C:\Probe App' '/S:Probe Menu'
+run_setup "$T/Install.exe" /Q /E '/P:C:\Probe App' '/S:Probe Menu'
 check "settings.ini kept on reinstall" "$(tr -d '\r' <"$target/settings.ini")" 'user=1'
 
 # 3. A damaged block of the inner package: that file is not passed off as
@@ -204,6 +205,30 @@ for f in settings.ini tools/Helper.exe docs/guide.txt; do
 done
 check_true "wizard: uninstall.dat written" test -f "$DRIVE_C/Wizard App/uninstall.dat"
 
+# 4b. A wizard reinstall of the whole package over it keeps settings.ini by
+#     NoCopyExt and says so by no box at all: "Completed", and /E exits 0.
+"$TOOL" pack "$T/program" -o "$T/setup/setup.pck" >/dev/null
+build_setup "$T/setup" "$T/Wizard2.exe"
+printf 'user=2\r\n' >"$DRIVE_C/Wizard App/settings.ini"
+"$WINE64" "$T/Wizard2.exe" /E >"$T/wizard2.out" 2>&1 &
+setup_pid=$!
+timeout 60 xdotool search --sync --onlyvisible --name '^ Probe App' >/dev/null || true
+for page in welcome settings install; do
+  sleep 2
+  xdotool key Return
+done
+box=0
+timeout 30 "$WINE64" "$CLICKER" "Error - Copy File" 1 "$(winpath "$T/box3.txt")" 8000 >/dev/null 2>&1 || box=$?
+check "wizard reinstall: no copy-error box for the kept file" "$box" 1
+xdotool key Return  # Finish
+rc=0
+# A wizard that did not end by now waits for an answer nobody gives.
+timeout 60 tail --pid="$setup_pid" -f /dev/null || kill "$setup_pid" 2>/dev/null || true
+wait "$setup_pid" || rc=$?
+check "wizard reinstall: /E exits 0" "$rc" 0
+check "wizard reinstall: settings.ini kept" "$(tr -d '\r' <"$DRIVE_C/Wizard App/settings.ini")" 'user=2'
+wineserver -w
+
 # 5. The hook modes of a quiet install: 0 runs neither the before- nor the
 #    after-hook, 1 both, 2 the before-hook, 3 the after-hook, 257 as 1; the
 #    while-hook belongs to the wizard and never runs. Each hook sleeps 1.5 s
@@ -235,5 +260,48 @@ for mode_case in '0|' '1|BeforeZD.exe ini -;AfterZD.exe ini C:\Hooked\;' '2|Befo
   check "hook mode $mode: the hooks that ran, in order" "$(hook_runs)" "${mode_case#*|}"
   check_true "hook mode $mode: installed" test -f "$DRIVE_C/Hooked/hooked.exe"
 done
+
+# 6. What is reported must be what happened: runs that install nothing
+#    leave no uninstall entry, record or link behind, and /E says so.
+desktop_link="$(user_home)/Desktop/Probe App.lnk"
+has_key() { "$WINE64" reg query "HKLM\\$(hklm_software_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$1")" >/dev/null 2>&1; }
+no_entries() { ! has_key "$guid" && ! has_key '{6A1B2C3D-0000-4000-8000-00000000E2E3}'; }
+unknown_entries() { grep -ac 'unknown ---' "$WINEPREFIX/system.reg" || true; }
+unknown_before=$(unknown_entries)
+leaves_nothing() {  # leaves_nothing WHAT FOLDER: no entry of either GUID, no record, no link
+  check_true "$1: no uninstall entry" no_entries
+  check_true "$1: no uninstall.dat" test ! -e "$2/uninstall.dat"
+  check_true "$1: no desktop link" test ! -e "$desktop_link"
+  check "$1: no entry under the built-in title" "$(unknown_entries)" "$unknown_before"
+}
+clear_install() {
+  "$WINE64" reg delete "HKLM\\$(hklm_software_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$guid")" /f >/dev/null 2>&1 || true
+  rm -f "$desktop_link"
+  wineserver -w
+}
+exit_code() { local rc=0; timeout 120 "$WINE64" "$@" >"$T/wine.out" 2>&1 || rc=$?; wineserver -w; echo "$rc"; }
+#  a. A setup.pck that is there but does not open ("Pack" missing at its end).
+sed -i 's/^GUID=.*/GUID={6A1B2C3D-0000-4000-8000-00000000E2E3}/' "$T/setup/setup.ini"
+printf 'Junk' | dd of="$T/setup/setup.pck" bs=1 seek=$(($(stat -c %s "$T/setup/setup.pck") - 4)) conv=notrunc 2>/dev/null
+build_setup "$T/setup" "$T/Unreadable.exe"
+clear_install
+check "unreadable setup.pck: /E exits 3" "$(exit_code "$T/Unreadable.exe" /Q /E '/P:C:\Unreadable')" 3
+check_true "unreadable setup.pck: no folder left" test ! -e "$DRIVE_C/Unreadable"
+leaves_nothing "unreadable setup.pck" "$DRIVE_C/Unreadable"
+#  b. An installer cut short (an interrupted download): the package's end is gone.
+head -c $(($(stat -c %s "$T/Install.exe") - 3000)) "$T/Install.exe" >"$T/Truncated.exe"
+rm -rf "$DRIVE_C/$PROGRAM_FILES/Not Here"
+timeout 90 "$WINE64" "$CLICKER" "Error - Copy File" 1 "$(winpath "$T/box4.txt")" 60000 >/dev/null 2>&1 &
+clicker_pid=$!
+check "truncated installer: /E exits 4" "$(exit_code "$T/Truncated.exe" /Q /E)" 4
+wait "$clicker_pid" || true
+check "truncated installer: the copy-error box, as for any package that cannot be read" \
+  "$(grep -ac 'caption = Error - Copy File' "$T/box4.txt" 2>/dev/null)" 1
+check_true "truncated installer: nothing in Program Files" \
+  test ! -e "$DRIVE_C/$PROGRAM_FILES/uninstall.dat" -a ! -e "$DRIVE_C/$PROGRAM_FILES/Not Here"
+leaves_nothing "truncated installer" "$DRIVE_C/$PROGRAM_FILES"
+#  c. An installation folder that cannot be made (a file is at its path).
+check "folder cannot be made: /E exits 4" "$(exit_code "$T/Install.exe" /Q /E '/P:C:\Probe App\app.exe\sub')" 4
+leaves_nothing "folder cannot be made" "$DRIVE_C/Probe App/app.exe"
 
 e2e_end

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Start-up's requesters in real windows under Xvfb, answered by the clicker
 # driver: the copy-error box when a packaged file fails its checksum (the
-# damaged file is not written), and the running warning for a program that
-# holds the configured mutex (Cancel ends setup before the before-hook and
-# removes the work folder; OK goes on); exactly one copy-error box for each
-# kind of damage to the outer package, none for a file without a package;
+# run then ends: no hook, no work folder left, /E 4), and the running
+# warning for a program that holds the configured mutex (Cancel ends setup
+# before the before-hook and removes the work folder; OK goes on); exactly
+# one copy-error box for each kind of damage to the outer package and for a
+# file without a package (the truncated one under the wizard too, where it
+# is the only window);
 # no box of the shell's own for a hook that is no program.
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
@@ -40,16 +42,19 @@ byte=$(dd if="$T/Damaged.exe" bs=1 skip="$target" count=1 2>/dev/null | od -An -
 printf "$(printf '\\%03o' $(((byte + 1) % 256)))" | dd of="$T/Damaged.exe" bs=1 seek="$target" conv=notrunc 2>/dev/null
 check_true "the damaged installer fails verification" bash -c "! '$TOOL' verify '$T/Damaged.exe' >/dev/null 2>&1"
 
+# The start failed: after the box nothing runs (not even the before-hook),
+# the work folder goes and /E says nothing was installed.
 answer_box "Error - Copy File" 1
-run_setup "$T/Damaged.exe"
+ls "$(temp_dir)" >"$T/temp-before.txt"
+rc=0
+timeout 120 "$WINE64" "$T/Damaged.exe" /E >"$T/wine.out" 2>&1 || rc=$?
 wait "$CLICKER_PID" || true
 check "copy-error box shown with its text" "$(grep -a -A1 'caption = Error - Copy File' "$T/boxes.txt" | tail -1 | tr -d '\r')" \
   "text = Copying file(s) failed."
-cwd=$(grep -a -m1 '^cwd = ' "$T/probe.log" | sed 's/^cwd = //' | tr -d '\r')
-work="$(temp_dir)/${cwd##*\\}"
-check_true "setup.ini was written" test -f "$work/setup.ini"
-check_true "the damaged big.txt was not written" test ! -e "$work/big.txt"
-rm -rf "$work" "$T/probe.log" "$T/boxes.txt"
+check "damaged block: /E exits 4" "$rc" 4
+check_true "damaged block: the before-hook did not run" test ! -e "$T/probe.log"
+check "damaged block: no work folder left" "$(ls "$(temp_dir)" | grep -cvxFf "$T/temp-before.txt" || true)" 0
+rm -rf "$T/probe.log" "$T/boxes.txt"
 
 # 2. The running warning: a "program" holds the mutex named in setup.ini.
 mkdir -p "$T/running" "$T/holder"
@@ -137,12 +142,24 @@ for kind in directory-checksum directory-size trailer-bounds data-start truncate
   wait "$CLICKER_PID" || true
   check "$kind: exactly one copy-error box" "$(cat "$T/boxes.txt" 2>/dev/null | grep -ac 'caption = Error - Copy File')" 1
 done
-# A program with no package at all: nothing to unpack, nothing to say.
+# A program with no package at all has nothing to install either: the same
+# one box, and /E says nothing was installed.
 rm -f "$T/boxes.txt"
 answer_every_box "Error - Copy File"
-run_setup "$STUB" /Q /R:0
+rc=0
+timeout 120 "$WINE64" "$STUB" /Q /R:0 /E >"$T/wine.out" 2>&1 || rc=$?
 wait "$CLICKER_PID" || true
-check "no package: no copy-error box" "$(cat "$T/boxes.txt" 2>/dev/null | grep -ac 'caption = Error - Copy File')" 0
+check "no package: exactly one copy-error box" "$(cat "$T/boxes.txt" 2>/dev/null | grep -ac 'caption = Error - Copy File')" 1
+check "no package: /E exits 4" "$rc" 4
+# Without /Q, a package cut short shows that box and nothing else: no
+# language choice, no wizard; the run ends when it is answered.
+rm -f "$T/boxes.txt"
+answer_every_box "Error - Copy File"
+rc=0
+timeout 120 "$WINE64" "$T/truncated.exe" /E >"$T/wine.out" 2>&1 || rc=$?
+wait "$CLICKER_PID" || true
+check "truncated, wizard: exactly one box, the copy error" "$(grep -ac '^caption = ' "$T/boxes.txt" 2>/dev/null)|$(grep -ac 'caption = Error - Copy File' "$T/boxes.txt" 2>/dev/null)" "1|1"
+check "truncated, wizard: /E exits 4" "$rc" 4
 
 # 4. A hook that is no program: the shell fallback fails without a box of its own.
 mkdir -p "$T/noui"

@@ -7,7 +7,9 @@
 # another) are read from the prefix's registry files; the INI value is in
 # its file; a component is copied and run, and a packaged test DLL is
 # registered through regsvr32.exe (its DllRegisterServer leaves a marker);
-# lines that would write elsewhere are refused; uninstall.dat's UserTask
+# lines that would write elsewhere are refused, each with its reason in the
+# audit log, while a ".." that keeps a folder full is taken in the folder's
+# normal form; uninstall.dat's UserTask
 # group holds the records in order. A second setup copies over the files
 # now present: the version dialog shows the installed and the new file's
 # version resource (or creation time), No keeps the file and Yes replaces
@@ -26,7 +28,7 @@ SHOTS="$ZANDOR_E2E_WORK"
 unlink_user_folders
 WIN="$DRIVE_C/windows"
 rm -f "$WIN/zdopt.txt" "$WIN/zdcomp.exe"
-rm -rf "$DRIVE_C/Tasks"
+rm -rf "$DRIVE_C/Tasks" "$DRIVE_C/Zandor Shared"
 
 mkdir -p "$T/setup" "$T/program/tools"
 cat >"$T/setup/setup.ini" <<'EOF'
@@ -40,7 +42,7 @@ ProgLink=Task Probe
 [Task]
 StartMenu=1
 [UserTask]
-Number=17
+Number=18
 Task1=0|Tool Desk|tools\tool.exe|0|app.ico|-d
 Task2=1|Sub\Tool Menu.lnk|%Windows%notepad.exe|-1||-m
 Task3=2|Home Desk|https://example.org/d
@@ -57,7 +59,8 @@ Task13=10|app.exe|zdy|Zandor Yes|0|app.ico|1
 Task14=10|app.exe|zdn|Zandor No|0|app.ico|1
 Task15=266|app.exe|zdq||-1||
 Task16=6|2147483651|Software\Zandor Tasks|Refused|x
-Task17=5|..\zdout.txt|opt.txt|%Windows%
+Task17=5|..\..\..\zdout.txt|opt.txt|%Windows%
+Task18=5|zdshared.txt|opt.txt|%InstallDir%..\Zandor Shared\
 EOF
 printf 'option file\r\n' >"$T/setup/opt.txt"
 cp "$REGTEST" "$T/setup/zdreg.dll"
@@ -69,7 +72,7 @@ cp "$REGTEST" "$T/program/regtest.dll"
 build_setup "$T/setup" "$T/Tasks.exe" --program "$T/program"
 
 # 1. The install: the association question comes twice, Yes then No.
-timeout 120 "$WINE64" "$T/Tasks.exe" /Q '/P:C:\Tasks' '/S:Task Menu' >"$T/wine.out" 2>&1 &
+timeout 120 "$WINE64" "$T/Tasks.exe" /Q '/P:C:\Tasks' '/S:Task Menu' "/L:$(winpath "$T/audit.log")" >"$T/wine.out" 2>&1 &
 SETUP_PID=$!
 timeout 90 "$WINE64" "$CLICKER" "Associate File Extension" 6 "$(winpath "$T/boxes.txt")" 60000 >/dev/null 2>&1 || true
 timeout 90 "$WINE64" "$CLICKER" "Associate File Extension" 7 "$(winpath "$T/boxes.txt")" 60000 >/dev/null 2>&1 || true
@@ -106,7 +109,12 @@ check "type 4: Startup link" "$(link_fields "$startup/Tool Start.lnk")" \
 # Copies, the component run and the registration.
 check_true "type 5: copied into the Windows folder" cmp -s "$T/setup/opt.txt" "$WIN/zdopt.txt"
 check_true "type 5: copied into a new folder of the installation" cmp -s "$REGTEST" "$DRIVE_C/Tasks/lib/zdver.dll"
-check_true "type 5 with a way up: refused" test ! -e "$DRIVE_C/zdout.txt"
+check_true "type 5 with a way up past the root: refused" test ! -e "$DRIVE_C/zdout.txt"
+check_true "type 5 into %InstallDir%..\\: the folder beside it" cmp -s "$T/setup/opt.txt" "$DRIVE_C/Zandor Shared/zdshared.txt"
+refused=$(tr -d '\r' <"$T/audit.log" 2>/dev/null | grep -a '^task  refused  ' | cut -c16- || true)
+check "every refused line is logged with its reason" "$refused" \
+'the root key is none of HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE  6|2147483651|Software\Zandor Tasks|Refused|x
+the copy target: the path cannot be made sound  5|..\..\..\zdout.txt|opt.txt|%Windows%'
 check_true "type 9: the component copied" cmp -s "$PROBE" "$WIN/zdcomp.exe"
 check "type 9: the component ran in its folder" \
   "$(grep -a -E '^(exe|cwd) = ' "$T/probe.log" | tr -d '\r' | tr '\n' ' ')" \
@@ -144,12 +152,12 @@ Dir = C:\Tasks\;0;C:\windows\'
 # The records, in the order the tasks ran.
 D="$(win_of "$desk")"
 M="$(win_of "$menu")"
-printf '%s\r\n' '[UserTask]' 'Number = 12' \
+printf '%s\r\n' '[UserTask]' 'Number = 13' \
   "Task1 = 0|$D\\Tool Desk.lnk" "Task2 = 1|$M\\Sub\\Tool Menu.lnk" "Task3 = 2|$D\\Home Desk.lnk" \
   "Task4 = 3|$M\\Home Menu.lnk" "Task5 = 4|$(win_of "$startup")\\Tool Start.lnk" \
   'Task6 = 5|C:\windows\zdopt.txt' 'Task7 = 5|C:\Tasks\lib\zdver.dll' \
   'Task8 = 6|2147483649|Software\Zandor Tasks|Path' 'Task9 = 6|2147483650|Software\Zandor Tasks|Machine' \
-  'Task10 = 9|C:\windows\system32\|C:\Tasks\regtest.dll' 'Task11 = 10|zdy|app.exe' 'Task12 = 10|zdq|app.exe' \
+  'Task10 = 9|C:\windows\system32\|C:\Tasks\regtest.dll' 'Task11 = 10|zdy|app.exe' 'Task12 = 10|zdq|app.exe' 'Task13 = 5|C:\Zandor Shared\zdshared.txt' \
   >"$T/expected_tasks.txt"
 awk '/^\[/ { on = ($0 ~ /^\[UserTask\]/) } on' "$DRIVE_C/Tasks/uninstall.dat" >"$T/tasks.txt"
 check_true "uninstall.dat UserTask records one by one" diff <(tr -d '\r' <"$T/expected_tasks.txt") \

@@ -34,7 +34,8 @@ const char kHelp[] =
     "  zandor pack DIR -o FILE.pck [--level fast|default|best] [--threads N]\n"
     "      Packs the folder DIR into a stand-alone package.\n"
     "  zandor build SETUPDIR -o Install.exe [--program DIR] [--stub STUB.exe]\n"
-    "               [--uninstaller Uninstall.exe] [--level ...] [--threads N] [--strict]\n"
+    "               [--uninstaller Uninstall.exe | --no-uninstaller] [--level ...]\n"
+    "               [--threads N] [--strict]\n"
     "      Packs DIR into setup.pck, adds it to the files of SETUPDIR (setup.ini,\n"
     "      language files, licence, readme, pictures, hooks, script) and appends\n"
     "      that package to the installer stub. Without --program, a setup.pck in\n"
@@ -43,7 +44,10 @@ const char kHelp[] =
     "      Unless DIR has them, the program files get the uninstaller (the default\n"
     "      is Uninstall.exe beside zandor) and a prepared uninstall.dat: its Files\n"
     "      and Dirs list what DIR holds, ProgName, Version and MutexString come\n"
-    "      from setup.ini.\n"
+    "      from setup.ini. Program files without Uninstall.exe stop the build\n"
+    "      (the installed program could not be removed) unless --no-uninstaller\n"
+    "      says they are wanted, or setup.ini sets NoUninstall=1. A setup.pck taken\n"
+    "      as it is must pass zandor verify.\n"
     "      Before anything is written, the setup folder is checked as zandor check\n"
     "      does: errors stop the build, warnings are printed (--strict: they stop it\n"
     "      too); --no-check leaves the checks out, for installers that test how\n"
@@ -90,6 +94,7 @@ struct Options {
   int threads = 0;  // 0: one per core
   bool strict = false;
   bool noCheck = false;  // build: leave out the setup folder's checks
+  bool noUninstaller = false;  // build: program files without an uninstaller are wanted
   bool help = false;
 };
 
@@ -215,6 +220,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
       options->noCheck = true;
       continue;
     }
+    if (arg == "--no-uninstaller" && options->command == "build") {
+      options->noUninstaller = true;
+      continue;
+    }
     bool takesValue = arg == "-o" || arg == "--output" || arg == "--level" || arg == "--program" || arg == "--stub" ||
                       arg == "--threads" || arg == "--uninstaller";
     if (takesValue) {
@@ -336,14 +345,35 @@ SourceItem MemoryItem(const std::string& name, const std::vector<uint8_t>* bytes
   return item;
 }
 
+// Program files without Uninstall.exe are an error of the build unless the
+// author says so (--no-uninstaller, or NoUninstall=1: no uninstall entry,
+// no record), or the checks are left out. The install would otherwise
+// register an uninstaller that is not there.
+bool UninstallerRequired(const Options& options) {
+  if (options.noCheck || options.noUninstaller) return false;
+  IniOpen((fs::path(options.operands[0]) / "setup.ini").string());
+  IniSelectGroup("Task");
+  const int32_t noUninstall = IniReadNumber("NoUninstall", 0);
+  IniClose();
+  return (noUninstall & 0xFF) == 0;
+}
+
+bool FailWithoutUninstaller(const ZandorContext& context, const std::string& where) {
+  return Fail(context, where + " carry no Uninstall.exe, so the installed program could not be removed: pass "
+                               "--uninstaller FILE, or --no-uninstaller when that is what you want");
+}
+
 // The uninstaller: --uninstaller, or Uninstall.exe beside zandor. A default
-// that is not there leaves the installer without one, with a note.
+// that is not there stops the build (UninstallerRequired), or leaves the
+// installer without one, with a note.
 bool ReadUninstaller(const ZandorContext& context, const Options& options, std::vector<uint8_t>* bytes) {
   std::error_code error;
   std::string path = options.uninstaller;
+  if (path.empty() && options.noUninstaller) return true;
   if (path.empty()) {
     path = (fs::path(context.selfPath).parent_path() / "Uninstall.exe").string();
     if (context.selfPath.empty() || !fs::is_regular_file(path, error)) {
+      if (UninstallerRequired(options)) return FailWithoutUninstaller(context, "the program files (no Uninstall.exe beside zandor)");
       Err(context) << "zandor: note: no Uninstall.exe beside zandor, so the program files carry no uninstaller; "
                       "pass --uninstaller FILE\n";
       return true;
@@ -472,6 +502,32 @@ bool FindSetupIni(const ZandorContext& context, const std::string& setupDir) {
   return Fail(context, setupDir + " has no setup.ini" + (error ? ": " + error.message() : std::string()));
 }
 
+// What zandor verify found in one package file.
+struct VerifyResult {
+  bool opened = false;
+  int faults = 0;
+  size_t unchecked = 0;  // good blocks without a checksum
+};
+VerifyResult VerifyPackage(const ZandorContext& context, const std::string& path);
+
+// A setup.pck taken as it is: the installer copies nothing of one that
+// zandor verify refuses, and registers an uninstaller only it can carry.
+bool CheckGivenSetupPck(const ZandorContext& context, const Options& options, const std::vector<SourceItem>& items) {
+  for (const SourceItem& item : items) {
+    if (item.folder || !SameWindowsName(item.name, "setup.pck")) continue;
+    const std::string path = item.path.string();
+    const VerifyResult result = VerifyPackage(context, path);
+    if (!result.opened || result.faults > 0) {
+      return Fail(context, path + ": zandor verify refuses it, and the installer would copy nothing of it");
+    }
+    const bool carries = std::any_of(Package().entries.begin(), Package().entries.end(), [](const PackageEntry& e) {
+      return e.kind == kEntryKindFile && SameWindowsName(e.name, "Uninstall.exe");
+    });
+    if (!carries && UninstallerRequired(options)) return FailWithoutUninstaller(context, path + ": its program files");
+  }
+  return true;
+}
+
 bool BuildInstaller(const ZandorContext& context, const Options& options) {
   const std::string& setupDir = options.operands[0];
   if (!FindSetupIni(context, setupDir)) return false;
@@ -492,6 +548,8 @@ bool BuildInstaller(const ZandorContext& context, const Options& options) {
     ReplaceSetupPck(&items, pck);
   } else if (!HasFile(items, "setup.pck")) {
     return Fail(context, setupDir + " has no setup.pck; pass --program DIR to pack the program files");
+  } else if (!options.noCheck && !CheckGivenSetupPck(context, options, items)) {
+    return false;
   }
   if (!CheckDuplicates(items, &error)) return Fail(context, error);
   PackageWriter writer;
@@ -649,10 +707,10 @@ std::string FileKindText(const std::string& path, int64_t dataStart) {
          WindowsProgramKind(front) + "), so it does not install";
 }
 
-int CommandVerify(const ZandorContext& context, const Options& options) {
-  if (options.operands.size() != 1) return Usage(context, "verify takes one package file");
-  const std::string& path = options.operands[0];
-  if (!OpenForTool(context, path)) return kZandorFailed;
+// Every fault goes to stderr. The entry list stays for the caller.
+VerifyResult VerifyPackage(const ZandorContext& context, const std::string& path) {
+  VerifyResult result;
+  if (!OpenForTool(context, path)) return result;
   const PackageReader& package = Package();
   Verifier verifier;
   verifier.context = &context;
@@ -661,8 +719,9 @@ int CommandVerify(const ZandorContext& context, const Options& options) {
   if (!verifier.in) {
     ClosePackage();
     Fail(context, "cannot read " + path);
-    return kZandorFailed;
+    return result;
   }
+  result.opened = true;
   verifier.in.seekg(package.dataStart);
   verifier.position = package.dataStart;
   for (size_t i = 0; i < package.entries.size(); i++) {
@@ -673,17 +732,25 @@ int CommandVerify(const ZandorContext& context, const Options& options) {
                       " bytes lie between the last block and the directory");
     verifier.faults++;
   }
+  ClosePackage();
+  if (verifier.faults > 0) Fail(context, path + ": " + std::to_string(verifier.faults) + " fault(s) found");
+  result.faults = verifier.faults;
+  result.unchecked = verifier.unchecked;
+  return result;
+}
+
+int CommandVerify(const ZandorContext& context, const Options& options) {
+  if (options.operands.size() != 1) return Usage(context, "verify takes one package file");
+  const std::string& path = options.operands[0];
+  const VerifyResult result = VerifyPackage(context, path);
+  if (!result.opened || result.faults > 0) return kZandorFailed;
+  const PackageReader& package = Package();
   size_t count = package.entries.size();
   std::string kind = FileKindText(path, package.dataStart);
-  ClosePackage();
-  if (verifier.faults > 0) {
-    Fail(context, path + ": " + std::to_string(verifier.faults) + " fault(s) found");
-    return kZandorFailed;
-  }
-  if (verifier.unchecked > 0) {
+  if (result.unchecked > 0) {
     // Packages of older builders store incompressible files raw: their bytes
     // are read as they are, and nothing tells a damaged one.
-    *context.out << path << ": " << count << " entries, all blocks good; " << verifier.unchecked
+    *context.out << path << ": " << count << " entries, all blocks good; " << result.unchecked
                  << " file(s) have no checksum (stored raw): rebuild the package to cover them\n";
     return kZandorOk;
   }
