@@ -82,6 +82,19 @@ void PublishInstallDir(InstallContext* context) {
   AuditLine("install  folder  " + context->result->installDir);
 }
 
+// The folders above folder (ending in "\") that are not there yet, counted
+// upwards to the first that is.
+int MissingParents(const std::string& folder) {
+  int count = 0;
+  std::string path = folder.substr(0, folder.size() - 1);
+  for (std::string parent = FolderPart(path); parent.size() > 3 && !FolderExists(parent) && count < kMaxMadeParents;
+       parent = FolderPart(path)) {
+    ++count;
+    path = parent.substr(0, parent.size() - 1);
+  }
+  return count;
+}
+
 // setup.pck from the work folder into the installation folder, leaving
 // existing files of the no-copy list alone. Failures are not reported.
 void CopyProgramFiles(InstallContext* context) {
@@ -90,13 +103,16 @@ void CopyProgramFiles(InstallContext* context) {
   Drain(context);
   const std::string& target = context->result->installDir;
   if (!FolderExists(target)) {
+    const int missingParents = MissingParents(target);
     context->result->installDirFailed = !TryWithLogin([&] { return EnsureFolderExists(target); });
     context->result->installDirCreated = !context->result->installDirFailed;
+    context->result->parentsCreated = context->result->installDirCreated ? missingParents : 0;
     AuditStep("install", "folder made", !context->result->installDirFailed, target, "folder cannot be made");
   } else {
     // A folder that an earlier install made stays one the install made; the
     // copy below may replace its record with the package's prepared one.
     context->result->installDirCreated = RecordSaysFolderMade(target);
+    context->result->parentsCreated = context->result->installDirCreated ? RecordedParentsMade(target) : 0;
   }
   g_copy = CopyProgress();
   g_copy.sink = context->progress;
@@ -104,6 +120,7 @@ void CopyProgramFiles(InstallContext* context) {
   const std::string pck = context->paths->workFolder + "setup.pck";
   const bool opened = IsHeldWorkFile(pck) && OpenPackage(pck, g_copy.sink ? CountCopiedFile : nullptr);
   g_copy.total = CountedPackageBytes();
+  context->programBytes = g_copy.total;
   if (g_copy.sink) g_copy.sink->setMaximum(ProgressBarUnits(g_copy.total, g_copy.total));
   // A missing or refused package copies nothing and says nothing; a file of
   // an opened package that did not go down whole is told after the step.
@@ -158,6 +175,7 @@ void MakeUninstallEntry(InstallContext* context) {
   entry.email = context->email;
   entry.installDir = context->result->installDir;
   entry.progExe = context->product->progExe;
+  entry.programBytes = context->programBytes;
   AuditLine("uninstall  entry  " + (entry.guid.empty() ? entry.progLink : entry.guid));
   WriteUninstallEntry(entry);
 }
@@ -193,7 +211,9 @@ void MakeStartMenuLinks(InstallContext* context) {
   }
 }
 
-bool WantsInstallState(const InstallContext& context) { return context.wizard && !context.product->guid.empty(); }
+// Quiet runs too: the next run, quiet or not, finds this folder again
+// instead of installing a second copy.
+bool WantsInstallState(const InstallContext& context) { return !context.product->guid.empty(); }
 void SaveInstallState(InstallContext* context) {
   const std::string startMenu = context->choices->startMenu ? StartMenuFolderName(*context) : std::string();
   AuditLine("install  state  " + InstallStateKey(context->product->guid));
@@ -230,6 +250,7 @@ void SaveUninstallRecord(InstallContext* context) {
   record.loginAdmin = context->loggedInAsAdmin && *context->loggedInAsAdmin != 0;
   record.taskRecords = context->result->taskRecords;
   record.installDirCreated = context->result->installDirCreated;
+  record.parentsCreated = context->result->parentsCreated;
   const bool written = WriteUninstallRecord(record);
   const std::string recordPath = UninstallRecordPath(record.installDir);
   if (!written) context->result->stepFailed = true;
@@ -333,7 +354,8 @@ void RunQuietInstall() {
   RunInstall(&context);
   RunAfterHook(s.paths.workFolder, s.options.hookMode);
   DeleteWorkFolder(s.paths.workFolder);
-  if (s.config.reboot) OsPromptReboot();
+  // Nobody may be at the machine: the restart is left to whoever deployed.
+  if (s.config.reboot) AuditQuietAnswer("restart", "restart the computer now to finish the install", "No");
 }
 
 namespace {
