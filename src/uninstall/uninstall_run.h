@@ -13,8 +13,9 @@
 //   Uninstall.exe [/Q] /ELEVATED
 //     the same, started by the uninstaller itself through the system's
 //     elevation prompt (below).
-//   COPY.exe /CLEANUP "FOLDER" "NAME.exe"
-//     the cleanup copy, see below.
+//   COPY.exe /CLEANUP "FOLDER" "NAME.exe" [N]
+//     the cleanup copy, see below; N folders above FOLDER (the record's
+//     MadeParents) go too when they are empty.
 //
 // A running program cannot delete its own file, and the installation
 // folder cannot go while that file is in it. So once the removal is done
@@ -53,6 +54,7 @@ struct UninstallOptions {
   bool cleanup = false;
   std::string cleanupFolder;
   std::string cleanupName;
+  int cleanupParents = 0;  // folders above cleanupFolder to remove when empty
 };
 
 // Options from the whole command line (the program's own name first,
