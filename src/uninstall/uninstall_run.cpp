@@ -114,15 +114,14 @@ void StartCleanupCopy(const std::string& modulePath, const std::string& folder, 
     OsRemoveDirectory(own);
     return;
   }
-  // Held until the copy runs: nobody changes it between the copy and the start.
-  OsFile held = OsOpenFile(copy, kOsOpenReadHeld);
   std::string commandLine = "\"" + copy + "\" " + kCleanupSwitch + " \"" + WithoutBackslash(folder) + "\" \"" +
                             FileNamePart(modulePath) + "\" " + std::to_string(parents);
   OsStartedProcess started;
   // The copy starts in the temporary folder, so it holds no handle on the
-  // folder it is to remove.
-  const bool ran = held != nullptr && OsCreateProcess(commandLine, temp, false, &started);
-  OsCloseFile(held);
+  // folder it is to remove; it is held from here (nobody writes it between
+  // the copy and the start) and deleted when it ends, where the system
+  // lets a file that ran go.
+  const bool ran = OsCreateProcessDeletingImage(commandLine, temp, copy, &started);
   if (ran) {
     OsCloseProcess(started.process);
   } else {

@@ -7,7 +7,8 @@
 # the remembered folder; the uninstall entry holds every value an inventory
 # tool reads; the quiet uninstall of its QuietUninstallString leaves the
 # prefix as before the install, key by key and file by file, the
-# extension's previous type and the emptied parent folders included.
+# extension's previous type and the emptied parent folders included, and
+# its cleanup copy leaves the temporary folder when it ends.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 UNINSTALLER="$WIN_DIR/Uninstall.exe"
@@ -133,6 +134,13 @@ for _ in $(seq 1 150); do
 done
 wineserver -w
 check_true "the folders the install made are gone" test ! -e "$DRIVE_C/Deploy Apps"
+# The uninstaller's cleanup copy in the temporary folder goes when it ends.
+for _ in $(seq 1 100); do
+  compgen -G "$(temp_dir)/zd-uninstall-*/cleanup.exe" >/dev/null || break
+  sleep 0.2
+done
+check "the cleanup copy is gone from the temporary folder" \
+  "$(compgen -G "$(temp_dir)/zd-uninstall-*/cleanup.exe" || true)" ""
 check "the extension has its previous type again" \
   "$("$WINE64" reg query 'HKCR\.zdd' /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')" zddfile
 snapshot "$T/after.txt"
