@@ -354,6 +354,16 @@ TEST_F(TasksTest, VersionDialogDecidesOverAnExistingFile) {
   EXPECT_EQ(Read("Windows/t.opt"), "old");
   EXPECT_EQ(WindowDoubleScriptLeft(), 0u);
   EXPECT_EQ(WindowDoubleTopWindow(), g_owner);  // the dialog is closed again
+
+  // Quietly no dialog opens: the installed file stays, and the log says so.
+  SetQuietRun(true);
+  ASSERT_TRUE(OpenAuditLog(Native("quiet.log")));
+  EXPECT_FALSE(ShowVersionDialog(g_owner, Win("work\\s.opt"), Win("Windows\\t.opt"), SeeDialogThenCopy));
+  CloseAuditLog();
+  EXPECT_EQ(Read("Windows/t.opt"), "old");
+  EXPECT_EQ(WindowDoubleTopWindow(), g_owner);
+  EXPECT_EQ(Read("quiet.log"), "quiet  asked  Copy File  Replace the current file with this file version?  " +
+                                   Win("Windows\\t.opt") + "  answer  No\r\n");
 }
 
 TEST_F(TasksTest, VersionTextAndRows) {
