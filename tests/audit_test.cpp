@@ -256,7 +256,7 @@ TEST_F(AuditRunTest, QuietInstallLogsItsStepsInOrder) {
     }
     steps.push_back(line);
   }
-  EXPECT_EQ(registryValues, 7);
+  EXPECT_EQ(registryValues, 13);
   const std::string inst = Native("inst") + "\\";
   EXPECT_EQ(steps, (std::vector<std::string>{
                        "start  command line  Install.exe /Q /P:" + Native("inst") + " /L:" + Native("run.log"),

@@ -168,8 +168,9 @@ TEST_F(InstallTest, StepsFollowTheSettingsAndChoices) {
       {"bare title, no author line", "[Info]\r\nTitel=Viewer\r\n" + std::string(kSettings), true, false, false,
        {"Viewer", "", copied, "", "Create Uninstaller Entry", "Create additional Links"}, "Viewer", nullptr, "", "",
        0},
-      {"quiet: no log, no install state", std::string(kFullInfo) + kSettings, false, true, true, {}, "{G-1}",
-       nullptr, "Desktop\\Viewer.lnk", "Programs\\Tools\\", 3},
+      // The quiet install keeps its state too, the folder name as configured.
+      {"quiet: no log, the install state kept", std::string(kFullInfo) + kSettings, false, true, true, {}, "{G-1}",
+       "inst\\|Tools|1", "Desktop\\Viewer.lnk", "Programs\\Tools\\", 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -191,7 +192,7 @@ TEST_F(InstallTest, StepsFollowTheSettingsAndChoices) {
     EXPECT_EQ(Read("inst/View.exe"), std::string(2000, 'v'));
     for (const char* key : {"{G-1}", "Viewer", "View"}) {
       const std::string name = Value(kHkeyLocalMachine, kUninstallKey + std::string(key), "UninstallString");
-      EXPECT_EQ(name, c.entryKey && std::string(c.entryKey) == key ? Win("inst\\uninstall.exe") : "-") << key;
+      EXPECT_EQ(name, c.entryKey && std::string(c.entryKey) == key ? "\"" + Win("inst\\uninstall.exe") + "\"" : "-") << key;
     }
     if (c.entryKey) {
       const std::string key = kUninstallKey + std::string(c.entryKey);

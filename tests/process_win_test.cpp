@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/process.h"
 #include "process_fixture.h"
 #include "runtime/program_runner.h"
 #include "window_watch.h"
@@ -47,6 +48,27 @@ TEST_F(ProcessTest, DocumentOpensThroughTheShellWithTheProgramOfItsType) {
   EXPECT_EQ(Read("opened.txt"), dir_ + "\\letter.zdtestdoc\n");
   // Without a folder of its own the program runs in the document's folder.
   EXPECT_EQ(Read("where.txt"), dir_ + "\n");
+}
+
+// A copy started to go when it ends: it runs, nobody may write it while it
+// does, and its end takes the file (Wine deletes the image; Windows may keep
+// an image that ran, docs/windows.md). A copy that cannot start goes at once.
+TEST_F(ProcessTest, ImageDeletedOnCloseGoesWhenItsProcessEnds) {
+  const std::string copy = Script("copy.exe", "sleep 300\nexit 3");
+  OsStartedProcess started;
+  ASSERT_TRUE(OsCreateProcessDeletingImage("\"" + copy + "\"", dir_, copy, &started));
+  EXPECT_EQ(CreateFileA(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, 0, nullptr),
+            INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(OsWaitProcess(started.process, 30000));
+  EXPECT_EQ(OsProcessExitCode(started.process), 3u);
+  OsCloseProcess(started.process);
+  EXPECT_TRUE(Eventually([&] { return GetFileAttributesA(copy.c_str()) == INVALID_FILE_ATTRIBUTES; }));
+
+  const std::string broken = dir_ + "\\broken.exe";
+  Write("broken.exe", "no program");
+  EXPECT_FALSE(OsCreateProcessDeletingImage("\"" + broken + "\"", dir_, broken, &started));
+  EXPECT_EQ(GetFileAttributesA(broken.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(ProcessTest, FailedStartsShowNoMessage) {

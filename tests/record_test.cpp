@@ -146,7 +146,8 @@ TEST_F(RecordTest, WrittenFileByteForByte) {
        "StartMenu = \r\n"
        "DesktopIcon = \r\n"
        "LoginAdmin = 0\r\n"
-       "MadeProgDir = 0\r\n" +
+       "MadeProgDir = 0\r\n"
+       "MadeParents = 0\r\n" +
            EnglishLanguage("Tool") +
            "[StartMenu]\r\n"
            "Program = tool.lnk\r\n"
@@ -172,6 +173,7 @@ TEST_F(RecordTest, WrittenFileByteForByte) {
                    "DesktopIcon = C:\\Users\\me\\Desktop\\Zandor Demo.lnk\r\n"
                    "LoginAdmin = 1\r\n"
                    "MadeProgDir = 0\r\n"
+                   "MadeParents = 0\r\n"
                    "[Files]\r\n"
                    "F0001 = demo.exe\r\n"
                    "F0002 = docs\\manual.txt\r\n"

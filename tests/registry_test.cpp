@@ -19,10 +19,16 @@ namespace {
 std::string Writes() {
   std::string out;
   for (const RegistryDoubleWrite& w : RegistryDoubleWrites()) {
+    const char* root = w.root == kHkeyClassesRoot ? "CR" : w.root == kHkeyCurrentUser ? "CU" : "LM";
+    if (w.value.type == kRegDword && w.value.data.size() == 4) {
+      const std::vector<uint8_t>& d = w.value.data;
+      out += std::string(root) + " " + w.subkey + " " + w.name + "=#" +
+             std::to_string(d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24) + "\n";
+      continue;
+    }
     std::string text(w.value.data.begin(), w.value.data.end());
     bool zero = !text.empty() && text.back() == '\0';
     if (zero) text.pop_back();
-    const char* root = w.root == kHkeyClassesRoot ? "CR" : w.root == kHkeyCurrentUser ? "CU" : "LM";
     out += std::string(root) + " " + w.subkey + " " + w.name + "=" + text;
     out += w.value.type == kRegSz && zero ? "\n" : " (not a REG_SZ with its zero)\n";
   }
@@ -70,22 +76,32 @@ TEST_F(RegistryTest, UninstallEntryKeyAndValuesInOrder) {
     std::string writes;
   } cases[] = {
       {"{0A1B}", "2.1", kRegistryAllows,
-       key + "{0A1B} DisplayName=Image Viewer  2.1\n" +                          //
+       key + "{0A1B} DisplayName=Image Viewer 2.1\n" +                           //
            key + "{0A1B} DisplayIcon=C:\\Program Files\\Viewer\\Viewer.exe\n" +  //
            key + "{0A1B} Publisher=Ann Author\n" +                               //
            key + "{0A1B} URLInfoAbout=http://example.org/\n" +                   //
            key + "{0A1B} HelpLink=http://example.org/\n" +                       //
            key + "{0A1B} Contact=ann@example.org\n" +                            //
-           key + "{0A1B} UninstallString=C:\\Program Files\\Viewer\\uninstall.exe\n"},
-      // Without a GUID the key is the link name; an empty version leaves two blanks.
+           key + "{0A1B} UninstallString=\"C:\\Program Files\\Viewer\\uninstall.exe\"\n" +
+           key + "{0A1B} DisplayVersion=2.1\n" +                                 //
+           key + "{0A1B} InstallLocation=C:\\Program Files\\Viewer\\\n" +      //
+           key + "{0A1B} QuietUninstallString=\"C:\\Program Files\\Viewer\\uninstall.exe\" /Q\n" +
+           // 1025 bytes take two KB: the size is rounded up.
+           key + "{0A1B} EstimatedSize=#2\n" + key + "{0A1B} NoModify=#1\n" + key + "{0A1B} NoRepair=#1\n"},
+      // Without a GUID the key is the link name; without a version the bare title.
       {"", "", kRegistryAllows,
-       key + "Viewer Link DisplayName=Image Viewer  \n" +                            //
+       key + "Viewer Link DisplayName=Image Viewer\n" +                             //
            key + "Viewer Link DisplayIcon=C:\\Program Files\\Viewer\\Viewer.exe\n" +  //
            key + "Viewer Link Publisher=Ann Author\n" +                               //
            key + "Viewer Link URLInfoAbout=http://example.org/\n" +                   //
            key + "Viewer Link HelpLink=http://example.org/\n" +                       //
            key + "Viewer Link Contact=ann@example.org\n" +                            //
-           key + "Viewer Link UninstallString=C:\\Program Files\\Viewer\\uninstall.exe\n"},
+           key + "Viewer Link UninstallString=\"C:\\Program Files\\Viewer\\uninstall.exe\"\n" +
+           key + "Viewer Link DisplayVersion=\n" +                                    //
+           key + "Viewer Link InstallLocation=C:\\Program Files\\Viewer\\\n" +      //
+           key + "Viewer Link QuietUninstallString=\"C:\\Program Files\\Viewer\\uninstall.exe\" /Q\n" +
+           key + "Viewer Link EstimatedSize=#2\n" + key + "Viewer Link NoModify=#1\n" +
+           key + "Viewer Link NoRepair=#1\n"},
       // Without the rights for the machine's key, the user's own list.
       {"{0A1B}", "2.1", kRegistryRefusesKeys, "CU"},
   };
@@ -101,7 +117,7 @@ TEST_F(RegistryTest, UninstallEntryKeyAndValuesInOrder) {
       }
     }
     WriteUninstallEntry({c.guid, "Viewer Link", "Image Viewer", c.version, "Ann Author", "http://example.org/",
-                         "ann@example.org", "C:\\Program Files\\Viewer\\", "Viewer.exe"});
+                         "ann@example.org", "C:\\Program Files\\Viewer\\", "Viewer.exe", 1025});
     EXPECT_EQ(Writes(), expected);
   }
 }
@@ -121,11 +137,13 @@ TEST_F(RegistryTest, AssociationLayouts) {
            "CR .vim =vim_auto_file\n"
            "CR vim_auto_file =view er.exe\n"
            "CR vim_auto_file\\DefaultIcon =C:\\Icons\\v.ico,2\n"
+           "CR vim_auto_file\\shell\\open\\command =" + open + "\n" +
            "CU Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vim Application=view er.exe\n"},
       {true, "Viewer Image", "",
        "CR Applications\\view er.exe\\shell\\open\\command =" + open + "\n" +
            "CR .vim =vim_auto_file\n"
            "CR vim_auto_file =Viewer Image\n"
+           "CR vim_auto_file\\shell\\open\\command =" + open + "\n" +
            "CU Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vim Application=view er.exe\n"},
       {false, "Viewer Image", "C:\\Icons\\v.ico,2",
        "LM Software\\Classes\\.vim =view er.exe\n"

@@ -55,11 +55,17 @@ TEST(RegistryWinTest, TextsAreStoredWithTheirZero) {
   entry.guid = uninstallKey.substr(uninstallKey.rfind('\\') + 1);
   entry.title = "Image Viewer";
   entry.installDir = "C:\\V\\";
+  entry.programBytes = 3000;
   WriteUninstallEntry(entry);
   EXPECT_EQ(Stored(kHkeyLocalMachine, uninstallKey, "DisplayName"),
-            std::make_pair(DWORD(REG_SZ), std::string("Image Viewer  ") + '\0'));
+            std::make_pair(DWORD(REG_SZ), std::string("Image Viewer") + '\0'));
   EXPECT_EQ(Stored(kHkeyLocalMachine, uninstallKey, "Contact"), std::make_pair(DWORD(REG_SZ), std::string(1, '\0')));
-  EXPECT_EQ(ReadRegistryString(kHkeyLocalMachine, uninstallKey, "UninstallString"), "C:\\V\\uninstall.exe");
+  EXPECT_EQ(ReadRegistryString(kHkeyLocalMachine, uninstallKey, "UninstallString"), "\"C:\\V\\uninstall.exe\"");
+  // The numbers are REG_DWORD values, little-endian: 3000 bytes are 3 KB.
+  EXPECT_EQ(Stored(kHkeyLocalMachine, uninstallKey, "EstimatedSize"),
+            std::make_pair(DWORD(REG_DWORD), std::string("\x03\0\0\0", 4)));
+  EXPECT_EQ(Stored(kHkeyLocalMachine, uninstallKey, "NoRepair"),
+            std::make_pair(DWORD(REG_DWORD), std::string("\x01\0\0\0", 4)));
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, uninstallKey.c_str());
 }
 

@@ -613,6 +613,15 @@ TEST_F(StartupTest, CancelOnTheRunningWarningEndsTheRunBeforeAnyInstall) {
   SystemDoubleSetModuleFileName(dir_ + "/Install.exe");
   SystemDoubleSetCommandLine("Install.exe /Q /P:" + dir_ + "/inst");
   SystemDoubleHoldMutex("HeldMutex");
+  // Quietly the warning shows no box and takes its default button, Cancel.
+  EXPECT_EQ(SetupMain(), 0);
+  EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
+  EXPECT_FALSE(fs::exists(dir_ + "/inst"));
+  // A wizard run shows it; Cancel there ends the run the same way.
+  ResetEverything();
+  SystemDoubleSetModuleFileName(dir_ + "/Install.exe");
+  SystemDoubleSetCommandLine("Install.exe /P:" + dir_ + "/inst");
+  SystemDoubleHoldMutex("HeldMutex");
   MessageBoxDoubleQueueAnswer(kAnswerCancel);
   EXPECT_EQ(SetupMain(), 0);
   ASSERT_EQ(MessageBoxDoubleBoxes().size(), 1u);

@@ -198,18 +198,22 @@ TEST_F(TasksTest, TaskLinesByTheirFields) {
        "1:Software\\Zd[Path]=@inst\\bin;@inst\\\n2:Software\\Zd[]=v\n0:.zd[Name]=t\n"},
       // Associations: the icon when it exists and the index is not -1; 266
       // is type 10; "1" asks and Yes goes on (the answers queued below: Yes,
-      // then No).
-      {"Number=4\r\nTask1=10|app.exe|zda|Zd file|1|app.ico|0\r\nTask2=266|bin\\b.exe|zdb||-1|app.ico|\r\n"
-       "Task3=10|app.exe|zdc|C|0|app.ico|1\r\nTask4=10|app.exe|zdd|D|0||1\r\n",
+      // then No); an empty, blank or dotted extension, or one with a
+      // separator, is refused without asking.
+      {"Number=8\r\nTask1=10|app.exe|zda|Zd file|1|app.ico|0\r\nTask2=266|bin\\b.exe|zdb||-1|app.ico|\r\n"
+       "Task3=10|app.exe|zdc|C|0|app.ico|1\r\nTask4=10|app.exe|zdd|D|0||1\r\nTask5=10|app.exe||E|0||1\r\n"
+       "Task6=10|app.exe|.rtf|F|0||1\r\nTask7=10|app.exe| |G|0||1\r\nTask8=10|app.exe|a\\b|H|0||1\r\n",
        "10|zda|app.exe\n10|zdb|b.exe\n10|zdc|app.exe\n", "",
        "0:Applications\\app.exe\\shell\\open\\command[]=\"@inst\\app.exe\" \"%1\"\n0:.zda[]=zda_auto_file\n"
        "0:zda_auto_file[]=Zd file\n0:zda_auto_file\\DefaultIcon[]=@inst\\app.ico,1\n"
+       "0:zda_auto_file\\shell\\open\\command[]=\"@inst\\app.exe\" \"%1\"\n"
        "1:Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zda[Application]=app.exe\n"
        "0:Applications\\b.exe\\shell\\open\\command[]=\"@inst\\bin\\b.exe\" \"%1\"\n0:.zdb[]=zdb_auto_file\n"
-       "0:zdb_auto_file[]=b.exe\n"
+       "0:zdb_auto_file[]=b.exe\n0:zdb_auto_file\\shell\\open\\command[]=\"@inst\\bin\\b.exe\" \"%1\"\n"
        "1:Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zdb[Application]=b.exe\n"
        "0:Applications\\app.exe\\shell\\open\\command[]=\"@inst\\app.exe\" \"%1\"\n0:.zdc[]=zdc_auto_file\n"
        "0:zdc_auto_file[]=C\n0:zdc_auto_file\\DefaultIcon[]=@inst\\app.ico,0\n"
+       "0:zdc_auto_file\\shell\\open\\command[]=\"@inst\\app.exe\" \"%1\"\n"
        "1:Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zdc[Application]=app.exe\n"},
   };
   for (const auto& c : cases) {
@@ -229,6 +233,24 @@ TEST_F(TasksTest, TaskLinesByTheirFields) {
   EXPECT_EQ(Boxes(),
             "Associate File Extension / Associate File Extension '*.zdc' with the program?   / 36\n"
             "Associate File Extension / Associate File Extension '*.zdd' with the program?   / 36\n");
+
+  // A quiet run asks nobody: the question takes Yes, the box's default
+  // button, and the audit log has question and answer.
+  ResetRegistryDouble();
+  ResetMessageBoxDouble();
+  SetQuietRun(true);
+  ASSERT_TRUE(OpenAuditLog(Native("quiet.log")));
+  EXPECT_EQ(Lines(Run("Number=2\r\nTask1=10|app.exe|zdq|Q|0||1\r\nTask2=10|app.exe|..q|Q|0||1\r\n")),
+            "10|zdq|app.exe\n");
+  CloseAuditLog();
+  EXPECT_EQ(Boxes(), "");
+  EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, ".zdq", ""), "zdq_auto_file");
+  std::string log = std::regex_replace(Read("quiet.log"), std::regex("registry  [^\r]*\r\n"), "");
+  EXPECT_EQ(log,
+            "task  1  10|app.exe|zdq|Q|0||1\r\n"
+            "quiet  asked  Associate File Extension  Associate File Extension '*.zdq' with the program?  answer  Yes\r\n"
+            "task  2  10|app.exe|..q|Q|0||1\r\n"
+            "task  refused  the extension is empty or not a bare name  10|app.exe|..q|Q|0||1\r\n");
 }
 
 // Without start-menu links there is no program menu folder: links of types
@@ -334,6 +356,16 @@ TEST_F(TasksTest, VersionDialogDecidesOverAnExistingFile) {
   EXPECT_EQ(Read("Windows/t.opt"), "old");
   EXPECT_EQ(WindowDoubleScriptLeft(), 0u);
   EXPECT_EQ(WindowDoubleTopWindow(), g_owner);  // the dialog is closed again
+
+  // Quietly no dialog opens: the installed file stays, and the log says so.
+  SetQuietRun(true);
+  ASSERT_TRUE(OpenAuditLog(Native("quiet.log")));
+  EXPECT_FALSE(ShowVersionDialog(g_owner, Win("work\\s.opt"), Win("Windows\\t.opt"), SeeDialogThenCopy));
+  CloseAuditLog();
+  EXPECT_EQ(Read("Windows/t.opt"), "old");
+  EXPECT_EQ(WindowDoubleTopWindow(), g_owner);
+  EXPECT_EQ(Read("quiet.log"), "quiet  asked  Copy File  Replace the current file with this file version?  " +
+                                   Win("Windows\\t.opt") + "  answer  No\r\n");
 }
 
 TEST_F(TasksTest, VersionTextAndRows) {

@@ -26,6 +26,7 @@
 #include "runtime/program_runner.h"
 #include "test_system.h"
 #include "ui/language.h"
+#include "ui/dialogs.h"
 #include "ui/wizard.h"
 
 // Every process-wide record and double at its start: the run state, the
@@ -45,6 +46,7 @@ inline void ResetEverything() {
   ResetUserFolders();
   SetLoginOffer(nullptr, nullptr);
   ResetWizardWindow();
+  SetQuietRun(false);
   CloseAuditLog();
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "actions/folders.h"
+#include "actions/registry.h"
 #include "platform/message_box.h"
 #include "platform/elevation_double.h"
 #include "platform/logon_double.h"
@@ -253,20 +254,24 @@ class UninstallRunTest : public TempFolderTest {
     RegistryDoubleSetString(kHkeyCurrentUser, std::string("SOFTWARE\\Zandor\\") + kGuid, "InstallDir", inst_);
     RegistryDoubleSetString(kHkeyCurrentUser, "Software\\Vendor\\App", "Opt", "1");
     RegistryDoubleSetString(kHkeyUsers, "Software\\Vendor\\Keep", "Opt", "1");
-    // The association of "zdt" as the install made it; "foreign" was taken
-    // over by another program since.
+    // The association of "zdt" as the install makes it, over the type that
+    // another program had given it, twice (an update keeps the first's
+    // record of that type); "foreign" was taken over by another program
+    // since its install, which keeps its own record of the type before.
     const std::string command = "\"" + inst_ + "app.exe\" \"%1\"";
-    RegistryDoubleSetString(kHkeyClassesRoot, "Applications\\app.exe\\shell\\open\\command", "", command);
-    RegistryDoubleSetString(kHkeyClassesRoot, ".zdt", "", "zdt_auto_file");
-    RegistryDoubleSetString(kHkeyClassesRoot, "zdt_auto_file", "", "Viewer file");
-    RegistryDoubleSetString(kHkeyClassesRoot, "zdt_auto_file\\DefaultIcon", "", inst_ + "app.exe,0");
-    RegistryDoubleSetString(kHkeyCurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zdt",
-                            "Application", "app.exe");
+    RegistryDoubleSetString(kHkeyClassesRoot, ".zdt", "", "txtfile");
+    RegistryDoubleSetString(kHkeyClassesRoot, ".foreign", "", "foreignfile");
+    for (int install = 0; install < 2; ++install) {
+      AssociateExtension("zdt", "Viewer file", inst_ + "app.exe", inst_ + "app.exe,0");
+      AssociateExtension("foreign", "", inst_ + "app.exe", "");
+    }
     RegistryDoubleSetString(kHkeyClassesRoot, ".foreign", "", "Other.File");
+    RegistryDoubleSetString(kHkeyClassesRoot, "foreign_auto_file\\shell\\open\\command", "", "other.exe \"%1\"");
     // "zdo" in the layout of the older systems.
-    RegistryDoubleSetString(kHkeyLocalMachine, "Software\\Classes\\.zdo", "", "app.exe");
-    RegistryDoubleSetString(kHkeyLocalMachine, "Software\\Classes\\app.exe", "", "Viewer file");
-    RegistryDoubleSetString(kHkeyLocalMachine, "Software\\Classes\\app.exe\\shell\\open\\command", "", command);
+    RegistryDoubleSetString(kHkeyLocalMachine, "Software\\Classes\\.zdo", "", "zdofile");
+    SystemDoubleSetNtFamily(false);
+    AssociateExtension("zdo", "Viewer file", inst_ + "app.exe", "");
+    SystemDoubleSetNtFamily(true);
     RegistryDoubleSetString(kHkeyLocalMachine, "Software\\Classes\\Other", "", "kept");
   }
 
@@ -295,14 +300,24 @@ class UninstallRunTest : public TempFolderTest {
     EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, "Software\\Vendor\\App"));
     EXPECT_TRUE(Value(kHkeyUsers, "Software\\Vendor\\Keep", "Opt"));
     EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser, "Software\\Vendor"));  // left empty
-    for (const char* key : {".zdt", "zdt_auto_file", "Applications\\app.exe"}) {
+    for (const char* key : {"zdt_auto_file", "Applications\\app.exe"}) {
       EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyClassesRoot, key)) << key;
     }
+    // Each extension the install took over has the type it had before.
+    EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, ".zdt", ""), "txtfile");
+    EXPECT_EQ(ReadRegistryString(kHkeyLocalMachine, "Software\\Classes\\.zdo", ""), "zdofile");
+    uint32_t subkeys = 9, values = 9;
+    EXPECT_TRUE(OsRegKeyCounts(kHkeyClassesRoot, ".zdt", &subkeys, &values));
+    EXPECT_EQ(subkeys + values, 1u) << "no more than the default value";
+    // The extension another program took over stays as it is, with the
+    // verb of its type.
+    EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, ".foreign", ""), "Other.File");
+    EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, ".foreign", kPreviousTypeValue), "foreignfile");
+    EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, "foreign_auto_file\\shell\\open\\command", ""), "other.exe \"%1\"");
     EXPECT_TRUE(RegistryDoubleKeyExists(kHkeyClassesRoot, "Applications"));
     EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser,
                                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zdt"));
     EXPECT_TRUE(Value(kHkeyClassesRoot, ".foreign", ""));
-    EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyLocalMachine, "Software\\Classes\\.zdo"));
     EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyLocalMachine, "Software\\Classes\\app.exe"));
     EXPECT_TRUE(Value(kHkeyLocalMachine, "Software\\Classes\\Other", ""));
   }

@@ -1,9 +1,13 @@
 #include "actions/registry.h"
 
+#include <algorithm>
+
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "runtime/audit_log.h"
+#include "actions/folders.h"
 #include "runtime/filesys.h"
+#include "runtime/text.h"
 
 namespace {
 
@@ -30,6 +34,13 @@ const char* RootName(uint32_t root) {
 bool SetStringValue(OsKey key, const std::string& name, const std::string& text, const std::string& where) {
   const bool set = OsRegSetValue(key, name, kRegSz, text.c_str(), static_cast<uint32_t>(text.size() + 1));
   AuditStep("registry", "written", set, where + "  " + (name.empty() ? "@" : name) + " = " + text);
+  return set;
+}
+
+bool SetNumberValue(OsKey key, const std::string& name, uint32_t number, const std::string& where) {
+  const uint8_t bytes[4] = {uint8_t(number), uint8_t(number >> 8), uint8_t(number >> 16), uint8_t(number >> 24)};
+  const bool set = OsRegSetValue(key, name, kRegDword, bytes, 4);
+  AuditStep("registry", "written", set, where + "  " + name + " = " + std::to_string(number));
   return set;
 }
 
@@ -69,20 +80,45 @@ void WriteUninstallEntry(const UninstallEntry& entry) {
     }
   }
   const std::string where = RootName(root) + (kUninstallKey + keyName);
+  const std::string uninstaller = "\"" + entry.installDir + "uninstall.exe\"";
   const struct {
     const char* name;
     std::string text;
   } values[] = {
-      {"DisplayName", entry.title + "  " + entry.version},
+      {"DisplayName", UninstallDisplayName(entry.title, entry.version)},
       {"DisplayIcon", entry.installDir + entry.progExe},
       {"Publisher", entry.author},
       {"URLInfoAbout", entry.web},
       {"HelpLink", entry.web},
       {"Contact", entry.email},
-      {"UninstallString", entry.installDir + "uninstall.exe"},
+      // Quoted: a path with blanks that is not would be read by the system
+      // as a program at its first blank (C:\Program.exe).
+      {"UninstallString", uninstaller},
+      {"DisplayVersion", entry.version},
+      {"InstallLocation", entry.installDir},
+      {"QuietUninstallString", uninstaller + " /Q"},
   };
   for (const auto& value : values) SetStringValue(key, value.name, value.text, where);
+  // The program files' size, which Add/Remove Programs shows; no change or
+  // repair mode is there to offer.
+  const uint64_t kilobytes = (entry.programBytes + 1023) / 1024;
+  SetNumberValue(key, "EstimatedSize", static_cast<uint32_t>(std::min<uint64_t>(kilobytes, UINT32_MAX)), where);
+  SetNumberValue(key, "NoModify", 1, where);
+  SetNumberValue(key, "NoRepair", 1, where);
   OsRegCloseKey(key);
+}
+
+std::string UninstallDisplayName(const std::string& title, const std::string& version) {
+  return version.empty() ? title : title + " " + version;
+}
+
+// The extension's default value as another program left it, kept beside it
+// so that the uninstaller can give the files back; a value that is already
+// the install's own (an update) keeps what the first install kept.
+void KeepPreviousType(uint32_t root, const std::string& dotKey, const std::string& ours) {
+  const std::string previous = ReadRegistryString(root, dotKey, "");
+  if (previous.empty() || EqualNoCase(previous, ours)) return;
+  WriteRegistryString(root, dotKey, kPreviousTypeValue, previous);
 }
 
 void AssociateExtension(const std::string& extension, const std::string& description,
@@ -93,19 +129,32 @@ void AssociateExtension(const std::string& extension, const std::string& descrip
   if (OsIsNtFamily()) {
     const std::string autoFile = extension + "_auto_file";
     WriteRegistryString(kHkeyClassesRoot, "Applications\\" + fileName + "\\shell\\open\\command", "", openCommand);
+    KeepPreviousType(kHkeyClassesRoot, "." + extension, autoFile);
     WriteRegistryString(kHkeyClassesRoot, "." + extension, "", autoFile);
     WriteRegistryString(kHkeyClassesRoot, autoFile, "", typeName);
     if (!iconLocation.empty()) WriteRegistryString(kHkeyClassesRoot, autoFile + "\\DefaultIcon", "", iconLocation);
+    // The type's own verb is what the shell follows from the extension; the
+    // Applications key alone serves only "Open with".
+    WriteRegistryString(kHkeyClassesRoot, autoFile + "\\shell\\open\\command", "", openCommand);
     WriteRegistryString(kHkeyCurrentUser, kExplorerFileExtsKey + extension, "Application", fileName);
     return;
   }
   const std::string classes = "Software\\Classes\\";
+  KeepPreviousType(kHkeyLocalMachine, classes + "." + extension, fileName);
   WriteRegistryString(kHkeyLocalMachine, classes + "." + extension, "", fileName);
   WriteRegistryString(kHkeyLocalMachine, classes + fileName, "", typeName);
   if (!iconLocation.empty()) {
     WriteRegistryString(kHkeyLocalMachine, classes + fileName + "\\DefaultIcon", "", iconLocation);
   }
   WriteRegistryString(kHkeyLocalMachine, classes + fileName + "\\shell\\open\\command", "", openCommand);
+}
+
+bool IsBareExtension(const std::string& extension) {
+  if (TrimBlanks(extension).empty()) return false;
+  for (char c : extension) {
+    if (static_cast<unsigned char>(c) < 32 || std::string(".\\/*?\"<>|:").find(c) != std::string::npos) return false;
+  }
+  return true;
 }
 
 std::string InstallStateKey(const std::string& guid) { return "SOFTWARE\\Zandor\\" + guid; }

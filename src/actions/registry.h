@@ -33,17 +33,24 @@ struct UninstallEntry {
   std::string email;       // Info EMail
   std::string installDir;  // ends in "\"
   std::string progExe;     // relative to installDir
+  uint64_t programBytes = 0;  // the program files' size
 };
 
 // HKEY_LOCAL_MACHINE "Software\Microsoft\Windows\CurrentVersion\Uninstall\"
-// + GUID (or ProgLink), with seven values in this order: DisplayName
-// (title, two blanks, version), DisplayIcon (installDir + progExe),
-// Publisher, URLInfoAbout and HelpLink (both the web address), Contact,
-// UninstallString (installDir + "uninstall.exe"). Without the rights for
-// that key (a per-user install without elevation) the same key under
-// HKEY_CURRENT_USER. A key that cannot be created writes nothing; a value
-// that fails does not stop the next.
+// + GUID (or ProgLink), with these values in this order: DisplayName
+// (UninstallDisplayName), DisplayIcon (installDir + progExe), Publisher,
+// URLInfoAbout and HelpLink (both the web address), Contact,
+// UninstallString ("installDir + uninstall.exe", quoted), DisplayVersion,
+// InstallLocation (installDir), QuietUninstallString (the UninstallString
+// and " /Q"), and the numbers EstimatedSize (programBytes in KB, rounded
+// up), NoModify = 1 and NoRepair = 1. A 32-bit program on a 64-bit system
+// writes there through the system's view, which is the Wow6432Node key.
+// Without the rights for that key (a per-user install without elevation)
+// the same key under HKEY_CURRENT_USER. A key that cannot be created writes
+// nothing; a value that fails does not stop the next.
 void WriteUninstallEntry(const UninstallEntry& entry);
+// The title, one blank and the version; the bare title without a version.
+std::string UninstallDisplayName(const std::string& title, const std::string& version);
 // Removes the entry that WriteUninstallEntry made for that GUID (or, without
 // one, that program link): for an install whose uninstaller would have no
 // record to work from.
@@ -53,11 +60,20 @@ void RemoveUninstallEntry(const std::string& guid, const std::string& progLink);
 // command is the quoted program path, a blank and "%1" in quotes; the type
 // name is the description, or the program's file name when that is empty;
 // an empty icon location ("file,index") writes no DefaultIcon key. The NT
-// family gets the Applications and _auto_file keys under
-// HKEY_CLASSES_ROOT and the Explorer choice under HKEY_CURRENT_USER; older
-// systems get the classes under HKEY_LOCAL_MACHINE. Every step is tried.
+// family gets the Applications key, the _auto_file type with its own
+// shell\open\command under HKEY_CLASSES_ROOT and the Explorer choice under
+// HKEY_CURRENT_USER; older systems get the classes under HKEY_LOCAL_MACHINE.
+// The extension's previous default value, when another program had set
+// one, is kept beside it as kPreviousTypeValue for the uninstaller. Every
+// step is tried.
 void AssociateExtension(const std::string& extension, const std::string& description,
                         const std::string& programPath, const std::string& iconLocation);
+// The value of the extension's key that holds the type it had before the
+// install took it over.
+inline constexpr char kPreviousTypeValue[] = "ZandorPrevious";
+// An extension that names one key below HKEY_CLASSES_ROOT: not empty or
+// blank, without a dot, a path separator, wildcard or control character.
+bool IsBareExtension(const std::string& extension);
 
 // HKEY_CURRENT_USER key of the install state: "SOFTWARE\Zandor\" + GUID.
 std::string InstallStateKey(const std::string& guid);

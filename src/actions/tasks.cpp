@@ -45,9 +45,10 @@
 // log): a type-5 target or type-9 component that is not a full file path,
 // a type-6 root that is none of the three predefined keys, a type-8 file
 // name that is empty or lands outside the installation folder, a link name
-// that leaves its folder, and a link whose folder is unknown (types 1 and 3
-// without start-menu links, or a shell folder the system does not name),
-// which would otherwise land in whatever the current folder is.
+// that leaves its folder, a type-10 extension that is empty or holds a dot
+// or separator, and a link whose folder is unknown (types 1 and 3 without
+// start-menu links, or a shell folder the system does not name), which
+// would otherwise land in whatever the current folder is.
 namespace {
 
 enum TaskType : int8_t {
@@ -266,6 +267,12 @@ void RunComponent(const TaskListRun& run, const TaskLine& line, std::vector<std:
 void AssociateTaskExtension(const TaskListRun& run, const TaskLine& line, std::vector<std::string>* records) {
   const std::string program = run.installDir + line.field(2);
   const std::string extension = line.field(3);
+  // "" would write HKCR\. and ".rtf" HKCR\..rtf: keys the shell never reads
+  // and the uninstaller could not judge.
+  if (!IsBareExtension(extension)) {
+    AuditLine("task  refused  the extension is empty or not a bare name  " + line.text);
+    return;
+  }
   const std::string iconFile = PrepareTaskPath(line.field(6), run.installDir);
   const int8_t iconIndex = line.byte(5);
   std::string iconLocation;

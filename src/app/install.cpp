@@ -83,16 +83,35 @@ void PublishInstallDir(InstallContext* context) {
   AuditLine("install  folder  " + context->result->installDir);
 }
 
+// The folders above folder (ending in "\") that are not there yet, counted
+// upwards to the first that is.
+int MissingParents(const std::string& folder) {
+  int count = 0;
+  std::string path = folder.substr(0, folder.size() - 1);
+  for (std::string parent = FolderPart(path); parent.size() > 3 && !FolderExists(parent) && count < kMaxMadeParents;
+       parent = FolderPart(path)) {
+    ++count;
+    path = parent.substr(0, parent.size() - 1);
+  }
+  return count;
+}
+
 // Nothing of the program went down: the steps after the copy would claim
 // files that are not there, so the install ends here. A folder this install
-// made and left empty goes again.
+// made and left empty goes again, with the empty parents it made for it.
 void HaltInstall(InstallContext* context, bool madeFolder, const std::string& why) {
   context->halted = true;
   context->copyFailed = true;
   context->result->stepFailed = context->result->filesFailed = true;
   std::string folder = context->result->installDir;
   while (!folder.empty() && folder.back() == '\\') folder.pop_back();
-  if (madeFolder && !folder.empty()) OsRemoveDirectory(folder);
+  if (madeFolder && !folder.empty() && OsRemoveDirectory(folder)) {
+    for (int i = 0; i < context->result->parentsCreated; ++i) {
+      folder = FolderPart(folder);
+      while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+      if (folder.size() <= 3 || !OsRemoveDirectory(folder)) break;
+    }
+  }
   AuditLine("install  stopped  " + why);
 }
 
@@ -108,8 +127,10 @@ void CopyProgramFiles(InstallContext* context) {
   const std::string& target = context->result->installDir;
   bool madeFolder = false;
   if (!FolderExists(target)) {
+    const int missingParents = MissingParents(target);
     context->result->installDirFailed = !TryWithLogin([&] { return EnsureFolderExists(target); });
     context->result->installDirCreated = madeFolder = !context->result->installDirFailed;
+    context->result->parentsCreated = context->result->installDirCreated ? missingParents : 0;
     AuditStep("install", "folder made", !context->result->installDirFailed, target, "folder cannot be made");
     if (context->result->installDirFailed) {
       HaltInstall(context, false, "the installation folder cannot be made");
@@ -119,6 +140,7 @@ void CopyProgramFiles(InstallContext* context) {
     // A folder that an earlier install made stays one the install made; the
     // copy below may replace its record with the package's prepared one.
     context->result->installDirCreated = RecordSaysFolderMade(target);
+    context->result->parentsCreated = context->result->installDirCreated ? RecordedParentsMade(target) : 0;
   }
   g_copy = CopyProgress();
   g_copy.sink = context->progress;
@@ -127,6 +149,7 @@ void CopyProgramFiles(InstallContext* context) {
   const bool present = IsHeldWorkFile(pck);
   const bool opened = present && OpenPackage(pck, g_copy.sink ? CountCopiedFile : nullptr);
   g_copy.total = CountedPackageBytes();
+  context->programBytes = g_copy.total;
   if (g_copy.sink) g_copy.sink->setMaximum(ProgressBarUnits(g_copy.total, g_copy.total));
   // A package without setup.pck has no program files to copy. A file of an
   // opened package that did not go down whole is told after the step. The
@@ -192,6 +215,7 @@ void MakeUninstallEntry(InstallContext* context) {
   entry.email = context->email;
   entry.installDir = context->result->installDir;
   entry.progExe = context->product->progExe;
+  entry.programBytes = context->programBytes;
   AuditLine("uninstall  entry  " + (entry.guid.empty() ? entry.progLink : entry.guid));
   WriteUninstallEntry(entry);
 }
@@ -227,7 +251,9 @@ void MakeStartMenuLinks(InstallContext* context) {
   }
 }
 
-bool WantsInstallState(const InstallContext& context) { return context.wizard && !context.product->guid.empty(); }
+// Quiet runs too: the next run, quiet or not, finds this folder again
+// instead of installing a second copy.
+bool WantsInstallState(const InstallContext& context) { return !context.product->guid.empty(); }
 void SaveInstallState(InstallContext* context) {
   const std::string startMenu = context->choices->startMenu ? StartMenuFolderName(*context) : std::string();
   AuditLine("install  state  " + InstallStateKey(context->product->guid));
@@ -264,6 +290,7 @@ void SaveUninstallRecord(InstallContext* context) {
   record.loginAdmin = context->loggedInAsAdmin && *context->loggedInAsAdmin != 0;
   record.taskRecords = context->result->taskRecords;
   record.installDirCreated = context->result->installDirCreated;
+  record.parentsCreated = context->result->parentsCreated;
   const bool written = WriteUninstallRecord(record);
   const uint32_t error = OsLastError();
   const std::string recordPath = UninstallRecordPath(record.installDir);
@@ -371,7 +398,8 @@ void RunQuietInstall() {
   RunInstall(&context);
   RunAfterHook(s.paths.workFolder, s.options.hookMode);
   DeleteWorkFolder(s.paths.workFolder);
-  if (s.config.reboot) OsPromptReboot();
+  // Nobody may be at the machine: the restart is left to whoever deployed.
+  if (s.config.reboot) AuditQuietAnswer("restart", "restart the computer now to finish the install", "No");
 }
 
 namespace {

@@ -34,6 +34,9 @@ struct InstallResult {
   bool filesFailed = false;       // a program file did not go down
   // This install, or the one before it that recorded so, made the folder.
   bool installDirCreated = false;
+  // How many folders above it this install (or the one before that
+  // recorded so) made on the way, nearest first.
+  int parentsCreated = 0;
 };
 
 // The install page's progress bar, in the units of ProgressBarUnits.
@@ -67,8 +70,7 @@ struct InstallContext {
   // during the copy, between files and between the pieces of a large one.
   // Null: none (the quiet install).
   void (*drain)() = nullptr;
-  // The wizard install: it writes the install state and shows the copy
-  // error; the quiet install does neither.
+  // The wizard install: it shows the copy error; the quiet install does not.
   bool wizard = false;
   const uint8_t* loggedInAsAdmin = nullptr;  // the run's login flag, read when the record is written
   OsWindow window = 0;         // the wizard window, over which the task list's dialogs open; 0: quiet
@@ -80,6 +82,7 @@ struct InstallContext {
   bool copyFailed = false;  // a program file that should have been written was not
   bool diskFull = false;    // a program file failed for want of room on the volume
   bool halted = false;      // nothing of the program went down: the steps after the copy do not run
+  uint64_t programBytes = 0;  // the program files' size in the package, for the uninstall entry
 };
 
 // A step's log text when it has none.

@@ -86,6 +86,8 @@ int SetupMain() {
     CloseAuditLog();
     return kExitInstalled;
   }
+  // From here on a quiet run answers every question itself.
+  SetQuietRun(s.options.quiet);
   TakeHandover(&s);
   const bool elevatedRun = s.elevation.elevatedRun;
   // Where the prompt can give the rights, the login cannot: a logon there

@@ -85,7 +85,9 @@ void Fill(const WIN32_FIND_DATAW& fd, OsFindData* data) {
 OsFile OsOpenFile(const std::string& path, OsOpenMode mode) {
   DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING, flags = FILE_ATTRIBUTE_NORMAL;
   switch (mode) {
-    case kOsOpenRead: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
+    // Others may write, rename or delete meanwhile: the reader holds nothing
+    // (a file opened for deletion on close opens only so).
+    case kOsOpenRead: share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE; break;
     case kOsOpenReadHeld: break;
     case kOsOpenReadWrite: access |= GENERIC_WRITE; break;
     case kOsOpenCreateAlways: access |= GENERIC_WRITE; disposition = CREATE_ALWAYS; break;

@@ -14,6 +14,15 @@ struct OsStartedProcess {
 // wants it). An empty folder means: inherit the current folder.
 bool OsCreateProcess(const std::string& commandLine, const std::string& folder, bool hide,
                      OsStartedProcess* out);
+// As OsCreateProcess (shown, not hidden), for a program that is a copy to
+// go when it ends: the image is opened for deletion on close (shared for
+// reading and deleting only, so nobody writes it meanwhile) and that handle
+// alone is inherited by the new process, whose end closes the last handle.
+// Where the system keeps the file of an image that was mapped, it stays;
+// callers keep a restart entry for that. False, with the image deleted,
+// when the process cannot be started.
+bool OsCreateProcessDeletingImage(const std::string& commandLine, const std::string& folder,
+                                  const std::string& image, OsStartedProcess* out);
 // Asks the shell to open a file with the verb "Open"; *process may stay
 // nullptr when the shell hands the file to a running application.
 bool OsShellOpen(const std::string& file, const std::string& parameters, const std::string& folder,

@@ -128,6 +128,14 @@ bool OsCreateProcess(const std::string& commandLine, const std::string& folder, 
   return true;
 }
 
+// Unlinked at once: a started program keeps its file until it ends.
+bool OsCreateProcessDeletingImage(const std::string& commandLine, const std::string& folder,
+                                  const std::string& image, OsStartedProcess* out) {
+  const bool started = OsCreateProcess(commandLine, folder, false, out);
+  unlink(ToPosixPath(image).c_str());
+  return started;
+}
+
 bool OsShellOpen(const std::string& file, const std::string& parameters, const std::string& folder,
                  bool hide, OsHandle* process) {
   *process = nullptr;

@@ -28,6 +28,44 @@ bool OsCreateProcess(const std::string& commandLine, const std::string& folder, 
   return true;
 }
 
+bool OsCreateProcessDeletingImage(const std::string& commandLine, const std::string& folder,
+                                  const std::string& image, OsStartedProcess* out) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE held = CreateFileA(image.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit,
+                            OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (held == INVALID_HANDLE_VALUE) return false;
+  // Only this handle goes to the child, whatever else is inheritable.
+  SIZE_T size = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+  std::vector<char> buffer(size);
+  LPPROC_THREAD_ATTRIBUTE_LIST list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer.data());
+  const bool listed = size > 0 && InitializeProcThreadAttributeList(list, 1, 0, &size);
+  bool started = listed && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &held, sizeof held,
+                                                     nullptr, nullptr);
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  STARTUPINFOEXA si;
+  ZeroMemory(&si, sizeof si);
+  si.StartupInfo.cb = sizeof si;
+  si.StartupInfo.dwFlags = STARTF_USESHOWWINDOW;
+  si.StartupInfo.wShowWindow = SW_SHOWNORMAL;
+  si.lpAttributeList = list;
+  PROCESS_INFORMATION pi;
+  ZeroMemory(&pi, sizeof pi);
+  started = started && CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                      NORMAL_PRIORITY_CLASS | EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                                      folder.empty() ? nullptr : folder.c_str(), &si.StartupInfo, &pi);
+  if (listed) DeleteProcThreadAttributeList(list);
+  // The child's inherited handle keeps the file until the child ends; without
+  // a child this was the last one, and the copy goes now.
+  CloseHandle(held);
+  if (!started) return false;
+  CloseHandle(pi.hThread);
+  out->process = pi.hProcess;
+  out->id = static_cast<int32_t>(pi.dwProcessId);
+  return true;
+}
+
 bool OsShellOpen(const std::string& file, const std::string& parameters, const std::string& folder,
                  bool hide, OsHandle* process) {
   *process = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/folder_browser.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 #include "runtime/text.h"
 #include "ui/language.h"
@@ -75,8 +76,51 @@ std::vector<StartMenuItem> TreeItems(OsWindow window, int id) {
 
 }  // namespace
 
+namespace {
+
+bool g_quiet = false;
+
+const char* AnswerName(int answer) {
+  switch (answer) {
+    case kAnswerOk: return "OK";
+    case kAnswerCancel: return "Cancel";
+    case kAnswerYes: return "Yes";
+    case kAnswerNo: return "No";
+  }
+  return "?";
+}
+
+// One audit line: the text's line breaks become " / ".
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char c : text) {
+    if (c == '\r') continue;
+    line += c == '\n' ? std::string(" / ") : std::string(1, c);
+  }
+  return TrimBlanks(line);
+}
+
+}  // namespace
+
+void SetQuietRun(bool quiet) { g_quiet = quiet; }
+bool IsQuietRun() { return g_quiet; }
+
+void AuditQuietAnswer(const std::string& caption, const std::string& question, const std::string& answer) {
+  AuditLine("quiet  asked  " + OneLine(caption) + "  " + OneLine(question) + "  answer  " + answer);
+}
+
+int QuietAnswer(MessageBoxStyle style) {
+  const bool second = (style & kMbDefaultButton2) != 0;
+  if ((style & 0xF) == kMbYesNo) return second ? kAnswerNo : kAnswerYes;
+  if ((style & 0xF) == kMbOkCancel) return second ? kAnswerCancel : kAnswerOk;
+  return kAnswerOk;
+}
+
 int ShowMessageBox(const std::string& caption, const std::string& text, MessageBoxStyle style) {
-  return OsMessageBox(caption, text, style);
+  if (!g_quiet) return OsMessageBox(caption, text, style);
+  const int answer = QuietAnswer(style);
+  AuditQuietAnswer(caption, text, AnswerName(answer));
+  return answer;
 }
 
 void ShowCopyError(bool diskFull) {
@@ -97,6 +141,12 @@ std::vector<std::string> LanguageChoiceLines(const std::string& languageList) {
 }
 
 std::string ShowLanguageChoiceDialog(const std::string& languageList) {
+  if (g_quiet) {
+    // The entry the dialog preselects.
+    const std::string first = Field(Field(languageList, '|', 1), '#', 1);
+    AuditQuietAnswer(" Zandor", "language", first.empty() ? "built-in" : first);
+    return first;
+  }
   WindowSpec frame;
   frame.title = " Zandor";
   frame.width = 140;

@@ -24,8 +24,20 @@ enum MessageBoxStyle : uint32_t {
 // The platform's button codes that a message box answers.
 enum MessageBoxAnswer : int { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
 
+// A quiet run ("/Q") shows no window at all: every message box and dialog
+// of this layer and above takes its quiet answer at once and writes the
+// question and that answer to the audit log ("quiet  asked  CAPTION  TEXT
+// answer  ANSWER"). Off until a run sets it.
+void SetQuietRun(bool quiet);
+bool IsQuietRun();
+// The quiet answer of a message box: its default button (Yes of Yes/No, OK
+// of OK alone, Cancel of the warning box whose default is Cancel).
+int QuietAnswer(MessageBoxStyle style);
+// The audit line of a question that a quiet run answered itself.
+void AuditQuietAnswer(const std::string& caption, const std::string& question, const std::string& answer);
+
 // Caption and text in; the button code out. Modal over every window of the
-// program.
+// program; in a quiet run the quiet answer, without a window.
 int ShowMessageBox(const std::string& caption, const std::string& text, MessageBoxStyle style);
 // The error box for files that could not be copied, with the language texts;
 // when they failed for want of room, a second line says the disk is full.
@@ -35,7 +47,8 @@ void ShowCopyError(bool diskFull = false);
 // texts are fixed: " Zandor", a drop-down with one line per "|"-terminated
 // entry of the list (see LanguageChoiceLines), the first selected, and OK.
 // Answers the chosen entry's file name (its text before the first "#"), or
-// empty when the dialog is closed or cannot be built.
+// empty when the dialog is closed or cannot be built. A quiet run takes the
+// first entry.
 std::string ShowLanguageChoiceDialog(const std::string& languageList);
 // The drop-down's lines: for each entry, a blank and its file name up to the
 // first "." (english.lng#9 shows " english"). The chosen line's position is

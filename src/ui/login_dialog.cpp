@@ -26,6 +26,11 @@ bool AddLoginControls(OsWindow window) {
 }  // namespace
 
 OsLogon ShowLoginDialog() {
+  // Nobody is there to type a password.
+  if (IsQuietRun()) {
+    AuditQuietAnswer(" " + Text(kTextLoginAdminWindow), "login", "closed");
+    return 0;
+  }
   WindowSpec shape;
   shape.title = " " + Text(kTextLoginAdminWindow);
   shape.width = 260;

@@ -18,5 +18,6 @@ enum LoginDialogControl {
 // the two fields and the domain "."; a failed logon shows the login error box
 // (Requester/RQ7_Titel, RQ7_Msg, error icon), empties both fields and waits
 // again. Answers the token of the successful logon, which the thread now
-// acts as; 0 when the dialog was closed or could not be built.
+// acts as; 0 when the dialog was closed or could not be built. A quiet run
+// shows nothing and answers 0, as if the dialog was closed.
 OsLogon ShowLoginDialog();

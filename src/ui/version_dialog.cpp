@@ -3,6 +3,7 @@
 #include "platform/version.h"
 #include "runtime/filesys.h"
 #include "runtime/text.h"
+#include "ui/dialogs.h"
 #include "ui/language.h"
 
 namespace {
@@ -70,6 +71,12 @@ VersionRows VersionDialogRows(const std::string& versionText, const std::string&
 
 bool ShowVersionDialog(OsWindow owner, const std::string& source, const std::string& target,
                        ReplaceFileFn replace) {
+  // Quietly the installed file stays: replacing a file outside the
+  // installation is the user's decision, and nobody is there to take it.
+  if (IsQuietRun()) {
+    AuditQuietAnswer(" " + Text(kTextFileVersionWindow), Text(kTextFileVersionMsg) + "  " + target, "No");
+    return false;
+  }
   const VersionRows installed = VersionDialogRows(GetFileVersionText(target), target);
   const VersionRows offered = VersionDialogRows(GetFileVersionText(source), source);
 

@@ -34,6 +34,7 @@ typedef bool (*ReplaceFileFn)(const std::string& source, const std::string& targ
 // disabled while it is open; titled " " + FileVersion/Window + "  '" + the
 // source's file name + "'". Yes runs replace(source, target) and answers
 // true; No answers false. The close box and every other event are ignored.
-// False when the window cannot be opened.
+// False when the window cannot be opened. A quiet run shows nothing and
+// answers No: the installed file stays.
 bool ShowVersionDialog(OsWindow owner, const std::string& source, const std::string& target,
                        ReplaceFileFn replace);

@@ -48,6 +48,7 @@ void WriteSettings(const UninstallRecord& record, const std::string& progLink) {
   IniWriteString("DesktopIcon", record.desktopLinkPath);
   IniWriteNumber("LoginAdmin", record.loginAdmin ? 1 : 0);
   IniWriteNumber("MadeProgDir", record.installDirCreated ? 1 : 0);
+  IniWriteNumber("MadeParents", record.installDirCreated ? record.parentsCreated : 0);
 }
 
 void WriteLanguage() {
@@ -88,6 +89,16 @@ bool RecordSaysFolderMade(const std::string& installDir) {
   }
   IniClose();
   return made;
+}
+
+int RecordedParentsMade(const std::string& installDir) {
+  int32_t made = 0;
+  if (IniOpen(UninstallRecordPath(installDir)) && IniSelectGroup("Settings") &&
+      EqualNoCase(IniReadString("ProgDir"), installDir)) {
+    made = IniReadNumber("MadeParents", 0);
+  }
+  IniClose();
+  return made < 0 ? 0 : made > kMaxMadeParents ? kMaxMadeParents : made;
 }
 
 bool WriteUninstallRecord(const UninstallRecord& record) {

@@ -14,6 +14,8 @@
 //   [Settings]   ProgDir ProgExe GUID ProgLink StartMenu DesktopIcon LoginAdmin
 //                MadeProgDir (1: the install made ProgDir, which the
 //                uninstaller may then empty with "delete all files")
+//                MadeParents (how many folders above ProgDir the install
+//                made with it; the uninstaller removes them when empty)
 //   [Language]   Titel Msg Version UninstInfo DelAll Error Mutex Status Logon
 //                User Password RQ_Titel RQ_Msg OK Cancel Ready Login
 //   [StartMenu]  Program AddExe Help Homepage Uninstall   (always all five)
@@ -23,6 +25,8 @@
 #pragma once
 #include <string>
 #include <vector>
+
+#include "uninstall/uninstall_data.h"  // kMaxMadeParents
 
 // What the record holds besides the language texts; every field is what the
 // install settled or made.
@@ -36,6 +40,7 @@ struct UninstallRecord {
   std::string desktopLinkPath;    // empty when no desktop link was made
   bool loginAdmin = false;        // an administrator login succeeded during this run
   bool installDirCreated = false;  // the install made the folder: Settings MadeProgDir=1
+  int parentsCreated = 0;          // Settings MadeParents
   std::vector<std::string> taskRecords;  // "type|..." lines of the task list, in list order
 };
 
@@ -44,6 +49,8 @@ std::string UninstallRecordPath(const std::string& installDir);
 // The record in installDir says the install made that folder (MadeProgDir
 // is 1 and ProgDir names installDir).
 bool RecordSaysFolderMade(const std::string& installDir);
+// The MadeParents of that record (0 without one), at most kMaxMadeParents.
+int RecordedParentsMade(const std::string& installDir);
 
 // Writes setup's keys into installDir + "uninstall.dat", creating the file
 // when the package delivered none. Nothing is written outside the

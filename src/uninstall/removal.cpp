@@ -153,6 +153,11 @@ bool OpensFromProgDir(const Removal& r, const std::string& command) {
          SamePath(command.substr(1, r.progDir.size()), r.progDir);
 }
 
+// A command's program as one path: the quotes around it dropped.
+std::string Unquoted(const std::string& text) {
+  return text.size() >= 2 && text.front() == '"' && text.back() == '"' ? text.substr(1, text.size() - 2) : text;
+}
+
 void AddOnce(std::vector<std::string>* list, const std::string& item) {
   if (std::find(list->begin(), list->end(), item) == list->end()) list->push_back(item);
 }
@@ -165,6 +170,20 @@ std::string ApplicationCommand(const std::string& program) {
   return "Applications\\" + program + "\\shell\\open\\command";
 }
 const char kClasses[] = "Software\\Classes\\";
+
+// The extension's key while it still names the install's type: the type
+// it had before comes back as its default value, or without one the value
+// goes, with the key when that leaves it empty.
+void GiveBackExtension(Removal* r, uint32_t root, const std::string& dotKey, int minDepth) {
+  const std::string previous = ReadValue(root, dotKey, kPreviousTypeValue);
+  if (!previous.empty() && WriteRegistryString(root, dotKey, "", previous) == kRegistryWritten) {
+    Note(r, "restored", RootName(root) + "\\" + dotKey + "|=" + previous);
+  } else {
+    DeleteValue(r, root, dotKey, "");
+  }
+  DeleteValue(r, root, dotKey, kPreviousTypeValue);
+  PruneEmptyKeys(r, root, dotKey, minDepth);
+}
 
 // Type 10: both layouts of the install, each extension removed only while
 // it still sends its files to the program in this installation folder. The
@@ -181,9 +200,14 @@ void RemoveAssociation(Removal* r, const std::string& extension, const std::stri
       OpensFromProgDir(*r, ReadValue(kHkeyClassesRoot, ApplicationCommand(program), ""))) {
     AddOnce(&r->ntPrograms, program);
     const std::string autoFile = extension + "_auto_file";
-    if (EqualNoCase(ReadValue(kHkeyClassesRoot, dotKey, ""), autoFile)) {
-      DeleteValue(r, kHkeyClassesRoot, dotKey, "");
-      PruneEmptyKeys(r, kHkeyClassesRoot, dotKey, 0);
+    const bool ours = EqualNoCase(ReadValue(kHkeyClassesRoot, dotKey, ""), autoFile);
+    if (ours) GiveBackExtension(r, kHkeyClassesRoot, dotKey, 0);
+    // The type goes with the extension, or on its own while its verb still
+    // opens this program (the extension was taken over meanwhile).
+    const std::string typeCommand = autoFile + "\\shell\\open\\command";
+    if (ours || OpensFromProgDir(*r, ReadValue(kHkeyClassesRoot, typeCommand, ""))) {
+      DeleteValue(r, kHkeyClassesRoot, typeCommand, "");
+      PruneEmptyKeys(r, kHkeyClassesRoot, typeCommand, 1);
       DeleteValue(r, kHkeyClassesRoot, autoFile + "\\DefaultIcon", "");
       PruneEmptyKeys(r, kHkeyClassesRoot, autoFile + "\\DefaultIcon", 1);
       DeleteValue(r, kHkeyClassesRoot, autoFile, "");
@@ -200,8 +224,7 @@ void RemoveAssociation(Removal* r, const std::string& extension, const std::stri
   if (Holds(r->oldPrograms, program) || OpensFromProgDir(*r, ReadValue(kHkeyLocalMachine, command, ""))) {
     AddOnce(&r->oldPrograms, program);
     if (EqualNoCase(ReadValue(kHkeyLocalMachine, kClasses + dotKey, ""), program)) {
-      DeleteValue(r, kHkeyLocalMachine, kClasses + dotKey, "");
-      PruneEmptyKeys(r, kHkeyLocalMachine, kClasses + dotKey, 2);
+      GiveBackExtension(r, kHkeyLocalMachine, kClasses + dotKey, 2);
     }
   }
 }
@@ -406,7 +429,7 @@ void RemoveRegistryEntries(Removal* r) {
     std::string key = kUninstallKey + name;
     // The machine's entry, or the user's of a per-user install.
     for (uint32_t root : {kHkeyLocalMachine, kHkeyCurrentUser}) {
-      if (SamePath(ReadValue(root, key, "UninstallString"), r->progDir + "uninstall.exe") &&
+      if (SamePath(Unquoted(ReadValue(root, key, "UninstallString")), r->progDir + "uninstall.exe") &&
           OsRegDeleteKey(root, key)) {
         Note(r, "key", std::string(root == kHkeyLocalMachine ? "HKLM\\" : "HKCU\\") + key);
       }

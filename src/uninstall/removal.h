@@ -7,7 +7,8 @@
 //     (type 6) deleted, with keys they leave empty; components (type 9)
 //     inside the installation folder unregistered with "regsvr32.exe /u /s"
 //     and deleted; associations (type 10) removed while they still open
-//     the program in the installation folder
+//     the program in the installation folder, each extension given back
+//     the type it had before the install (ZandorPrevious beside it)
 //   2 the start-menu links of group StartMenu and the program menu folder
 //     when it is empty (and its parents up to the Programs folder)
 //   3 the desktop link
@@ -37,7 +38,8 @@ struct RemovalChoices {
 
 // What the removal did, one line per thing removed or kept, in order:
 // "file PATH", "link PATH", "folder PATH", "kept PATH", "value ROOT\KEY|NAME",
-// "key ROOT\KEY", "unregister PATH", "skipped ENTRY" (refused by the checks).
+// "restored ROOT\KEY|=TYPE", "key ROOT\KEY", "unregister PATH", "skipped
+// ENTRY" (refused by the checks).
 struct RemovalReport {
   std::vector<std::string> lines;
 };

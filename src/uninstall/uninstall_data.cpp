@@ -107,6 +107,8 @@ UninstallDataResult ReadUninstallData(const std::string& path, UninstallData* da
     data->mutexString = IniReadString("MutexString");
     data->noDelAll = IniReadNumber("NoDelAll", 0) != 0;
     data->madeProgDir = IniReadNumber("MadeProgDir", 0) == 1;
+    const int32_t parents = IniReadNumber("MadeParents", 0);
+    data->madeParents = parents < 0 ? 0 : parents > kMaxMadeParents ? kMaxMadeParents : parents;
   }
   ReadNumbered("Files", 'F', &data->files);
   ReadNumbered("Dirs", 'D', &data->dirs);

@@ -13,6 +13,8 @@
 //               NoDelAll     1: the "delete all files" box is not offered
 //               MadeProgDir  1: the install made ProgDir; without it the
 //                            box is not offered either
+//               MadeParents  how many folders above ProgDir the install
+//                            made (capped at kMaxMadeParents)
 //               Script       read and ignored: this uninstaller runs no script
 //   [Files]     F0001, F0002 ...  file paths relative to ProgDir
 //   [Dirs]      D0001, D0002 ...  folder paths relative to ProgDir, "\" at the end
@@ -58,6 +60,7 @@ enum StartMenuLinkKey { kLinkProgram, kLinkAddExe, kLinkHelp, kLinkHomepage, kLi
 // A cap on what a record may list; Files and Dirs have none but the size
 // of the file that the INI store opens.
 const int kMaxTaskRecords = 10000;        // UserTask Number
+const int kMaxMadeParents = 32;           // Settings MadeParents
 
 struct UninstallData {
   std::string progDir;
@@ -72,6 +75,7 @@ struct UninstallData {
   std::string mutexString;
   bool noDelAll = false;
   bool madeProgDir = false;  // MadeProgDir=1: "delete all files" may be offered
+  int madeParents = 0;       // MadeParents, 0 to kMaxMadeParents
   std::vector<std::string> files;
   std::vector<std::string> dirs;
   std::string startMenuLinks[kLinkKeyCount];

@@ -104,7 +104,7 @@ const char kCleanupCopyName[] = "cleanup.exe";
 // The cleanup copy lives in a private folder of its own in the temporary
 // folder, made only where nothing was: temp + "zd-uninstall-" + 8 hex
 // digits + "\cleanup.exe".
-void StartCleanupCopy(const std::string& modulePath, const std::string& folder) {
+void StartCleanupCopy(const std::string& modulePath, const std::string& folder, int parents) {
   std::string temp = GetTemporaryFolder();
   if (temp.empty()) return;
   const std::string own = temp + kCleanupFolderPrefix + HexDigits(OsNameSeed(), 8);
@@ -114,15 +114,14 @@ void StartCleanupCopy(const std::string& modulePath, const std::string& folder) 
     OsRemoveDirectory(own);
     return;
   }
-  // Held until the copy runs: nobody changes it between the copy and the start.
-  OsFile held = OsOpenFile(copy, kOsOpenReadHeld);
   std::string commandLine = "\"" + copy + "\" " + kCleanupSwitch + " \"" + WithoutBackslash(folder) + "\" \"" +
-                            FileNamePart(modulePath) + "\"";
+                            FileNamePart(modulePath) + "\" " + std::to_string(parents);
   OsStartedProcess started;
   // The copy starts in the temporary folder, so it holds no handle on the
-  // folder it is to remove.
-  const bool ran = held != nullptr && OsCreateProcess(commandLine, temp, false, &started);
-  OsCloseFile(held);
+  // folder it is to remove; it is held from here (nobody writes it between
+  // the copy and the start) and deleted when it ends, where the system
+  // lets a file that ran go.
+  const bool ran = OsCreateProcessDeletingImage(commandLine, temp, copy, &started);
   if (ran) {
     OsCloseProcess(started.process);
   } else {
@@ -230,6 +229,17 @@ int RunCleanup(const UninstallOptions& options, const std::string& modulePath) {
   for (int i = 0; i < kCleanupTries && FileSize(WithoutBackslash(folder)) == -2 && FolderIsEmpty(folder); ++i) {
     if (!OsRemoveDirectory(WithoutBackslash(folder))) OsSleep(kCleanupPause);
   }
+  // Then the folders above it that the install made, nearest first, each
+  // only while it is empty and an ordinary folder.
+  std::string parent = WithoutBackslash(folder);
+  for (int level = 0; level < options.cleanupParents && FileSize(parent) == -1; ++level) {
+    parent = WithoutBackslash(FolderPart(parent));
+    if (parent.size() <= 3 ||
+        CheckProgDir(AddBackslash(parent), std::string(), OsGetWindowsDirectory(), SystemFolders()) != kProgDirGood ||
+        !FolderIsEmpty(AddBackslash(parent)) || !OsRemoveDirectory(parent)) {
+      break;
+    }
+  }
   OsDeleteFileAtRestart(modulePath);
   OsDeleteFileAtRestart(WithoutBackslash(FolderPart(modulePath)));
   return kUninstallDone;
@@ -253,7 +263,8 @@ int RunWithRights(const UninstallData& data, const UninstallOptions& options, co
              })) {
     return kUninstallCancelled;
   }
-  if (startCleanup) StartCleanupCopy(modulePath, NormaliseFolder(data.progDir));
+  // The folders above it that the install made go when they are empty too.
+  if (startCleanup) StartCleanupCopy(modulePath, NormaliseFolder(data.progDir), data.madeProgDir ? data.madeParents : 0);
   return kUninstallDone;
 }
 
@@ -272,6 +283,11 @@ UninstallOptions ReadUninstallOptions(const std::string& commandLine) {
       options.cleanupFolder = words[i + 1];
       options.cleanupName = words[i + 2];
       i += 2;
+      if (i + 1 < words.size() && !words[i + 1].empty() &&
+          words[i + 1].find_first_not_of("0123456789") == std::string::npos) {
+        options.cleanupParents = std::min<int>(TextToInt(words[i + 1]), kMaxMadeParents);
+        ++i;
+      }
     }
   }
   return options;
@@ -322,6 +338,8 @@ std::vector<std::string> SystemFolders() {
 
 int RunUninstaller(const std::string& commandLine, const std::string& modulePath, bool startCleanup) {
   UninstallOptions options = ReadUninstallOptions(commandLine);
+  // "/Q" shows no window: any box takes its quiet answer (ui/dialogs.h).
+  SetQuietRun(options.quiet);
   if (options.cleanup) return RunCleanup(options, modulePath);
 
   std::string ownFolder = FolderPart(modulePath);

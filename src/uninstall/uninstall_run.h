@@ -13,18 +13,23 @@
 //   Uninstall.exe [/Q] /ELEVATED
 //     the same, started by the uninstaller itself through the system's
 //     elevation prompt (below).
-//   COPY.exe /CLEANUP "FOLDER" "NAME.exe"
-//     the cleanup copy, see below.
+//   COPY.exe /CLEANUP "FOLDER" "NAME.exe" [N]
+//     the cleanup copy, see below; N folders above FOLDER (the record's
+//     MadeParents) go too when they are empty.
 //
 // A running program cannot delete its own file, and the installation
 // folder cannot go while that file is in it. So once the removal is done
 // the uninstaller copies itself to the temporary folder and starts the
 // copy with /CLEANUP, naming the folder and its own file name, and ends.
 // The copy retries deleting that file until the first process has ended
-// (about 30 seconds at most), removes the folder when it is empty, and asks
-// the system to delete the copy itself at the next restart (which needs
-// the rights to do so; otherwise the copy stays in the temporary folder,
-// where the system's own clean-up finds it). The copy checks the folder as
+// (about 30 seconds at most), removes the folder when it is empty, then
+// the MadeParents folders above it while they are empty. The copy is
+// started holding the only handle that deletes its own file on close, so
+// it goes when the copy ends where the system lets the file of a program
+// that ran go (Wine does; Windows may keep a mapped image). As the fallback
+// it asks the system to delete the copy and its folder at the next restart
+// (which needs the rights to do so; otherwise what is left stays in the
+// temporary folder, where the system's own clean-up finds it). The copy checks the folder as
 // the first process checked ProgDir, so it empties nothing but an ordinary
 // folder.
 //
@@ -53,6 +58,7 @@ struct UninstallOptions {
   bool cleanup = false;
   std::string cleanupFolder;
   std::string cleanupName;
+  int cleanupParents = 0;  // folders above cleanupFolder to remove when empty
 };
 
 // Options from the whole command line (the program's own name first,

@@ -175,6 +175,25 @@ check_installed_tree() {
   done <"$T/expected.txt"
 }
 
+# The state of the prefix: every path under drive_c with its kind, and every
+# key of the registry files with its values, one line each, without the
+# times Wine writes. Wine's own bookkeeping is left out: temporary files,
+# its caches and logs, the ".desktop" files it makes beside desktop links,
+# the times of the last shutdown, driver dates and other values it renews
+# at each start.
+snapshot() {  # snapshot FILE
+  wineserver -w
+  (cd "$DRIVE_C" && find . -printf '%y %p\n') |
+    grep -v -e '/Temp/' -e '/Temp$' -e '^. ./windows/temp' -e 'Microsoft/Windows/Caches' -e '/logs/' \
+      -e '\.desktop$' |
+    LC_ALL=C sort >"$1"
+  for reg in system.reg user.reg; do
+    awk -v f="$reg" '/^\[/ { key = $0; sub(/\] [0-9]+$/, "]", key); print f " " key; next }
+      /^#/ || /^$/ { next } { print f " " key " " $0 }' "$WINEPREFIX/$reg"
+  done | grep -v -e 'ShutdownTime' -e 'DriverDateData' -e 'CurrentControlSet\\\\Control\\\\Class\\\\' -e 'Software\\\\Wine\\\\' -e 'DynData' -e 'PerfData' -e 'TimeZoneInformation' \
+    -e 'Volatile Environment' | LC_ALL=C sort >>"$1"
+}
+
 e2e_end() {
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed; files kept in $T"

@@ -76,14 +76,16 @@ links=$(log_of "$LOG" | grep '^link  made  ' | sed 's/^link  made  .*\\\([^\\]*\
 check "log: links" "$links" 'Audit App.lnk -> C:\Audit App\app.exe;Audit App.lnk -> C:\Audit App\app.exe;Uninstall.lnk -> C:\Audit App\Uninstall.exe;'
 check_true "log: the desktop link" bash -c "tr -d '\r' <'$LOG' | grep -q '^link  made  .*\\\\Desktop\\\\Audit App.lnk  ->  '"
 ukey="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$guid"
-for value in 'DisplayName = Audit App  1.0' 'DisplayIcon = C:\Audit App\app.exe' 'Publisher = Audit Makers' \
+for value in 'DisplayName = Audit App 1.0' 'DisplayIcon = C:\Audit App\app.exe' 'Publisher = Audit Makers' \
   'URLInfoAbout = https://example.org/audit' 'HelpLink = https://example.org/audit' 'Contact = audit@example.org' \
-  'UninstallString = C:\Audit App\uninstall.exe'; do
+  'UninstallString = "C:\Audit App\uninstall.exe"' 'DisplayVersion = 1.0' 'InstallLocation = C:\Audit App\' \
+  'QuietUninstallString = "C:\Audit App\uninstall.exe" /Q' 'NoModify = 1' 'NoRepair = 1'; do
   check_true "log: registry $value" has_line "$LOG" "registry  written  $ukey  $value"
 done
 check_true "log: the task line" has_line "$LOG" 'task  1  6|2147483649|Software\Zandor Audit|Path|%InstallDir%bin'
 check_true "log: the task's value" has_line "$LOG" 'registry  written  HKCU\Software\Zandor Audit  Path = C:\Audit App\bin'
-check "log: registry values, all of them" "$(log_of "$LOG" | grep -c '^registry  written  ')" 8
+# 13 of the uninstall entry, 3 of the install state, 1 of the task.
+check "log: registry values, all of them" "$(log_of "$LOG" | grep -c '^registry  written  ')" 17
 check_true "the task's value is in the registry" grep -q '"Path"="C:\\\\Audit App\\\\bin"' "$WINEPREFIX/user.reg"
 check_true "log: uninstall entry" has_line "$LOG" "uninstall  entry  $guid"
 check_true "log: uninstall record" has_line "$LOG" 'uninstall  record  written  C:\Audit App\uninstall.dat'
@@ -95,7 +97,7 @@ check "log: the end is the last line" "$(log_of "$LOG" | tail -1)" 'end  exit co
 # The steps in the run's order.
 order=$(log_of "$LOG" | awk '{ print $1 }' | uniq | tr '\n' ' ')
 check "log: order of the steps" "$order" \
-  'start file start hook install file uninstall registry link task registry uninstall hook end '
+  'start file start hook install file uninstall registry link install registry task registry uninstall hook end '
 
 # 2. Reinstall without "/E": the no-copy file is left alone and logged so.
 printf 'user=1\r\n' >"$DRIVE_C/Audit App/settings.ini"

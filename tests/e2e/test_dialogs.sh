@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The language choice dialog in a real window under Xvfb: a setup whose
 # language list has several entries, none of them the prefix's (English)
-# language, asks at start-up, quiet or not. The dialog shows " Zandor" with
-# one line per entry, the first selected; choosing the second line by keys
-# or by mouse loads that file's texts, and closing the dialog leaves the
-# built-in texts. The texts are read from the run-state dump.
+# language, asks at start-up (a quiet run takes the first without asking).
+# The dialog shows " Zandor" with one line per entry, the first selected;
+# choosing the second line by keys or by mouse loads that file's texts, and
+# closing the dialog leaves the built-in texts. The texts are read from the run-state dump.
 # Then dialog_demo.exe opens, over a stand-in wizard window and a second
 # window, the start-menu folder dialog (preselection, Sub below Tools, the
 # close request, the error box without a selection), the folder browser (at
@@ -23,15 +23,20 @@ mkdir -p "$T/setup"
 printf '%s\r\n' '[Settings]' 'Language=deutsch.lng#7|francais.lng#12|' '[Info]' 'Titel=Dialogs' >"$T/setup/setup.ini"
 printf '[Page01]\r\nTitel=Willkommen\r\n' >"$T/setup/deutsch.lng"
 printf '[Page01]\r\nTitel=Bienvenue\r\n' >"$T/setup/francais.lng"
+# The before-hook ends each run with its exit code 1 right after the
+# language is chosen, before any wizard opens.
+cp "$PROBE" "$T/setup/BeforeZD.exe"
+printf '1' >"$T/setup/BeforeZD.code"
 use_state_dump "$T/state.ini"
 build_setup "$T/setup" "$T/Languages.exe"
 S="$T/state.ini"
 
-# Starts the installer quietly without hooks and waits for the dialog; sets
+# Starts the installer (a wizard run, which the before-hook ends) and waits
+# for the dialog; sets
 # DIALOG (its X window) and LEFT TOP (its client area's corner on screen).
 start_with_dialog() {
   rm -f "$S"
-  LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 timeout 120 "$WINE64" "$T/Languages.exe" /Q /R:0 >"$T/wine.out" 2>&1 &
+  LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 timeout 120 "$WINE64" "$T/Languages.exe" >"$T/wine.out" 2>&1 &
   SETUP_PID=$!
   DIALOG=""
   for _ in $(seq 1 300); do
@@ -92,6 +97,11 @@ if start_with_dialog; then
   finish_setup "closed"
   check "closed: the built-in texts" "$(ini_value "$S" Page01/Titel)" "Welcome to the installation of\\n'Dialogs'"
 fi
+
+# 4. Quietly no dialog opens: the first language of the list is taken.
+rm -f "$S"
+LC_ALL=en_US.UTF-8 LANG=en_US.UTF-8 timeout 60 "$WINE64" "$T/Languages.exe" /Q /R:0 >"$T/wine.out" 2>&1 || true
+check "quiet: the first language, without a dialog" "$(ini_value "$S" Page01/Titel)" Willkommen
 
 # The dialogs behind the wizard's Change buttons and a message box, opened by
 # dialog_demo.exe over a stand-in wizard window and a second window.

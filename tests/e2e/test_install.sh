@@ -71,15 +71,23 @@ reg_values() {  # reg_values FILE 'KEY\PATH'
 }
 guid='{6A1B2C3D-0000-4000-8000-00000000E2E1}'
 entry=$(reg_values "$WINEPREFIX/system.reg" "$(hklm_software_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$guid")")
-expected_entry='"DisplayName"="Probe App  2.5"
+expected_entry='"DisplayName"="Probe App 2.5"
 "DisplayIcon"="C:\Probe App\app.exe"
 "Publisher"="Probe Makers"
 "URLInfoAbout"="https://example.org/probe"
 "HelpLink"="https://example.org/probe"
 "Contact"="probe@example.org"
-"UninstallString"="C:\Probe App\uninstall.exe"'
-check "uninstall entry" "$(printf '%s\n' "$entry" | sort)" "$(printf '%s\n' "$expected_entry" | sort)"
-check "no install state from a quiet install" "$(reg_values "$WINEPREFIX/user.reg" "Software\\Zandor\\$guid")" ""
+"UninstallString"="\"C:\Probe App\uninstall.exe\""
+"DisplayVersion"="2.5"
+"InstallLocation"="C:\Probe App\"
+"QuietUninstallString"="\"C:\Probe App\uninstall.exe\" /Q"
+"EstimatedSize"=dword:KB
+"NoModify"=dword:00000001
+"NoRepair"=dword:00000001'
+check "uninstall entry" "$(printf '%s\n' "$entry" | sed 's/^"EstimatedSize"=dword:[0-9a-f]*$/"EstimatedSize"=dword:KB/' | sort)" \
+  "$(printf '%s\n' "$expected_entry" | sort)"
+check "the quiet install keeps its state" \
+  "$(reg_values "$WINEPREFIX/user.reg" "Software\\Zandor\\$guid" | grep '^"InstallDir"')" '"InstallDir"="C:\Probe App\"'
 
 # The links, read back through the shell.
 link_fields() {  # link_fields LINK: target|arguments|workdir|icon,index
@@ -117,7 +125,7 @@ D="$(win_of "$desktop_link")"
 # files hold; the install adds its own keys.
 printf '%s\r\n' '[Settings]' 'ProgName = Probe App' 'Version = 2.5' 'MutexString = ' \
   'ProgDir = C:\Probe App\' 'ProgExe = app.exe' "GUID = $guid" 'ProgLink = Probe App' \
-  "StartMenu = $M" "DesktopIcon = $D" 'LoginAdmin = 0' 'MadeProgDir = 1' \
+  "StartMenu = $M" "DesktopIcon = $D" 'LoginAdmin = 0' 'MadeProgDir = 1' 'MadeParents = 0' \
   '[Files]' 'F0001 = app.exe' 'F0002 = docs\guide.txt' 'F0003 = settings.ini' 'F0004 = tools\Helper.exe' \
   '[Dirs]' 'D0001 = docs\' 'D0002 = tools\' \
   '[Language]' 'Titel = uninstall Program' 'Msg = Program files And registry entries will be removed.' \

@@ -30,10 +30,14 @@ work_folders() { find "$(temp_dir)" -maxdepth 1 -name '{*}' | wc -l; }
 mkdir -p "$T/setup" "$T/mutex" "$T/app"
 printf '%s\r\n' '[Info]' 'Titel=Running Probe' '[Settings]' 'ProgExe=viewer.EXE' >"$T/setup/setup.ini"
 cp "$PROBE" "$T/setup/BeforeZD.exe"
+# The hooks' exit code 1 ends each run before the wizard opens: a quiet run
+# would answer the warning itself.
+printf '1' >"$T/setup/BeforeZD.code"
 build_setup "$T/setup" "$T/Running.exe"
 printf '%s\r\n' '[Info]' 'Titel=Mutex Named' '[Settings]' 'ProgExe=Viewer.exe' '[Task]' 'MutexString=ZandorNotHeld' \
   >"$T/mutex/setup.ini"
 cp "$PROBE" "$T/mutex/BeforeZD.exe"
+printf '1' >"$T/mutex/BeforeZD.code"
 build_setup "$T/mutex" "$T/Mutex.exe"
 
 # Viewer sleeps for a while; it holds a mutex of another name only to tell
@@ -49,7 +53,7 @@ check_true "Viewer is running" test -e "$T/app/Viewer.held"
 # 1. Cancel: no before-hook, no work folder left.
 before=$(work_folders)
 answer_boxes "Zandor - Warning" 2
-run_setup "$T/Running.exe" /Q
+run_setup "$T/Running.exe"
 wait "$CLICKER_PID" || true
 check "Cancel: one warning" "$(boxes)" 1
 check "warning text, first line" "$(grep -a -A1 'caption = Zandor - Warning' "$T/boxes.txt" | tail -1 | tr -d '\r')" \
@@ -61,7 +65,7 @@ check "Cancel: the work folder was removed" "$(work_folders)" "$before"
 
 # 2. OK: setup goes on without a second check.
 answer_boxes "Zandor - Warning" 1
-run_setup "$T/Running.exe" /Q
+run_setup "$T/Running.exe"
 wait "$CLICKER_PID" || true
 check "OK: one warning" "$(boxes)" 1
 check "OK: the before-hook ran" "$(hook_runs)" 1
@@ -69,7 +73,7 @@ check "OK: the before-hook ran" "$(hook_runs)" 1
 # 3. A mutex is named: the running Viewer does not hold it, so it is not found.
 rm -f "$T/probe.log"
 answer_boxes "Zandor - Warning" 1
-run_setup "$T/Mutex.exe" /Q
+run_setup "$T/Mutex.exe"
 wait "$CLICKER_PID" || true
 check "mutex named: no warning" "$(boxes)" 0
 check "mutex named: the before-hook ran" "$(hook_runs)" 1
@@ -81,7 +85,7 @@ mkdir -p "$T/self"
 cp "$T/Running.exe" "$T/self/Viewer.exe"
 rm -f "$T/probe.log"
 answer_boxes "Zandor - Warning" 1
-run_setup "$T/self/Viewer.exe" /Q
+run_setup "$T/self/Viewer.exe"
 wait "$CLICKER_PID" || true
 check "Viewer ended: no warning" "$(boxes)" 0
 check "Viewer ended: the before-hook ran" "$(hook_runs)" 1
