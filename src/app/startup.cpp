@@ -133,13 +133,13 @@ void ProgressDrain() {
 HoldResult HoldEntry(OsFile package, const std::string& workFolder, const PackageEntry& entry, void (*drain)()) {
   std::unique_ptr<uint8_t[]> data;
   const uint32_t stored = entry.size > 0 ? static_cast<uint32_t>(entry.storedSize) : 0;
-  // A block that failed its checks was never written; one the package file
-  // ends in leaves the rest out of step.
-  EntryBlockCheck check = stored > 0 ? ReadEntryBlock(package, entry, &data, drain) : kEntryBlockGood;
-  if (check == kEntryBlockUnreadable) return kNotUnpacked;
-  if (!IsSafeEntryName(entry.name, false) || check != kEntryBlockGood) return kNotUnpacked;
+  // What was not unpacked is not read (the caller finds the next block by
+  // its position), so a damaged block is not expanded a second time.
+  if (!IsSafeEntryName(entry.name, false)) return kNotUnpacked;
   const std::string path = workFolder + entry.name;
   if (FileSize(path) == -1) return kNotUnpacked;
+  // A block that failed its checks was never written.
+  if (stored > 0 && ReadEntryBlock(package, entry, &data, drain) != kEntryBlockGood) return kNotUnpacked;
   OsFile held = OsOpenFile(path, kOsOpenReadHeld);
   if (held == nullptr) return kHoldRefused;
   if (!SameAsEntry(held, data.get(), stored > 0 ? static_cast<uint32_t>(entry.size) : 0)) {
@@ -161,10 +161,14 @@ bool HoldWorkFiles(const RunPaths& paths, bool showProgress) {
   ClosePackage();
   if (!opened) return true;
   OsFile package = OsOpenFile(paths.exePath, kOsOpenRead);
-  bool good = package != nullptr && OsSeekFile(package, Package().dataStart);
+  bool good = package != nullptr;
+  int64_t position = Package().dataStart;
   for (const PackageEntry& entry : Package().entries) {
     if (!good) break;
     if (entry.kind != kEntryKindFile) continue;
+    good = OsSeekFile(package, position);
+    if (!good) break;
+    if (entry.size > 0) position += entry.storedSize;
     g_barFrom = kUnpackShare;
     g_barSpan = kBarSteps - kUnpackShare;
     const HoldResult result = HoldEntry(package, paths.workFolder, entry, showProgress ? ProgressDrain : nullptr);
