@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the mixed benchmark corpus in DIR (default build/bench/corpus), the
-# kind of files a Windows program ships, about 55 MB in some 700 files:
-#   DIR/bin    Windows DLLs of Wine (about 40 MB)
+# kind of files a Windows program ships, about 75 MB in some 900 files:
+#   DIR/bin    64-bit (x86_64) Windows DLLs of Wine (about 40 MB)
+#   DIR/bin32  32-bit (i386) Windows DLLs of Wine (about 20 MB)
 #   DIR/text   HTML documentation, manual pages and licence texts (about 9 MB)
 #   DIR/media  already-compressed files: PNG icons, jar archives, gzip files
 #              (about 6 MB)
@@ -14,10 +15,17 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 DIR=${1:-$ROOT/build/bench/corpus}
 DEBS="$ROOT/build/bench/debs"
 DLLDIR=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+DLLDIR32=/usr/lib/i386-linux-gnu/wine/i386-windows
 export LC_ALL=C
 
 SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
 [ -d "$DLLDIR" ] || $SUDO apt-get install -y wine64 >/dev/null
+# The i386 DLLs come with libwine:i386, which needs the i386 architecture.
+if [ ! -d "$DLLDIR32" ]; then
+  dpkg --print-foreign-architectures | grep -qx i386 ||
+    { $SUDO dpkg --add-architecture i386 && $SUDO apt-get update >/dev/null; }
+  $SUDO apt-get install -y libwine:i386 >/dev/null
+fi
 
 PACKAGES="git-doc debian-reference-en adwaita-icon-theme libcommons-lang3-java junit4 libguava-java"
 mkdir -p "$DEBS/unpacked"
@@ -30,7 +38,7 @@ done
 U="$DEBS/unpacked"
 
 rm -rf "$DIR"
-mkdir -p "$DIR/bin" "$DIR/text/html" "$DIR/text/man" "$DIR/media/png" "$DIR/media/jar" "$DIR/media/gz"
+mkdir -p "$DIR/bin" "$DIR/bin32" "$DIR/text/html" "$DIR/text/man" "$DIR/media/png" "$DIR/media/jar" "$DIR/media/gz"
 # copy_until LIMIT DEST: copies the files named on stdin into DEST until
 # LIMIT bytes are there; the name is the path after the last "/" unless
 # that is taken, then the path with "_" for "/".
@@ -50,6 +58,7 @@ copy_until() {
 
 # DLLs up to 4 MiB, in name order.
 find "$DLLDIR" -maxdepth 1 -name '*.dll' -size -4097k | sort | copy_until 40000000 "$DIR/bin"
+find "$DLLDIR32" -maxdepth 1 -name '*.dll' -size -4097k | sort | copy_until 20000000 "$DIR/bin32"
 # HTML of two documentation packages, then manual pages and licences.
 find "$U/usr/share/doc/git-doc" "$U/usr/share/debian-reference" -type f \( -name '*.html' -o -name '*.html.gz' \) |
   sort | copy_until 5500000 "$DIR/text/html"
@@ -61,6 +70,6 @@ find "$U/usr/share/icons" -name '*.png' -size +4k -type f | sort | copy_until 20
 find "$U/usr/share/java" -name '*.jar' -type f | sort | copy_until 4000000 "$DIR/media/jar"
 find /usr/share/doc -maxdepth 2 -name 'changelog.Debian.gz' -type f | sort | copy_until 500000 "$DIR/media/gz"
 
-for part in bin text media; do
+for part in bin bin32 text media; do
   printf '%-6s %4d files %10d bytes\n' "$part" "$(find "$DIR/$part" -type f | wc -l)" "$(du -sb "$DIR/$part" | cut -f1)"
 done

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark on the mixed corpus of bench/make_corpus.sh and ends
-# with one table: sizes per part against gzip -9, xz -9 and zstd -19, zandor
+# with one table: sizes per part against gzip -9, xz -9 and zstd -19, the
+# solid package against gzip -9 per file, xz -9 of a tar and NSIS solid lzma, zandor
 # pack's speed and peak memory per level on one thread and on every core,
 # ExpandBlock's decode speed with the installer's flags against inflate,
 # extraction against tar -x and unzip, and the silent-install race of
@@ -26,8 +27,9 @@ for tool in gzip:gzip xz:xz-utils zstd:zstd zip:zip unzip:unzip bc:bc; do
 done
 [ -x /usr/bin/time ] || need="$need time"
 [ -f /usr/include/zlib.h ] || need="$need zlib1g-dev"
+command -v makensis >/dev/null 2>&1 || need="$need nsis"  # NSIS /SOLID lzma, a solid peer
+command -v tar >/dev/null 2>&1 || need="$need tar"
 if [ "$RACE" = yes ]; then
-  command -v makensis >/dev/null 2>&1 || need="$need nsis"
   [ -x /usr/lib/wine/wine64 ] || need="$need wine64"
 fi
 if [ -n "$need" ]; then
@@ -109,6 +111,46 @@ for level in fast default best; do
     >> "$TABLE/compress"
 done
 
+# Solid: the corpus stored raw in one setup.pck (zandor pack --solid), then
+# that file packed as the one block of an outer package at each level,
+# against gzip -9 per file, xz -9 of a tar of the tree and NSIS /SOLID lzma
+# of the same files (the installer, less its bare stub's size, which is
+# measured from an empty NSIS solid installer). Wall time and peak memory of
+# the outer pack on every core, and the 1- and N-thread outputs compared.
+echo "== solid packages"
+SOLID="$OUT/solid"
+rm -rf "$SOLID"
+mkdir -p "$SOLID/outer" "$SOLID/empty"
+"$ZANDOR" pack "$CORPUS" -o "$SOLID/outer/setup.pck" --solid >/dev/null
+gzip_total=$(awk '{ s += $1 } END { print s }' "$SIZES")
+xz_tar=$( (cd "$CORPUS" && tar --sort=name --owner=0 --group=0 --numeric-owner --mtime=@0 -cf - .) | xz -9 -T1 | wc -c)
+nsis_solid() {  # nsis_solid OUT.exe SOURCE: a solid lzma installer of SOURCE's files
+  printf '%s\n' 'Unicode true' 'Target amd64-unicode' 'SetCompressor /SOLID lzma' 'Name "Solid"' "OutFile \"$1\"" \
+    'InstallDir "C:\Solid"' 'RequestExecutionLevel user' 'SilentInstall silent' 'Section' '  SetOutPath "$INSTDIR"' \
+    "  File /r \"$2/*.*\"" 'SectionEnd' > "$SOLID/solid.nsi"
+  makensis -V1 "$SOLID/solid.nsi" >/dev/null
+}
+touch "$SOLID/empty/nothing"
+nsis_solid "$SOLID/nsis_empty.exe" "$SOLID/empty"
+nsis_solid "$SOLID/nsis_solid.exe" "$CORPUS"
+nsis_bytes=$(( $(stat -c %s "$SOLID/nsis_solid.exe") - $(stat -c %s "$SOLID/nsis_empty.exe") ))
+: > "$TABLE/solid"
+for level in fast default best; do
+  echo "== zandor pack of the solid setup.pck, --level $level"
+  /usr/bin/time -f "%e %M" -o "$SOLID/time" "$ZANDOR" pack "$SOLID/outer" -o "$SOLID/$level.pck" --level "$level" >/dev/null
+  read -r seconds kib < "$SOLID/time"
+  "$ZANDOR" pack "$SOLID/outer" -o "$SOLID/$level.1.pck" --level "$level" --threads 1 >/dev/null
+  cmp -s "$SOLID/$level.pck" "$SOLID/$level.1.pck" || { echo "the solid $level packages of 1 and $CORES threads differ"; exit 1; }
+  "$ZANDOR" verify "$SOLID/$level.pck" >/dev/null || { echo "zandor verify refused the solid $level package"; exit 1; }
+  size=$(stat -c %s "$SOLID/$level.pck")
+  printf '%-8s %10.2f %9.3f %9.3f %9.3f %9.2f %8d\n' "$level" "$(echo "$size / 1000000" | bc -l)" \
+    "$(echo "$size / $gzip_total" | bc -l)" "$(echo "$size / $xz_tar" | bc -l)" "$(echo "$size / $nsis_bytes" | bc -l)" \
+    "$seconds" $((kib / 1024)) >> "$TABLE/solid"
+done
+printf 'peers    gzip -9 per file %.2f MB, xz -9 of the tar %.2f MB, NSIS /SOLID lzma %.2f MB (installer less its stub)\n' \
+  "$(echo "$gzip_total / 1000000" | bc -l)" "$(echo "$xz_tar / 1000000" | bc -l)" "$(echo "$nsis_bytes / 1000000" | bc -l)" \
+  >> "$TABLE/solid"
+
 echo "== sizes per part"
 "$OUT/compress_bench" "$CORPUS" "$SIZES" "$PACKS/fast.1.pck" "$PACKS/default.1.pck" "$PACKS/best.1.pck" \
   > "$TABLE/size"
@@ -155,6 +197,11 @@ fi
     printf '%-8s %9s %8s %6s %8s %7s %10s\n' level "1 thr s" "MB/s" cores speed-up "RSS 1" "package MB"
   fi
   cat "$TABLE/compress"
+  echo
+  echo "SOLID  the corpus raw in one setup.pck, packed as one block (every core); targets: default <= 0.80,"
+  echo "       best <= 0.75 of gzip -9 per file, best <= 1.10 of NSIS /SOLID lzma"
+  printf '%-8s %10s %9s %9s %9s %9s %8s\n' level "MB" "/gzip-9" "/xz-tar" "/NSIS" "pack s" "RSS MiB"
+  cat "$TABLE/solid"
   echo
   echo "DECODE  the compressed blocks of the default package, once each per pass; median of 7 passes"
   printf '%-34s %5s %8s %9s %9s %9s %9s\n' decoder blocks "out MB" "MB/s" "inflate" "time o/p" "speed o/p"

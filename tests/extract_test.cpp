@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "lib/compress.h"
 #include "package/block.h"
+#include "package/entry_block.h"
 #include "package/extract.h"
 #include "package/package.h"
 #include "platform/file.h"
@@ -537,3 +539,77 @@ TEST_F(ExtractTest, StaleTemporariesOfAKilledRunGoFromTheFoldersWritten) {
 }
 
 }  // namespace
+
+namespace {
+
+// Noise with a fifth of it copies from near and far back, a changed byte
+// now and then: a block hardly smaller than its bytes.
+std::vector<uint8_t> FarRepeats(size_t size, unsigned seed) {
+  std::vector<uint8_t> data(size);
+  uint32_t x = seed;
+  for (size_t i = 0; i < size; i++) {
+    x = x * 1103515245u + 12345u;
+    const size_t back = (i / 4096) % 2 == 0 ? 1500000 : 40000;
+    const bool copied = (i / 4096) % 5 == 0 && i >= back && (x >> 24) % 61 != 0;
+    data[i] = copied ? data[i - back] : uint8_t(x >> 16);
+  }
+  return data;
+}
+
+std::vector<uint32_t> g_readDone;
+uint32_t g_readTotal = 0;
+void RecordBlockRead() {
+  const BlockReadProgress& read = CurrentBlockRead();
+  if (read.total == 0) return;
+  g_readDone.push_back(read.done);
+  g_readTotal = read.total;
+}
+
+TestEntry CompressedEntry(const std::string& name, const std::vector<uint8_t>& data) {
+  TestEntry entry;
+  entry.name = name;
+  entry.size = int32_t(data.size());
+  EXPECT_TRUE(CompressBlock(data.data(), data.size(), kLevelFast, &entry.block));
+  return entry;
+}
+
+}  // namespace
+
+// A block of several read pieces is expanded as its pieces come in, with the
+// drain between them telling how far the read is; a damaged one is read
+// past whole, so the entry after it is still found, and one that the file
+// ends inside stops the extraction.
+TEST_F(ExtractTest, LargeBlocksAreExpandedPieceByPiece) {
+  const std::vector<uint8_t> one = FarRepeats(3 * kBlockReadPiece + 12345, 1);
+  const std::vector<uint8_t> two = FarRepeats(2 * kBlockReadPiece + 777, 2);
+  TestEntry good = CompressedEntry("bin/one.dll", one);
+  TestEntry damaged = CompressedEntry("bin/two.dll", two);
+  ASSERT_GT(good.block.size(), 2 * kBlockReadPiece);
+  ASSERT_GT(damaged.block.size(), kBlockReadPiece + 1000);
+  damaged.block[kBlockReadPiece + 1000] ^= 0x10;  // in its second piece
+  g_readDone.clear();
+  WriteBytes(package_, MakePackage({good, damaged, RawFile("after.txt", "after")}));
+  ASSERT_TRUE(OpenPackage(package_, nullptr));
+  EXPECT_FALSE(ExtractPackage(dest_, "", RecordBlockRead));
+  ClosePackage();
+  EXPECT_EQ(ReadBytes(dest_ + "bin/one.dll"), one);
+  EXPECT_FALSE(fs::exists(dest_ + "bin/two.dll"));
+  EXPECT_EQ(Read(dest_ + "after.txt"), "after");
+  // Drains came between the pieces of the first block, rising, and never
+  // past its stored size.
+  ASSERT_GE(g_readDone.size(), 3u);
+  EXPECT_TRUE(std::is_sorted(g_readDone.begin(), g_readDone.begin() + 2));
+  EXPECT_LE(g_readDone.front(), kBlockHeaderSize + kBlockReadPiece);
+  EXPECT_EQ(CurrentBlockRead().total, 0u);
+
+  // The package file ends inside the large block: nothing after it.
+  fs::remove_all(dest_);
+  const std::vector<uint8_t> whole = MakePackage({good, RawFile("after.txt", "after")});
+  WriteBytes(package_, whole);
+  ASSERT_TRUE(OpenPackage(package_, nullptr));
+  fs::resize_file(package_, good.block.size() / 2);
+  EXPECT_FALSE(ExtractPackage(dest_, ""));
+  ClosePackage();
+  EXPECT_FALSE(fs::exists(dest_ + "bin/one.dll"));
+  EXPECT_FALSE(fs::exists(dest_ + "after.txt"));
+}

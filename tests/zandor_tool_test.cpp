@@ -287,6 +287,74 @@ TEST_F(ZandorToolTest, BuildAppendsToTheStub) {
   EXPECT_FALSE(fs::exists(root_ / "Twice.exe"));
 }
 
+// --solid: the program files go raw into setup.pck, folders first and
+// then the files by extension and name, and the installer compresses
+// setup.pck as one checked block; every file still lands under its own
+// name, and the bytes do not depend on the thread count.
+TEST_F(ZandorToolTest, SolidBuildStoresTheProgramRawInOneBlock) {
+  MakeTree(root_ / "program", 5);
+  Write(root_ / "program" / "b.DLL", std::string(5000, 'x'));
+  Write(root_ / "program" / "a" / "c.dll", std::string(4000, 'y'));
+  Write(root_ / "program" / "a" / "z.txt", "zzzz zzzz zzzz");
+  WriteBytes(root_ / "stub.exe", StubBytes(0x400));
+  Write(root_ / "setup" / "setup.ini", "[Settings]\r\n");
+  WriteBytes(root_ / "Uninstall.exe", std::vector<uint8_t>(3000, 0x90));
+  auto build = [&](const char* output, const char* threads) {
+    return Run({"build", P("setup"), "-o", P(output), "--program", P("program"), "--stub", P("stub.exe"),
+                "--uninstaller", P("Uninstall.exe"), "--threads", threads, "--no-check", "--solid"});
+  };
+  ASSERT_EQ(build("one.exe", "1"), kZandorOk) << err_.str();
+  ASSERT_EQ(build("n.exe", "3"), kZandorOk) << err_.str();
+  EXPECT_EQ(ReadBytes(root_ / "n.exe"), ReadBytes(root_ / "one.exe"));
+  ASSERT_EQ(Run({"verify", P("one.exe")}), kZandorOk) << err_.str();
+  EXPECT_NE(out_.str().find("all blocks and checksums good"), std::string::npos) << out_.str();
+  ASSERT_EQ(Run({"extract", P("one.exe"), P("work")}), kZandorOk) << err_.str();
+  ASSERT_TRUE(OpenPackage(P("one.exe"), nullptr));
+  const PackageEntry outer = Package().entries.back();
+  EXPECT_EQ(outer.name, "setup.pck");
+  EXPECT_LT(outer.storedSize, outer.size / 2);
+  ASSERT_TRUE(OpenPackage(P("work/setup.pck"), nullptr));
+  std::vector<std::string> names;
+  for (const PackageEntry& entry : Package().entries) {
+    names.push_back(entry.name);
+    if (entry.kind == kEntryKindFile) {
+      EXPECT_EQ(entry.storedSize, entry.size) << entry.name;
+    }
+  }
+  ClosePackage();
+  EXPECT_EQ(names, (std::vector<std::string>{"a\\", "bin\\", "docs\\", "docs\\deep\\", "empty folder\\",
+                                             "bin\\data.bin", "bin\\empty.dat", "uninstall.dat", "a\\c.dll",
+                                             "b.DLL", "Uninstall.exe", "a\\z.txt", "docs\\caf\xe9 \x80.txt",
+                                             "docs\\deep\\notes.txt", "readme.txt"}));
+  // Each file lands where the per-file installer puts it.
+  ASSERT_EQ(Run({"extract", P("work/setup.pck"), P("installed")}), kZandorOk) << err_.str();
+  EXPECT_EQ(ReadBytes(root_ / "installed" / "a" / "c.dll"), ReadBytes(root_ / "program" / "a" / "c.dll"));
+  EXPECT_EQ(ReadBytes(root_ / "installed" / "docs" / "deep" / "notes.txt"),
+            ReadBytes(root_ / "program" / "docs" / "deep" / "notes.txt"));
+  EXPECT_EQ(ReadBytes(root_ / "installed" / "Uninstall.exe"), ReadBytes(root_ / "Uninstall.exe"));
+  // The same package from pack --solid, told apart by verify.
+  ASSERT_EQ(Run({"pack", P("program"), "-o", P("solid.pck"), "--solid"}), kZandorOk) << err_.str();
+  ASSERT_EQ(Run({"verify", P("solid.pck")}), kZandorOk) << err_.str();
+  EXPECT_NE(out_.str().find("stored raw for a solid installer"), std::string::npos) << out_.str();
+  EXPECT_EQ(Run({"list", P("solid.pck"), "--solid"}), kZandorUsage);
+}
+
+// Past the limit a solid package may hold, the build says so and packs per
+// file.
+TEST_F(ZandorToolTest, SolidFallsBackToPerFilePastItsLimit) {
+  fs::create_directories(root_ / "program");
+  {
+    std::ofstream big(root_ / "program" / "big.bin", std::ios::binary);
+    big.seekp(kMaxSolidBytes);
+    big.put('x');
+  }
+  ASSERT_EQ(Run({"pack", P("program"), "-o", P("big.pck"), "--solid", "--level", "fast"}), kZandorOk) << err_.str();
+  EXPECT_NE(err_.str().find("packing them per file"), std::string::npos) << err_.str();
+  ASSERT_TRUE(OpenPackage(P("big.pck"), nullptr));
+  EXPECT_LT(Package().entries[0].storedSize, Package().entries[0].size / 100);
+  ClosePackage();
+}
+
 // The program files get the uninstaller and a prepared uninstall.dat that
 // lists them, unless the author ships either.
 TEST_F(ZandorToolTest, BuildAddsTheUninstallerAndItsRecord) {

@@ -25,6 +25,7 @@
 #include "runtime/audit_log.h"
 #include "runtime/rights.h"
 #include "ui/dialogs.h"
+#include "ui/unpack_window.h"
 #include "ui/wizard.h"
 
 namespace {
@@ -100,8 +101,9 @@ int SetupMain() {
   // after their unpacking, the run installs nothing.
   const bool haveWorkFolder = CreateWorkFolder(s.paths.workFolder);
   RemoveEarlierWorkFolders(s.paths.workFolder);
-  if (haveWorkFolder && !UnpackSetupFiles(s.paths)) outcome.startFailed = true;
-  const bool workReady = haveWorkFolder && HoldWorkFiles(s.paths);
+  if (haveWorkFolder && !UnpackSetupFiles(s.paths, !s.options.quiet)) outcome.startFailed = true;
+  const bool workReady = haveWorkFolder && HoldWorkFiles(s.paths, !s.options.quiet);
+  CloseUnpackProgress();
   if (!workReady) outcome.startFailed = true;
   // Without the outer package's setup.ini there is nothing to install: no
   // defaults stand in for it.

@@ -24,6 +24,7 @@
 #include "runtime/text.h"
 #include "ui/dialogs.h"
 #include "ui/language.h"
+#include "ui/unpack_window.h"
 
 void InitRuntime(const ProductInfo& product) {
   OsRestrictDllSearch();
@@ -113,24 +114,35 @@ bool SameAsEntry(OsFile held, const uint8_t* data, uint32_t size) {
 
 enum HoldResult { kHeld, kNotUnpacked, kHoldRefused, kHoldDiffers };
 
-HoldResult HoldEntry(OsFile package, const std::string& workFolder, const PackageEntry& entry) {
-  std::unique_ptr<uint8_t[]> block;
-  const uint32_t stored = entry.size > 0 ? static_cast<uint32_t>(entry.storedSize) : 0;
-  if (stored > 0) {
-    block.reset(new (std::nothrow) uint8_t[size_t(stored) + 1]);
-    uint32_t got = 0;
-    if (!block || !OsReadFile(package, block.get(), stored, &got) || got != stored) return kNotUnpacked;
+// Blocks of this stored size or more are read under the progress window:
+// at the installer's decoding speed they take a good part of a second.
+const uint32_t kShowUnpackFrom = 4u << 20;
+// The unpacking fills the bar to here, the hold (which expands the same
+// blocks again to compare) the rest.
+const uint32_t kUnpackShare = 600, kBarSteps = 1000;
+uint32_t g_barFrom = 0, g_barSpan = 0;  // of kBarSteps, for the pass under way
+
+void ProgressDrain() {
+  const BlockReadProgress& read = CurrentBlockRead();
+  if (read.total >= kShowUnpackFrom || UnpackProgressShown()) {
+    const uint32_t into = read.total == 0 ? g_barSpan : uint32_t(uint64_t(read.done) * g_barSpan / read.total);
+    ShowUnpackProgress(g_barFrom + into, kBarSteps);
   }
+}
+
+HoldResult HoldEntry(OsFile package, const std::string& workFolder, const PackageEntry& entry, void (*drain)()) {
+  std::unique_ptr<uint8_t[]> data;
+  const uint32_t stored = entry.size > 0 ? static_cast<uint32_t>(entry.storedSize) : 0;
+  // What was not unpacked is not read (the caller finds the next block by
+  // its position), so a damaged block is not expanded a second time.
   if (!IsSafeEntryName(entry.name, false)) return kNotUnpacked;
   const std::string path = workFolder + entry.name;
-  std::unique_ptr<uint8_t[]> expanded;
-  // A block that failed its checks was never written.
-  if (stored > 0 && CheckEntryBlock(entry, block.get(), stored, &expanded) != kEntryBlockGood) return kNotUnpacked;
   if (FileSize(path) == -1) return kNotUnpacked;
+  // A block that failed its checks was never written.
+  if (stored > 0 && ReadEntryBlock(package, entry, &data, drain) != kEntryBlockGood) return kNotUnpacked;
   OsFile held = OsOpenFile(path, kOsOpenReadHeld);
   if (held == nullptr) return kHoldRefused;
-  const uint8_t* data = expanded ? expanded.get() : block.get();
-  if (!SameAsEntry(held, data, stored > 0 ? static_cast<uint32_t>(entry.size) : 0)) {
+  if (!SameAsEntry(held, data.get(), stored > 0 ? static_cast<uint32_t>(entry.size) : 0)) {
     OsCloseFile(held);
     return kHoldDiffers;
   }
@@ -140,7 +152,7 @@ HoldResult HoldEntry(OsFile package, const std::string& workFolder, const Packag
 
 }  // namespace
 
-bool HoldWorkFiles(const RunPaths& paths) {
+bool HoldWorkFiles(const RunPaths& paths, bool showProgress) {
   ReleaseWorkFiles();
   g_holding = true;
   if (paths.workFolder.empty()) return false;
@@ -149,17 +161,24 @@ bool HoldWorkFiles(const RunPaths& paths) {
   ClosePackage();
   if (!opened) return true;
   OsFile package = OsOpenFile(paths.exePath, kOsOpenRead);
-  bool good = package != nullptr && OsSeekFile(package, Package().dataStart);
+  bool good = package != nullptr;
+  int64_t position = Package().dataStart;
   for (const PackageEntry& entry : Package().entries) {
     if (!good) break;
     if (entry.kind != kEntryKindFile) continue;
-    const HoldResult result = HoldEntry(package, paths.workFolder, entry);
+    good = OsSeekFile(package, position);
+    if (!good) break;
+    if (entry.size > 0) position += entry.storedSize;
+    g_barFrom = kUnpackShare;
+    g_barSpan = kBarSteps - kUnpackShare;
+    const HoldResult result = HoldEntry(package, paths.workFolder, entry, showProgress ? ProgressDrain : nullptr);
     if (result == kHoldRefused) AuditStep("start", "", false, "cannot hold  " + paths.workFolder + entry.name, "in use");
     if (result == kHoldDiffers) AuditLine("start  failed  changed after unpacking  " + paths.workFolder + entry.name);
     good = result == kHeld || result == kNotUnpacked;
   }
   OsCloseFile(package);
   if (good) return true;
+  CloseUnpackProgress();
   ShowCopyError();
   // Nothing of the work folder counts as held any more.
   for (const HeldFile& held : g_heldFiles) OsCloseFile(held.file);
@@ -181,12 +200,16 @@ void ReleaseWorkFiles() {
   g_holding = false;
 }
 
-bool UnpackSetupFiles(const RunPaths& paths) {
+bool UnpackSetupFiles(const RunPaths& paths, bool showProgress) {
   if (paths.workFolder.empty()) return false;
   const bool opened = OpenPackage(paths.exePath, nullptr);
   AuditLine(std::string("start  package  ") + (opened ? "opened  " : "refused  ") + paths.exePath +
             (opened ? "" : std::string("  ") + PackageOpenResultText(Package().lastResult)));
-  const bool unpacked = ExtractPackage(paths.workFolder, "");
+  g_barFrom = 0;
+  g_barSpan = kUnpackShare;
+  const bool unpacked = ExtractPackage(paths.workFolder, "", showProgress ? ProgressDrain : nullptr);
+  // A copy-error box must not sit behind the progress window.
+  if (!unpacked) CloseUnpackProgress();
   AuditLine(std::string("start  package  ") + (unpacked ? "unpacked" : "failed"));
   // A program without a readable package (a download cut short, a stub
   // on its own) has nothing to install, as much as a damaged one.

@@ -31,7 +31,11 @@ void PrepareWorkFolderName(RunPaths* paths, bool elevated = false);
 // to the administrators, so the user's own unelevated processes are shut out.
 bool CreateWorkFolder(const std::string& work);
 // Extracts the package appended to the executable into the work folder.
-bool UnpackSetupFiles(const RunPaths& paths);
+// With showProgress, a block large enough to take a noticeable time (a
+// solid setup.pck) is expanded under a small progress window
+// (ui/unpack_window.h), which stays open through HoldWorkFiles until
+// CloseUnpackProgress.
+bool UnpackSetupFiles(const RunPaths& paths, bool showProgress = false);
 // Holds every unpacked file of the work folder open so that nobody may
 // write, rename or delete it, and checks that each holds the bytes of its
 // entry in the executable's package; the files the run reads or runs later
@@ -39,7 +43,7 @@ bool UnpackSetupFiles(const RunPaths& paths);
 // the copy-error box, when a file cannot be held or was changed after its
 // unpacking: the run then installs nothing. Entries that were not unpacked
 // (damaged, refused names) are not held and count as absent.
-bool HoldWorkFiles(const RunPaths& paths);
+bool HoldWorkFiles(const RunPaths& paths, bool showProgress = false);
 // path is a file that HoldWorkFiles holds (any case). Before any hold is
 // made (a caller that put the work folder's files in place itself, as the
 // tests do), every file that is there counts.

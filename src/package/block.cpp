@@ -45,13 +45,25 @@ struct BitCursor {
   uint64_t bits;        // unread bits, left-aligned
   int count;            // number of unread bits in `bits`
   int overrun;          // zero words supplied past `end`
+  BlockSource* source;  // gives the words after `end`; nullptr: none
 };
+
+// The next piece of a streamed block, when there is one.
+bool NextPiece(BitCursor& c) {
+  if (c.source == nullptr || c.source->more == nullptr) return false;
+  const uint8_t* piece = nullptr;
+  size_t size = 0;
+  if (!c.source->more(c.source, &piece, &size) || piece == nullptr || size < 4) return false;
+  c.next = piece;
+  c.end = piece + (size & ~size_t(3));
+  return true;
+}
 
 // Leaves at least 33 bits in the register.
 inline void Refill(BitCursor& c) {
   if (c.count <= 32) {
     uint32_t word = 0;
-    if (c.next < c.end) {
+    if (c.next < c.end || NextPiece(c)) {
       word = LoadLE32(c.next);
       c.next += 4;
     } else {
@@ -168,10 +180,18 @@ uint32_t BlockChecksum(const uint8_t* data, size_t size) {
 }
 
 uint32_t ExpandBlock(const uint8_t* block, size_t blockSize, uint8_t* dest, size_t destSize) {
+  return ExpandBlockFrom(block, blockSize, nullptr, dest, destSize);
+}
+
+uint32_t ExpandBlockFrom(const uint8_t* block, size_t blockSize, BlockSource* source, uint8_t* dest,
+                         size_t destSize) {
   if (!dest || !HasBlockHeader(block, blockSize)) return 0;
   const uint32_t expanded = LoadLE32(block + kBlockSizeAt);
   const uint32_t checksum = LoadLE32(block + kBlockChecksumAt);
   if (expanded > destSize) return 0;
+  // The words of a streamed block run on into the source's pieces, so the
+  // first piece must end on a whole word.
+  if (source != nullptr && ((blockSize - kBlockHeaderSize) & 3) != 0) return 0;
 
   BitCursor c;
   c.next = block + kBlockHeaderSize;
@@ -179,6 +199,7 @@ uint32_t ExpandBlock(const uint8_t* block, size_t blockSize, uint8_t* dest, size
   c.bits = 0;
   c.count = 0;
   c.overrun = 0;
+  c.source = source;
 
   uint8_t* op = dest;
   uint8_t* const outEnd = dest + expanded;

@@ -42,6 +42,20 @@ inline uint32_t BlockLengthBonus(uint32_t distance) {
 // before the expanded size is malformed too: its result is 0, not the count
 // of bytes it did write, so no caller can take a short file for a whole one.
 uint32_t ExpandBlock(const uint8_t* block, size_t blockSize, uint8_t* dest, size_t destSize);
+
+// The rest of a block that arrives in pieces: more() gives the next piece
+// (false, or fewer than 4 bytes, when there is none), which must stay valid
+// until the next call. Every piece but the last holds whole 32-bit words.
+struct BlockSource {
+  bool (*more)(BlockSource* source, const uint8_t** piece, size_t* size) = nullptr;
+  void* context = nullptr;
+};
+// ExpandBlock of a block whose first blockSize bytes (the header and whole
+// words) are at block and whose remaining words come from source, so that
+// only a piece of the block need be in memory at a time. With a null source
+// it is ExpandBlock.
+uint32_t ExpandBlockFrom(const uint8_t* block, size_t blockSize, BlockSource* source, uint8_t* dest,
+                         size_t destSize);
 // Expanded size from the header; 0 when there is no "JC" header.
 uint32_t BlockExpandedSize(const uint8_t* block, size_t blockSize);
 // The block checksum of size bytes (0 below 4 bytes).

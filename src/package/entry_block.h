@@ -13,6 +13,7 @@ enum EntryBlockCheck {
   kEntryBlockWrongSize,   // compressed, but the header names another size
   kEntryBlockNoMemory,    // no room to expand it
   kEntryBlockBroken,      // it does not expand, or fails its checksum
+  kEntryBlockUnreadable,  // the package file ends inside the block
 };
 
 // block holds the blockSize bytes stored for a file entry with data. A block
@@ -22,3 +23,25 @@ enum EntryBlockCheck {
 EntryBlockCheck CheckEntryBlock(const PackageEntry& entry, const uint8_t* block, size_t blockSize,
                                 std::unique_ptr<uint8_t[]>* expanded);
 const char* EntryBlockCheckText(EntryBlockCheck check);
+
+// The pieces a block is read in by ReadEntryBlock.
+const uint32_t kBlockReadPiece = 1u << 20;
+
+// How far ReadEntryBlock has come with the block it reads: bytes of the
+// stored block read so far, of total; both 0 when no block is being read.
+struct BlockReadProgress {
+  uint32_t done = 0;
+  uint32_t total = 0;
+};
+const BlockReadProgress& CurrentBlockRead();
+
+// Reads the stored block of a file entry with data from file, which is
+// positioned at it, and checks it as CheckEntryBlock does; when good,
+// *bytes holds the entry's size bytes (+ kBlockSlack). A compressed block is
+// expanded while it is read, a piece at a time, so the block itself is
+// never held whole: the expanded bytes and one piece are all the memory it
+// takes. drain (may be null) runs between pieces. The whole block is read
+// even when it turns out bad, so the file is then positioned at the next
+// one; only kEntryBlockUnreadable leaves it elsewhere.
+EntryBlockCheck ReadEntryBlock(OsFile file, const PackageEntry& entry, std::unique_ptr<uint8_t[]>* bytes,
+                               void (*drain)());

@@ -95,17 +95,17 @@ ExtractOutcome WriteEntryFile(const std::string& path, const PackageEntry& entry
   return loginRetry ? RetryWithLogin(WriteEntryJob, &job) : WriteEntryJob(&job);
 }
 
-ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEntry& entry,
-                                const uint8_t* block, bool newFolder, ExtractDrain drain) {
-  if (!IsSafeEntryName(entry.name, false)) return kExtractUnsafeName;
-  uint32_t size = static_cast<uint32_t>(entry.size);
-  uint32_t stored = static_cast<uint32_t>(entry.storedSize);
-  std::unique_ptr<uint8_t[]> expanded;
+// Reads the entry's block (expanding it as it comes in) and writes the file.
+ExtractOutcome ExtractFileBlock(const std::string& destination, const PackageEntry& entry, bool newFolder,
+                                ExtractDrain drain) {
+  std::unique_ptr<uint8_t[]> bytes;
+  const EntryBlockCheck check = ReadEntryBlock(Package().dataFile, entry, &bytes, drain);
+  if (check == kEntryBlockUnreadable) return kExtractReadFailed;
   // A block that does not decode, or decodes to other bytes than were
   // packed, must not replace a good file.
-  if (CheckEntryBlock(entry, block, stored, &expanded) != kEntryBlockGood) return kExtractBadBlock;
-  const uint8_t* data = expanded ? expanded.get() : block;
-  return WriteEntryFile(destination + entry.name, entry, data, size, true, newFolder, drain);
+  if (check != kEntryBlockGood) return kExtractBadBlock;
+  return WriteEntryFile(destination + entry.name, entry, bytes.get(), static_cast<uint32_t>(entry.size), true,
+                        newFolder, drain);
 }
 
 // The audit line of one file entry; a write the system refused carries its
@@ -216,10 +216,14 @@ ExtractOutcome ExtractEntryInto(const std::string& destination, bool write, bool
     return WriteEntryFile(folder + entry.name, entry, nullptr, 0, false, newFolder, nullptr);
   }
   if (entry.storedSize <= 0) return kExtractReadFailed;
-  std::unique_ptr<uint8_t[]> block;
-  if (!ReadBlock(static_cast<uint32_t>(entry.storedSize), &block, drain)) return kExtractReadFailed;
-  if (!write) return kExtractPassedOver;
-  ExtractOutcome outcome = ExtractFileBlock(folder, entry, block.get(), newFolder, drain);
+  const bool safe = IsSafeEntryName(entry.name, false);
+  if (!write || !safe) {
+    std::unique_ptr<uint8_t[]> block;
+    if (!ReadBlock(static_cast<uint32_t>(entry.storedSize), &block, drain)) return kExtractReadFailed;
+    if (!write) return kExtractPassedOver;
+  }
+  ExtractOutcome outcome = safe ? ExtractFileBlock(folder, entry, newFolder, drain) : kExtractUnsafeName;
+  if (outcome == kExtractReadFailed) return outcome;
   // The progress bar counts every file that was meant to be written, so it
   // still reaches its end when some of them fail; the drain then lets the
   // window show the new position.

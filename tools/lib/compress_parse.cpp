@@ -291,7 +291,7 @@ void ParseOptimal(ParseState& p, size_t start, size_t end, int indexWidth, uint3
 void BuildMatchChains(const uint8_t* data, size_t size, MatchChains* chains) {
   chains->data = data;
   chains->size = size;
-  chains->window = uint32_t(1) << 24;
+  chains->window = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(size);
   chains->prev.assign(size, 0);
   chains->near2.assign(size, 0);
   std::vector<uint32_t> head2(1 << 16, 0);

@@ -14,6 +14,12 @@
 
 // Sizes, offsets and the whole host file stay below 2 GiB.
 const int64_t kMaxPackageBytes = 0x7FFFFFFF;
+// The most program-file bytes a solid setup.pck holds. The installer
+// expands the one block whole into memory at start-up, and a 32-bit
+// process can count on a free range of this size there (its 2 GiB of
+// address space hold the program, the system DLLs and their heaps too);
+// larger program folders are packed per file.
+const int64_t kMaxSolidBytes = int64_t(256) << 20;
 
 struct PackageWriter {
   std::FILE* out = nullptr;

@@ -1,6 +1,7 @@
 #include "lib/source_tree.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -119,6 +120,39 @@ bool CheckDuplicates(const std::vector<SourceItem>& items, std::string* error) {
 
 void SortByName(std::vector<SourceItem>* items) {
   std::sort(items->begin(), items->end(), [](const SourceItem& a, const SourceItem& b) { return a.name < b.name; });
+}
+
+namespace {
+
+std::string SolidKey(const std::string& name) {
+  size_t slash = name.rfind('\\');
+  size_t dot = name.rfind('.');
+  std::string extension;
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) extension = name.substr(dot + 1);
+  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+}  // namespace
+
+void SortForSolid(std::vector<SourceItem>* items) {
+  std::vector<std::string> keys(items->size());
+  std::vector<size_t> order(items->size());
+  for (size_t i = 0; i < items->size(); i++) {
+    keys[i] = SolidKey((*items)[i].name);
+    order[i] = i;
+  }
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const SourceItem& x = (*items)[a];
+    const SourceItem& y = (*items)[b];
+    if (x.folder != y.folder) return x.folder;
+    if (!x.folder && keys[a] != keys[b]) return keys[a] < keys[b];
+    return x.name < y.name;
+  });
+  std::vector<SourceItem> sorted;
+  sorted.reserve(items->size());
+  for (size_t i : order) sorted.push_back((*items)[i]);
+  items->swap(sorted);
 }
 
 int64_t TotalBytes(const std::vector<SourceItem>& items) {

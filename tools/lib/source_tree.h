@@ -29,6 +29,12 @@ bool CheckDuplicates(const std::vector<SourceItem>& items, std::string* error);
 // Byte-wise by stored name: a folder's "\" name sorts before its contents
 // because it is their prefix.
 void SortByName(std::vector<SourceItem>* items);
+// The order of a solid package, where alike files must sit together for
+// the one block to find their common bytes: every folder first, in
+// SortByName order (so each comes before its subfolders), then the files
+// by extension (without case), then by name. Only the order changes; each
+// entry keeps its name, so every file lands where it would otherwise.
+void SortForSolid(std::vector<SourceItem>* items);
 int64_t TotalBytes(const std::vector<SourceItem>& items);
 // Reads exactly expected bytes; false when the file is shorter or longer.
 bool ReadFileBytes(const std::filesystem::path& path, int64_t expected, std::vector<uint8_t>* bytes);

@@ -31,11 +31,11 @@ const char kHelp[] =
     "zandor - builds Zandor installers and packages\n"
     "\n"
     "Usage:\n"
-    "  zandor pack DIR -o FILE.pck [--level fast|default|best] [--threads N]\n"
+    "  zandor pack DIR -o FILE.pck [--level fast|default|best] [--threads N] [--solid]\n"
     "      Packs the folder DIR into a stand-alone package.\n"
     "  zandor build SETUPDIR -o Install.exe [--program DIR] [--stub STUB.exe]\n"
     "               [--uninstaller Uninstall.exe | --no-uninstaller] [--level ...]\n"
-    "               [--threads N] [--strict]\n"
+    "               [--threads N] [--strict] [--solid]\n"
     "      Packs DIR into setup.pck, adds it to the files of SETUPDIR (setup.ini,\n"
     "      language files, licence, readme, pictures, hooks, script) and appends\n"
     "      that package to the installer stub. Without --program, a setup.pck in\n"
@@ -53,6 +53,11 @@ const char kHelp[] =
     "      too); --no-check leaves the checks out, for installers that test how\n"
     "      setup copes with a faulty setup folder. The stub must be a Zandor\n"
     "      installer stub.\n"
+    "      --solid (build and pack) stores the program files uncompressed in\n"
+    "      setup.pck, alike files side by side, so that the build compresses\n"
+    "      setup.pck as one block: a smaller installer that expands that block\n"
+    "      into its work folder at start-up. Program folders of more than 256 MiB\n"
+    "      are packed per file instead, with a note.\n"
     "  zandor check SETUPDIR [--program DIR] [--strict]\n"
     "      Checks the setup folder without building: setup.ini's groups, keys and\n"
     "      values, task lines, the files they name, language files, licence and\n"
@@ -95,6 +100,7 @@ struct Options {
   bool strict = false;
   bool noCheck = false;  // build: leave out the setup folder's checks
   bool noUninstaller = false;  // build: program files without an uninstaller are wanted
+  bool solid = false;    // pack, build: program files stored raw for one outer block
   bool help = false;
 };
 
@@ -155,7 +161,7 @@ bool AbandonWithError(const ZandorContext& context, PackageWriter* writer, Progr
 // is abandoned. Blocks are compressed on up to threads threads and written
 // in item order.
 bool WriteItems(const ZandorContext& context, PackageWriter* writer, const std::vector<SourceItem>& items,
-                int threads, Progress* progress) {
+                int threads, Progress* progress, bool raw = false) {
   std::string readError;
   auto read = [&](size_t i, PackInput* input, std::vector<uint8_t>* owned) {
     const SourceItem& item = items[i];
@@ -180,7 +186,20 @@ bool WriteItems(const ZandorContext& context, PackageWriter* writer, const std::
     return added;
   };
   int workers = PackThreads(threads);
-  if (!PackInOrder(items.size(), workers, writer->level, kPackBytesPerThread * size_t(workers), read, write)) {
+  bool packed = true;
+  if (raw) {
+    // Each file's bytes are its block, as they are: the block that holds
+    // the whole package compresses and checks them.
+    for (size_t i = 0; i < items.size() && packed; i++) {
+      PackInput input;
+      std::vector<uint8_t> owned;
+      packed = read(i, &input, &owned) &&
+               write(i, input, items[i].bytes != nullptr ? *items[i].bytes : owned);
+    }
+  } else {
+    packed = PackInOrder(items.size(), workers, writer->level, kPackBytesPerThread * size_t(workers), read, write);
+  }
+  if (!packed) {
     return AbandonWithError(context, writer, progress, readError.empty() ? writer->error : readError);
   }
   bool finished = FinishPackage(writer);
@@ -214,6 +233,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
     }
     if (arg == "--strict") {
       options->strict = true;
+      continue;
+    }
+    if (arg == "--solid" && (options->command == "build" || options->command == "pack")) {
+      options->solid = true;
       continue;
     }
     if (arg == "--no-check" && options->command == "build") {
@@ -259,16 +282,33 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
   return true;
 }
 
+// Whether the files go into a solid package: asked for, and within the
+// limit, else packed per file with a note that says why. A solid package
+// is put in solid order.
+bool UseSolid(const ZandorContext& context, const Options& options, std::vector<SourceItem>* items) {
+  if (!options.solid) return false;
+  const int64_t total = TotalBytes(*items);
+  if (total > kMaxSolidBytes) {
+    Err(context) << "zandor: note: the program files take " << (total >> 20) << " MiB, more than the "
+                 << (kMaxSolidBytes >> 20) << " MiB a solid package may hold (the installer expands it in memory at "
+                 << "start-up); packing them per file\n";
+    return false;
+  }
+  SortForSolid(items);
+  return true;
+}
+
 bool PackFolder(const ZandorContext& context, const Options& options) {
   std::vector<SourceItem> items;
   std::string error;
   if (!CollectTree(options.operands[0], &items, &error) || !CheckDuplicates(items, &error)) {
     return Fail(context, error);
   }
+  const bool solid = UseSolid(context, options, &items);
   PackageWriter writer;
   if (!BeginPackage(&writer, options.output, {}, options.level)) return Fail(context, writer.error);
   Progress progress = StartProgress(context, "packing", TotalBytes(items));
-  return WriteItems(context, &writer, items, options.threads, &progress);
+  return WriteItems(context, &writer, items, options.threads, &progress, solid);
 }
 
 int CommandPack(const ZandorContext& context, const Options& options) {
@@ -456,10 +496,11 @@ bool PackProgramToMemory(const ZandorContext& context, const Options& options, s
   }
   AddedFiles added;
   if (!AddUninstallFiles(context, options, &items, &added)) return false;
+  const bool solid = UseSolid(context, options, &items);
   PackageWriter writer;
   BeginPackageInMemory(&writer, inner, options.level);
   Progress progress = StartProgress(context, "packing program files", TotalBytes(items));
-  if (!WriteItems(context, &writer, items, options.threads, &progress)) return false;
+  if (!WriteItems(context, &writer, items, options.threads, &progress, solid)) return false;
   pck->name = "setup.pck";
   pck->bytes = inner;
   pck->size = static_cast<int64_t>(inner->size());
@@ -507,6 +548,8 @@ struct VerifyResult {
   bool opened = false;
   int faults = 0;
   size_t unchecked = 0;  // good blocks without a checksum
+  size_t raw = 0;        // files with data stored raw
+  size_t withData = 0;   // files with data
 };
 VerifyResult VerifyPackage(const ZandorContext& context, const std::string& path);
 
@@ -646,6 +689,8 @@ struct Verifier {
   std::map<std::string, size_t> names;
   int faults = 0;
   size_t unchecked = 0;  // good blocks of 4 bytes or more without a checksum (raw, or checksum 0)
+  size_t raw = 0;        // files with data stored raw
+  size_t withData = 0;   // files with data
 };
 
 void Fault(Verifier* verifier, size_t index, const PackageEntry& entry, const std::string& what) {
@@ -687,6 +732,8 @@ bool VerifyEntry(Verifier* verifier, size_t index, const PackageEntry& entry) {
   }
   std::unique_ptr<uint8_t[]> expanded;
   EntryBlockCheck check = CheckEntryBlock(entry, block.data(), block.size(), &expanded);
+  verifier->withData++;
+  if (entry.storedSize == entry.size) verifier->raw++;
   if (check != kEntryBlockGood) {
     Fault(verifier, index, entry, EntryBlockCheckText(check));
   } else if (entry.size >= 4 && (!expanded || LoadLE32(block.data() + kBlockChecksumAt) == 0)) {
@@ -736,6 +783,8 @@ VerifyResult VerifyPackage(const ZandorContext& context, const std::string& path
   if (verifier.faults > 0) Fail(context, path + ": " + std::to_string(verifier.faults) + " fault(s) found");
   result.faults = verifier.faults;
   result.unchecked = verifier.unchecked;
+  result.raw = verifier.raw;
+  result.withData = verifier.withData;
   return result;
 }
 
@@ -747,6 +796,13 @@ int CommandVerify(const ZandorContext& context, const Options& options) {
   const PackageReader& package = Package();
   size_t count = package.entries.size();
   std::string kind = FileKindText(path, package.dataStart);
+  if (result.unchecked > 0 && result.raw == result.withData) {
+    // A solid package: zandor build makes one checked block of it.
+    *context.out << path << ": " << count << " entries, all blocks good; every file is stored raw for a solid "
+                 << "installer, whose one block of this package carries the checksum\n";
+    *context.out << path << ": " << kind << "\n";
+    return kZandorOk;
+  }
   if (result.unchecked > 0) {
     // Packages of older builders store incompressible files raw: their bytes
     // are read as they are, and nothing tells a damaged one.
