@@ -79,6 +79,13 @@ hklm_software_key() {
   fi
 }
 
+# Forgets the folder that earlier runs of product GUID installed into, so
+# that the next run, quiet or not, takes the configured one: the prefix is
+# shared, and every run remembers its folder for the next.
+forget_install_state() {  # forget_install_state GUID
+  "$WINE64" reg delete "HKCU\\Software\\Zandor\\$1" /f >/dev/null 2>&1 || true
+}
+
 # Lets the setup runs of this test write their run state to FILE, and
 # builds the installers from now on on a stub that writes it.
 use_state_dump() {

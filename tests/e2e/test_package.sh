@@ -38,6 +38,7 @@ rm -rf "$work"
 
 # 2. A quiet install unpacks the program files.
 build_setup "$T/setup" "$T/Install.exe" --program "$T/program"
+forget_install_state "$(sed -n 's/^GUID=//p' "$T/setup/setup.ini" | tr -d '\r')"
 run_setup "$T/Install.exe" /Q
 target="$DRIVE_C/$PROGRAM_FILES/Zandor Demo"
 check_installed_tree "$T/program" "$target"

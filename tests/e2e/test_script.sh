@@ -52,7 +52,7 @@ for run in "ScriptVbs Check.VBS vbs_body 1" "ScriptJs check.js js_body 0"; do
   read -r name file body startmenu <<<"$run"
   rm -rf "${DRIVE_C:?}/$name"
   make_setup "$name" "$file" "$body" "$startmenu"
-  run_setup "$T/$name.exe" /Q /R:0
+  run_setup "$T/$name.exe" /Q /R:0 "/P:C:\\$name"  # one GUID for all: the folder is named
   check_true "$file ran and wrote its file" test -f "$DRIVE_C/$name/$name.txt"
   check "$file: zdProgDir" "$(line "$name" 1)" "C:\\$name\\"
   check_true "$file: zdSetupDir is the work folder ($(line "$name" 2))" grep -Eq "$work_pattern" <<<"$(line "$name" 2)"
@@ -66,7 +66,7 @@ check "JScript without start-menu links: zdStartMenuDir is empty" "$(line Script
 # Another extension: the file is read but nothing runs.
 rm -rf "${DRIVE_C:?}/ScriptTxt"
 make_setup ScriptTxt check.txt vbs_body 0
-run_setup "$T/ScriptTxt.exe" /Q /R:0
+run_setup "$T/ScriptTxt.exe" /Q /R:0 '/P:C:\ScriptTxt'
 check_true "the install ran" test -f "$DRIVE_C/ScriptTxt/app.exe"
 check_true "a .txt script does not run" test ! -e "$DRIVE_C/ScriptTxt/ScriptTxt.txt"
 

@@ -2,8 +2,8 @@
 # A solid installer (zandor build --solid) under Wine: the quiet install
 # puts every program file in place byte for byte with its time, one audit
 # line per file as the copy goes; the quiet run of the same installer with
-# its one block damaged shows the copy-error box exactly once and installs
-# no program file; the wizard run shows the start-up progress window while the
+# its one block damaged shows the copy-error box exactly once and ends
+# without installing anything (quietly, the box is answered in the audit log); the wizard run shows the start-up progress window while the
 # block expands, then the wizard.
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
@@ -64,13 +64,19 @@ rm -f "$T/boxes.txt"
     sleep 1
   done ) &
 boxes_pid=$!
-run_setup "$T/Damaged.exe" /Q '/P:C:\Damaged'
+rc=0
+timeout 120 "$WINE64" "$T/Damaged.exe" '/P:C:\Damaged' /E >"$T/wine.out" 2>&1 || rc=$?
 wait "$boxes_pid" || true
 check "exactly one copy-error box" "$(grep -ac 'caption = Error - Copy File' "$T/boxes.txt" 2>/dev/null)" 1
-# The run goes on without setup.pck, as after any damaged setup file: the
-# record is written, no program file is.
-check "no program file from the damaged block" "$(cd "$DRIVE_C/Damaged" 2>/dev/null && find . -type f | sort | tr '\n' ' ')" \
-  "./uninstall.dat "
+# The run ends there, as after any damaged setup file: nothing installed.
+check "a damaged block: /E exits 4" "$rc" 4
+check_true "a damaged block: nothing installed" test ! -e "$DRIVE_C/Damaged"
+# Quietly the same box is answered without a window, once, in the audit log.
+rc=0
+timeout 120 "$WINE64" "$T/Damaged.exe" /Q '/P:C:\Damaged' /E "/L:$(winpath "$T/quiet.log")" >"$T/wine.out" 2>&1 || rc=$?
+check "quiet, a damaged block: one copy-error box, /E 4" \
+  "$(grep -ac '^quiet  asked  Error - Copy File  ' "$T/quiet.log" 2>/dev/null || true)|$rc" "1|4"
+check_true "quiet, a damaged block: nothing installed" test ! -e "$DRIVE_C/Damaged"
 
 # 3. The wizard run: the progress window is up while the block expands,
 #    before the wizard's first page; the run is ended there.

@@ -3,17 +3,18 @@
 # carries task lines of every type. Links of the desktop, program menu and
 # Startup kinds (address links among them) read back through the shell;
 # confirmed copies land where their folders say; registry values and the
-# associations (the question answered Yes for one extension and No for
-# another) are read from the prefix's registry files; the INI value is in
+# associations (the quiet run answers both questions Yes, and logs them) are
+# read from the prefix's registry files; the INI value is in
 # its file; a component is copied and run, and a packaged test DLL is
 # registered through regsvr32.exe (its DllRegisterServer leaves a marker);
 # lines that would write elsewhere are refused, each with its reason in the
 # audit log, while a ".." that keeps a folder full is taken in the folder's
 # normal form; uninstall.dat's UserTask
-# group holds the records in order. A second setup copies over the files
-# now present: the version dialog shows the installed and the new file's
-# version resource (or creation time), No keeps the file and Yes replaces
-# it. Screenshots of the dialogs stay in the build folder.
+# group holds the records in order. A second setup, through the wizard,
+# copies over the files now present: the association question answered No
+# leaves its extension alone, and the version dialog shows the installed and
+# the new file's version resource (or creation time), No keeps the file and
+# Yes replaces it. Screenshots of the dialogs stay in the build folder.
 source "$(dirname "$0")/lib.sh"
 run_under_xvfb "$@"
 e2e_begin
@@ -71,16 +72,14 @@ printf 'tool\r\n' >"$T/program/tools/tool.exe"
 cp "$REGTEST" "$T/program/regtest.dll"
 build_setup "$T/setup" "$T/Tasks.exe" --program "$T/program"
 
-# 1. The install: the association question comes twice, Yes then No.
-timeout 120 "$WINE64" "$T/Tasks.exe" /Q '/P:C:\Tasks' '/S:Task Menu' "/L:$(winpath "$T/audit.log")" >"$T/wine.out" 2>&1 &
-SETUP_PID=$!
-timeout 90 "$WINE64" "$CLICKER" "Associate File Extension" 6 "$(winpath "$T/boxes.txt")" 60000 >/dev/null 2>&1 || true
-timeout 90 "$WINE64" "$CLICKER" "Associate File Extension" 7 "$(winpath "$T/boxes.txt")" 60000 >/dev/null 2>&1 || true
-wait "$SETUP_PID" || { echo "FAIL: Tasks.exe did not finish"; failures=$((failures + 1)); }
+# 1. The quiet install: both association questions take their default, Yes,
+# without a window.
+timeout 120 "$WINE64" "$T/Tasks.exe" /Q '/P:C:\Tasks' '/S:Task Menu' "/L:$(winpath "$T/audit.log")" >"$T/wine.out" 2>&1 ||
+  { echo "FAIL: Tasks.exe did not finish"; failures=$((failures + 1)); }
 wineserver -w
-check "the question names the extension" "$(grep -a '^text = ' "$T/boxes.txt" | tr -d '\r')" \
-  "text = Associate File Extension '*.zdy' with the program?  
-text = Associate File Extension '*.zdn' with the program?  "
+check "the questions, answered quietly" "$(tr -d '\r' <"$T/audit.log" | grep -a '^quiet  asked  ' || true)" \
+  "quiet  asked  Associate File Extension  Associate File Extension '*.zdy' with the program?  answer  Yes
+quiet  asked  Associate File Extension  Associate File Extension '*.zdn' with the program?  answer  Yes"
 
 # Links, read back through the shell.
 link_fields() {  # link_fields LINK: target|arguments|workdir|icon,index
@@ -140,8 +139,7 @@ check "type 10 Yes: open command" "$(reg_key "$S" 'Software\Classes\Applications
   '@="\"C:\Tasks\app.exe\" \"%1\""'
 check "type 10 Yes: the user's choice" \
   "$(reg_key "$U" 'Software\Microsoft\Windows\CurrentVersion\Explorer\FileExts\.zdy')" '"Application"="app.exe"'
-check "type 10 No: no extension key" "$(reg_key "$S" 'Software\Classes\.zdn')" '(no key)'
-check "type 10 No: no type key" "$(reg_key "$S" 'Software\Classes\zdn_auto_file')" '(no key)'
+check "type 10 quiet Yes: extension" "$(reg_key "$S" 'Software\Classes\.zdn')" '@="zdn_auto_file"'
 check "type 266 as 10, unasked: type named after the program" "$(reg_key "$S" 'Software\Classes\zdq_auto_file')" \
   '@="app.exe"'
 check "type 266 without icon: no DefaultIcon" "$(reg_key "$S" 'Software\Classes\zdq_auto_file\DefaultIcon')" \
@@ -152,21 +150,24 @@ Dir = C:\Tasks\;0;C:\windows\'
 # The records, in the order the tasks ran.
 D="$(win_of "$desk")"
 M="$(win_of "$menu")"
-printf '%s\r\n' '[UserTask]' 'Number = 13' \
+printf '%s\r\n' '[UserTask]' 'Number = 14' \
   "Task1 = 0|$D\\Tool Desk.lnk" "Task2 = 1|$M\\Sub\\Tool Menu.lnk" "Task3 = 2|$D\\Home Desk.lnk" \
   "Task4 = 3|$M\\Home Menu.lnk" "Task5 = 4|$(win_of "$startup")\\Tool Start.lnk" \
   'Task6 = 5|C:\windows\zdopt.txt' 'Task7 = 5|C:\Tasks\lib\zdver.dll' \
   'Task8 = 6|2147483649|Software\Zandor Tasks|Path' 'Task9 = 6|2147483650|Software\Zandor Tasks|Machine' \
-  'Task10 = 9|C:\windows\system32\|C:\Tasks\regtest.dll' 'Task11 = 10|zdy|app.exe' 'Task12 = 10|zdq|app.exe' 'Task13 = 5|C:\Zandor Shared\zdshared.txt' \
+  'Task10 = 9|C:\windows\system32\|C:\Tasks\regtest.dll' 'Task11 = 10|zdy|app.exe' 'Task12 = 10|zdn|app.exe' 'Task13 = 10|zdq|app.exe' \
+  'Task14 = 5|C:\Zandor Shared\zdshared.txt' \
   >"$T/expected_tasks.txt"
 awk '/^\[/ { on = ($0 ~ /^\[UserTask\]/) } on' "$DRIVE_C/Tasks/uninstall.dat" >"$T/tasks.txt"
 check_true "uninstall.dat UserTask records one by one" diff <(tr -d '\r' <"$T/expected_tasks.txt") \
   <(tr -d '\r' <"$T/tasks.txt")
 
-# 2. Copies over files that are there now: the version dialog asks.
+# 2. Through the wizard: the association question answered No, then copies
+# over files that are there now, where the version dialog asks.
 mkdir -p "$T/again"
-printf '%s\r\n' '[Settings]' 'ProgExe=app.exe' '[Info]' 'Titel=Again' '[Task]' 'NoUninstall=1' '[UserTask]' \
-  'Number=2' 'Task1=5|zdver.dll|zdreg.dll|%InstallDir%lib\' 'Task2=5|zdopt.txt|opt.txt|%Windows%' \
+printf '%s\r\n' '[Settings]' 'ProgExe=app.exe' '[Info]' 'Titel=Again' '[Task]' 'NoUninstall=1' 'Desktop=0' 'StartProg=0' \
+  'StartMenu=0' '[UserTask]' 'Number=3' 'Task1=10|app.exe|zdw|Zandor No|0|app.ico|1' \
+  'Task2=5|zdver.dll|zdreg.dll|%InstallDir%lib\' 'Task3=5|zdopt.txt|opt.txt|%Windows%' \
   >"$T/again/setup.ini"
 printf 'changed option file\r\n' >"$T/again/opt.txt"
 cp "$REGTEST" "$T/again/zdreg.dll"
@@ -201,11 +202,24 @@ answer_dialog() {
   xdotool mousemove $((X + border + $3)) $((Y + HEIGHT - 236 - border + $4)) click 1
   wait "$clicker" || true
 }
-timeout 120 "$WINE64" "$T/Again.exe" /Q '/P:C:\Tasks' >"$T/wine.out" 2>&1 &
+timeout 180 "$WINE64" "$T/Again.exe" '/P:C:\Tasks' >"$T/wine.out" 2>&1 &
 SETUP_PID=$!
+# The driver goes through the pages and waits for the end; the dialogs
+# meanwhile are answered below.
+timeout 170 "$WINE64" "$WIN_DIR/driver.exe" "$(winpath "$T/driver.log")" "window  Again" "click Button:Next >" \
+  "click Button:Next >" "click Button:Install" "wait Button:Exit|visible|1|150000" "click Button:Exit" gone \
+  >"$T/driver.out" 2>&1 &
+DRIVER_PID=$!
+timeout 90 "$WINE64" "$CLICKER" "Associate File Extension" 7 "$(winpath "$T/boxes.txt")" 60000 >/dev/null 2>&1 || true
 answer_dialog " Copy File  'zdreg.dll'" version_dialog_versions.png 210 220  # No
 answer_dialog " Copy File  'opt.txt'" version_dialog_times.png 130 220     # Yes
+wait "$DRIVER_PID" || { echo "FAIL: the wizard run: $(grep -a '^FAIL' "$T/driver.log" 2>/dev/null || tail -3 "$T/driver.out")"; failures=$((failures + 1)); }
 wait "$SETUP_PID" || { echo "FAIL: Again.exe did not finish"; failures=$((failures + 1)); }
+wineserver -w
+check "the question names the extension" "$(grep -a '^text = ' "$T/boxes.txt" | tr -d '\r')" \
+  "text = Associate File Extension '*.zdw' with the program?  "
+check "type 10 No: no extension key" "$(reg_key "$S" 'Software\Classes\.zdw')" '(no key)'
+check "type 10 No: no type key" "$(reg_key "$S" 'Software\Classes\zdw_auto_file')" '(no key)'
 texts=$(tr -d '\r' <"$T/dialogs.txt" | grep -a '^text = ' | sed 's/^text = //')
 language=$(printf '%s\n' "$texts" | sed -n 4p)
 check "version dialog over two versioned files" "$(printf '%s\n' "$texts" | sed -n 1,13p)" \
