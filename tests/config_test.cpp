@@ -75,6 +75,15 @@ const char kFullIni[] =
     "StartMenu=257\r\n"
     "ScriptFile=after.vbs\r\n";
 
+// Without DefaultDir the program's folder in Program Files is named after
+// its title, less what a file name cannot hold.
+TEST_F(ConfigTest, NoDefaultDirTakesTheTitleAsFolderName) {
+  WriteIni("[Info]\r\nTitel= A/B: *Tool*. \r\n");
+  LoadAll();
+  EXPECT_EQ(config_.progFolderName, "");
+  EXPECT_EQ(config_.installDir, "C:\\Program Files\\AB Tool\\");
+}
+
 TEST_F(ConfigTest, StartupReadTakesTheFirstKeys) {
   WriteIni(kFullIni);
   ReadStartupConfig(iniPath_, &product_);
@@ -96,7 +105,9 @@ TEST_F(ConfigTest, MissingSetupIniGivesDefaults) {
   EXPECT_EQ(product_.languageList, "");
   EXPECT_EQ(product_.guid, "");
   EXPECT_EQ(product_.mutexName, "");
-  EXPECT_EQ(config_.installDir, "C:\\Program Files\\");
+  // Never the Program Files folder itself: without a name of its own the
+  // program gets a plain one.
+  EXPECT_EQ(config_.installDir, "C:\\Program Files\\Program\\");
   EXPECT_EQ(config_.progFolderName, "");
   EXPECT_EQ(config_.progLink, "--- unknown ---");
   EXPECT_EQ(config_.desktopDefault, 0);

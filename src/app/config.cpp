@@ -60,6 +60,21 @@ bool IsSharedFolder(const std::string& folder) {
   return false;
 }
 
+// The name of the program's own folder when DefaultDir names none (it is
+// missing, or a bare root): the title, without what a file name cannot hold.
+std::string OwnFolderName(const std::string& progFolderName, const std::string& title) {
+  if (!progFolderName.empty()) return progFolderName;
+  if (title == kDefaultTitle) return "Program";
+  std::string name;
+  for (char c : title) {
+    if (static_cast<unsigned char>(c) < 32 || std::string("\\/:*?\"<>|%").find(c) != std::string::npos) continue;
+    name += c;
+  }
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+  while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+  return name.empty() ? "Program" : name;
+}
+
 }  // namespace
 
 std::string SoundInstallFolder(const std::string& folder, const std::string& programFolderName) {
@@ -89,10 +104,11 @@ void LoadSettings(const std::string& iniPath, const RunOptions& options, const P
   IniSelectGroup("Settings");
   std::string defaultDir = IniReadString("DefaultDir", previousInstallDir);
   config->progFolderName = ProgramFolderName(defaultDir);
+  config->ownFolderName = OwnFolderName(config->progFolderName, product.title);
   std::string installDir = !options.installDirOverride.empty() ? options.installDirOverride
                            : !previousInstallDir.empty()       ? previousInstallDir
                                                                : defaultDir;
-  config->installDir = SoundInstallFolder(ExpandFolderVariables(installDir, true), config->progFolderName);
+  config->installDir = SoundInstallFolder(ExpandFolderVariables(installDir, true), config->ownFolderName);
   config->noCopyExt = IniReadString("NoCopyExt");
   config->elevate = static_cast<uint8_t>(IniReadNumber("Elevate", 0));
 

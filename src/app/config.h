@@ -28,6 +28,7 @@ struct SetupConfig {
   std::string installDir;       // the expanded installation folder
   std::string startMenuFolder;  // start-menu folder name, not expanded
   std::string progFolderName;   // last component of Settings DefaultDir
+  std::string ownFolderName;    // what a shared folder gets appended: the above, else the title
   int32_t desktopDefault = 0;
   std::string progLink;
   std::string progParameter;

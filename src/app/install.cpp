@@ -426,7 +426,7 @@ bool IsExeProgram(const std::string& progExe) {
 
 InstallChoices WizardChoices(OsWindow window, const SetupConfig& config) {
   InstallChoices choices;
-  choices.installDir = SoundInstallFolder(OsGetText(window, kWizardInstallDirField), config.progFolderName);
+  choices.installDir = SoundInstallFolder(OsGetText(window, kWizardInstallDirField), config.ownFolderName);
   choices.startMenuFolder = OsGetText(window, kWizardStartMenuField);
   choices.desktop = OsGetState(window, kWizardDesktop) == 1;
   choices.startMenu = config.startMenu != 0 && OsGetState(window, kWizardNoStartMenu) != 1;
