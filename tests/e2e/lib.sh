@@ -202,6 +202,8 @@ snapshot() {  # snapshot FILE
 }
 
 e2e_end() {
+  # A server whose programs had windows ends with its display.
+  if [ "${E2E_KEEP_DISPLAY:-}" = 1 ]; then timeout 30 wineserver -w >/dev/null 2>&1 || true; fi
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed; files kept in $T"
     exit 1

@@ -9,7 +9,20 @@
 #
 # The program's standard error is passed on when it ends; a TERM, INT or
 # HUP (timeout, kill) goes on to the program.
+#
+# Debian's wineserver wrapper starts every server with "-p0": the server
+# begins to shut down the moment its last program ends, and a program that
+# connects in that moment may be ended with exit code 1 two seconds later,
+# before it ran any code of its own, with nothing on standard error. So the
+# prefix's server is started here first, when none runs, with a grace time:
+# programs run one after another then meet a server that stays. (It still
+# ends on its own 3 seconds after the last program, and "wineserver -w"
+# waits for that.)
 : "${WINE_LOADER:?set by lib.sh}"
+server_bin="$(dirname "$WINE_LOADER")/wineserver64"
+[ -x "$server_bin" ] || server_bin="$(dirname "$WINE_LOADER")/wineserver"
+# Exit code 2: a server runs already.
+[ -x "$server_bin" ] && "$server_bin" -p3 </dev/null >/dev/null 2>&1 || true
 err=$(mktemp)
 child=
 trap 'rm -f "$err"' EXIT
