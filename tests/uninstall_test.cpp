@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -118,8 +119,10 @@ TEST(UninstallSafety, CommandLine) {
   UninstallOptions quiet = ReadUninstallOptions("\"C:\\My App\\Uninstall.exe\" /q");
   EXPECT_TRUE(quiet.quiet);
   EXPECT_FALSE(quiet.cleanup);
-  UninstallOptions none = ReadUninstallOptions("\"C:\\x\\Uninstall.exe\" /Qx /P:C:\\");
+  UninstallOptions none = ReadUninstallOptions("\"C:\\x\\Uninstall.exe\" /Qx /P:C:\\ /L:");
   EXPECT_FALSE(none.quiet);
+  EXPECT_EQ(none.auditLogPath, "");
+  EXPECT_EQ(ReadUninstallOptions("u.exe /q \"/L:C:\\My Logs\\u.log\" /ELEVATED").auditLogPath, "C:\\My Logs\\u.log");
   UninstallOptions cleanup =
       ReadUninstallOptions("C:\\Temp\\zd-1.exe /CLEANUP \"C:\\My App\" \"Uninstall.exe\"");
   EXPECT_TRUE(cleanup.cleanup);
@@ -328,7 +331,19 @@ class UninstallRunTest : public TempFolderTest {
 
 TEST_F(UninstallRunTest, QuietRemovesWhatTheInstallMadeAndNothingElse) {
   Lay("");
-  EXPECT_EQ(Run(" /Q"), kUninstallDone);
+  EXPECT_EQ(Run(" /Q /L:" + Win("u.log")), kUninstallDone);
+  // The log: the start, the folder, the copied files' question with its
+  // quiet answer, each step, the end.
+  const std::string log = Read("u.log");
+  EXPECT_EQ(log.find("start  command line  "), 0u);
+  EXPECT_NE(log.find("\r\nuninstall  folder  "), std::string::npos);
+  EXPECT_NE(log.find("\r\nquiet  asked  "), std::string::npos);
+  EXPECT_NE(log.find("  answer  No\r\n"), std::string::npos);
+  for (const char* file : {"app.exe", "uninstall.dat"}) {
+    EXPECT_TRUE(std::regex_search(log, std::regex(std::string("\r\nremove  file  [^\r]*inst\\\\") + file + "\r\n")))
+        << file;
+  }
+  EXPECT_EQ(log.substr(log.size() - 29), "\r\nend  removed  exit code 0\r\n");
   ExpectRemoved();
   EXPECT_TRUE(Exists("inst/user.txt"));        // no DelAll when quiet
   EXPECT_TRUE(Exists("outside/copied.opt"));   // a quiet run keeps copied files
@@ -549,8 +564,12 @@ TEST_F(UninstallRunTest, CancelAndARunningProgramRemoveNothing) {
   EXPECT_TRUE(Exists("inst/app.exe"));
 
   SystemDoubleHoldMutex("ViewerRuns");
-  EXPECT_EQ(Run(" /Q"), kUninstallCancelled);
+  EXPECT_EQ(Run(" /Q /L:" + Win("u.log")), kUninstallCancelled);
   EXPECT_TRUE(MessageBoxDoubleBoxes().empty());
+  EXPECT_NE(Read("u.log").find("quiet  asked  uninstall Program  Close Program 'Viewer' first! / Then press OK!  "
+                               "answer  Cancel\r\nend  cancelled  exit code 2\r\n"),
+            std::string::npos)
+      << Read("u.log");
   MessageBoxDoubleQueueAnswer(kIdCancel);
   EXPECT_EQ(Run(""), kUninstallCancelled);
   ASSERT_EQ(MessageBoxDoubleBoxes().size(), 1u);
@@ -612,14 +631,22 @@ TEST_F(UninstallRunTest, PerMachineInstallElevatesThroughThePrompt) {
   SystemDoubleSetAdminRights(false);
   ElevationDoubleSetState(kElevationAvailable);
   ElevationDoubleOnStart(ElevatedUninstallEnds);
-  EXPECT_EQ(Run(" /Q"), 2);
+  EXPECT_EQ(Run(" /Q /L:" + Win("u.log")), 2);
   ASSERT_EQ(ElevationDoubleStarts().size(), 1u);
   EXPECT_EQ(ElevationDoubleStarts()[0].program, inst_ + "Uninstall.exe");
-  EXPECT_EQ(ElevationDoubleStarts()[0].parameters, "/Q /ELEVATED");
+  EXPECT_EQ(ElevationDoubleStarts()[0].parameters, "/Q /ELEVATED \"/L:" + Win("u.log") + "\"");
   EXPECT_TRUE(Exists("inst/app.exe"));
-  EXPECT_EQ(Run(" /Q /ELEVATED"), kUninstallDone);
+  // The elevated run writes on at the end of the same log.
+  EXPECT_EQ(Run(" " + ElevationDoubleStarts()[0].parameters), kUninstallDone);
   EXPECT_EQ(ElevationDoubleStarts().size(), 1u) << "an elevated run never asks again";
   ExpectRemoved();
+  const std::string log = Read("u.log");
+  EXPECT_TRUE(std::regex_search(log, std::regex("elevate  starting an elevated run\r\n"
+                                                "elevate  elevated run ended  exit code 2\r\n"
+                                                "end  cancelled  exit code 2\r\n"
+                                                "start  command line  [^\r]* /ELEVATED [^\r]*\r\n")))
+      << log;
+  EXPECT_EQ(log.substr(log.size() - 29), "\r\nend  removed  exit code 0\r\n");
 
   Lay("");
   Write("inst/uninstall.dat", record);

@@ -8,6 +8,7 @@
 #include "actions/registry.h"
 #include "platform/guard.h"
 #include "platform/registry.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 #include "runtime/program_runner.h"
 #include "runtime/text.h"
@@ -36,7 +37,11 @@ struct Removal {
   std::vector<std::string> copies;          // the question's files, final paths
 };
 
-void Note(Removal* r, const std::string& what, const std::string& path) { r->report->lines.push_back(what + " " + path); }
+// Each step that was done goes into the report and the audit log.
+void Note(Removal* r, const std::string& what, const std::string& path) {
+  r->report->lines.push_back(what + " " + path);
+  AuditLine("remove  " + what + "  " + path);
+}
 
 // The folder's final path (after links) is the installation folder's or
 // lies below it: nothing is deleted through a link to elsewhere.
@@ -55,8 +60,12 @@ bool DeleteOneFile(const std::string& path) {
   return OsSetNormalAttributes(path) && OsDeleteFile(path);
 }
 
+// A file of the record that stays where it was gets an audit line with the
+// system's reason.
 void DeleteIfFile(Removal* r, const char* what, const std::string& path) {
-  if (FileExists(path) && DeleteOneFile(path)) Note(r, what, path);
+  if (!FileExists(path)) return;
+  if (DeleteOneFile(path)) Note(r, what, path);
+  else AuditStep("remove", what, false, path);
 }
 
 // A link the install may have made: a ".lnk" file, judged on its final
@@ -394,6 +403,7 @@ void DeleteTree(Removal* r, const std::string& folder, bool top) {
       if (OsRemoveDirectory(path)) Note(r, "folder", path + "\\");
     } else if (!(top && IsOwnFile(*r, entry.name))) {
       if (DeleteOneFile(path)) Note(r, "file", path);
+      else AuditStep("remove", "file", false, path);
     }
   }
 }
@@ -454,6 +464,10 @@ void RemoveInstallation(const UninstallData& data, const RemovalChoices& choices
   r.report = report;
   r.progDir = NormaliseFolder(data.progDir);
   r.copies = CopiedFiles(data);
+  // A quiet run keeps them: the question's No.
+  if (!r.copies.empty() && choices.quiet) {
+    AuditQuietAnswer(data.texts[kUnTitel], data.texts[kUnDelFiles], "No");
+  }
   r.deleteCopies = !r.copies.empty() && !choices.quiet && AskToDeleteCopies(data, r.copies);
   for (size_t i = data.tasks.size(); i > 0; --i) UndoTask(&r, data.tasks[i - 1]);
   RemoveProgramClasses(&r);

@@ -10,6 +10,7 @@
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "platform/system.h"
+#include "runtime/audit_log.h"
 #include "runtime/filesys.h"
 #include "runtime/text.h"
 #include "ui/dialogs.h"
@@ -65,8 +66,9 @@ std::vector<std::string> Words(const std::string& commandLine) {
   return words;
 }
 
-void ShowError(const UninstallData& data, bool quiet) {
-  if (!quiet) ShowMessageBox(data.texts[kUnTitel], data.texts[kUnError], kMessageError);
+// A quiet run shows no box; the audit log holds the box and its answer.
+void ShowError(const UninstallData& data) {
+  ShowMessageBox(data.texts[kUnTitel], data.texts[kUnError], kMessageError);
 }
 
 // The install's administrator login, in the record's texts. The thread acts
@@ -88,7 +90,11 @@ bool WaitUntilProgramEnds(const UninstallData& data, bool quiet) {
   std::string name = TrimBlanks(data.mutexString);
   if (name.empty()) return true;
   while (OsProbeNamedMutex(name) == kMutexExisted) {
-    if (quiet) return false;
+    // Quietly the box's Cancel: OK would ask again for ever.
+    if (quiet) {
+      AuditQuietAnswer(data.texts[kUnTitel], MutexMessage(data), "Cancel");
+      return false;
+    }
     if (ShowMessageBox(data.texts[kUnTitel], MutexMessage(data), kMessageWarningOkCancel) != kAnswerOk) return false;
   }
   return true;
@@ -176,6 +182,15 @@ bool PerMachineInstall(const UninstallData& data, const std::string& ownFolder) 
   return !OsCanCreateIn(ownFolder, false);
 }
 
+const char* OutcomeName(int code) {
+  switch (code) {
+    case kUninstallDone: return "removed";
+    case kUninstallRefused: return "refused";
+    case kUninstallCancelled: return "cancelled";
+  }
+  return "?";
+}
+
 // True when an elevated run did the removal: *code is its exit code.
 bool RemovedElevated(const UninstallData& data, const UninstallOptions& options, const std::string& ownFolder,
                      const std::string& modulePath, int* code) {
@@ -183,12 +198,21 @@ bool RemovedElevated(const UninstallData& data, const UninstallOptions& options,
     return false;
   }
   OsHandle process = nullptr;
-  const std::string parameters = std::string(options.quiet ? "/Q " : "") + kElevatedSwitch;
-  if (OsStartElevated(modulePath, parameters, &process) != kElevatedStarted) return false;
-  OsWaitProcess(process, -1);
-  *code = static_cast<int>(OsProcessExitCode(process));
-  OsCloseProcess(process);
-  return true;
+  // The elevated run writes on at the end of this run's log.
+  std::string parameters = std::string(options.quiet ? "/Q " : "") + kElevatedSwitch;
+  if (!AuditLogPath().empty()) parameters += " \"/L:" + AuditLogPath() + "\"";
+  AuditLine("elevate  starting an elevated run");
+  CloseAuditLog();
+  const bool started = OsStartElevated(modulePath, parameters, &process) == kElevatedStarted;
+  if (started) {
+    OsWaitProcess(process, -1);
+    *code = static_cast<int>(OsProcessExitCode(process));
+    OsCloseProcess(process);
+  }
+  if (!options.auditLogPath.empty()) AppendAuditLog(options.auditLogPath);
+  AuditLine(started ? "elevate  elevated run ended  exit code " + std::to_string(*code)
+                    : std::string("elevate  not elevated  going on with this run's rights"));
+  return started;
 }
 
 bool FolderIsEmpty(const std::string& folder) {
@@ -256,11 +280,14 @@ int RunWithRights(const UninstallData& data, const UninstallOptions& options, co
   choices.ownExeName = FileNamePart(modulePath);
   RemovalReport report;
   if (options.quiet) {
+    AuditLine("uninstall  quiet  removed without the dialog, delete all not ticked");
     RemoveInstallation(data, choices, &report);
   } else if (!RunUninstallDialog(data, [&](bool deleteAll) {
                choices.deleteAll = deleteAll;
+               AuditLine(std::string("uninstall  dialog  ") + (deleteAll ? "delete all ticked" : "delete all not ticked"));
                RemoveInstallation(data, choices, &report);
              })) {
+    AuditLine("uninstall  cancelled in the dialog");
     return kUninstallCancelled;
   }
   // The folders above it that the install made go when they are empty too.
@@ -276,6 +303,8 @@ UninstallOptions ReadUninstallOptions(const std::string& commandLine) {
   for (size_t i = 1; i < words.size(); ++i) {
     if (EqualNoCase(words[i], "/Q")) {
       options.quiet = true;
+    } else if (words[i].size() > 3 && EqualNoCase(words[i].substr(0, 3), "/L:")) {
+      options.auditLogPath = words[i].substr(3);
     } else if (EqualNoCase(words[i], kElevatedSwitch)) {
       options.elevated = true;
     } else if (EqualNoCase(words[i], kCleanupSwitch) && i + 2 < words.size()) {
@@ -336,19 +365,24 @@ std::vector<std::string> SystemFolders() {
   return folders;
 }
 
-int RunUninstaller(const std::string& commandLine, const std::string& modulePath, bool startCleanup) {
-  UninstallOptions options = ReadUninstallOptions(commandLine);
-  // "/Q" shows no window: any box takes its quiet answer (ui/dialogs.h).
-  SetQuietRun(options.quiet);
-  if (options.cleanup) return RunCleanup(options, modulePath);
+namespace {
 
+int RunUninstallSteps(const UninstallOptions& options, const std::string& modulePath, bool startCleanup) {
   std::string ownFolder = FolderPart(modulePath);
   UninstallData data;
   UninstallDataResult read = ReadUninstallData(ownFolder + kRecordName, &data);
-  if (read != kDataRead || !JudgeProgDir(&data, ownFolder)) {
-    ShowError(data, options.quiet);
+  if (read != kDataRead) {
+    AuditLine("uninstall  refused  the record is missing or damaged  " + ownFolder + kRecordName);
+    ShowError(data);
     return kUninstallRefused;
   }
+  if (!JudgeProgDir(&data, ownFolder)) {
+    AuditLine("uninstall  refused  ProgDir is not this uninstaller's folder or a folder it may empty  " +
+              data.progDir);
+    ShowError(data);
+    return kUninstallRefused;
+  }
+  AuditLine("uninstall  folder  " + data.progDir);
   int elevatedCode = 0;
   if (RemovedElevated(data, options, ownFolder, modulePath, &elevatedCode)) return elevatedCode;
   // Where the prompt can give the rights, a logon cannot: it gives a
@@ -358,5 +392,24 @@ int RunUninstaller(const std::string& commandLine, const std::string& modulePath
                       : 0;
   int result = RunWithRights(data, options, modulePath, startCleanup);
   if (logon != 0) OsEndLogon(logon);
+  return result;
+}
+
+}  // namespace
+
+int RunUninstaller(const std::string& commandLine, const std::string& modulePath, bool startCleanup) {
+  UninstallOptions options = ReadUninstallOptions(commandLine);
+  // "/Q" shows no window: any box takes its quiet answer (ui/dialogs.h).
+  SetQuietRun(options.quiet);
+  if (options.cleanup) return RunCleanup(options, modulePath);
+  // An elevated run writes on at the end of the starting run's log.
+  if (!options.auditLogPath.empty()) {
+    if (options.elevated) AppendAuditLog(options.auditLogPath);
+    else OpenAuditLog(options.auditLogPath);
+  }
+  AuditLine("start  command line  " + commandLine);
+  const int result = RunUninstallSteps(options, modulePath, startCleanup);
+  AuditLine(std::string("end  ") + OutcomeName(result) + "  exit code " + std::to_string(result));
+  CloseAuditLog();
   return result;
 }

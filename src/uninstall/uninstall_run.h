@@ -1,6 +1,6 @@
 // The uninstaller's run, from its command line to its exit code:
 //
-//   Uninstall.exe [/Q]
+//   Uninstall.exe [/Q] [/L:file]
 //     reads uninstall.dat beside itself, refuses a missing or damaged
 //     record and a ProgDir that is not its own folder (or is a folder no
 //     uninstaller may empty, safety.h) with the Error text and deletes
@@ -9,10 +9,14 @@
 //     OK looks again, Cancel ends); then asks in its dialog (the record's
 //     texts, the DelAll box unless NoDelAll) and removes (removal.h). "/Q"
 //     runs the same steps without any window: no DelAll, files that tasks
-//     copied are kept, and a running program ends the run.
-//   Uninstall.exe [/Q] /ELEVATED
+//     copied are kept, and a running program ends the run. "/L:file"
+//     writes an audit log as the installer's does: the start, the
+//     refusal's reason, each quiet answer, each step of the removal (and
+//     each file that stays, with the system's reason) and the end with the
+//     exit code.
+//   Uninstall.exe [/Q] /ELEVATED ["/L:file"]
 //     the same, started by the uninstaller itself through the system's
-//     elevation prompt (below).
+//     elevation prompt (below); it writes on at the end of the log.
 //   COPY.exe /CLEANUP "FOLDER" "NAME.exe" [N]
 //     the cleanup copy, see below; N folders above FOLDER (the record's
 //     MadeParents) go too when they are empty.
@@ -55,6 +59,7 @@ enum : int { kUninstallDone = 0, kUninstallRefused = 1, kUninstallCancelled = 2 
 struct UninstallOptions {
   bool quiet = false;
   bool elevated = false;  // "/ELEVATED": started through the elevation prompt, never asks again
+  std::string auditLogPath;  // "/L:file"
   bool cleanup = false;
   std::string cleanupFolder;
   std::string cleanupName;

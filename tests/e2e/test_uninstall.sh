@@ -155,8 +155,14 @@ cp "$record" "$T/record-quiet.dat"
 win_ini=$(md5sum <"$DRIVE_C/windows/win.ini")
 system_ini=$(md5sum <"$DRIVE_C/windows/system.ini")
 
-check "quiet uninstall ends with 0" "$(exit_code "$UNINSTALL" /Q)" 0
+check "quiet uninstall ends with 0" "$(exit_code "$UNINSTALL" /Q "/L:$(winpath "$T/u.log")")" 0
 wait_cleanup "$APP_DIR"
+# Its audit log: each step, the hostile entries skipped, the end.
+log=$(tr -d '\r' <"$T/u.log")
+check_true "the log starts with the command line" grep -q '^start  command line  .*/Q' <<<"$log"
+check_true "the log has the skipped entry" grep -qxF 'remove  skipped  ..\windows\win.ini' <<<"$log"
+check_true "the log has the record's removal" grep -q '^remove  file  .*\\uninstall\.dat$' <<<"$log"
+check "the log ends with the exit code" "$(tail -1 <<<"$log")" "end  removed  exit code 0"
 check_true "the installation folder is gone" test ! -e "$APP_DIR"
 check_true "win.ini untouched" test "$(md5sum <"$DRIVE_C/windows/win.ini")" = "$win_ini"
 check_true "system.ini untouched" test "$(md5sum <"$DRIVE_C/windows/system.ini")" = "$system_ini"
@@ -195,7 +201,8 @@ printf '6000' >"$T/holder.sleep"
 "$WINE64" "$T/holder.exe" >/dev/null 2>&1 &
 holder=$!
 wait_for_file "$T/holder.held" 100 || true
-check "quiet: a running program ends the run" "$(exit_code "$UNINSTALL" /Q)" 2
+check "quiet: a running program ends the run" "$(exit_code "$UNINSTALL" /Q "/L:$(winpath "$T/u.log")")" 2
+check_true "the log has the quiet Cancel" grep -q "^quiet  asked  .*first!.*  answer  Cancel" "$T/u.log"
 "$WINE64" "$UNINSTALL" >/dev/null 2>&1 &
 pid=$!
 timeout 60 "$WINE64" "$CLICKER" "uninstall Program" 2 "$(winpath "$T/mutex1.txt")" 30000 >/dev/null 2>&1 || true
