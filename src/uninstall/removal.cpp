@@ -60,12 +60,15 @@ bool DeleteOneFile(const std::string& path) {
   return OsSetNormalAttributes(path) && OsDeleteFile(path);
 }
 
-// A file of the record that stays where it was gets an audit line with the
-// system's reason.
-void DeleteIfFile(Removal* r, const char* what, const std::string& path) {
-  if (!FileExists(path)) return;
+// A file that stays where it was gets an audit line with the system's
+// reason.
+void DeleteNoted(Removal* r, const char* what, const std::string& path) {
   if (DeleteOneFile(path)) Note(r, what, path);
   else AuditStep("remove", what, false, path);
+}
+
+void DeleteIfFile(Removal* r, const char* what, const std::string& path) {
+  if (FileExists(path)) DeleteNoted(r, what, path);
 }
 
 // A link the install may have made: a ".lnk" file, judged on its final
@@ -402,8 +405,7 @@ void DeleteTree(Removal* r, const std::string& folder, bool top) {
       DeleteTree(r, path + "\\", false);
       if (OsRemoveDirectory(path)) Note(r, "folder", path + "\\");
     } else if (!(top && IsOwnFile(*r, entry.name))) {
-      if (DeleteOneFile(path)) Note(r, "file", path);
-      else AuditStep("remove", "file", false, path);
+      DeleteNoted(r, "file", path);
     }
   }
 }
@@ -465,10 +467,10 @@ void RemoveInstallation(const UninstallData& data, const RemovalChoices& choices
   r.progDir = NormaliseFolder(data.progDir);
   r.copies = CopiedFiles(data);
   // A quiet run keeps them: the question's No.
-  if (!r.copies.empty() && choices.quiet) {
-    AuditQuietAnswer(data.texts[kUnTitel], data.texts[kUnDelFiles], "No");
+  if (!r.copies.empty()) {
+    if (choices.quiet) AuditQuietAnswer(data.texts[kUnTitel], data.texts[kUnDelFiles], "No");
+    else r.deleteCopies = AskToDeleteCopies(data, r.copies);
   }
-  r.deleteCopies = !r.copies.empty() && !choices.quiet && AskToDeleteCopies(data, r.copies);
   for (size_t i = data.tasks.size(); i > 0; --i) UndoTask(&r, data.tasks[i - 1]);
   RemoveProgramClasses(&r);
   RemoveStartMenu(&r);

@@ -198,9 +198,11 @@ bool RemovedElevated(const UninstallData& data, const UninstallOptions& options,
     return false;
   }
   OsHandle process = nullptr;
-  // The elevated run writes on at the end of this run's log.
+  // The elevated run writes on at the end of this run's log, and this run
+  // after it.
+  const std::string log = AuditLogPath();
   std::string parameters = std::string(options.quiet ? "/Q " : "") + kElevatedSwitch;
-  if (!AuditLogPath().empty()) parameters += " \"/L:" + AuditLogPath() + "\"";
+  if (!log.empty()) parameters += " \"/L:" + log + "\"";
   AuditLine("elevate  starting an elevated run");
   CloseAuditLog();
   const bool started = OsStartElevated(modulePath, parameters, &process) == kElevatedStarted;
@@ -209,7 +211,7 @@ bool RemovedElevated(const UninstallData& data, const UninstallOptions& options,
     *code = static_cast<int>(OsProcessExitCode(process));
     OsCloseProcess(process);
   }
-  if (!options.auditLogPath.empty()) AppendAuditLog(options.auditLogPath);
+  if (!log.empty()) AppendAuditLog(log);
   AuditLine(started ? "elevate  elevated run ended  exit code " + std::to_string(*code)
                     : std::string("elevate  not elevated  going on with this run's rights"));
   return started;
