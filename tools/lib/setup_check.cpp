@@ -674,7 +674,8 @@ void CheckPictures(Checker* c) {
     if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M' || Le32(bytes, 14) < 12) {
       Add(c, kFindingError, "splash.bmp", 0, "is not a BMP picture, so the wizard shows no side picture");
     } else {
-      int32_t width = static_cast<int32_t>(Le32(bytes, 18)), height = static_cast<int32_t>(Le32(bytes, 22));
+      // A bottom-up picture has a negative height; int64_t holds the size of INT32_MIN as well.
+      int64_t width = static_cast<int32_t>(Le32(bytes, 18)), height = static_cast<int32_t>(Le32(bytes, 22));
       if (Le32(bytes, 14) == 12) width = Le32(bytes, 18) & 0xFFFF, height = Le32(bytes, 18) >> 16;
       if (height < 0) height = -height;
       if (width != 130 || height != 300) {
