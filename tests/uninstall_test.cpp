@@ -214,7 +214,7 @@ class UninstallRunTest : public TempFolderTest {
   void Lay(const std::string& extraSettings) {
     for (const char* f : {"inst/app.exe", "inst/readme.txt", "inst/sub/data.bin", "inst/sub/deep/x.txt",
                           "inst/Uninstall.exe", "inst/comp.dll", "inst/user.txt", "outside/victim.txt",
-                          "outside/copied.opt", "outside/evil.dll", "Programs/Menu/Prog.lnk",
+                          "outside/copied.opt", "outside/evil.dll", "outside/other.exe", "Programs/Menu/Prog.lnk",
                           "Programs/Menu/Uninstall.lnk", "Programs/Menu/Extra/Task.lnk", "Programs/Other.lnk",
                           "Desktop/Prog.lnk", "Desktop/Site.lnk", "Desktop/mine.txt"}) {
       Write(f, "x");
@@ -229,6 +229,8 @@ class UninstallRunTest : public TempFolderTest {
         "10|zdt|app.exe",
         "10|foreign|app.exe",
         "10|zdo|app.exe",
+        "10|zds|app.exe",
+        "10|zdr|app.exe",
         // Hostile records: none of these may touch anything.
         "0|" + Win("Desktop\\mine.txt"),
         "6|2147483651|Software\\Vendor\\Keep|Opt",
@@ -270,6 +272,16 @@ class UninstallRunTest : public TempFolderTest {
     }
     RegistryDoubleSetString(kHkeyClassesRoot, ".foreign", "", "Other.File");
     RegistryDoubleSetString(kHkeyClassesRoot, "foreign_auto_file\\shell\\open\\command", "", "other.exe \"%1\"");
+    // Another product's program shares the types: "zds" it had before this
+    // install (which is updated once), "zdr" it took over after.
+    const std::string other = Win("outside\\other.exe");
+    RegistryDoubleSetString(kHkeyClassesRoot, ".zdr", "", "zdrfile");
+    AssociateExtension("zds", "Other file", other, other + ",1");
+    AssociateExtension("zdr", "Viewer file", inst_ + "app.exe", inst_ + "app.exe,0");
+    for (int install = 0; install < 2; ++install) {
+      AssociateExtension("zds", "Viewer file", inst_ + "app.exe", inst_ + "app.exe,0");
+    }
+    AssociateExtension("zdr", "Other file", other, other + ",1");
     // "zdo" in the layout of the older systems.
     RegistryDoubleSetString(kHkeyLocalMachine, "Software\\Classes\\.zdo", "", "zdofile");
     SystemDoubleSetNtFamily(false);
@@ -317,6 +329,18 @@ class UninstallRunTest : public TempFolderTest {
     EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, ".foreign", ""), "Other.File");
     EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, ".foreign", kPreviousTypeValue), "foreignfile");
     EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, "foreign_auto_file\\shell\\open\\command", ""), "other.exe \"%1\"");
+    // A shared type goes back to the other product's program, or stays with
+    // it, and keeps no record of this install.
+    for (const char* ext : {"zds", "zdr"}) {
+      const std::string type = std::string(ext) + "_auto_file";
+      EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, std::string(".") + ext, ""), type);
+      EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, type, ""), "Other file");
+      EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, type + "\\DefaultIcon", ""), Win("outside\\other.exe,1"));
+      EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, type + "\\shell\\open\\command", ""),
+                "\"" + Win("outside\\other.exe") + "\" \"%1\"");
+      for (const std::string& key : TypeKeys(type)) EXPECT_FALSE(Value(kHkeyClassesRoot, key, kPreviousTypeValue));
+    }
+    EXPECT_EQ(ReadRegistryString(kHkeyClassesRoot, ".zdr", kPreviousTypeValue), "zdrfile");
     EXPECT_TRUE(RegistryDoubleKeyExists(kHkeyClassesRoot, "Applications"));
     EXPECT_FALSE(RegistryDoubleKeyExists(kHkeyCurrentUser,
                                          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.zdt"));

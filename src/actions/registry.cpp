@@ -1,6 +1,7 @@
 #include "actions/registry.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -121,6 +122,26 @@ void KeepPreviousType(uint32_t root, const std::string& dotKey, const std::strin
   WriteRegistryString(root, dotKey, kPreviousTypeValue, previous);
 }
 
+std::vector<std::string> TypeKeys(const std::string& type) {
+  return {type + "\\shell\\open\\command", type, type + "\\DefaultIcon"};
+}
+
+// A type whose verb opens another program (another product's, or Explorer's
+// own "_auto_file" type) is taken over: its verb, name and icon as they were
+// are kept beside each, so that the uninstaller can hand the type back. A
+// verb that is already the install's own (an update) keeps what the first
+// install kept.
+void KeepPreviousOwner(const std::string& type, const std::string& openCommand) {
+  const std::vector<std::string> keys = TypeKeys(type);
+  const std::string verb = ReadRegistryString(kHkeyClassesRoot, keys[0], "");
+  if (verb.empty() || EqualNoCase(verb, openCommand)) return;
+  for (const std::string& key : keys) {
+    const std::string previous = ReadRegistryString(kHkeyClassesRoot, key, "");
+    if (!previous.empty()) WriteRegistryString(kHkeyClassesRoot, key, kPreviousTypeValue, previous);
+    else OsRegDeleteValue(kHkeyClassesRoot, key, kPreviousTypeValue);
+  }
+}
+
 void AssociateExtension(const std::string& extension, const std::string& description,
                         const std::string& programPath, const std::string& iconLocation) {
   const std::string fileName = FileNamePart(programPath);
@@ -131,6 +152,7 @@ void AssociateExtension(const std::string& extension, const std::string& descrip
     WriteRegistryString(kHkeyClassesRoot, "Applications\\" + fileName + "\\shell\\open\\command", "", openCommand);
     KeepPreviousType(kHkeyClassesRoot, "." + extension, autoFile);
     WriteRegistryString(kHkeyClassesRoot, "." + extension, "", autoFile);
+    KeepPreviousOwner(autoFile, openCommand);
     WriteRegistryString(kHkeyClassesRoot, autoFile, "", typeName);
     if (!iconLocation.empty()) WriteRegistryString(kHkeyClassesRoot, autoFile + "\\DefaultIcon", "", iconLocation);
     // The type's own verb is what the shell follows from the extension; the

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Results of WriteRegistryString.
 enum : int {
@@ -64,13 +65,17 @@ void RemoveUninstallEntry(const std::string& guid, const std::string& progLink);
 // shell\open\command under HKEY_CLASSES_ROOT and the Explorer choice under
 // HKEY_CURRENT_USER; older systems get the classes under HKEY_LOCAL_MACHINE.
 // The extension's previous default value, when another program had set
-// one, is kept beside it as kPreviousTypeValue for the uninstaller. Every
-// step is tried.
+// one, is kept beside it as kPreviousTypeValue for the uninstaller; so is
+// each of the type's verb, name and icon when its verb opened another
+// program. Every step is tried.
 void AssociateExtension(const std::string& extension, const std::string& description,
                         const std::string& programPath, const std::string& iconLocation);
 // The value of the extension's key that holds the type it had before the
-// install took it over.
+// install took it over, and of the type's keys the values they had.
 inline constexpr char kPreviousTypeValue[] = "ZandorPrevious";
+// The keys below HKEY_CLASSES_ROOT whose default values are a type's verb
+// (its open command), name and icon, in that order.
+std::vector<std::string> TypeKeys(const std::string& type);
 // An extension that names one key below HKEY_CLASSES_ROOT: not empty or
 // blank, without a dot, a path separator, wildcard or control character.
 bool IsBareExtension(const std::string& extension);

@@ -197,6 +197,35 @@ void GiveBackExtension(Removal* r, uint32_t root, const std::string& dotKey, int
   PruneEmptyKeys(r, root, dotKey, minDepth);
 }
 
+// The program a command starts: its first word, or what its quotes hold.
+std::string CommandProgram(const std::string& command) {
+  if (!command.empty() && command[0] == '"') return command.substr(1, command.find('"', 1) - 1);
+  return command.substr(0, command.find(' '));
+}
+
+// A type whose verb opens a program of this folder and that the install took
+// over from another program, which is still in place: the verb, name and icon
+// it had come back, and the extension stays with the type.
+bool HandBackType(Removal* r, const std::string& type) {
+  const std::vector<std::string> keys = TypeKeys(type);
+  const std::string previous = ReadValue(kHkeyClassesRoot, keys[0], kPreviousTypeValue);
+  if (previous.empty() || OpensFromProgDir(*r, previous) || !IsFullPath(CommandProgram(previous)) ||
+      !FileExists(CommandProgram(previous))) {
+    return false;
+  }
+  for (const std::string& key : keys) {
+    const std::string value = ReadValue(kHkeyClassesRoot, key, kPreviousTypeValue);
+    if (!value.empty() && WriteRegistryString(kHkeyClassesRoot, key, "", value) == kRegistryWritten) {
+      Note(r, "restored", RootName(kHkeyClassesRoot) + "\\" + key + "|=" + value);
+    } else {
+      DeleteValue(r, kHkeyClassesRoot, key, "");
+    }
+    DeleteValue(r, kHkeyClassesRoot, key, kPreviousTypeValue);
+  }
+  PruneEmptyKeys(r, kHkeyClassesRoot, keys[2], 1);
+  return true;
+}
+
 // Type 10: both layouts of the install, each extension removed only while
 // it still sends its files to the program in this installation folder. The
 // program's own keys serve every extension associated with it, so they go
@@ -212,18 +241,31 @@ void RemoveAssociation(Removal* r, const std::string& extension, const std::stri
       OpensFromProgDir(*r, ReadValue(kHkeyClassesRoot, ApplicationCommand(program), ""))) {
     AddOnce(&r->ntPrograms, program);
     const std::string autoFile = extension + "_auto_file";
-    const bool ours = EqualNoCase(ReadValue(kHkeyClassesRoot, dotKey, ""), autoFile);
-    if (ours) GiveBackExtension(r, kHkeyClassesRoot, dotKey, 0);
-    // The type goes with the extension, or on its own while its verb still
-    // opens this program (the extension was taken over meanwhile).
-    const std::string typeCommand = autoFile + "\\shell\\open\\command";
-    if (ours || OpensFromProgDir(*r, ReadValue(kHkeyClassesRoot, typeCommand, ""))) {
-      DeleteValue(r, kHkeyClassesRoot, typeCommand, "");
-      PruneEmptyKeys(r, kHkeyClassesRoot, typeCommand, 1);
-      DeleteValue(r, kHkeyClassesRoot, autoFile + "\\DefaultIcon", "");
-      PruneEmptyKeys(r, kHkeyClassesRoot, autoFile + "\\DefaultIcon", 1);
-      DeleteValue(r, kHkeyClassesRoot, autoFile, "");
-      PruneEmptyKeys(r, kHkeyClassesRoot, autoFile, 0);
+    const std::vector<std::string> typeKeys = TypeKeys(autoFile);
+    // The type is this install's while its verb opens a program of this
+    // folder (or it has none); one that another program took over since
+    // stays, with the extension that names it.
+    const std::string verb = ReadValue(kHkeyClassesRoot, typeKeys[0], "");
+    const bool ownsType = verb.empty() || OpensFromProgDir(*r, verb);
+    const bool ours = ownsType && EqualNoCase(ReadValue(kHkeyClassesRoot, dotKey, ""), autoFile);
+    if (!verb.empty() && ownsType && HandBackType(r, autoFile)) {
+      // Handed back: the program it came from serves the extension again.
+    } else if (ownsType) {
+      if (ours) GiveBackExtension(r, kHkeyClassesRoot, dotKey, 0);
+      // The type goes with the extension, or on its own while its verb
+      // still opens this program (the extension was taken over meanwhile);
+      // the verb and icon first, so that their keys leave the type's empty.
+      for (const std::string& key : {typeKeys[0], typeKeys[2], typeKeys[1]}) {
+        if (!ours && verb.empty()) break;
+        DeleteValue(r, kHkeyClassesRoot, key, "");
+        DeleteValue(r, kHkeyClassesRoot, key, kPreviousTypeValue);
+        PruneEmptyKeys(r, kHkeyClassesRoot, key, key == autoFile ? 0 : 1);
+      }
+    } else if (OpensFromProgDir(*r, ReadValue(kHkeyClassesRoot, typeKeys[0], kPreviousTypeValue))) {
+      // The program that took the type over kept this install's verb to
+      // give it back; this install is going, so that program's uninstall
+      // gives the type back as it was before this one.
+      for (const std::string& key : typeKeys) DeleteValue(r, kHkeyClassesRoot, key, kPreviousTypeValue);
     }
     const std::string exts = kExplorerFileExts + extension;
     if (EqualNoCase(ReadValue(kHkeyCurrentUser, exts, "Application"), program)) {

@@ -127,7 +127,12 @@ void StartCleanupCopy(const std::string& modulePath, const std::string& folder, 
   // folder it is to remove; it is held from here (nobody writes it between
   // the copy and the start) and deleted when it ends, where the system
   // lets a file that ran go.
-  const bool ran = OsCreateProcessDeletingImage(commandLine, temp, copy, &started);
+  bool ran = OsCreateProcessDeletingImage(commandLine, temp, copy, &started);
+  // Where the system refuses that start, a copy made anew starts plainly; it
+  // then goes at the next restart, as its own run asks.
+  if (!ran && (FileSize(copy) >= 0 || OsCopyFile(modulePath, copy, false))) {
+    ran = OsCreateProcess(commandLine, temp, false, &started);
+  }
   if (ran) {
     OsCloseProcess(started.process);
   } else {
