@@ -107,12 +107,33 @@ std::string WithoutBackslash(const std::string& folder) {
 const char kCleanupFolderPrefix[] = "zd-uninstall-";
 const char kCleanupCopyName[] = "cleanup.exe";
 
+// "zd-uninstall-" + 8 hex digits: the name of a cleanup copy's folder.
+bool IsCleanupFolderName(const std::string& name) {
+  const size_t prefix = sizeof kCleanupFolderPrefix - 1;
+  return name.size() == prefix + 8 && EqualNoCase(name.substr(0, prefix), kCleanupFolderPrefix) &&
+         name.find_first_not_of("0123456789ABCDEFabcdef", prefix) == std::string::npos;
+}
+
+// The folders of earlier cleanup copies, which cannot go while their copy
+// runs in them: empty once it ended and its file went, they go now. One
+// that holds anything stays.
+void RemoveEarlierCleanupFolders(const std::string& temp) {
+  OsFindData found;
+  OsFind find = OsFindFirst(temp + kCleanupFolderPrefix + "*", &found, nullptr);
+  if (!find) return;
+  do {
+    if (found.isFolder && !found.isLink && IsCleanupFolderName(found.name)) OsRemoveDirectory(temp + found.name);
+  } while (OsFindNext(find, &found));
+  OsFindClose(find);
+}
+
 // The cleanup copy lives in a private folder of its own in the temporary
 // folder, made only where nothing was: temp + "zd-uninstall-" + 8 hex
 // digits + "\cleanup.exe".
 void StartCleanupCopy(const std::string& modulePath, const std::string& folder, int parents) {
   std::string temp = GetTemporaryFolder();
   if (temp.empty()) return;
+  RemoveEarlierCleanupFolders(temp);
   const std::string own = temp + kCleanupFolderPrefix + HexDigits(OsNameSeed(), 8);
   if (!OsCreatePrivateFolder(own)) return;
   std::string copy = own + "\\" + kCleanupCopyName;
@@ -167,13 +188,9 @@ bool IsOwnCleanupCopy(const std::string& modulePath) {
   const std::string temp = OsFinalPath(GetTemporaryFolder());
   if (final.empty() || temp.empty()) return false;
   const std::string folder = FolderPart(final);
-  const std::string name = FileNamePart(WithoutBackslash(folder));
-  const size_t prefix = sizeof kCleanupFolderPrefix - 1;
-  if (!SameFolder(FolderPart(WithoutBackslash(folder)), temp) || name.size() != prefix + 8 ||
-      !EqualNoCase(name.substr(0, prefix), kCleanupFolderPrefix) || !EqualNoCase(FileNamePart(final), kCleanupCopyName)) {
-    return false;
-  }
-  return name.find_first_not_of("0123456789ABCDEFabcdef", prefix) == std::string::npos;
+  return SameFolder(FolderPart(WithoutBackslash(folder)), temp) &&
+         IsCleanupFolderName(FileNamePart(WithoutBackslash(folder))) &&
+         EqualNoCase(FileNamePart(final), kCleanupCopyName);
 }
 
 // The install was made for the whole machine, so its removal needs the rights.

@@ -191,6 +191,9 @@ wait_cleanup "$APP_DIR"
 check "only the user file and the marker are left" "$(cd "$APP_DIR" && find . | sort | tr '\n' ' ')" \
   ". ./parts.dll.unregistered ./user.txt "
 check "the component was unregistered" "$(tr -d '\r' <"$APP_DIR/parts.dll.unregistered" 2>/dev/null)" unregistered
+# The first uninstall's cleanup folder, empty since its copy ended, went
+# with this one; this one's waits for the next.
+check "one cleanup folder in the temporary folder" "$(compgen -G "$(temp_dir)/zd-uninstall-*" | wc -l)" 1
 rm -rf "$APP_DIR"
 
 # ------------------------------------------ 3. the running-program check --
