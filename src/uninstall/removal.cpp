@@ -183,17 +183,22 @@ std::string ApplicationCommand(const std::string& program) {
 }
 const char kClasses[] = "Software\\Classes\\";
 
-// The extension's key while it still names the install's type: the type
-// it had before comes back as its default value, or without one the value
-// goes, with the key when that leaves it empty.
-void GiveBackExtension(Removal* r, uint32_t root, const std::string& dotKey, int minDepth) {
-  const std::string previous = ReadValue(root, dotKey, kPreviousTypeValue);
-  if (!previous.empty() && WriteRegistryString(root, dotKey, "", previous) == kRegistryWritten) {
-    Note(r, "restored", RootName(root) + "\\" + dotKey + "|=" + previous);
+// The key's default value as it was before the install, kept beside it,
+// comes back; without one the value goes. The kept value goes either way.
+void RestorePreviousValue(Removal* r, uint32_t root, const std::string& key) {
+  const std::string previous = ReadValue(root, key, kPreviousTypeValue);
+  if (!previous.empty() && WriteRegistryString(root, key, "", previous) == kRegistryWritten) {
+    Note(r, "restored", RootName(root) + "\\" + key + "|=" + previous);
   } else {
-    DeleteValue(r, root, dotKey, "");
+    DeleteValue(r, root, key, "");
   }
-  DeleteValue(r, root, dotKey, kPreviousTypeValue);
+  DeleteValue(r, root, key, kPreviousTypeValue);
+}
+
+// The extension's key while it still names the install's type: the type
+// it had before comes back, with the key gone when that leaves it empty.
+void GiveBackExtension(Removal* r, uint32_t root, const std::string& dotKey, int minDepth) {
+  RestorePreviousValue(r, root, dotKey);
   PruneEmptyKeys(r, root, dotKey, minDepth);
 }
 
@@ -213,15 +218,7 @@ bool HandBackType(Removal* r, const std::string& type) {
       !FileExists(CommandProgram(previous))) {
     return false;
   }
-  for (const std::string& key : keys) {
-    const std::string value = ReadValue(kHkeyClassesRoot, key, kPreviousTypeValue);
-    if (!value.empty() && WriteRegistryString(kHkeyClassesRoot, key, "", value) == kRegistryWritten) {
-      Note(r, "restored", RootName(kHkeyClassesRoot) + "\\" + key + "|=" + value);
-    } else {
-      DeleteValue(r, kHkeyClassesRoot, key, "");
-    }
-    DeleteValue(r, kHkeyClassesRoot, key, kPreviousTypeValue);
-  }
+  for (const std::string& key : keys) RestorePreviousValue(r, kHkeyClassesRoot, key);
   PruneEmptyKeys(r, kHkeyClassesRoot, keys[2], 1);
   return true;
 }
