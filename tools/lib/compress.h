@@ -32,6 +32,9 @@ struct MatchChains {
   size_t size = 0;
   uint32_t window = 0;          // the farthest distance searched
   std::vector<uint32_t> prev;   // position + 1 of the previous alike, 0: none
+  // The same by the first 8 bytes: far back, where the first three are
+  // common, this chain still reaches the long matches.
+  std::vector<uint32_t> prevLong;
   // Distance to the previous position with the same first two bytes when
   // it is below 0x27F, the reach of two-byte matches; 0 otherwise.
   std::vector<uint16_t> near2;

@@ -1,6 +1,7 @@
 // Match finding and parsing for the block compressor.
 #include "compress_parse.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -28,13 +29,24 @@ inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) 
   return n;
 }
 
+const size_t kLongHashBytes = 8;
+
+inline uint32_t HashLong(const uint8_t* p, uint32_t shift) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return uint32_t((v * 0x9E3779B97F4A7C15ull) >> 32) >> shift;
+}
+
 inline uint32_t Hash3(const uint8_t* p, uint32_t shift) {
   uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
   return (v * 2654435761u) >> shift;
 }
 
 // Matches at pos of at most maxLen bytes, in order of increasing length;
-// for each length the nearest match that the search saw.
+// for each length the nearest match that the search saw. The 3-byte chain
+// is walked first, near to far; where it gives out (a common first three
+// bytes fill it with near positions), the 8-byte chain reaches the long
+// matches far back.
 int FindMatches(const ParseState& p, size_t pos, uint32_t maxLen, Candidate* out) {
   const MatchChains& chains = *p.chains;
   const uint8_t* data = chains.data;
@@ -63,6 +75,23 @@ int FindMatches(const ParseState& p, size_t pos, uint32_t maxLen, Candidate* out
       }
     }
     q = chains.prev[cand];
+  }
+  if (maxLen < kLongHashBytes || best >= maxLen || best >= p.niceLength || chains.prevLong.empty()) return n;
+  q = chains.prevLong[pos];
+  for (int depth = p.longDepth; q != 0 && depth > 0; depth--) {
+    size_t cand = q - 1;
+    uint32_t d = uint32_t(pos - cand);
+    if (d > chains.window) break;
+    if (data[cand + best] == cur[best]) {
+      uint32_t len = MatchLength(cur, data + cand, maxLen);
+      if (len > best) {
+        if (n == kMaxCandidates) n--;
+        out[n++] = {len, d};
+        best = len;
+        if (len >= maxLen || len >= p.niceLength) break;
+      }
+    }
+    q = chains.prevLong[cand];
   }
   return n;
 }
@@ -310,6 +339,14 @@ void BuildMatchChains(const uint8_t* data, size_t size, MatchChains* chains) {
     chains->prev[i] = head[h];
     head[h] = uint32_t(i + 1);
   }
+  chains->prevLong.assign(size, 0);
+  std::fill(head.begin(), head.end(), 0);
+  const size_t withLong = size >= kLongHashBytes ? size - kLongHashBytes + 1 : 0;
+  for (size_t i = 0; i < withLong; i++) {
+    uint32_t h = HashLong(data + i, shift);
+    chains->prevLong[i] = head[h];
+    head[h] = uint32_t(i + 1);
+  }
 }
 
 void BeginParse(ParseState& p, const MatchChains& chains, CompressLevel level) {
@@ -319,16 +356,19 @@ void BeginParse(ParseState& p, const MatchChains& chains, CompressLevel level) {
   switch (level) {
     case kLevelFast:
       p.depth = 4;
+      p.longDepth = 0;
       p.niceLength = 32;
       p.states = 1;
       break;
     case kLevelBest:
-      p.depth = 1024;
+      p.depth = 128;
+      p.longDepth = 256;
       p.niceLength = 512;
       p.states = 4;
       break;
     default:
       p.depth = 16;
+      p.longDepth = 4;
       p.niceLength = 64;
       p.states = 2;
       break;

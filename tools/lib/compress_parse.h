@@ -50,6 +50,7 @@ struct ParseState {
   CompressLevel level = kLevelDefault;
   uint32_t lastOffset = 0;  // 0: none yet, so no repeat code
   int depth = 0;
+  int longDepth = 0;  // steps along the 8-byte chain
   uint32_t niceLength = 0;
   int states = 1;  // last offsets kept per position by the optimal parse
   // optimal parse scratch, `states` entries per position of a segment + 1
