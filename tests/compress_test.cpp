@@ -279,6 +279,30 @@ TEST(CompressBlock, UsesTheCodesThatPay) {
   }
 }
 
+// A repeat far back behind bytes that hold its every triple: copies of it
+// with every seventh byte changed, from another first byte in each copy, so
+// that every triple is in most copies and no copy holds an 8-byte run of
+// it. The repeat costs one match, not a match for each few bytes.
+TEST(CompressBlock, FindsFarRepeatsBehindCommonTriples) {
+  std::mt19937 rng(11);
+  const std::vector<uint8_t> original = RandomBytes(rng, 512);
+  std::vector<uint8_t> data = original;
+  for (size_t n = 0; data.size() < (256 << 10); n++) {
+    std::vector<uint8_t> copy = original;
+    for (size_t i = n % 7; i < copy.size(); i += 7) copy[i] = uint8_t(rng());
+    data.insert(data.end(), copy.begin(), copy.end());
+  }
+  std::vector<uint8_t> repeated = data;
+  repeated.insert(repeated.end(), original.begin(), original.end());
+  for (CompressLevel level : {kLevelDefault, kLevelBest}) {
+    std::vector<uint8_t> without, with;
+    ASSERT_TRUE(CompressBlock(data.data(), data.size(), level, &without));
+    ASSERT_TRUE(CompressBlock(repeated.data(), repeated.size(), level, &with));
+    EXPECT_LE(with.size(), without.size() + 40) << "level " << int(level);
+    ExpectRoundTrip(repeated, with, "far repeat");
+  }
+}
+
 // A file in pieces: each piece must set the decoder's state itself, since
 // the piece before it may leave another literal width, index width and last
 // offset. The first piece is text with far repeats (7-bit literals, a wide
