@@ -42,15 +42,39 @@ inline uint32_t Hash3(const uint8_t* p, uint32_t shift) {
   return (v * 2654435761u) >> shift;
 }
 
-// Matches at pos of at most maxLen bytes, in order of increasing length;
-// for each length the nearest match that the search saw. The 3-byte chain
-// is walked first, near to far; where it gives out (a common first three
-// bytes fill it with near positions), the 8-byte chain reaches the long
-// matches far back.
-int FindMatches(const ParseState& p, size_t pos, uint32_t maxLen, Candidate* out) {
+// Walks one chain from pos for at most depth steps, near to far, adding
+// each match longer than *best; true once one reaches maxLen or the nice
+// length.
+bool WalkChain(const ParseState& p, const std::vector<uint32_t>& prev, size_t pos, uint32_t maxLen, int depth,
+               Candidate* out, int* n, uint32_t* best) {
   const MatchChains& chains = *p.chains;
   const uint8_t* data = chains.data;
   const uint8_t* cur = data + pos;
+  for (uint32_t q = prev[pos]; q != 0 && depth > 0; depth--) {
+    size_t cand = q - 1;
+    uint32_t d = uint32_t(pos - cand);
+    if (d > chains.window) break;
+    if (data[cand + *best] == cur[*best]) {
+      uint32_t len = MatchLength(cur, data + cand, maxLen);
+      if (len > *best) {
+        if (*n == kMaxCandidates) (*n)--;
+        out[(*n)++] = {len, d};
+        *best = len;
+        if (len >= maxLen || len >= p.niceLength) return true;
+      }
+    }
+    q = prev[cand];
+  }
+  return false;
+}
+
+// Matches at pos of at most maxLen bytes, in order of increasing length;
+// for each length the nearest match that the search saw. The 3-byte chain
+// is walked first; where it gives out (a common first three bytes fill it
+// with near positions), the 8-byte chain reaches the long matches far back.
+int FindMatches(const ParseState& p, size_t pos, uint32_t maxLen, Candidate* out) {
+  const MatchChains& chains = *p.chains;
+  const uint8_t* cur = chains.data + pos;
   int n = 0;
   uint32_t best = 1;
   if (maxLen < 2) return 0;
@@ -60,38 +84,9 @@ int FindMatches(const ParseState& p, size_t pos, uint32_t maxLen, Candidate* out
     best = len;
   }
   if (maxLen < 3 || best >= maxLen || best >= p.niceLength) return n;
-  uint32_t q = chains.prev[pos];
-  for (int depth = p.depth; q != 0 && depth > 0; depth--) {
-    size_t cand = q - 1;
-    uint32_t d = uint32_t(pos - cand);
-    if (d > chains.window) break;
-    if (data[cand + best] == cur[best]) {
-      uint32_t len = MatchLength(cur, data + cand, maxLen);
-      if (len > best) {
-        if (n == kMaxCandidates) n--;
-        out[n++] = {len, d};
-        best = len;
-        if (len >= maxLen || len >= p.niceLength) break;
-      }
-    }
-    q = chains.prev[cand];
-  }
-  if (maxLen < kLongHashBytes || best >= maxLen || best >= p.niceLength || chains.prevLong.empty()) return n;
-  q = chains.prevLong[pos];
-  for (int depth = p.longDepth; q != 0 && depth > 0; depth--) {
-    size_t cand = q - 1;
-    uint32_t d = uint32_t(pos - cand);
-    if (d > chains.window) break;
-    if (data[cand + best] == cur[best]) {
-      uint32_t len = MatchLength(cur, data + cand, maxLen);
-      if (len > best) {
-        if (n == kMaxCandidates) n--;
-        out[n++] = {len, d};
-        best = len;
-        if (len >= maxLen || len >= p.niceLength) break;
-      }
-    }
-    q = chains.prevLong[cand];
+  if (WalkChain(p, chains.prev, pos, maxLen, p.depth, out, &n, &best)) return n;
+  if (maxLen >= kLongHashBytes && !chains.prevLong.empty()) {
+    WalkChain(p, chains.prevLong, pos, maxLen, p.longDepth, out, &n, &best);
   }
   return n;
 }
