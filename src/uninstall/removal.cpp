@@ -214,8 +214,8 @@ std::string CommandProgram(const std::string& command) {
 bool HandBackType(Removal* r, const std::string& type) {
   const std::vector<std::string> keys = TypeKeys(type);
   const std::string previous = ReadValue(kHkeyClassesRoot, keys[0], kPreviousTypeValue);
-  if (previous.empty() || OpensFromProgDir(*r, previous) || !IsFullPath(CommandProgram(previous)) ||
-      !FileExists(CommandProgram(previous))) {
+  const std::string program = CommandProgram(previous);
+  if (previous.empty() || OpensFromProgDir(*r, previous) || !IsFullPath(program) || !FileExists(program)) {
     return false;
   }
   for (const std::string& key : keys) RestorePreviousValue(r, kHkeyClassesRoot, key);
@@ -245,18 +245,20 @@ void RemoveAssociation(Removal* r, const std::string& extension, const std::stri
     const std::string verb = ReadValue(kHkeyClassesRoot, typeKeys[0], "");
     const bool ownsType = verb.empty() || OpensFromProgDir(*r, verb);
     const bool ours = ownsType && EqualNoCase(ReadValue(kHkeyClassesRoot, dotKey, ""), autoFile);
-    if (!verb.empty() && ownsType && HandBackType(r, autoFile)) {
-      // Handed back: the program it came from serves the extension again.
-    } else if (ownsType) {
-      if (ours) GiveBackExtension(r, kHkeyClassesRoot, dotKey, 0);
-      // The type goes with the extension, or on its own while its verb
-      // still opens this program (the extension was taken over meanwhile);
-      // the verb and icon first, so that their keys leave the type's empty.
-      for (const std::string& key : {typeKeys[0], typeKeys[2], typeKeys[1]}) {
-        if (!ours && verb.empty()) break;
-        DeleteValue(r, kHkeyClassesRoot, key, "");
-        DeleteValue(r, kHkeyClassesRoot, key, kPreviousTypeValue);
-        PruneEmptyKeys(r, kHkeyClassesRoot, key, key == autoFile ? 0 : 1);
+    if (ownsType) {
+      // Handed back, the program it came from serves the extension again.
+      const bool handedBack = !verb.empty() && HandBackType(r, autoFile);
+      if (!handedBack && ours) GiveBackExtension(r, kHkeyClassesRoot, dotKey, 0);
+      // Otherwise the type goes with the extension, or on its own while its
+      // verb still opens this program (the extension was taken over
+      // meanwhile); the verb and icon first, so that their keys leave the
+      // type's empty.
+      if (!handedBack && (ours || !verb.empty())) {
+        for (const std::string& key : {typeKeys[0], typeKeys[2], typeKeys[1]}) {
+          DeleteValue(r, kHkeyClassesRoot, key, "");
+          DeleteValue(r, kHkeyClassesRoot, key, kPreviousTypeValue);
+          PruneEmptyKeys(r, kHkeyClassesRoot, key, key == autoFile ? 0 : 1);
+        }
       }
     } else if (OpensFromProgDir(*r, ReadValue(kHkeyClassesRoot, typeKeys[0], kPreviousTypeValue))) {
       // The program that took the type over kept this install's verb to
